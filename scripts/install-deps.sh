@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package Rastrometer needs to build, test, fuzz and run.
+# Does nothing when they are all present. Run as root (or with sudo available).
+set -euo pipefail
+
+packages=(
+  build-essential g++ cmake ninja-build pkg-config bison
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  libsdl2-dev libepoxy-dev libgtk-3-dev
+  libgl1-mesa-dri libegl-mesa0 libegl1 libgles2 mesa-utils-bin
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang llvm libclang-rt-14-dev
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}" >&2
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
