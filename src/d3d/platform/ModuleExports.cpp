@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cstring>
+
 #include "DebugOutput.h"
 
 namespace rastro {
@@ -45,7 +47,7 @@ const Module* LoadModule(const char* moduleName) { return FindLoadedModule(modul
 void* FindExport(const Module* module, const char* exportName) {
   if (!module || !exportName) return nullptr;
   for (int i = 0; i < module->exportCount; ++i) {
-    if (__builtin_strcmp(module->exports[i].name, exportName) == 0) return module->exports[i].address;
+    if (std::strcmp(module->exports[i].name, exportName) == 0) return module->exports[i].address;
   }
   return nullptr;
 }
