@@ -29,15 +29,15 @@ static void rastro_directive_error(rastro::DirectiveParser&, const char*) {}
 %%
 
 directive
-  : DEFINE ident          { if (!parser.Define($2.token)) YYABORT; }
-  | UNDEF ident           { parser.Undefine($2.token); }
-  | LINE number           { parser.SetLine($2.token, nullptr); }
-  | LINE number string    { parser.SetLine($2.token, &$3.token); }
+  : DEFINE ident          { if (!parser.Define(parser.TokenAt($2.token))) YYABORT; }
+  | UNDEF ident           { parser.Undefine(parser.TokenAt($2.token)); }
+  | LINE number           { parser.SetLine(parser.TokenAt($2.token), nullptr); }
+  | LINE number string    { parser.SetLine(parser.TokenAt($2.token), &parser.TokenAt($3.token)); }
   | INCLUDE               { if (!parser.Include()) YYABORT; }
   | ERROR                 { parser.ReportError(); YYABORT; }
   | IF expr               { parser.If($2.number); }
-  | IFDEF ident           { parser.IfDefined($2.token, true); }
-  | IFNDEF ident          { parser.IfDefined($2.token, false); }
+  | IFDEF ident           { parser.IfDefined(parser.TokenAt($2.token), true); }
+  | IFNDEF ident          { parser.IfDefined(parser.TokenAt($2.token), false); }
   | ELIF expr             { if (!parser.Elif($2.number)) YYABORT; }
   | ELSE                  { if (!parser.Else()) YYABORT; }
   | ENDIF                 { if (!parser.Endif()) YYABORT; }
@@ -99,10 +99,10 @@ unary
   ;
 
 primary
-  : number                { $$.number = $1.token.value.integer; }
+  : number                { $$.number = parser.TokenAt($1.token).value.integer; }
   | '(' expr ')'          { $$.number = $2.number; }
-  | ident                 { $$.number = parser.MacroValue($1.token); }
-  | DEFINED '(' ident ')' { $$.number = parser.IsDefined($3.token); }
+  | ident                 { $$.number = parser.MacroValue(parser.TokenAt($1.token)); }
+  | DEFINED '(' ident ')' { $$.number = parser.IsDefined(parser.TokenAt($3.token)); }
   ;
 
 ident:  IDENTIFIER ;

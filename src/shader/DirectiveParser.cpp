@@ -44,6 +44,7 @@ int OperatorTerminal(const Token& token) {
 
 void DirectiveParser::Run() {
   pp_.nextActive_ = pp_.active_;
+  tokens_.reserve(8);
   int result = rastro_directive_parse(*this);
   Token& lookahead = pp_.lookahead_;
   if (result == 2) {
@@ -110,7 +111,8 @@ int DirectiveParser::Keyword(const char* text) const {
 int DirectiveParser::Lex(DirectiveValue& value) {
   if (ended_ || pp_.fatal_) return DIRECTIVE_YYEOF;
   const Token& token = Next();
-  value.token = token;
+  value.token = static_cast<DWORD>(tokens_.size());
+  tokens_.push_back(token);
   value.number = token.IsInteger() ? token.value.integer : 0;
   if (token.IsLineEnd()) {
     ended_ = true;
@@ -185,16 +187,17 @@ bool DirectiveParser::Define(const Token& name) {
     for (Token& token : body) token.start = copy + (token.start - first);
   }
 
-  Macro& macro = pp_.macros_.Define(name.value.text);
+  Macro& macro = pp_.macros_.Define(name.Name());
   macro.functionLike = functionLike;
   macro.parameters = std::move(parameters);
   macro.body = std::move(body);
+  macro.ClassifyBody();
   return true;
 }
 
 void DirectiveParser::Undefine(const Token& name) {
   ended_ = true;
-  pp_.macros_.Undefine(name.value.text);
+  pp_.macros_.Undefine(name.Name());
 }
 
 void DirectiveParser::SetLine(const Token& number, const Token* fileName) {
@@ -249,7 +252,7 @@ void DirectiveParser::If(DWORD value) {
 
 void DirectiveParser::IfDefined(const Token& name, bool wantDefined) {
   ended_ = true;
-  Conditional((pp_.macros_.Resolve(name.value.text) != nullptr) == wantDefined);
+  Conditional((pp_.macros_.Resolve(name.Name()) != nullptr) == wantDefined);
 }
 
 bool DirectiveParser::Elif(DWORD value) {
@@ -313,7 +316,7 @@ bool DirectiveParser::SkippedElif() {
 }
 
 DWORD DirectiveParser::MacroValue(const Token& name) {
-  const Macro* macro = pp_.macros_.Resolve(name.value.text);
+  const Macro* macro = pp_.macros_.Resolve(name.Name());
   if (!macro) return 0;
   if (macro->functionLike) {
     pp_.diagnostics_.RecordError(&name, 1517, "functional defines in preprocessor expressions not yet implemented");
@@ -324,7 +327,7 @@ DWORD DirectiveParser::MacroValue(const Token& name) {
   return 1;
 }
 
-DWORD DirectiveParser::IsDefined(const Token& name) { return pp_.macros_.Resolve(name.value.text) ? 1 : 0; }
+DWORD DirectiveParser::IsDefined(const Token& name) { return pp_.macros_.Resolve(name.Name()) ? 1 : 0; }
 
 bool DirectiveParser::Divide(DWORD dividend, DWORD divisor, DWORD& quotient) {
   if (divisor == 0) {

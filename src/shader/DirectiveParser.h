@@ -3,15 +3,18 @@
 // the members below.
 #pragma once
 
+#include <vector>
+
 #include "Preprocessor.h"
 #include "Token.h"
 
 namespace rastro {
 
-// The semantic value of the directive grammar: an expression value or a token.
+// The semantic value of the directive grammar: an expression value, or a token kept by the
+// DirectiveParser. Trivial, so that the parser's value stack costs nothing to set up.
 struct DirectiveValue {
   DWORD number;
-  Token token;
+  DWORD token;
 };
 
 class DirectiveParser {
@@ -24,6 +27,7 @@ class DirectiveParser {
 
   // For the generated parser.
   int Lex(DirectiveValue& value);
+  const Token& TokenAt(DWORD index) const { return tokens_[index]; }
   bool Define(const Token& name);
   void Undefine(const Token& name);
   void SetLine(const Token& number, const Token* fileName);
@@ -54,6 +58,7 @@ class DirectiveParser {
   void PragmaDef();
 
   Preprocessor& pp_;
+  std::vector<Token> tokens_;  // every token the grammar has seen on this line
   bool expectingName_ = true;
   bool ended_ = false;        // the lexer reports the end of the directive
   bool lineEndRead_ = false;  // the line's end-of-line (or end-of-file) token has been read

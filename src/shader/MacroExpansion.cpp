@@ -122,12 +122,13 @@ bool Preprocessor::Substitute(const Macro& macro, std::vector<TokenList>& argume
 
   for (std::size_t i = 0; i < body.size(); ++i) {
     const Token& token = body[i];
-    if (token.IsOperator('#') || token.IsOperator("#@")) {
-      quote = token.IsOperator('#') ? Quote::String : Quote::Character;
+    int role = macro.roles[i];
+    if (role == Macro::kStringize || role == Macro::kCharize) {
+      quote = role == Macro::kStringize ? Quote::String : Quote::Character;
       quoteOperator = &token;
       continue;
     }
-    int parameter = macro.ParameterIndex(token);
+    int parameter = role >= 0 ? role : -1;
     if (quote != Quote::None) {
       TokenList operand = parameter >= 0 ? arguments[parameter] : TokenList{{token, hidden}};
       if (!Stringize(operand, quote == Quote::Character, *quoteOperator, hidden, list)) return false;
@@ -137,8 +138,8 @@ bool Preprocessor::Substitute(const Macro& macro, std::vector<TokenList>& argume
     }
     if (parameter >= 0) {
       // Operands of '##' are pasted as written; every other use is fully expanded first.
-      bool pasteOperand =
-          (i > 0 && body[i - 1].IsOperator("##")) || (i + 1 < body.size() && body[i + 1].IsOperator("##"));
+      bool pasteOperand = (i > 0 && macro.roles[i - 1] == Macro::kPaste) ||
+                          (i + 1 < body.size() && macro.roles[i + 1] == Macro::kPaste);
       const TokenList* source = &arguments[parameter];
       if (!pasteOperand) {
         if (!isExpanded[parameter]) {
@@ -153,7 +154,7 @@ bool Preprocessor::Substitute(const Macro& macro, std::vector<TokenList>& argume
       continue;
     }
     list.push_back({token, hidden});
-    pastes.push_back(token.IsOperator("##"));
+    pastes.push_back(role == Macro::kPaste);
   }
 
   result.clear();
@@ -172,7 +173,17 @@ bool Preprocessor::Substitute(const Macro& macro, std::vector<TokenList>& argume
 }
 
 bool Preprocessor::ExpandList(TokenList& tokens, unsigned depth) {
-  if (tokens.empty()) return true;
+  // Most arguments hold no macro at all: settle their identifiers and copy nothing.
+  bool anyMacro = false;
+  for (QueuedToken& token : tokens) {
+    if (token.token.kind != TokenKind::Identifier || token.settled) continue;
+    const Macro* macro = macros_.Resolve(token.token.Name());
+    if (!macro || HideSets::Contains(token.hidden, macro))
+      token.settled = true;
+    else
+      anyMacro = true;
+  }
+  if (!anyMacro) return true;
   if (depth > kMaxArgumentNesting) {
     diagnostics_.RecordError(&tokens.front().token, 0, "macro arguments nested too deeply");
     Fail(E_FAIL);
@@ -183,8 +194,10 @@ bool Preprocessor::ExpandList(TokenList& tokens, unsigned depth) {
   while (!work.empty()) {
     QueuedToken next = work.back();
     work.pop_back();
-    const Macro* macro = next.token.kind == TokenKind::Identifier ? macros_.Resolve(next.token.value.text) : nullptr;
+    const Macro* macro = next.token.kind == TokenKind::Identifier && !next.settled ? macros_.Resolve(next.token.Name())
+                                                                                      : nullptr;
     if (!macro || HideSets::Contains(next.hidden, macro)) {
+      if (next.token.kind == TokenKind::Identifier) next.settled = true;
       out.push_back(next);
       continue;
     }

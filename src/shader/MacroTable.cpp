@@ -9,6 +9,20 @@ int Macro::ParameterIndex(const Token& token) const {
   return -1;
 }
 
+void Macro::ClassifyBody() {
+  roles.clear();
+  for (const Token& token : body) {
+    int role = ParameterIndex(token);
+    if (token.IsOperator('#'))
+      role = kStringize;
+    else if (token.IsOperator("#@"))
+      role = kCharize;
+    else if (token.IsOperator("##"))
+      role = kPaste;
+    roles.push_back(role);
+  }
+}
+
 Macro& MacroTable::Define(std::string_view name) {
   ++generation_;
   Macro& macro = storage_.emplace_back();
@@ -29,7 +43,7 @@ const Macro* MacroTable::Find(std::string_view name) const {
 
 const Macro* MacroTable::ChainStep(const Macro* macro) const {
   if (macro->functionLike || macro->body.size() != 1 || macro->body[0].kind != TokenKind::Identifier) return nullptr;
-  return Find(macro->body[0].value.text);
+  return Find(macro->body[0].Name());
 }
 
 const Macro* MacroTable::Resolve(std::string_view name) const {
@@ -76,8 +90,15 @@ const HideSet* HideSets::With(const HideSet* set, const Macro* macro) {
 
 const HideSet* HideSets::Union(const HideSet* set, const HideSet* more) {
   if (!set || set == more) return more;
-  for (; more; more = more->next) set = With(set, more->macro);
-  return set;
+  if (!more) return set;
+  // Runs of tokens from one argument ask for the same union.
+  if (set == lastSet_ && more == lastMore_) return lastUnion_;
+  const HideSet* result = set;
+  for (const HideSet* add = more; add; add = add->next) result = With(result, add->macro);
+  lastSet_ = set;
+  lastMore_ = more;
+  lastUnion_ = result;
+  return result;
 }
 
 }  // namespace rastro

@@ -13,15 +13,24 @@
 namespace rastro {
 
 struct Macro {
+  // What each body token does in a call.
+  static constexpr int kPlain = -1;
+  static constexpr int kStringize = -2;  // '#'
+  static constexpr int kCharize = -3;    // '#@'
+  static constexpr int kPaste = -4;      // '##'
+
   std::string_view name;
   bool functionLike = false;
   std::vector<Token> parameters;  // identifiers, in order
   std::vector<Token> body;        // source texts live in the string store
+  std::vector<int> roles;         // per body token: a parameter index or one of the above
   // Chain resolution, cached until the table next changes.
   mutable std::uint64_t resolvedGeneration = 0;
   mutable const Macro* resolved = nullptr;
 
   int ParameterIndex(const Token& token) const;
+  // Fills `roles`; called once the body and parameters are set.
+  void ClassifyBody();
 };
 
 class MacroTable {
@@ -63,6 +72,9 @@ class HideSets {
     }
   };
   std::deque<HideSet> storage_;
+  const HideSet* lastSet_ = nullptr;
+  const HideSet* lastMore_ = nullptr;
+  const HideSet* lastUnion_ = nullptr;
   std::unordered_map<std::pair<const HideSet*, const Macro*>, const HideSet*, KeyHash> interned_;
 };
 

@@ -215,6 +215,7 @@ HRESULT Preprocessor::DefineFromText(const char* name, const char* definition) {
     if (token.kind == TokenKind::EndOfFile) break;
     macro.body.push_back(token);
   }
+  macro.ClassifyBody();
   return S_OK;
 }
 
@@ -309,10 +310,10 @@ HRESULT Preprocessor::ReadTokenUnchecked(Token& token) {
       t.fileName = current_->FileName();
       t.line = current_->Line();
     } else if (t.kind == TokenKind::Identifier) {
-      if (const Macro* macro = macros_.Resolve(t.value.text)) {
+      if (const Macro* macro = next.settled ? nullptr : macros_.Resolve(t.Name())) {
         if (!HideSets::Contains(next.hidden, macro) && ExpandFromInput(next, *macro) == Expansion::Done) continue;
         if (fatal_) continue;
-      } else if (!DeliverSpecialName(t)) {
+      } else if (t.value.text[0] == '_' && !(next.settled && macros_.Resolve(t.Name())) && !DeliverSpecialName(t)) {
         continue;  // out of memory; the loop reports it
       }
     }

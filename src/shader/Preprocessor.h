@@ -80,6 +80,9 @@ class Preprocessor {
   struct QueuedToken {
     Token token;
     const HideSet* hidden = nullptr;
+    // An identifier already found not to expand (not a macro, or hidden); the macro table
+    // cannot change while tokens wait in the queue.
+    bool settled = false;
   };
   using TokenList = std::vector<QueuedToken>;
 

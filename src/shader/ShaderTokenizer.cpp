@@ -24,11 +24,6 @@ constexpr DWORD HexValue(char c) {
   return IsDigit(c) ? DWORD(c - '0') : (c >= 'a' && c <= 'f') ? DWORD(c - 'a' + 10) : DWORD(c - 'A' + 10);
 }
 
-// Operators taken whole; everything else is one character.
-constexpr const char* kLongOperators[] = {"...", "<<=", ">>=", "##", "#@", "&&", "++", "--", "::", "==", "||", "<<",
-                                          ">>",  "!=",  "%=",  "&=", "*=", "+=", "-=", "/=", "<=", ">=", "^=", "|=",
-                                          "->"};
-
 // A line continuation at p: a backslash and a line feed, or a backslash, carriage return and
 // line feed. Returns its length, or 0.
 std::size_t ContinuationAt(const char* p, const char* end) {
@@ -370,16 +365,32 @@ std::size_t ShaderTokenizer::LexIdentifier(Token& token) {
 std::size_t ShaderTokenizer::LexOperator(Token& token) const {
   token.kind = TokenKind::Operator;
   token.value.integer = 0;
-  std::size_t available = static_cast<std::size_t>(end_ - cursor_);
-  for (const char* op : kLongOperators) {
-    std::size_t length = std::strlen(op);
-    if (length <= available && std::memcmp(cursor_, op, length) == 0) {
-      std::memcpy(token.value.op, op, length);
-      return length;
+  const char* p = cursor_;
+  std::size_t available = static_cast<std::size_t>(end_ - p);
+  std::size_t length = 1;
+  if (available >= 2) {
+    char c = p[0], d = p[1];
+    switch (c) {
+      case '#': length = (d == '#' || d == '@') ? 2 : 1; break;
+      case '&': length = (d == '&' || d == '=') ? 2 : 1; break;
+      case '+': length = (d == '+' || d == '=') ? 2 : 1; break;
+      case '-': length = (d == '-' || d == '=' || d == '>') ? 2 : 1; break;
+      case ':': length = d == ':' ? 2 : 1; break;
+      case '=': case '!': case '%': case '*': case '/': case '^': length = d == '=' ? 2 : 1; break;
+      case '|': length = (d == '|' || d == '=') ? 2 : 1; break;
+      case '<':
+      case '>':
+        if (d == c)
+          length = available >= 3 && p[2] == '=' ? 3 : 2;
+        else
+          length = d == '=' ? 2 : 1;
+        break;
+      case '.': length = available >= 3 && d == '.' && p[2] == '.' ? 3 : 1; break;
+      default: break;
     }
   }
-  token.value.op[0] = *cursor_;
-  return 1;
+  std::memcpy(token.value.op, p, length);
+  return length;
 }
 
 void ShaderTokenizer::ReadRawLine(char* out, std::size_t capacity) {

@@ -40,8 +40,13 @@ struct Token {
   DWORD length = 0;
 
   std::string_view Source() const { return {start, length}; }
+  // An identifier's text; its length is the token's.
+  std::string_view Name() const { return {value.text, length}; }
   bool IsOperator(const char* op) const {
-    return kind == TokenKind::Operator && std::strncmp(value.op, op, sizeof value.op) == 0;
+    if (kind != TokenKind::Operator) return false;
+    char pattern[4] = {};
+    for (std::size_t i = 0; i < 3 && op[i]; ++i) pattern[i] = op[i];
+    return std::memcmp(value.op, pattern, sizeof pattern) == 0;
   }
   bool IsOperator(char c) const { return kind == TokenKind::Operator && value.op[0] == c && value.op[1] == 0; }
   bool IsInteger() const {
