@@ -1,0 +1,302 @@
+// Macro expansion of the Preprocessor: calls read from the input, substitution with
+// stringizing, charizing and pasting, and the full expansion of arguments before they are
+// substituted. Every token of an expansion carries the macros it came from (its hide set), so
+// a macro never expands again inside its own expansion and every expansion ends.
+#include <string>
+
+#include "Preprocessor.h"
+
+namespace rastro {
+
+namespace {
+
+constexpr unsigned kMaxArgumentNesting = 256;
+
+int BracketChange(const Token& token) {
+  if (token.kind != TokenKind::Operator || token.value.op[1] != 0) return 0;
+  switch (token.value.op[0]) {
+    case '(': case '[': case '{': return 1;
+    case ')': case ']': case '}': return -1;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+bool Preprocessor::CountExpansion(const Token& position) {
+  if (++expansions_ <= maxExpansions_) return true;
+  diagnostics_.RecordError(&position, 0, "macro expansion too large");
+  Fail(E_FAIL);
+  return false;
+}
+
+bool Preprocessor::CheckQueueSize(std::size_t extra, const Token& position) {
+  if (pending_.size() + extra <= maxQueuedTokens_) return true;
+  diagnostics_.RecordError(&position, 0, "macro expansion too large");
+  Fail(E_FAIL);
+  return false;
+}
+
+void Preprocessor::PushFront(const TokenList& tokens) { pending_.insert(pending_.end(), tokens.rbegin(), tokens.rend()); }
+
+void Preprocessor::PushBodyFront(const Macro& macro, const HideSet* hidden) {
+  for (auto it = macro.body.rbegin(); it != macro.body.rend(); ++it) pending_.push_back({*it, hidden});
+}
+
+Preprocessor::Expansion Preprocessor::ExpandFromInput(const QueuedToken& name, const Macro& macro) {
+  if (!CountExpansion(name.token)) return Expansion::NotExpanded;
+  const HideSet* hidden = hideSets_.With(name.hidden, &macro);
+  if (!macro.functionLike) {
+    if (!CheckQueueSize(macro.body.size(), name.token)) return Expansion::NotExpanded;
+    PushBodyFront(macro, hidden);
+    return Expansion::Done;
+  }
+
+  // A call needs '(' right after the name: the next queued token, or the very next source
+  // character (a blank between name and parenthesis means no call).
+  if (!pending_.empty()) {
+    if (!pending_.back().token.IsOperator('(')) return Expansion::NotExpanded;
+    pending_.pop_back();
+  } else {
+    if (current_->PeekChar() != '(') return Expansion::NotExpanded;
+    Token parenthesis;
+    current_->NextToken(Mode(), parenthesis);
+  }
+
+  std::vector<TokenList> arguments;
+  if (!CollectArgumentsFromInput(arguments, name.token)) return Expansion::NotExpanded;
+  if (!PairArguments(macro, arguments, name.token)) return Expansion::NotExpanded;
+  TokenList result;
+  if (!Substitute(macro, arguments, name.token, hidden, 0, result)) return Expansion::NotExpanded;
+  if (!CheckQueueSize(result.size(), name.token)) return Expansion::NotExpanded;
+  PushFront(result);
+  return Expansion::Done;
+}
+
+bool Preprocessor::CollectArgumentsFromInput(std::vector<TokenList>& arguments, const Token& name) {
+  arguments.emplace_back();
+  std::size_t collected = 0;
+  for (int depth = 1;;) {
+    QueuedToken argument;
+    if (!pending_.empty()) {
+      argument = pending_.back();
+      pending_.pop_back();
+    } else {
+      current_->NextToken(Mode(), argument.token);
+    }
+    if (argument.token.kind == TokenKind::EndOfFile) {
+      diagnostics_.RecordError(&argument.token, 1515, "unexpected end of file in macro expansion");
+      return false;
+    }
+    depth += BracketChange(argument.token);
+    if (depth == 0) return true;
+    if (depth == 1 && argument.token.IsOperator(',')) {
+      arguments.emplace_back();
+      continue;
+    }
+    if (++collected > maxQueuedTokens_) return CheckQueueSize(collected, name);
+    arguments.back().push_back(argument);
+  }
+}
+
+bool Preprocessor::PairArguments(const Macro& macro, const std::vector<TokenList>& arguments, const Token& name) {
+  bool paired = arguments.size() == macro.parameters.size();
+  for (const TokenList& argument : arguments) paired = paired && !argument.empty();
+  if (paired) return true;
+  std::string macroName(macro.name);
+  diagnostics_.RecordError(&name, 1516, "not enough actual parameters for macro '%s'", macroName.c_str());
+  return false;
+}
+
+bool Preprocessor::Substitute(const Macro& macro, std::vector<TokenList>& arguments, const Token& name,
+                              const HideSet* hidden, unsigned depth, TokenList& result) {
+  (void)name;
+  const std::vector<Token>& body = macro.body;
+  std::vector<TokenList> expanded(arguments.size());
+  std::vector<bool> isExpanded(arguments.size(), false);
+
+  TokenList list;
+  std::vector<bool> pastes;  // which entries of `list` are the body's own '##'
+  enum class Quote { None, String, Character } quote = Quote::None;
+  const Token* quoteOperator = nullptr;
+
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    const Token& token = body[i];
+    int role = macro.roles[i];
+    if (role == Macro::kStringize || role == Macro::kCharize) {
+      quote = role == Macro::kStringize ? Quote::String : Quote::Character;
+      quoteOperator = &token;
+      continue;
+    }
+    int parameter = role >= 0 ? role : -1;
+    if (quote != Quote::None) {
+      TokenList operand = parameter >= 0 ? arguments[parameter] : TokenList{{token, hidden}};
+      if (!Stringize(operand, quote == Quote::Character, *quoteOperator, hidden, list)) return false;
+      pastes.resize(list.size(), false);
+      quote = Quote::None;
+      continue;
+    }
+    if (parameter >= 0) {
+      // Operands of '##' are pasted as written; every other use is fully expanded first.
+      bool pasteOperand = (i > 0 && macro.roles[i - 1] == Macro::kPaste) ||
+                          (i + 1 < body.size() && macro.roles[i + 1] == Macro::kPaste);
+      const TokenList* source = &arguments[parameter];
+      if (!pasteOperand) {
+        if (!isExpanded[parameter]) {
+          expanded[parameter] = arguments[parameter];
+          if (!ExpandList(expanded[parameter], depth + 1)) return false;
+          isExpanded[parameter] = true;
+        }
+        source = &expanded[parameter];
+      }
+      list.insert(list.end(), source->begin(), source->end());
+      pastes.resize(list.size(), false);
+      continue;
+    }
+    list.push_back({token, hidden});
+    pastes.push_back(role == Macro::kPaste);
+  }
+
+  result.clear();
+  for (std::size_t k = 0; k < list.size(); ++k) {
+    if (pastes[k] && !result.empty() && k + 1 < list.size()) {
+      QueuedToken left = result.back();
+      result.pop_back();
+      if (!Paste(left, list[k + 1], hidden, result)) return false;
+      ++k;
+      continue;
+    }
+    result.push_back(list[k]);
+  }
+  for (QueuedToken& token : result) token.hidden = hideSets_.Union(token.hidden, hidden);
+  return true;
+}
+
+bool Preprocessor::ExpandList(TokenList& tokens, unsigned depth) {
+  // Most arguments hold no macro at all: settle their identifiers and copy nothing.
+  bool anyMacro = false;
+  for (QueuedToken& token : tokens) {
+    if (token.token.kind != TokenKind::Identifier || token.settled) continue;
+    const Macro* macro = macros_.Resolve(token.token.Name());
+    if (!macro || HideSets::Contains(token.hidden, macro))
+      token.settled = true;
+    else
+      anyMacro = true;
+  }
+  if (!anyMacro) return true;
+  if (depth > kMaxArgumentNesting) {
+    diagnostics_.RecordError(&tokens.front().token, 0, "macro arguments nested too deeply");
+    Fail(E_FAIL);
+    return false;
+  }
+  TokenList work(tokens.rbegin(), tokens.rend());  // the next token is at the back
+  TokenList out;
+  while (!work.empty()) {
+    QueuedToken next = work.back();
+    work.pop_back();
+    const Macro* macro = next.token.kind == TokenKind::Identifier && !next.settled ? macros_.Resolve(next.token.Name())
+                                                                                      : nullptr;
+    if (!macro || HideSets::Contains(next.hidden, macro)) {
+      if (next.token.kind == TokenKind::Identifier) next.settled = true;
+      out.push_back(next);
+      continue;
+    }
+    if (!macro->functionLike) {
+      if (!CountExpansion(next.token)) return false;
+      const HideSet* hidden = hideSets_.With(next.hidden, macro);
+      for (auto it = macro->body.rbegin(); it != macro->body.rend(); ++it) work.push_back({*it, hidden});
+      if (work.size() + out.size() > maxQueuedTokens_) return CheckQueueSize(work.size() + out.size(), next.token);
+      continue;
+    }
+
+    // A call inside an argument must be complete there; otherwise the name waits for the
+    // rescan after substitution, where the rest of the call may follow.
+    bool complete = false;
+    if (!work.empty() && work.back().token.IsOperator('(')) {
+      int depthOfBrackets = 0;
+      for (std::size_t i = work.size(); i-- > 0;) {
+        depthOfBrackets += BracketChange(work[i].token);
+        if (depthOfBrackets == 0) {
+          complete = true;
+          break;
+        }
+      }
+    }
+    if (!complete) {
+      out.push_back(next);
+      continue;
+    }
+    if (!CountExpansion(next.token)) return false;
+    work.pop_back();  // '('
+    std::vector<TokenList> arguments(1);
+    for (int depthOfBrackets = 1;;) {
+      QueuedToken argument = work.back();
+      work.pop_back();
+      depthOfBrackets += BracketChange(argument.token);
+      if (depthOfBrackets == 0) break;
+      if (depthOfBrackets == 1 && argument.token.IsOperator(','))
+        arguments.emplace_back();
+      else
+        arguments.back().push_back(argument);
+    }
+    if (!PairArguments(*macro, arguments, next.token)) {
+      out.push_back(next);  // the call's arguments are lost, as on the main input
+      continue;
+    }
+    TokenList result;
+    if (!Substitute(*macro, arguments, next.token, hideSets_.With(next.hidden, macro), depth, result)) return false;
+    work.insert(work.end(), result.rbegin(), result.rend());
+    if (work.size() + out.size() > maxQueuedTokens_) return CheckQueueSize(work.size() + out.size(), next.token);
+  }
+  tokens = std::move(out);
+  return true;
+}
+
+bool Preprocessor::Stringize(const TokenList& tokens, bool charize, const Token& operatorToken,
+                             const HideSet* hidden, TokenList& result) {
+  const char quote = charize ? '\'' : '"';
+  std::string text(1, quote);
+  const Token* previous = nullptr;
+  for (const QueuedToken& queued : tokens) {
+    const Token& token = queued.token;
+    if (token.kind == TokenKind::EndOfLine) continue;
+    if (previous && previous->start + previous->length != token.start) text += ' ';
+    bool inString = token.length > 0 && token.start[0] == '"';
+    for (char c : token.Source()) {
+      if (c == '"' || (c == '\\' && inString)) text += '\\';
+      text += c;
+    }
+    previous = &token;
+  }
+  text += quote;
+  return TokenizeText(text, operatorToken, true, hidden, result);
+}
+
+bool Preprocessor::Paste(const QueuedToken& left, const QueuedToken& right, const HideSet* hidden,
+                         TokenList& result) {
+  std::string text(left.token.Source());
+  text += right.token.Source();
+  return TokenizeText(text, left.token, false, hidden, result);
+}
+
+bool Preprocessor::TokenizeText(std::string_view text, const Token& position, bool firstOnly,
+                                const HideSet* hidden, TokenList& result) {
+  const char* copy = store_.Copy(text);
+  ShaderTokenizer tokenizer;
+  if (!copy ||
+      FAILED(tokenizer.Initialise(copy, text.size(), position.fileName, position.line, &store_, &diagnostics_))) {
+    diagnostics_.RecordError(&position, 0, "internal error: out of memory");
+    Fail(E_OUTOFMEMORY);
+    return false;
+  }
+  for (Token token;;) {
+    tokenizer.NextToken(Mode(), token);
+    if (token.kind == TokenKind::EndOfFile) break;
+    if (token.kind == TokenKind::EndOfLine) continue;
+    result.push_back({token, hidden});
+    if (firstOnly) break;
+  }
+  return true;
+}
+
+}  // namespace rastro

@@ -1,0 +1,42 @@
+#include "StringStore.h"
+
+#include <cstring>
+#include <new>
+
+namespace rastro {
+
+char* StringStore::Allocate(std::size_t bytes) {
+  if (bytes <= left_) {
+    char* result = cursor_;
+    cursor_ += bytes;
+    left_ -= bytes;
+    return result;
+  }
+  // A request larger than a chunk gets a chunk of its own; the current chunk stays in use.
+  bool ownChunk = bytes > kChunkSize;
+  std::size_t size = ownChunk ? bytes : kChunkSize;
+  if (size > limit_ || reserved_ > limit_ - size) return nullptr;
+  try {
+    chunks_.reserve(chunks_.size() + 1);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  char* chunk = new (std::nothrow) char[size];
+  if (!chunk) return nullptr;
+  chunks_.emplace_back(chunk);
+  reserved_ += size;
+  if (ownChunk) return chunk;
+  cursor_ = chunk + bytes;
+  left_ = size - bytes;
+  return chunk;
+}
+
+const char* StringStore::Copy(std::string_view text) {
+  char* copy = Allocate(text.size() + 1);
+  if (!copy) return nullptr;
+  if (!text.empty()) std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
+  return copy;
+}
+
+}  // namespace rastro

@@ -1,0 +1,84 @@
+// End-to-end runs of the rastro-asm program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class RastroAsmTool : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("rastro-asm-" + std::to_string(::getpid()));
+    fs::create_directories(dir_ / "inc");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Write(const std::string& name, const std::string& text) { std::ofstream(dir_ / name, std::ios::binary) << text; }
+
+  ToolRun Execute(const std::string& arguments) {
+    std::string command = "cd '" + dir_.string() + "' && '" RASTRO_ASM_PATH "' " + arguments + " >out.txt 2>err.txt";
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir_ / "out.txt"), ReadFile(dir_ / "err.txt")};
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(RastroAsmTool, PrintsTokensOneLinePerLineEnd) {
+  Write("a.psh", "ps.1.1 ; version\n\n  mov r0,   c0 // move\ntex t0\n#define X r5\nadd X, X, -c1");
+  ToolRun run = Execute("-E a.psh");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "ps.1.1\nmov r0 , c0\ntex t0\n\nadd r5 , r5 , - c1\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(RastroAsmTool, DefinesAndIncludeDirectories) {
+  Write("inc/common.h", "#define WHO world\n");
+  Write("b.psh", "#include \"common.h\"\nVALUE WHO FLAG\n#ifdef FLAG\nflag\n#endif\n");
+  ToolRun run = Execute("-E b.psh -D VALUE=1.5 -DFLAG -I inc");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "\n\n\n1.5 world\n\nflag\n\n");
+}
+
+TEST_F(RastroAsmTool, ErrorsGoToStderrWithExitStatusOne) {
+  Write("c.psh", "ok\n#endif\n\"open\n");
+  ToolRun run = Execute("-E c.psh");
+  EXPECT_EQ(run.status, 1);
+  std::string full = fs::canonical(dir_ / "c.psh").string();
+  EXPECT_EQ(run.err, full + "(2): error X1510: unexpected #endif\n" + full +
+                         "(3): error X1005: string continues past end of line\n");
+  EXPECT_EQ(run.out, "ok\n\n\"open\n");
+
+  ToolRun missing = Execute("-E nothing.psh");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "error X1507: failed to open source file: 'nothing.psh'\n");
+}
+
+TEST_F(RastroAsmTool, BadUsageExitsWithTwo) {
+  for (const char* arguments : {"", "-E", "-x a.psh", "-E a.psh -D", "-E a.psh -D =1", "-E a.psh -I"}) {
+    ToolRun run = Execute(arguments);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_NE(run.err.find("usage: rastro-asm -E FILE"), std::string::npos) << arguments;
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+}  // namespace
