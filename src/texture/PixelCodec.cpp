@@ -4,6 +4,8 @@
 #include <new>
 
 #include "FloatRounding.h"
+#include "PairCodec.h"
+#include "PlainCodec.h"
 
 namespace rastro {
 
@@ -324,8 +326,14 @@ std::unique_ptr<PixelCodec> CreatePixelCodec(const PixelRegion& region) {
     case D3DFMT_DXT5:
       codec = nullptr;  // The block codec plugs in here.
       break;
+    case D3DFMT_YUY2:
+    case D3DFMT_UYVY:
+    case D3DFMT_R8G8_B8G8:
+    case D3DFMT_G8R8_G8B8:
+      codec.reset(new (std::nothrow) PairCodec(region));
+      break;
     default:
-      codec = nullptr;
+      codec = CreatePlainCodec(region);
       break;
   }
   if (!codec) return nullptr;
