@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CodecTestSupport.h"
@@ -90,12 +91,16 @@ float& ChannelOf(FloatRgba& p, Channel c) {
   }
 }
 
-class PlainFormat : public ::testing::TestWithParam<FormatLayout> {};
+class PlainFormat : public ::testing::TestWithParam<std::tuple<FormatLayout, VectorLevel>> {
+ protected:
+  void SetUp() override { OverrideVectorLevel(std::get<1>(GetParam())); }
+  void TearDown() override { OverrideVectorLevel(DetectVectorLevel()); }
+};
 
 // Unsigned fields store k for k / max; signed fields store s for s / max when s >= 0 and move
 // negative values one step toward zero (s + 0.5 truncated). Reading gives stored / max.
 TEST_P(PlainFormat, WritesEveryFieldValueAndReadsItBack) {
-  const FormatLayout& layout = GetParam();
+  const FormatLayout& layout = std::get<0>(GetParam());
   constexpr UINT kWidth = 700;
   TestImage image(layout.format, layout.bytes, kWidth);
   auto codec = image.Codec();
@@ -154,8 +159,16 @@ TEST_P(PlainFormat, WritesEveryFieldValueAndReadsItBack) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, PlainFormat, ::testing::ValuesIn(Layouts()),
-                         [](const auto& info) { return std::string(info.param.name); });
+std::string PlainFormatName(const ::testing::TestParamInfo<std::tuple<FormatLayout, VectorLevel>>& info) {
+  static const char* const kLevels[] = {"Portable", "Sse2", "Avx2"};
+  return std::string(std::get<0>(info.param).name) + "_" + kLevels[static_cast<int>(std::get<1>(info.param))];
+}
+
+// Every path the processor offers (a level above the processor's falls back to what it has).
+INSTANTIATE_TEST_SUITE_P(Formats, PlainFormat,
+                         ::testing::Combine(::testing::ValuesIn(Layouts()),
+                                            ::testing::Values(VectorLevel::Portable, VectorLevel::Sse2, VectorLevel::Avx2)),
+                         PlainFormatName);
 
 // ---------------------------------------------------------------------------------------------
 // Single behaviours of the format table.
