@@ -7,12 +7,25 @@
 
 namespace rastro {
 
+// The palette split into one array per channel, for searching eight entries at a time.
+struct PlanarPalette {
+  alignas(32) float red[256];
+  alignas(32) float green[256];
+  alignas(32) float blue[256];
+  alignas(32) float alpha[256];
+};
+
 template <bool SeparateAlpha>
 class PaletteCodec final : public PixelCodec {
  public:
   explicit PaletteCodec(const PixelRegion& region) : PixelCodec(region, SeparateAlpha ? 16u : 8u, RangeUnsigned) {}
   void ReadRow(UINT y, UINT z, FloatRgba* out) override;
   void WriteRow(UINT y, UINT z, const FloatRgba* in) override;
+
+ private:
+  BYTE Nearest(const FloatRgba& pixel);
+
+  std::unique_ptr<PlanarPalette> planar_;  // made on the first vector search
 };
 
 extern template class PaletteCodec<false>;
@@ -22,5 +35,7 @@ extern template class PaletteCodec<true>;
 // `withAlpha`) A; the lowest index among equally near entries. Runs in the caller's rounding
 // mode.
 BYTE NearestPaletteEntry(const FloatRgba* palette, const FloatRgba& pixel, bool withAlpha);
+// The same search eight entries at a time (same sums in the same order, so the same answer).
+BYTE NearestPaletteEntryVector(const PlanarPalette& palette, const FloatRgba& pixel, bool withAlpha);
 
 }  // namespace rastro

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "ProcessorFeatures.h"
 #include "d3dx9math.h"
 
 namespace {
@@ -36,19 +37,32 @@ double HalfValue(WORD bits) {
   return (bits & 0x8000) ? -magnitude : magnitude;
 }
 
-TEST(Float16, EveryPatternConvertsToItsExactValue) {
-  for (std::uint32_t bits = 0; bits < 65536; ++bits) {
-    const float f = ToFloat(static_cast<WORD>(bits));
-    ASSERT_EQ(static_cast<double>(f), HalfValue(static_cast<WORD>(bits))) << std::hex << bits;
-    ASSERT_EQ(std::signbit(f), (bits & 0x8000) != 0) << std::hex << bits;
-  }
-}
+// Both the portable conversions and the vector ones, where the processor has them.
+class Float16Paths : public ::testing::TestWithParam<rastro::VectorLevel> {
+ protected:
+  void SetUp() override { rastro::OverrideVectorLevel(GetParam()); }
+  void TearDown() override { rastro::OverrideVectorLevel(rastro::DetectVectorLevel()); }
+};
 
-TEST(Float16, EveryPatternSurvivesTheRoundTrip) {
-  std::vector<D3DXFLOAT16> halves(65536), back(65536);
+INSTANTIATE_TEST_SUITE_P(Levels, Float16Paths,
+                         ::testing::Values(rastro::VectorLevel::Portable, rastro::VectorLevel::Avx2));
+
+TEST_P(Float16Paths, EveryPatternConvertsToItsExactValue) {
+  std::vector<D3DXFLOAT16> halves(65536);
   std::vector<float> floats(65536);
   for (std::uint32_t bits = 0; bits < 65536; ++bits) halves[bits].value = static_cast<WORD>(bits);
   EXPECT_EQ(D3DXFloat16To32Array(floats.data(), halves.data(), 65536), floats.data());
+  for (std::uint32_t bits = 0; bits < 65536; ++bits) {
+    ASSERT_EQ(static_cast<double>(floats[bits]), HalfValue(static_cast<WORD>(bits))) << std::hex << bits;
+    ASSERT_EQ(std::signbit(floats[bits]), (bits & 0x8000) != 0) << std::hex << bits;
+  }
+}
+
+TEST_P(Float16Paths, EveryPatternSurvivesTheRoundTrip) {
+  std::vector<D3DXFLOAT16> halves(65536), back(65536);
+  std::vector<float> floats(65536);
+  for (std::uint32_t bits = 0; bits < 65536; ++bits) halves[bits].value = static_cast<WORD>(bits);
+  D3DXFloat16To32Array(floats.data(), halves.data(), 65536);
   EXPECT_EQ(D3DXFloat32To16Array(back.data(), floats.data(), 65536), back.data());
   for (std::uint32_t bits = 0; bits < 65536; ++bits) ASSERT_EQ(back[bits].value, bits) << std::hex << bits;
 }
@@ -62,6 +76,15 @@ class Float16Writes : public ::testing::TestWithParam<HalfCase> {};
 
 TEST_P(Float16Writes, RoundToNearestEvenAndHoldAtTheLargestMagnitude) {
   EXPECT_EQ(ToHalf(GetParam().value), GetParam().bits) << GetParam().value;
+}
+
+TEST(Float16, NullArraysAreLeftAlone) {
+  float f = 1.0f;
+  D3DXFLOAT16 h;
+  EXPECT_EQ(D3DXFloat32To16Array(nullptr, &f, 1), nullptr);
+  EXPECT_EQ(D3DXFloat16To32Array(nullptr, &h, 1), nullptr);
+  EXPECT_EQ(D3DXFloat16To32Array(&f, nullptr, 1), &f);
+  EXPECT_EQ(f, 1.0f);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -122,9 +145,10 @@ WORD NearestHalfBySearch(float f, const std::vector<double>& values) {
   return sign | ((low & 1) ? high : low);
 }
 
-TEST(Float16, WritesMatchANearestValueSearchOverWideSamples) {
+TEST_P(Float16Paths, WritesMatchANearestValueSearchOverWideSamples) {
   std::vector<double> values(0x8000);
   for (WORD bits = 0; bits < 0x8000; ++bits) values[bits] = HalfValue(bits);
+  std::vector<float> samples;
   std::mt19937 random(1234);
   std::uniform_int_distribution<std::uint32_t> anyBits;
   for (int i = 0; i < 200000; ++i) {
@@ -132,16 +156,20 @@ TEST(Float16, WritesMatchANearestValueSearchOverWideSamples) {
     std::uint32_t bits = anyBits(random);
     const std::uint32_t exponent = 97 + (bits >> 9) % 48;
     bits = (bits & 0x807FFFFFu) | (exponent << 23);
-    const float f = std::bit_cast<float>(bits);
-    ASSERT_EQ(ToHalf(f), NearestHalfBySearch(f, values)) << std::hexfloat << f;
+    samples.push_back(std::bit_cast<float>(bits));
   }
-  // Every halfway point and its neighbours.
+  // Every halfway point and its neighbours, both signs.
   for (WORD bits = 0; bits < 0x7FFF; ++bits) {
     const float middle = static_cast<float>((values[bits] + values[bits + 1]) / 2);
     for (float f : {std::nextafter(middle, 0.0f), middle, std::nextafter(middle, 1.0e6f)}) {
-      ASSERT_EQ(ToHalf(f), NearestHalfBySearch(f, values)) << std::hexfloat << f;
-      ASSERT_EQ(ToHalf(-f), NearestHalfBySearch(-f, values)) << std::hexfloat << -f;
+      samples.push_back(f);
+      samples.push_back(-f);
     }
+  }
+  std::vector<D3DXFLOAT16> halves(samples.size());
+  D3DXFloat32To16Array(halves.data(), samples.data(), static_cast<UINT>(samples.size()));
+  for (size_t i = 0; i < samples.size(); ++i) {
+    ASSERT_EQ(halves[i].value, NearestHalfBySearch(samples[i], values)) << std::hexfloat << samples[i];
   }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -443,6 +444,71 @@ TEST(Palette, P8MatchesAlphaButA8P8KeepsItsOwn) {
   for (int x = 0; x < 4; ++x) {
     EXPECT_EQ(a8p8.bytes[2 * x], 3) << x;  // the search ignores alpha
     EXPECT_EQ(a8p8.bytes[2 * x + 1], kDitherMatrix[0][x] >= 8 ? 101 : 100) << x;
+  }
+}
+
+// The search over the definition: squared distance summed R, G, B (then A) in 32-bit floats
+// rounding toward zero, strictly nearer entries only.
+// The palette's floats are the entries over 255, made once in the ordinary rounding.
+BYTE ReferenceNearest(const std::vector<PALETTEENTRY>& palette, const FloatRgba& p, bool withAlpha) {
+  std::vector<FloatRgba> entries;
+  for (const PALETTEENTRY& e : palette) entries.push_back({e.peRed / 255.0f, e.peGreen / 255.0f, e.peBlue / 255.0f, e.peFlags / 255.0f});
+  const int previous = std::fegetround();
+  std::fesetround(FE_TOWARDZERO);
+  volatile float best = 3.4028235e38f;
+  int index = 0;
+  for (int i = 0; i < 256; ++i) {
+    volatile float dr = entries[i].R - p.R, dg = entries[i].G - p.G;
+    volatile float db = entries[i].B - p.B, da = entries[i].A - p.A;
+    volatile float sum = dr * dr;
+    sum = sum + dg * dg;
+    sum = sum + db * db;
+    if (withAlpha) sum = sum + da * da;
+    if (sum < best) {
+      best = sum;
+      index = i;
+    }
+  }
+  std::fesetround(previous);
+  return static_cast<BYTE>(index);
+}
+
+class PaletteSearch : public ::testing::TestWithParam<VectorLevel> {
+ protected:
+  void SetUp() override { OverrideVectorLevel(GetParam()); }
+  void TearDown() override { OverrideVectorLevel(DetectVectorLevel()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Levels, PaletteSearch, ::testing::Values(VectorLevel::Portable, VectorLevel::Avx2));
+
+// Coarse palettes with repeated entries make many exact ties; the lowest index must win.
+TEST_P(PaletteSearch, FindsTheLowestNearestEntryForEveryPixel) {
+  std::uint32_t seed = 99;
+  auto next = [&seed](int range) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(range));
+  };
+  for (int round = 0; round < 6; ++round) {
+    std::vector<PALETTEENTRY> palette(256);
+    for (auto& e : palette) {
+      e = {static_cast<BYTE>(next(4) * 85), static_cast<BYTE>(next(4) * 85), static_cast<BYTE>(next(3) * 127),
+           static_cast<BYTE>(next(2) * 255)};
+    }
+    constexpr UINT kWidth = 512;
+    std::vector<FloatRgba> row(kWidth);
+    for (auto& p : row) {
+      p = {next(256) / 255.0f, next(256) / 255.0f, next(256) / 255.0f, next(256) / 255.0f};
+    }
+    for (D3DFORMAT format : {D3DFMT_P8, D3DFMT_A8P8}) {
+      const UINT bytes = format == D3DFMT_P8 ? 1 : 2;
+      TestImage image(format, bytes, kWidth);
+      image.region.Palette = palette.data();
+      image.Codec()->WriteRow(0, 0, row.data());
+      for (UINT x = 0; x < kWidth; ++x) {
+        ASSERT_EQ(image.bytes[x * bytes], ReferenceNearest(palette, row[x], format == D3DFMT_P8))
+            << "round " << round << " pixel " << x;
+      }
+    }
   }
 }
 
