@@ -32,40 +32,41 @@ struct PackedLayout {
 // Weights of the luminance written by the luminance formats.
 inline float Luminance(const FloatRgba& p) { return 0.2125f * p.R + 0.7154f * p.G + 0.0721f * p.B; }
 
-template <const PackedField& F>
+template <unsigned Shift, unsigned Bits, bool Signed>
 inline float ReadField(std::uint64_t pixel, float missing) {
-  if constexpr (F.bits == 0) {
+  if constexpr (Bits == 0) {
     return missing;
   } else {
-    const auto field = static_cast<std::uint32_t>((pixel >> F.shift) & FieldMax(F.bits));
-    if constexpr (F.isSigned) {
-      return ReadSignedField<F.bits>(field);
+    const auto field = static_cast<std::uint32_t>((pixel >> Shift) & FieldMax(Bits));
+    if constexpr (Signed) {
+      return ReadSignedField<Bits>(field);
     } else {
-      return ReadUnsignedField<F.bits>(field);
+      return ReadUnsignedField<Bits>(field);
     }
   }
 }
 
-template <const PackedField& F>
+template <unsigned Shift, unsigned Bits, bool Signed>
 inline std::uint64_t WriteField(float v, float offset) {
-  if constexpr (F.bits == 0) {
+  if constexpr (Bits == 0) {
     return 0;
-  } else if constexpr (F.isSigned) {
-    return static_cast<std::uint64_t>(QuantizeSigned(v, static_cast<float>(SignedFieldMax(F.bits)), offset, F.bits))
-           << F.shift;
+  } else if constexpr (Signed) {
+    return static_cast<std::uint64_t>(QuantizeSigned(v, static_cast<float>(SignedFieldMax(Bits)), offset, Bits)) << Shift;
   } else {
-    return static_cast<std::uint64_t>(QuantizeUnsigned(v, static_cast<float>(FieldMax(F.bits)), offset)) << F.shift;
+    return static_cast<std::uint64_t>(QuantizeUnsigned(v, static_cast<float>(FieldMax(Bits)), offset)) << Shift;
   }
 }
+
+#define RASTRO_FIELD(f) f.shift, f.bits, f.isSigned
 
 template <const PackedLayout& L>
 inline FloatRgba DecodePacked(std::uint64_t pixel) {
   if constexpr (L.luminance) {
-    const float l = ReadField<L.red>(pixel, 1.0f);
-    return {l, l, l, ReadField<L.alpha>(pixel, 1.0f)};
+    const float l = ReadField<RASTRO_FIELD(L.red)>(pixel, 1.0f);
+    return {l, l, l, ReadField<RASTRO_FIELD(L.alpha)>(pixel, 1.0f)};
   } else {
-    return {ReadField<L.red>(pixel, L.missingColor), ReadField<L.green>(pixel, L.missingColor),
-            ReadField<L.blue>(pixel, L.missingColor), ReadField<L.alpha>(pixel, 1.0f)};
+    return {ReadField<RASTRO_FIELD(L.red)>(pixel, L.missingColor), ReadField<RASTRO_FIELD(L.green)>(pixel, L.missingColor),
+            ReadField<RASTRO_FIELD(L.blue)>(pixel, L.missingColor), ReadField<RASTRO_FIELD(L.alpha)>(pixel, 1.0f)};
   }
 }
 
@@ -73,12 +74,14 @@ inline FloatRgba DecodePacked(std::uint64_t pixel) {
 template <const PackedLayout& L>
 inline std::uint64_t EncodePacked(const FloatRgba& p, float offset) {
   if constexpr (L.luminance) {
-    return WriteField<L.red>(Luminance(p), offset) | WriteField<L.alpha>(p.A, offset);
+    return WriteField<RASTRO_FIELD(L.red)>(Luminance(p), offset) | WriteField<RASTRO_FIELD(L.alpha)>(p.A, offset);
   } else {
-    return WriteField<L.red>(p.R, offset) | WriteField<L.green>(p.G, offset) | WriteField<L.blue>(p.B, offset) |
-           WriteField<L.alpha>(p.A, offset);
+    return WriteField<RASTRO_FIELD(L.red)>(p.R, offset) | WriteField<RASTRO_FIELD(L.green)>(p.G, offset) |
+           WriteField<RASTRO_FIELD(L.blue)>(p.B, offset) | WriteField<RASTRO_FIELD(L.alpha)>(p.A, offset);
   }
 }
+
+#undef RASTRO_FIELD
 
 // Vector paths for some layouts; each returns how many leading pixels it handled (0 when it
 // has none for the layout or the processor). Defined in PackedCodecVector.cpp.
