@@ -19,4 +19,22 @@ class RoundTowardZeroScope {
   int previous_;
 };
 
+// Reading divides fields by their maximum with the quotient rounded to nearest; the vector
+// reading paths compute it through double products whose rounding follows the mode, so they
+// run in round-to-nearest whatever mode the caller left set.
+class RoundToNearestScope {
+ public:
+  RoundToNearestScope() : previous_(std::fegetround()) {
+    if (previous_ != FE_TONEAREST) std::fesetround(FE_TONEAREST);
+  }
+  ~RoundToNearestScope() {
+    if (previous_ != FE_TONEAREST) std::fesetround(previous_);
+  }
+  RoundToNearestScope(const RoundToNearestScope&) = delete;
+  RoundToNearestScope& operator=(const RoundToNearestScope&) = delete;
+
+ private:
+  int previous_;
+};
+
 }  // namespace rastro

@@ -216,5 +216,27 @@ TEST(Quantization, RestoresTheCallersRoundingMode) {
   std::fesetround(FE_TONEAREST);
 }
 
+// Reading gives field / max rounded to nearest on every path, whatever rounding the caller
+// has set.
+TEST(Quantization, ReadingDoesNotDependOnTheCallersRoundingMode) {
+  TestImage image(D3DFMT_A8R8G8B8, 4, 64);
+  for (size_t i = 0; i < image.bytes.size(); ++i) image.bytes[i] = static_cast<BYTE>(i * 37 + 11);
+  for (VectorLevel level : LevelsToTest()) {
+    OverrideVectorLevel(level);
+    auto codec = image.Codec();
+    for (int mode : {FE_TOWARDZERO, FE_UPWARD, FE_DOWNWARD}) {
+      std::vector<FloatRgba> out(64);
+      std::fesetround(mode);
+      codec->ReadRow(0, 0, out.data());
+      std::fesetround(FE_TONEAREST);
+      for (UINT x = 0; x < 64; ++x) {
+        ASSERT_EQ(out[x].B, static_cast<float>(image.bytes[4 * x]) / 255.0f) << x << " level " << static_cast<int>(level);
+        ASSERT_EQ(out[x].A, static_cast<float>(image.bytes[4 * x + 3]) / 255.0f) << x;
+      }
+    }
+  }
+  OverrideVectorLevel(DetectVectorLevel());
+}
+
 }  // namespace
 }  // namespace rastro
