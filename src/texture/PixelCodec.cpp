@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "BlockCodec.h"
 #include "FloatRounding.h"
 
 namespace rastro {
@@ -322,7 +323,7 @@ std::unique_ptr<PixelCodec> CreatePixelCodec(const PixelRegion& region) {
     case D3DFMT_DXT3:
     case D3DFMT_DXT4:
     case D3DFMT_DXT5:
-      codec = nullptr;  // The block codec plugs in here.
+      codec = BlockCodec::Create(region);
       break;
     default:
       codec = nullptr;
