@@ -209,6 +209,7 @@ void BlockCodec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
   if (entry.rowsWritten != 15) return;
 
   EncodeBlockRow(pixels, blockY, absoluteZ);
+  cacheValid_ = false;  // the surface changed under any block row read earlier
   // The next block row down usually comes next: let it reuse the buffer.
   const bool lastInSlice = (blockY - blockTop_) / 4 + 1 >= blockRowsDown_;
   if (!lastInSlice) {
