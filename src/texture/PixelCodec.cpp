@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "BlockCodec.h"
 #include "FloatRounding.h"
 #include "PairCodec.h"
 #include "PlainCodec.h"
@@ -324,7 +325,7 @@ std::unique_ptr<PixelCodec> CreatePixelCodec(const PixelRegion& region) {
     case D3DFMT_DXT3:
     case D3DFMT_DXT4:
     case D3DFMT_DXT5:
-      codec = nullptr;  // The block codec plugs in here.
+      codec = BlockCodec::Create(region);
       break;
     case D3DFMT_YUY2:
     case D3DFMT_UYVY:
