@@ -1,29 +1,13 @@
 #include "BlockCodec.h"
 
-#include <cfenv>
 #include <cstring>
 #include <limits>
 #include <new>
 
+#include "FloatRounding.h"
+
 namespace rastro {
 namespace {
-
-// Blocks must not depend on the rounding mode a caller left behind: the encoders' endpoint
-// search is defined under round-to-nearest.
-class RoundToNearestScope {
- public:
-  RoundToNearestScope() : previous_(std::fegetround()) {
-    if (previous_ != FE_TONEAREST) std::fesetround(FE_TONEAREST);
-  }
-  ~RoundToNearestScope() {
-    if (previous_ != FE_TONEAREST) std::fesetround(previous_);
-  }
-  RoundToNearestScope(const RoundToNearestScope&) = delete;
-  RoundToNearestScope& operator=(const RoundToNearestScope&) = delete;
-
- private:
-  int previous_;
-};
 
 float QuantizeKey(float v, float levels) {
   return static_cast<float>(static_cast<int>(v * levels + 0.5f)) / levels;
@@ -102,6 +86,7 @@ std::unique_ptr<BlockPixels[]> BlockCodec::AllocateBlockRow() const {
 }
 
 void BlockCodec::DecodeBlockRow(BlockPixels* pixels, UINT blockY, UINT z, UINT firstBlock, UINT endBlock) const {
+  // Blocks must not depend on the rounding mode a caller left behind.
   RoundToNearestScope rounding;
   for (UINT b = firstBlock; b < endBlock; ++b) decode_(pixels[b], BlockAddress(blockLeft_ + 4 * b, blockY, z));
 }
