@@ -13,10 +13,6 @@ namespace {
 
 class GlDevice : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    // No display in CI: SDL's offscreen driver renders without one.
-    ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  }
   void SetUp() override {
     direct3d_ = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
     ASSERT_TRUE(direct3d_) << "no OpenGL 3.3 renderer reachable";
@@ -342,6 +338,75 @@ TEST_F(GlDevice, AdapterDescribesTheGlRenderer) {
   EXPECT_GE(caps.MaxTextureWidth, 2048u);
   EXPECT_GE(caps.MaxSimultaneousTextures, 4u);
   EXPECT_LE(caps.MaxSimultaneousTextures, 8u);
+}
+
+}  // namespace
+}  // namespace rastro::testing
+
+namespace rastro::testing {
+namespace {
+
+TEST_F(GlDevice, TexturedStageSamplesTheTextureWithDirect3DTexelMapping) {
+  constexpr UINT kSize = 8;
+  auto device = CreateDevice(kSize, kSize, D3DFMT_X8R8G8B8, D3DFMT_UNKNOWN);
+  ASSERT_TRUE(device);
+  // A 2 x 2 texture, one colour per texel, filled through a system-memory copy as the loader does.
+  ComPtr<IDirect3DTexture9> staging, texture;
+  ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, staging.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, texture.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(staging->LockRect(0, &locked, nullptr, 0), D3D_OK);
+  auto* rows = static_cast<BYTE*>(locked.pBits);
+  reinterpret_cast<DWORD*>(rows)[0] = 0xFFFF0000;
+  reinterpret_cast<DWORD*>(rows)[1] = 0xFF00FF00;
+  reinterpret_cast<DWORD*>(rows + locked.Pitch)[0] = 0xFF0000FF;
+  reinterpret_cast<DWORD*>(rows + locked.Pitch)[1] = 0xFFFFFFFF;
+  staging->UnlockRect(0);
+  ASSERT_EQ(device->UpdateTexture(staging.Get(), texture.Get()), D3D_OK);
+
+  struct TexturedVertex {
+    float x, y, z, rhw, u, v;
+  };
+  const float s = static_cast<float>(kSize);
+  const TexturedVertex vertices[4] = {{0, 0, 0, 1, 0, 0}, {s, 0, 0, 1, 1, 0}, {0, s, 0, 1, 0, 1}, {s, s, 0, 1, 1, 1}};
+  ComPtr<IDirect3DVertexBuffer9> quad;
+  ASSERT_EQ(device->CreateVertexBuffer(sizeof vertices, D3DUSAGE_WRITEONLY, D3DFVF_XYZRHW | D3DFVF_TEX1, D3DPOOL_MANAGED,
+                                       quad.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  void* data = nullptr;
+  quad->Lock(0, 0, &data, 0);
+  std::memcpy(data, vertices, sizeof vertices);
+  quad->Unlock();
+  device->SetStreamSource(0, quad.Get(), 0, sizeof(TexturedVertex));
+  device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRS_LIGHTING, FALSE);
+  device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+  device->SetTexture(0, texture.Get());
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  Frame(device.Get(), D3DCLEAR_TARGET, 0x00808080, 1);
+  auto pixels = ReadBackBuffer(device.Get(), kSize, kSize);
+  ASSERT_EQ(pixels.size(), size_t{kSize * kSize});
+  // Pixel centres sit on integer coordinates: pixel 1 samples u = 1/8 (texel 0), pixel 6 u = 6/8.
+  EXPECT_EQ(pixels[1 * kSize + 1] & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(pixels[1 * kSize + 6] & 0xFFFFFF, 0x00FF00u);
+  EXPECT_EQ(pixels[6 * kSize + 1] & 0xFFFFFF, 0x0000FFu);
+  EXPECT_EQ(pixels[6 * kSize + 6] & 0xFFFFFF, 0xFFFFFFu);
+
+  // Modulating with a second stage of the same texture squares each channel.
+  device->SetTexture(1, texture.Get());
+  device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+  device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT | D3DTA_COMPLEMENT);
+  device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  Frame(device.Get(), D3DCLEAR_TARGET, 0x00808080, 1);
+  pixels = ReadBackBuffer(device.Get(), kSize, kSize);
+  // texel * (1 - texel) is 0 in every channel of these pure colours.
+  EXPECT_EQ(pixels[1 * kSize + 1] & 0xFFFFFF, 0u);
+  EXPECT_EQ(pixels[6 * kSize + 6] & 0xFFFFFF, 0u);
 }
 
 }  // namespace
