@@ -1,9 +1,10 @@
 // Drives a device the way the benchmark's first two tests do and prints their rates in the
 // results file's format, for comparison with a native OpenGL program run alongside:
 //
-//   d3d_fill_bench [width height seconds [names]]
+//   d3d_fill_bench [width height seconds [names [windowless]]]
 //
-// With `names`, only the tests whose name (after "FFP - ") it contains run.
+// With `names`, only the tests whose name (after "FFP - ") it contains run. With a fifth
+// argument the device has no window and presents nothing, which shows what presenting costs.
 //
 // "FFP - Pure fillrate": 32 screen-covering quads of the colour ramp per frame, depth off.
 // "FFP - Z pixel rate": the same with colour writes off and the depth test and writes on.
@@ -95,7 +96,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   // The window the benchmark program makes: OpenGL, hidden until shown.
-  SDL_Window* window = SDL_CreateWindow("Rastrometer", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+  bool windowless = argc > 5;
+  SDL_Window* window = windowless ? nullptr : SDL_CreateWindow("Rastrometer", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                         static_cast<int>(width), static_cast<int>(height),
                                         SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   D3DPRESENT_PARAMETERS parameters{};
@@ -123,6 +125,6 @@ int main(int argc, char** argv) {
   if (wanted("FFP - Pure fillrate")) ok = RunTest(device.Get(), "FFP - Pure fillrate", width, height, seconds, false);
   if (ok && wanted("FFP - Z pixel rate")) ok = RunTest(device.Get(), "FFP - Z pixel rate", width, height, seconds, true);
   device.Reset();
-  SDL_DestroyWindow(window);
+  if (window) SDL_DestroyWindow(window);
   return ok ? 0 : 1;
 }

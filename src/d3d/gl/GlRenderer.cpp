@@ -192,6 +192,7 @@ HRESULT GlRenderer::Initialise(const RendererCreation& creation) {
   if (!context_) return ReportFailure(D3DERR_NOTAVAILABLE, "IDirect3D9::CreateDevice", SDL_GetError());
   current_ = nullptr;
   MakeCurrent();
+  headless_ = SdlVideoHeadless();
 
   if (!presentation.Windowed && !ownsWindow_) {
     SDL_DisplayMode mode{};
@@ -895,7 +896,11 @@ void GlRenderer::Draw(DeviceState& state, D3DPRIMITIVETYPE type, UINT startVerte
 
 HRESULT GlRenderer::Present() {
   MakeCurrent();
-  if (!ownsWindow_ && backBuffer_) {
+  // The frame is shown when it can be seen: a window of its own would be hidden, the offscreen
+  // driver shows nothing, and a hidden or minimised window has nothing to show it in.
+  bool visible = !ownsWindow_ && !headless_ &&
+                 !(SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
+  if (visible && backBuffer_) {
     GlSurfaceData* data = SurfaceData(*backBuffer_);
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window_, &width, &height);

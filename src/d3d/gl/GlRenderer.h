@@ -107,6 +107,7 @@ class GlRenderer final : public Renderer {
   SDL_Window* window_ = nullptr;
   bool ownsWindow_ = false;
   bool fullScreenSet_ = false;
+  bool headless_ = false;
   SDL_GLContext context_ = nullptr;
   D3DPRESENT_PARAMETERS presentation_{};
   Surface* backBuffer_ = nullptr;
