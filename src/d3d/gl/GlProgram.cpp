@@ -166,10 +166,23 @@ std::string GlProgramCache::VertexSource(const ProgramKey& key) {
 }
 
 std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
+  // Only inputs the stages read are declared: every interpolated value costs per pixel.
+  bool usesSpecular = key.specularAdd != 0;
+  std::array<bool, 8> usesSet{};
+  for (UINT stage = 0; stage < key.stageCount; ++stage) {
+    const StageKey& s = key.stages[stage];
+    for (std::uint8_t argument : {s.colorArg0, s.colorArg1, s.colorArg2, s.alphaArg0, s.alphaArg1, s.alphaArg2}) {
+      usesSpecular |= (argument & D3DTA_SELECTMASK) == D3DTA_SPECULAR;
+    }
+    if (UsesTexture(s) && s.texCoordSet < key.texCoordSets) usesSet[s.texCoordSet] = true;
+  }
   std::string source = "#version 330 core\n";
   const char* interpolation = key.flat ? "flat " : "";
-  source += Format("%sin vec4 vDiffuse;\n%sin vec4 vSpecular;\n", interpolation, interpolation);
-  for (UINT set = 0; set < key.texCoordSets; ++set) source += Format("in vec4 vTexCoord%u;\n", set);
+  source += Format("%sin vec4 vDiffuse;\n", interpolation);
+  if (usesSpecular) source += Format("%sin vec4 vSpecular;\n", interpolation);
+  for (UINT set = 0; set < key.texCoordSets; ++set) {
+    if (usesSet[set]) source += Format("in vec4 vTexCoord%u;\n", set);
+  }
   source += "uniform vec4 uTextureFactor;\nuniform float uAlphaReference;\nuniform vec4 uStageConstant[8];\n";
   for (UINT stage = 0; stage < key.stageCount; ++stage) {
     switch (static_cast<TextureKind>(key.stages[stage].texture)) {
@@ -180,7 +193,8 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
     }
   }
   source += "out vec4 fragColor;\nvoid main() {\n";
-  source += "  vec4 diffuse = vDiffuse;\n  vec4 specular = vSpecular;\n  vec4 current = diffuse;\n";
+  source += "  vec4 diffuse = vDiffuse;\n  vec4 current = diffuse;\n";
+  source += usesSpecular ? "  vec4 specular = vSpecular;\n" : "  vec4 specular = vec4(0.0);\n";
   source += "  vec4 temp = vec4(0.0);\n";
   for (UINT stage = 0; stage < key.stageCount; ++stage) {
     const StageKey& s = key.stages[stage];

@@ -17,6 +17,11 @@ namespace rastro {
 
 GlRenderer* GlRenderer::current_ = nullptr;
 
+namespace {
+// Frames Present lets the GPU work on before it waits, as a real device's queue does.
+constexpr size_t kFramesInFlight = 2;
+}  // namespace
+
 GlSurfaceData::~GlSurfaceData() {
   if (ownsTexture && texture) {
     owner->MakeCurrent();
@@ -924,7 +929,7 @@ HRESULT GlRenderer::Present() {
   // At most two frames in flight: the time of a frame includes the work it asked for.
   framesInFlight_.push_back(glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0));
   glFlush();
-  while (framesInFlight_.size() > 2) {
+  while (framesInFlight_.size() > kFramesInFlight) {
     GLsync oldest = framesInFlight_.front();
     framesInFlight_.pop_front();
     while (glClientWaitSync(oldest, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000) == GL_TIMEOUT_EXPIRED) {
