@@ -1,5 +1,6 @@
 // The OpenGL renderer on the machine's GL (llvmpipe without a display): the benchmark's first
 // two workloads, clears, back-buffer formats and the adapter's profile.
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -407,6 +408,51 @@ TEST_F(GlDevice, TexturedStageSamplesTheTextureWithDirect3DTexelMapping) {
   // texel * (1 - texel) is 0 in every channel of these pure colours.
   EXPECT_EQ(pixels[1 * kSize + 1] & 0xFFFFFF, 0u);
   EXPECT_EQ(pixels[6 * kSize + 6] & 0xFFFFFF, 0u);
+}
+
+}  // namespace
+}  // namespace rastro::testing
+
+namespace rastro::testing {
+namespace {
+
+TEST_F(GlDevice, DevicesTakeTheProgramsOpenGlWindow) {
+  SDL_Window* window = SDL_CreateWindow("Rastrometer", 0, 0, 400, 400, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  SDL_Window* plain = SDL_CreateWindow("plain", 0, 0, 64, 64, SDL_WINDOW_HIDDEN);
+  ASSERT_NE(window, nullptr);
+  ASSERT_NE(plain, nullptr);
+  D3DPRESENT_PARAMETERS parameters{};
+  parameters.BackBufferWidth = 640;
+  parameters.BackBufferHeight = 480;
+  parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
+  parameters.BackBufferCount = 1;
+  parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
+  parameters.hDeviceWindow = window;
+  parameters.EnableAutoDepthStencil = TRUE;
+  parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
+  parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  {
+    ComPtr<IDirect3DDevice9> device;
+    ASSERT_EQ(direct3d_->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_MIXED_VERTEXPROCESSING, &parameters,
+                                      device.ReleaseAndGetAddressOf()),
+              D3D_OK);
+    D3DDEVICE_CREATION_PARAMETERS creation{};
+    device->GetCreationParameters(&creation);
+    EXPECT_EQ(creation.hFocusWindow, window);
+    for (int frame = 0; frame < 3; ++frame) Frame(device.Get(), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00112233, 0);
+    auto pixels = ReadBackBuffer(device.Get(), 640, 480);
+    ASSERT_FALSE(pixels.empty());
+    EXPECT_EQ(pixels[479 * 640 + 639] & 0xFFFFFF, 0x112233u);
+  }
+  // A window made without OpenGL cannot take the device.
+  parameters.hDeviceWindow = plain;
+  ComPtr<IDirect3DDevice9> refused;
+  EXPECT_EQ(direct3d_->CreateDevice(0, D3DDEVTYPE_HAL, plain, D3DCREATE_MIXED_VERTEXPROCESSING, &parameters,
+                                    refused.ReleaseAndGetAddressOf()),
+            D3DERR_NOTAVAILABLE);
+  EXPECT_FALSE(refused);
+  SDL_DestroyWindow(plain);
+  SDL_DestroyWindow(window);
 }
 
 }  // namespace
