@@ -24,7 +24,7 @@ inline constexpr DialogRect kSettingsDialogUnits{0, 0, 164, 147};
 
 // Height of a closed drop-down list in dialog units; the template's height is that of the
 // opened list.
-inline constexpr int kClosedListHeight = 12;
+inline constexpr int kClosedListHeight = 13;
 
 class SettingsDialog {
  public:
