@@ -68,8 +68,13 @@ ChoiceResult NotOffered(std::string message) { return {ChoiceOutcome::kNotOffere
 }  // namespace
 
 std::string ModeRequestText(const ModeRequest& mode) {
-  std::string text = std::to_string(mode.width) + "x" + std::to_string(mode.height);
-  if (mode.refreshRate) text += "@" + std::to_string(*mode.refreshRate);
+  std::string text = std::to_string(mode.width);
+  text += 'x';
+  text += std::to_string(mode.height);
+  if (mode.refreshRate) {
+    text += '@';
+    text += std::to_string(*mode.refreshRate);
+  }
   return text;
 }
 
