@@ -40,8 +40,9 @@ struct ChoiceResult {
 // Picks the first entry of each list, in the dialog's list order, that satisfies the request:
 // the adapter asked for (else adapter 0), then the first listed mode of that size and rate
 // whose back-buffer and depth lists hold the formats asked for (else their first entries).
-// With an empty request this is exactly the dialog's initial selection. On success stores
-// like the dialog's OK; otherwise stores nothing.
+// With an empty request this is the dialog's initial selection whenever that one is complete
+// (a first mode without formats is passed over for the next one that has them). On success
+// stores like the dialog's OK; otherwise stores nothing.
 ChoiceResult ChooseSettings(IDirect3D9& d3d, const SettingsRequest& request, UINT& AdapterIndex,
                             D3DPRESENT_PARAMETERS& PresentParams);
 
