@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +34,7 @@ class VirtualDisplay {
     pid_ = fork();
     if (pid_ < 0) return "fork failed";
     if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // no server outlives a test that crashed
       close(fds[0]);
       const int quiet = open("/dev/null", O_WRONLY);
       if (quiet >= 0) {
