@@ -3,9 +3,9 @@
 // This is Rastrometer's own Direct3D 9 layer for platforms without the runtime. It declares
 // the object model that the benchmark, the texture loader and the shader assembler are
 // written against. Methods are declared in the published order; parts of the interface that
-// nothing here draws with (swap chains, cursors, gamma ramps, state blocks, lights and
-// materials, clip planes, patches, queries, index buffers, palettes, private data) are left
-// out rather than offered as stubs.
+// nothing here draws with (software device registration, monitors, swap chains, cursors,
+// gamma ramps, state blocks, transforms, lights and materials, clip planes, patches, queries,
+// index buffers, palettes, private data) are left out rather than offered as stubs.
 #pragma once
 
 #include "d3d9caps.h"
@@ -43,7 +43,6 @@ inline constexpr IID IID_IDirect3DVertexShader9 = {0xefc5557e, 0x6265, 0x4613, {
 inline constexpr IID IID_IDirect3DPixelShader9 = {0x6d3bdbdc, 0x5b02, 0x4415, {0xb8, 0x52, 0xce, 0x5e, 0x8b, 0xcc, 0xb2, 0x89}};
 
 struct IDirect3D9 : IUnknown {
-  virtual HRESULT RegisterSoftwareDevice(void* pInitializeFunction) = 0;
   virtual UINT GetAdapterCount() = 0;
   virtual HRESULT GetAdapterIdentifier(UINT Adapter, DWORD Flags, D3DADAPTER_IDENTIFIER9* pIdentifier) = 0;
   virtual UINT GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) = 0;
@@ -61,7 +60,6 @@ struct IDirect3D9 : IUnknown {
   virtual HRESULT CheckDeviceFormatConversion(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT SourceFormat,
                                               D3DFORMAT TargetFormat) = 0;
   virtual HRESULT GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) = 0;
-  virtual HMONITOR GetAdapterMonitor(UINT Adapter) = 0;
   virtual HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
                                D3DPRESENT_PARAMETERS* pPresentationParameters,
                                IDirect3DDevice9** ppReturnedDeviceInterface) = 0;
