@@ -144,6 +144,7 @@ ChoiceResult ChooseSettings(IDirect3D9& d3d, const SettingsRequest& request, UIN
 
 void WriteSettingsList(IDirect3D9& d3d, std::ostream& out) {
   const UINT adapterCount = d3d.GetAdapterCount();
+  if (adapterCount == 0) out << "No display adapters.\n";
   for (UINT adapter = 0; adapter < adapterCount; ++adapter) {
     out << "Adapter " << adapter << ": " << AdapterDescription(d3d, adapter) << "\n";
     out << "  Display modes:\n";

@@ -9,7 +9,6 @@ namespace rastro::testing {
 class StubDirect3D : public IDirect3D9 {
  public:
   HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  HRESULT RegisterSoftwareDevice(void*) override { return E_NOTIMPL; }
   UINT GetAdapterCount() override { return 0; }
   HRESULT GetAdapterIdentifier(UINT, DWORD, D3DADAPTER_IDENTIFIER9*) override { return E_NOTIMPL; }
   UINT GetAdapterModeCount(UINT, D3DFORMAT) override { return 0; }
@@ -21,7 +20,6 @@ class StubDirect3D : public IDirect3D9 {
   HRESULT CheckDepthStencilMatch(UINT, D3DDEVTYPE, D3DFORMAT, D3DFORMAT, D3DFORMAT) override { return E_NOTIMPL; }
   HRESULT CheckDeviceFormatConversion(UINT, D3DDEVTYPE, D3DFORMAT, D3DFORMAT) override { return E_NOTIMPL; }
   HRESULT GetDeviceCaps(UINT, D3DDEVTYPE, D3DCAPS9*) override { return E_NOTIMPL; }
-  HMONITOR GetAdapterMonitor(UINT) override { return nullptr; }
   HRESULT CreateDevice(UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS*, IDirect3DDevice9**) override { return E_NOTIMPL; }
 };
 
