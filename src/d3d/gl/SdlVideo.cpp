@@ -1,0 +1,44 @@
+#include "SdlVideo.h"
+
+#include <cstring>
+
+#include "VideoEnvironment.h"
+
+namespace rastro {
+
+namespace {
+int users = 0;
+}  // namespace
+
+bool AcquireSdlVideo() {
+  if (users == 0 && !SDL_WasInit(SDL_INIT_VIDEO) && !RequestedVideoDriver() && !DisplayServerAnnounced()) {
+    // Nothing to show windows on: render with no display at all.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  }
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  ++users;
+  return true;
+}
+
+void ReleaseSdlVideo() {
+  if (users == 0) return;
+  --users;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool SdlVideoHeadless() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return !driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+}
+
+void RequestCoreContext() {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  // The device draws into framebuffer objects; the window's own buffer only receives blits.
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+}  // namespace rastro
