@@ -5,11 +5,15 @@ namespace rastro {
 PumpEnd RunMessagePump(EventSource& events, KeyFlags& KeyDown, RunSequence& sequence) {
   bool catalogueDone = false;
   for (;;) {
+    // A tap of Escape whose release arrives in the same pass as its press still ends the run;
+    // with slow frames a quick tap would otherwise go unseen.
+    bool escapePressed = false;
     InputEvent event;
     while (events.Poll(event)) {
       switch (event.kind) {
         case InputEvent::Kind::kKeyDown:
           KeyDown[event.virtualKey] = 1;
+          escapePressed = escapePressed || event.virtualKey == kVirtualKeyEscape;
           break;
         case InputEvent::Kind::kKeyUp:
           KeyDown[event.virtualKey] = 0;
@@ -22,7 +26,7 @@ PumpEnd RunMessagePump(EventSource& events, KeyFlags& KeyDown, RunSequence& sequ
     // events that came in meanwhile have been handled.
     if (catalogueDone) return PumpEnd::kCatalogueDone;
     catalogueDone = !sequence.Step();
-    if (KeyDown[kVirtualKeyEscape]) {
+    if (KeyDown[kVirtualKeyEscape] || escapePressed) {
       sequence.Abandon();
       return PumpEnd::kEscape;
     }

@@ -33,8 +33,10 @@ enum class PumpEnd {
   kClosed,         // the window was closed
 };
 
-// Runs until the run ends. Rendering never happens while events wait. On Escape the current
-// test is destroyed before returning, so the caller may release the device at once.
+// Runs until the run ends. Rendering never happens while events wait. Escape ends the run
+// after the step that follows its press, even when it was released again before that step. On
+// Escape the current test is destroyed before returning, so the caller may release the device
+// at once.
 PumpEnd RunMessagePump(EventSource& events, KeyFlags& KeyDown, RunSequence& sequence);
 
 }  // namespace rastro

@@ -329,6 +329,14 @@ TEST_F(BenchmarkRunTest, EscapeHeldFromTheStartEndsAfterTheFirstFrame) {
   EXPECT_EQ(Results(), std::string(kHeader) + "FFP - Pure fillrate - ");
 }
 
+TEST_F(BenchmarkRunTest, EscapeTappedWithinOnePassStillEndsTheRun) {
+  events.script[4] = {{InputEvent::Kind::kKeyDown, kVirtualKeyEscape}, {InputEvent::Kind::kKeyUp, kVirtualKeyEscape}};
+  EXPECT_EQ(Run(), PumpEnd::kEscape);
+  EXPECT_EQ(device.presents, 5);
+  EXPECT_EQ(app.KeyDown[kVirtualKeyEscape], 0);
+  EXPECT_EQ(Results(), std::string(kHeader) + "FFP - Pure fillrate - ");
+}
+
 TEST_F(BenchmarkRunTest, ClosingTheWindowEndsTheRunBeforeTheNextFrame) {
   events.script[3] = {{InputEvent::Kind::kClose}};
   EXPECT_EQ(Run(), PumpEnd::kClosed);
