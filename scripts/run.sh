@@ -6,6 +6,6 @@ set -euo pipefail
 here="$(pwd)"
 top="$(cd "$(dirname "$0")/.." && pwd)"
 
-(cd "$top" && ./scripts/install-deps.sh && cmake --preset release >/dev/null && cmake --build --preset release)
+(cd "$top" && ./scripts/install-deps.sh && cmake --preset release >/dev/null && cmake --build --preset release --target rastrometer)
 cd "$here"
 exec "$top/build/release/src/app/rastrometer" "$@"

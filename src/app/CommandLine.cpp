@@ -1,0 +1,166 @@
+#include "CommandLine.h"
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace rastro {
+
+namespace {
+
+constexpr double kLongestInterval = 24.0 * 60.0 * 60.0;
+
+const std::vector<std::string_view> kBackBufferNames{"A2R10G10B10", "A8R8G8B8", "X8R8G8B8", "R5G6B5",
+                                                     "X1R5G5B5",    "A1R5G5B5", "Unknown"};
+const std::vector<std::string_view> kDepthNames{"D16_LOCKABLE", "D32",    "D15S1",         "D24S8",
+                                                "D24X8",        "D24X4S4", "D16",          "D32F_LOCKABLE",
+                                                "D24FS8",       "Unknown"};
+
+std::optional<UINT> ParseUnsigned(std::string_view text) {
+  UINT value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<ModeRequest> ParseMode(std::string_view text) {
+  ModeRequest mode;
+  const std::size_t at = text.find('@');
+  if (at != std::string_view::npos) {
+    mode.refreshRate = ParseUnsigned(text.substr(at + 1));
+    if (!mode.refreshRate) return std::nullopt;
+    text = text.substr(0, at);
+  }
+  const std::size_t x = text.find('x');
+  if (x == std::string_view::npos) return std::nullopt;
+  const std::optional<UINT> width = ParseUnsigned(text.substr(0, x));
+  const std::optional<UINT> height = ParseUnsigned(text.substr(x + 1));
+  if (!width || !height || *width == 0 || *height == 0) return std::nullopt;
+  mode.width = *width;
+  mode.height = *height;
+  return mode;
+}
+
+std::optional<double> ParseSeconds(std::string_view text) {
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (!std::isfinite(value) || value <= 0 || value > kLongestInterval) return std::nullopt;
+  return value;
+}
+
+std::string Join(const std::vector<std::string_view>& names) {
+  std::string text;
+  for (std::string_view name : names) {
+    if (!text.empty()) text += ", ";
+    text += name;
+  }
+  return text;
+}
+
+bool Contains(const std::vector<std::string_view>& names, std::string_view name) {
+  for (std::string_view candidate : names) {
+    if (candidate == name) return true;
+  }
+  return false;
+}
+
+ParsedCommandLine Fail(std::string error) { return {false, {}, std::move(error)}; }
+
+}  // namespace
+
+std::string UsageText() {
+  return "Usage: rastrometer [options]\n"
+         "Measures the pixel fill rate of the graphics adapter and writes Results.txt to the\n"
+         "working directory. With a display and no choice below, a settings dialog asks for them.\n"
+         "\n"
+         "  --list               print each adapter's display modes, back buffer and Z-buffer formats\n"
+         "  --adapter N          use adapter N (0 is the first)\n"
+         "  --mode WxH[@Hz]      use the first listed display mode of that size (and refresh rate)\n"
+         "  --backbuffer NAME    back buffer format as --list prints it, e.g. X8R8G8B8\n"
+         "  --depth NAME         Z-buffer format as --list prints it, e.g. D24S8\n"
+         "  --headless           render offscreen, with no window and no dialog\n"
+         "  --seconds S          measure each test for more than S seconds (default 5)\n"
+         "  --help               print this text\n"
+         "  --version            print the program's version\n"
+         "\n"
+         "Escape ends the run early. Exit status: 0 done, 1 no usable adapter or device, 2 bad option.\n";
+}
+
+ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
+  CommandLine line;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string_view option = arguments[i];
+    std::optional<std::string_view> attached;
+    if (const std::size_t equals = option.find('='); option.starts_with("--") && equals != std::string_view::npos) {
+      attached = option.substr(equals + 1);
+      option = option.substr(0, equals);
+    }
+    const bool known = option == "--list" || option == "--headless" || option == "--help" ||
+                       option == "--version" || option == "--adapter" || option == "--mode" ||
+                       option == "--backbuffer" || option == "--depth" || option == "--seconds";
+    if (!known) {
+      return Fail("unknown option '" + std::string(arguments[i]) +
+                  "'; valid options: --list, --adapter N, --mode WxH[@Hz], --backbuffer NAME, --depth NAME, "
+                  "--headless, --seconds S, --help, --version");
+    }
+    const bool takesValue =
+        option == "--adapter" || option == "--mode" || option == "--backbuffer" || option == "--depth" ||
+        option == "--seconds";
+    if (!takesValue && attached) return Fail(std::string(option) + " takes no value");
+    std::string_view value;
+    if (takesValue) {
+      if (attached) {
+        value = *attached;
+      } else if (i + 1 < arguments.size()) {
+        value = arguments[++i];
+      } else {
+        return Fail(std::string(option) + " needs a value; see --help");
+      }
+    }
+
+    if (option == "--help") {
+      line.action = CommandLine::Action::kHelp;
+      return {true, line, {}};
+    }
+    if (option == "--version") {
+      line.action = CommandLine::Action::kVersion;
+      return {true, line, {}};
+    }
+    if (option == "--list") {
+      line.action = CommandLine::Action::kList;
+    } else if (option == "--headless") {
+      line.headless = true;
+    } else if (option == "--adapter") {
+      line.settings.adapter = ParseUnsigned(value);
+      if (!line.settings.adapter) {
+        return Fail("--adapter " + std::string(value) + ": expected an adapter number (0, 1, ...; see --list)");
+      }
+    } else if (option == "--mode") {
+      line.settings.mode = ParseMode(value);
+      if (!line.settings.mode) {
+        return Fail("--mode " + std::string(value) + ": expected WxH or WxH@Hz, e.g. 1024x768 or 1024x768@60");
+      }
+    } else if (option == "--backbuffer") {
+      if (!Contains(kBackBufferNames, value)) {
+        return Fail("--backbuffer " + std::string(value) + ": valid formats are " + Join(kBackBufferNames));
+      }
+      line.settings.backBuffer = std::string(value);
+    } else if (option == "--depth") {
+      if (!Contains(kDepthNames, value)) {
+        return Fail("--depth " + std::string(value) + ": valid formats are " + Join(kDepthNames));
+      }
+      line.settings.depth = std::string(value);
+    } else if (option == "--seconds") {
+      const std::optional<double> seconds = ParseSeconds(value);
+      if (!seconds) {
+        return Fail("--seconds " + std::string(value) + ": expected a number of seconds above 0 and at most 86400");
+      }
+      line.seconds = *seconds;
+    }
+  }
+  return {true, line, {}};
+}
+
+}  // namespace rastro

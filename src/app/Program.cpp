@@ -1,0 +1,148 @@
+#include "Program.h"
+
+#include <SDL.h>
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <sstream>
+
+#include "Application.h"
+#include "Catalogue.h"
+#include "CommandLine.h"
+#include "SdlEvents.h"
+#include "SettingsChoice.h"
+#include "SettingsDialog.h"
+#include "SettingsModel.h"
+#include "TerminalProgress.h"
+
+namespace rastro {
+
+namespace {
+
+// How the program tells the user about a failure: a message box where there is a screen to
+// show it on, the error stream otherwise.
+class Reporter {
+ public:
+  Reporter(std::FILE* err, bool onScreen) : err_(err), onScreen_(onScreen) {}
+  void Error(const char* text, SDL_Window* owner = nullptr) const {
+    if (onScreen_ && SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, kErrorCaption, text, owner) == 0) return;
+    std::fprintf(err_, "rastrometer: %s\n", text);
+  }
+  void Note(const std::string& text) const { std::fprintf(err_, "rastrometer: %s\n", text.c_str()); }
+
+ private:
+  std::FILE* err_;
+  bool onScreen_;
+};
+
+bool AnyAdapterUsable(IDirect3D9& d3d) {
+  for (UINT adapter = 0; adapter < d3d.GetAdapterCount(); ++adapter) {
+    SettingsRequest request;
+    request.adapter = adapter;
+    UINT ignoredAdapter = 0;
+    D3DPRESENT_PARAMETERS ignoredParams{};
+    if (ChooseSettings(d3d, request, ignoredAdapter, ignoredParams).outcome == ChoiceOutcome::kChosen) return true;
+  }
+  return false;
+}
+
+// Fills the adapter and the mode and formats of the presentation parameters, from the dialog or
+// from the command line. Returns the exit status to end with, or -1 to go on.
+int ChooseSettingsFor(AppGlobals& app, const CommandLine& line, bool headless, const Reporter& report) {
+  IDirect3D9& d3d = *app.Direct3DObject;
+  if (!headless && line.settings.Empty()) {
+    gtk_disable_setlocale();  // results and messages keep the "C" number format
+    if (gtk_init_check(nullptr, nullptr)) {
+      // The dialog can only be left through a complete choice; with none to offer it would
+      // never close.
+      if (!AnyAdapterUsable(d3d)) {
+        report.Error("No display adapter offers a full-screen mode with a usable back buffer and Z-buffer format.");
+        return kExitFailed;
+      }
+      SettingsModel model(d3d);
+      SettingsDialog dialog(model);
+      dialog.Run(app.AdapterIndex, app.PresentParams);
+      return -1;
+    }
+  }
+  const ChoiceResult choice = ChooseSettings(d3d, line.settings, app.AdapterIndex, app.PresentParams);
+  if (choice.outcome == ChoiceOutcome::kChosen) return -1;
+  report.Note(choice.message);
+  return choice.outcome == ChoiceOutcome::kNotOffered ? kExitUsage : kExitFailed;
+}
+
+struct WindowCloser {
+  void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
+};
+
+int Run(const CommandLine& line, const ProgramEnvironment& environment) {
+  const bool headless = line.headless || !environment.displayAvailable;
+  if (headless) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  const Reporter report(environment.err, !headless);
+
+  AppGlobals app;
+  app.Direct3DObject = ComPtr<IDirect3D9>::Adopt(environment.createDirect3D(D3D_SDK_VERSION));
+  if (!app.Direct3DObject) {
+    report.Error(kNoDirect3DMessage);
+    return kExitFailed;
+  }
+  if (line.action == CommandLine::Action::kList) {
+    std::ostringstream list;
+    WriteSettingsList(*app.Direct3DObject, list);
+    std::fputs(list.str().c_str(), environment.out);
+    return kExitDone;
+  }
+  if (const int status = ChooseSettingsFor(app, line, headless, report); status >= 0) return status;
+
+  std::unique_ptr<SDL_Window, WindowCloser> window;
+  if (!headless) {
+    window.reset(SDL_CreateWindow("Rastrometer", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 400, 400,
+                                  SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN));
+    if (!window) {
+      report.Note(std::string("cannot create the main window: ") + SDL_GetError());
+      report.Error(kNoDeviceMessage);
+      return kExitFailed;
+    }
+    SDL_ShowCursor(SDL_DISABLE);
+    SDL_ShowWindow(window.get());
+  }
+
+  if (!CreateFullScreenDevice(app, window.get())) {
+    report.Error(kNoDeviceMessage, window.get());
+    return kExitFailed;
+  }
+
+  ResultsFile results(environment.resultsPath);
+  std::unique_ptr<TerminalProgress> progress;
+  if (environment.showProgress) {
+    progress = std::make_unique<TerminalProgress>(environment.out);
+    results.SetEcho(progress.get());
+  }
+  SdlEvents sdlEvents;
+  EventSource& events = environment.events ? *environment.events : sdlEvents;
+  RunBenchmark(app, {results, environment.clock ? *environment.clock : SystemClock(), events, Catalogue(),
+                     line.seconds, progress.get()});
+  return kExitDone;
+}
+
+}  // namespace
+
+int RunProgram(std::span<const std::string_view> arguments, const ProgramEnvironment& environment) {
+  const ParsedCommandLine parsed = ParseCommandLine(arguments);
+  if (!parsed.ok) {
+    std::fprintf(environment.err, "rastrometer: %s\n", parsed.error.c_str());
+    return kExitUsage;
+  }
+  switch (parsed.line.action) {
+    case CommandLine::Action::kHelp:
+      std::fputs(UsageText().c_str(), environment.out);
+      return kExitDone;
+    case CommandLine::Action::kVersion:
+      std::fprintf(environment.out, "rastrometer %s\n", RASTRO_VERSION);
+      return kExitDone;
+    default:
+      return Run(parsed.line, environment);
+  }
+}
+
+}  // namespace rastro

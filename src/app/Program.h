@@ -1,0 +1,36 @@
+// The whole program from its arguments to its exit status, with everything it reaches outside
+// itself passed in, so that it can run against fakes.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string_view>
+
+#include "MessagePump.h"
+#include "SteadyClock.h"
+#include "d3d9.h"
+
+namespace rastro {
+
+// Exit statuses: a script reads them, so a failure must never look like success.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;  // no Direct3D, no device, nothing usable to choose
+inline constexpr int kExitUsage = 2;   // a bad option or value
+
+struct ProgramEnvironment {
+  // Direct3DCreate9 of the platform; called after the offscreen hint when headless.
+  std::function<IDirect3D9*(UINT)> createDirect3D;
+  bool displayAvailable = false;
+  SteadyClock* clock = nullptr;
+  EventSource* events = nullptr;  // SDL's when null
+  std::filesystem::path resultsPath = "Results.txt";
+  std::FILE* out = stdout;
+  std::FILE* err = stderr;
+  bool showProgress = false;  // on a terminal
+};
+
+int RunProgram(std::span<const std::string_view> arguments, const ProgramEnvironment& environment);
+
+}  // namespace rastro

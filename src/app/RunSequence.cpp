@@ -1,0 +1,98 @@
+#include "RunSequence.h"
+
+#include "FillRate.h"
+
+namespace rastro {
+
+DWORD ClearFlagsFor(D3DFORMAT depthFormat) {
+  switch (depthFormat) {
+    case D3DFMT_D15S1:
+    case D3DFMT_D24S8:
+    case D3DFMT_D24X4S4:
+    case D3DFMT_D24FS8:
+      return D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
+    default:
+      return D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
+  }
+}
+
+RunSequence::RunSequence(IDirect3DDevice9& device, std::size_t testCount, TestFactory create,
+                         ResultsFile& results, SteadyClock& clock, RunSettings settings)
+    : device_(device),
+      testCount_(testCount),
+      create_(std::move(create)),
+      results_(results),
+      clock_(clock),
+      settings_(settings),
+      frequency_(clock.Frequency()) {}
+
+RunSequence::~RunSequence() { Abandon(); }
+
+bool RunSequence::Step() {
+  const bool more = current_ || SelectTest();
+  RenderFrame();
+  Account();
+  return more;
+}
+
+void RunSequence::Abandon() {
+  if (!current_) return;
+  current_->Destroy();
+  current_.reset();
+}
+
+bool RunSequence::SelectTest() {
+  // A test that fails its Init costs no frame: the next one is tried at once.
+  while (!current_) {
+    if (nextTest_ >= testCount_) return false;
+    std::unique_ptr<FillTest> test = create_(nextTest_++);
+    if (!test) continue;
+    ResultsFile::Appender out = results_.Append();
+    out.TestName(test->Name());
+    if (test->Init(&device_)) {
+      current_ = std::move(test);
+    } else {
+      out.Failed();
+      test->Destroy();
+    }
+  }
+  return true;
+}
+
+void RunSequence::RenderFrame() {
+  // A scene that cannot begin (a lost device, say) renders and counts nothing.
+  if (FAILED(device_.BeginScene())) return;
+  device_.Clear(0, nullptr, settings_.clearFlags, 0x00000000, 1.0f, 0);
+  const std::int64_t start = clock_.Ticks();
+  if (current_) current_->Render();
+  device_.EndScene();
+  device_.Present(nullptr, nullptr, nullptr, nullptr);
+  const std::int64_t end = clock_.Ticks();
+  tickSum_ += end - start;
+  ++countedFrames_;
+  ++frameIndex_;
+}
+
+void RunSequence::Account() {
+  if (frameIndex_ <= kWarmUpFrames) {
+    countedFrames_ = 0;
+    tickSum_ = 0;
+    return;
+  }
+  const double elapsed = static_cast<double>(tickSum_) / static_cast<double>(frequency_);
+  if (current_ && observer_) observer_->Measured(current_->Name(), elapsed, settings_.measuredSeconds);
+  if (!(elapsed > settings_.measuredSeconds)) return;
+
+  if (current_) {
+    const double rate = FillRate(current_->PixelFactor(), settings_.screen.width, settings_.screen.height,
+                                 countedFrames_, static_cast<float>(elapsed));
+    results_.Append().Rate(rate);
+    current_->Destroy();
+    current_.reset();
+  }
+  countedFrames_ = 0;
+  frameIndex_ = 0;
+  tickSum_ = 0;
+}
+
+}  // namespace rastro

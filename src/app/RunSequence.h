@@ -1,0 +1,87 @@
+// Turns the test catalogue into results: creates each test in turn, renders and times it
+// frame by frame, discards the warm-up and appends the rate once enough time is measured.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "FillTest.h"
+#include "ResultsFile.h"
+#include "SteadyClock.h"
+#include "d3d9.h"
+
+namespace rastro {
+
+// Frames of every test that only warm up; the first counted frame is the one after them.
+inline constexpr std::uint32_t kWarmUpFrames = 19;
+
+// Clear flags for a depth format: the stencil is cleared too when the format has one.
+DWORD ClearFlagsFor(D3DFORMAT depthFormat);
+
+struct RunSettings {
+  ScreenSize screen;
+  DWORD clearFlags = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
+  // A test is reported once strictly more than this much frame time is measured.
+  double measuredSeconds = 5.0;
+};
+
+// Told how the current test is getting on, for progress display.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  virtual void Measured(const char* testName, double seconds, double interval) = 0;
+};
+
+class RunSequence {
+ public:
+  // Makes test number `index` of the catalogue, or null when it cannot be allocated.
+  using TestFactory = std::function<std::unique_ptr<FillTest>(std::size_t index)>;
+
+  // `device`, `results` and `clock` are borrowed and must outlive the sequence. The clock's
+  // frequency is read here, once, and must be positive.
+  RunSequence(IDirect3DDevice9& device, std::size_t testCount, TestFactory create, ResultsFile& results,
+              SteadyClock& clock, RunSettings settings);
+  ~RunSequence();
+  RunSequence(const RunSequence&) = delete;
+  RunSequence& operator=(const RunSequence&) = delete;
+
+  // One idle pass: picks the next test when none is current, renders and times one frame, and
+  // reports the test once it has been measured long enough. Returns false when the catalogue
+  // was exhausted during this pass; the run should end.
+  bool Step();
+
+  // Destroys the current test without a rate, as when the run is abandoned.
+  void Abandon();
+
+  const FillTest* CurrentTest() const { return current_.get(); }
+  std::uint32_t FrameIndex() const { return frameIndex_; }
+  std::uint32_t CountedFrames() const { return countedFrames_; }
+  std::int64_t TickSum() const { return tickSum_; }
+
+  void SetObserver(RunObserver* observer) { observer_ = observer; }
+
+ private:
+  // False when the catalogue is exhausted.
+  bool SelectTest();
+  void RenderFrame();
+  void Account();
+
+  IDirect3DDevice9& device_;
+  std::size_t testCount_;
+  TestFactory create_;
+  ResultsFile& results_;
+  SteadyClock& clock_;
+  RunSettings settings_;
+  std::int64_t frequency_;
+  RunObserver* observer_ = nullptr;
+
+  std::unique_ptr<FillTest> current_;
+  std::size_t nextTest_ = 0;
+  std::uint32_t frameIndex_ = 0;
+  std::uint32_t countedFrames_ = 0;
+  std::int64_t tickSum_ = 0;
+};
+
+}  // namespace rastro

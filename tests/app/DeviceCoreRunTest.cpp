@@ -1,0 +1,99 @@
+// The whole program on the Direct3D layer's own device core, with the renderer that only keeps
+// resources and counts what it is asked to draw.
+#include <gtest/gtest.h>
+
+#include "DeviceProfile.h"
+#include "Fakes.h"
+#include "Program.h"
+#include "TestFiles.h"
+
+namespace rastro::testing {
+namespace {
+
+class DeviceCoreRunTest : public ::testing::Test {
+ protected:
+  DeviceCoreRunTest() {
+    profile.description = "Core Adapter";
+    profile.driverVersion = 0x0006000E000A1234ull;
+    profile.displayModes = {{640, 480, 60, D3DFMT_X8R8G8B8}, {1024, 768, 75, D3DFMT_X8R8G8B8}};
+    profile.deviceTypes = {{D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, true, true}};
+    profile.depthStencilMatches = {{D3DFMT_X8R8G8B8, D3DFMT_D24S8}};
+    environment.clock = &clock;
+    environment.events = &events;
+    environment.resultsPath = scratch.Path() / "Results.txt";
+    environment.err = err;
+  }
+  ~DeviceCoreRunTest() override { std::fclose(err); }
+
+  int Run(std::vector<std::string_view> arguments) {
+    environment.createDirect3D = [this](UINT) { return CreateDirect3D({ResourceOnlyAdapter(profile, probe)}); };
+    return RunProgram(arguments, environment);
+  }
+
+  static std::string Expected(const char* pureRate, const char* zRate) {
+    std::string text =
+        "Rastrometer\n"
+        "--------------------------\n"
+        "Display adapter: Core Adapter\n"
+        "Driver version: 6.14.10.4660\n"
+        "Display mode: 1024x768 X8R8G8B8 75Hz\n"
+        "Z-Buffer format: D24S8\n"
+        "--------------------------\n"
+        "\n";
+    text += std::string("FFP - Pure fillrate - ") + pureRate + "M pixels/sec\n";
+    text += std::string("FFP - Z pixel rate - ") + zRate + "M pixels/sec\n";
+    for (const char* name : {"FFP - Single texture", "FFP - Dual texture", "FFP - Triple texture",
+                             "FFP - Quad texture", "PS 1.1 - Simple", "PS 1.4 - Simple", "PS 2.0 - Simple",
+                             "PS 2.0 PP - Simple", "PS 2.0 - Longer", "PS 2.0 PP - Longer",
+                             "PS 2.0 - Longer 4 Registers", "PS 2.0 PP - Longer 4 Registers",
+                             "PS 2.0 - Per Pixel Lighting", "PS 2.0 PP - Per Pixel Lighting"}) {
+      text += std::string(name) + " - Failed!\n";
+    }
+    return text;
+  }
+
+  ScratchDirectory scratch;
+  DeviceProfile profile = CapableProfile();
+  std::shared_ptr<ResourceOnlyProbe> probe = std::make_shared<ResourceOnlyProbe>();
+  FakeClock clock{10, [](int) { return 1; }};  // 0.1 s per frame
+  ScriptedEvents events;
+  std::FILE* err = std::tmpfile();
+  ProgramEnvironment environment;
+};
+
+TEST_F(DeviceCoreRunTest, TestsOneAndTwoRunOnTheDeviceCore) {
+  ASSERT_EQ(Run({"--headless", "--mode", "1024x768", "--seconds", "0.5"}), kExitDone);
+  // 6 counted frames over 0.6f s: 32 x (1024 x 768 x 1e-6f) x 6 / 0.6f
+  EXPECT_EQ(ReadFile(scratch.Path() / "Results.txt"), Expected("251.658229", "251.658229"));
+  EXPECT_EQ(probe->devicesCreated, 1u);
+  // 25 frames per test (19 to warm up, 6 counted), and one more before the end.
+  EXPECT_EQ(probe->presents, 51u);
+  EXPECT_EQ(probe->clears, 51u);
+  EXPECT_EQ(probe->draws, 50u * 32u);
+  EXPECT_EQ(probe->primitives, 50u * 32u * 2u);
+  EXPECT_EQ(probe->lastPrimitiveType, D3DPT_TRIANGLESTRIP);
+  EXPECT_EQ(probe->lastClearFlags, 7u);  // D24S8 has stencil
+  EXPECT_EQ(probe->lastClearColor, 0u);
+  EXPECT_EQ(probe->lastClearZ, 1.0f);
+  EXPECT_EQ(probe->lastClearStencil, 0u);
+}
+
+TEST_F(DeviceCoreRunTest, ScenesThatFailToBeginCountNothing) {
+  probe->failingBeginScenes = 9;
+  ASSERT_EQ(Run({"--headless", "--mode", "1024x768", "--seconds", "0.5"}), kExitDone);
+  EXPECT_EQ(ReadFile(scratch.Path() / "Results.txt"), Expected("251.658229", "251.658229"));
+  EXPECT_EQ(probe->beginScenes, 51u);
+  EXPECT_EQ(probe->presents, 51u);
+  EXPECT_EQ(probe->draws, 50u * 32u);
+}
+
+TEST_F(DeviceCoreRunTest, EscapeLeavesTheCurrentLineWithoutARate) {
+  events.script[30] = {{InputEvent::Kind::kKeyDown, kVirtualKeyEscape}};
+  ASSERT_EQ(Run({"--headless", "--mode", "1024x768", "--seconds", "0.5"}), kExitDone);
+  const std::string results = ReadFile(scratch.Path() / "Results.txt");
+  EXPECT_TRUE(results.ends_with("FFP - Pure fillrate - 251.658229M pixels/sec\nFFP - Z pixel rate - ")) << results;
+  EXPECT_EQ(probe->presents, 31u);
+}
+
+}  // namespace
+}  // namespace rastro::testing

@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "Fakes.h"
+#include "Program.h"
+#include "TestFiles.h"
+
+namespace rastro::testing {
+namespace {
+
+std::string Drain(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  std::string text;
+  char buffer[512];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  return text;
+}
+
+void Empty(std::FILE* file) {
+  std::fflush(file);
+  ASSERT_EQ(ftruncate(fileno(file), 0), 0);
+  std::rewind(file);
+}
+
+// The program from arguments to exit status, on fakes: no display, a fake Direct3D object and
+// device, frames of 0.1 s.
+class ProgramTest : public ::testing::Test {
+ public:
+  ProgramTest() {
+    FakeAdapter adapter;
+    adapter.description = "Fake Adapter";
+    adapter.driverVersion = static_cast<LONGLONG>(0x0001000200030004ull);
+    adapter.modes[D3DFMT_X8R8G8B8] = {{640, 480, 60, D3DFMT_X8R8G8B8}, {1024, 768, 60, D3DFMT_X8R8G8B8}};
+    adapter.backBuffers = {{D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8}};
+    adapter.depthFormats = {{D3DFMT_X8R8G8B8, D3DFMT_D24X8}};
+    adapter.depthMatches = {{D3DFMT_X8R8G8B8, D3DFMT_D24X8}};
+    d3d.adapters = {adapter};
+    d3d.deviceToCreate = &device;
+    environment.createDirect3D = [this](UINT version) -> IDirect3D9* {
+      sdkVersion = version;
+      return direct3DMissing ? nullptr : &d3d;
+    };
+    environment.clock = &clock;
+    environment.events = &events;
+    environment.resultsPath = ResultsPath();
+    environment.out = out;
+    environment.err = err;
+  }
+  ~ProgramTest() override {
+    std::fclose(out);
+    std::fclose(err);
+  }
+
+  int Run(std::vector<std::string_view> arguments) { return RunProgram(arguments, environment); }
+  std::filesystem::path ResultsPath() const { return scratch.Path() / "Results.txt"; }
+
+  ScratchDirectory scratch;
+  CallLog log;
+  FakeDevice device{log};
+  FakeDirect3D d3d;
+  FakeClock clock{10, [](int) { return 1; }};
+  ScriptedEvents events;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ProgramEnvironment environment;
+  bool direct3DMissing = false;
+  UINT sdkVersion = 0;
+};
+
+TEST_F(ProgramTest, HeadlessRunWritesACompleteResultsFile) {
+  EXPECT_EQ(Run({"--headless", "--mode", "640x480", "--seconds", "0.5"}), kExitDone);
+  EXPECT_EQ(sdkVersion, 31u);
+  // 20 frames of 0.1 s warm up and start the measurement; 6 counted frames are more than 0.5 s.
+  // 32 x (640 x 480 x 1e-6f) x 6 / 0.6f, 0.6f being 0.60000002: 98.303996
+  std::string expected =
+      "Rastrometer\n"
+      "--------------------------\n"
+      "Display adapter: Fake Adapter\n"
+      "Driver version: 1.2.3.4\n"
+      "Display mode: 640x480 X8R8G8B8 60Hz\n"
+      "Z-Buffer format: D24X8\n"
+      "--------------------------\n"
+      "\n"
+      "FFP - Pure fillrate - 98.303996M pixels/sec\n"
+      "FFP - Z pixel rate - 98.303996M pixels/sec\n";
+  for (const char* name : {"FFP - Single texture", "FFP - Dual texture", "FFP - Triple texture",
+                           "FFP - Quad texture", "PS 1.1 - Simple", "PS 1.4 - Simple", "PS 2.0 - Simple",
+                           "PS 2.0 PP - Simple", "PS 2.0 - Longer", "PS 2.0 PP - Longer",
+                           "PS 2.0 - Longer 4 Registers", "PS 2.0 PP - Longer 4 Registers",
+                           "PS 2.0 - Per Pixel Lighting", "PS 2.0 PP - Per Pixel Lighting"}) {
+    expected += std::string(name) + " - Failed!\n";
+  }
+  EXPECT_EQ(ReadFile(ResultsPath()), expected);
+  ASSERT_EQ(d3d.createDeviceCalls.size(), 1u);
+  EXPECT_EQ(d3d.createDeviceCalls[0].window, nullptr);  // offscreen
+  EXPECT_EQ(device.references, 1);
+  EXPECT_EQ(d3d.references, 0);
+  EXPECT_EQ(Drain(err), "");
+}
+
+TEST_F(ProgramTest, ProgressOnATerminalShowsEveryResultsLine) {
+  environment.showProgress = true;
+  EXPECT_EQ(Run({"--headless", "--seconds", "0.5"}), kExitDone);
+  const std::string shown = Drain(out);
+  EXPECT_NE(shown.find("FFP - Pure fillrate: 0.5 s of 0.5 s"), std::string::npos);
+  EXPECT_NE(shown.find("\r\033[KFFP - Pure fillrate - 98.303996M pixels/sec\n"), std::string::npos);
+  EXPECT_NE(shown.find("PS 2.0 PP - Per Pixel Lighting - Failed!\n"), std::string::npos);
+}
+
+TEST_F(ProgramTest, FailuresExitNonZeroAndLeaveTheResultsFileAlone) {
+  struct Case {
+    const char* what;
+    std::vector<std::string_view> arguments;
+    std::function<void(ProgramTest&)> arrange;
+    int status;
+    std::string message;
+  };
+  const std::vector<Case> cases{
+      {"bad option", {"--speed", "9"}, nullptr, kExitUsage, "unknown option '--speed'"},
+      {"bad value", {"--seconds", "soon"}, nullptr, kExitUsage, "--seconds soon"},
+      {"mode not offered", {"--mode", "800x600"}, nullptr, kExitUsage, "valid modes: 640x480@60, 1024x768@60"},
+      {"depth not offered", {"--depth", "D16"}, nullptr, kExitUsage, "valid Z-buffer formats: D24X8"},
+      {"no Direct3D", {}, [](ProgramTest& t) { t.direct3DMissing = true; }, kExitFailed,
+       "Unable to create Direct3D object!"},
+      {"no device", {}, [](ProgramTest& t) { t.d3d.deviceToCreate = nullptr; }, kExitFailed,
+       "Unable to create 3D device!"},
+      {"nothing usable", {}, [](ProgramTest& t) { t.d3d.adapters[0].depthMatches.clear(); }, kExitFailed,
+       "has both a usable back buffer format"},
+  };
+  for (const Case& c : cases) {
+    ProgramTest& t = *this;
+    std::ofstream(ResultsPath()) << "an earlier run\n";
+    d3d.references = 1;
+    d3d.deviceToCreate = &device;
+    d3d.adapters[0].depthMatches = {{D3DFMT_X8R8G8B8, D3DFMT_D24X8}};
+    direct3DMissing = false;
+    if (c.arrange) c.arrange(t);
+    Empty(err);
+    EXPECT_EQ(Run(c.arguments), c.status) << c.what;
+    const std::string said = Drain(err);
+    EXPECT_NE(said.find(c.message), std::string::npos) << c.what << ": " << said;
+    EXPECT_EQ(ReadFile(ResultsPath()), "an earlier run\n") << c.what;
+    if (!direct3DMissing && c.status == kExitFailed) {
+      EXPECT_EQ(d3d.references, 0) << c.what;
+    }
+  }
+}
+
+TEST_F(ProgramTest, ListHelpAndVersionPrintAndTouchNothing) {
+  EXPECT_EQ(Run({"--list"}), kExitDone);
+  EXPECT_EQ(Drain(out),
+            "Adapter 0: Fake Adapter\n"
+            "  Display modes:\n"
+            "    640x480  X8R8G8B8  60Hz\n"
+            "    1024x768  X8R8G8B8  60Hz\n"
+            "  Back buffer formats for X8R8G8B8 modes:\n"
+            "    X8R8G8B8  Z-buffer formats: D24X8\n");
+  Empty(out);
+  EXPECT_EQ(Run({"--help"}), kExitDone);
+  EXPECT_NE(Drain(out).find("--mode WxH[@Hz]"), std::string::npos);
+  Empty(out);
+  EXPECT_EQ(Run({"--version"}), kExitDone);
+  EXPECT_EQ(Drain(out).rfind("rastrometer ", 0), 0u);
+  EXPECT_FALSE(std::filesystem::exists(ResultsPath()));
+  EXPECT_TRUE(d3d.createDeviceCalls.empty());
+}
+
+}  // namespace
+}  // namespace rastro::testing
