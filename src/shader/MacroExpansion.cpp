@@ -76,7 +76,8 @@ Preprocessor::Expansion Preprocessor::ExpandFromInput(const QueuedToken& name, c
 bool Preprocessor::CollectArgumentsFromInput(CallArguments& arguments, const Token& name) {
   std::size_t collected = 0;
   for (int depth = 1;;) {
-    QueuedToken argument;
+    // Read in place; separators and the closing parenthesis are taken back out.
+    QueuedToken& argument = arguments.tokens.emplace_back();
     if (!pending_.empty()) {
       argument = pending_.back();
       pending_.pop_back();
@@ -88,16 +89,13 @@ bool Preprocessor::CollectArgumentsFromInput(CallArguments& arguments, const Tok
       return false;
     }
     depth += BracketChange(argument.token);
-    if (depth == 0) {
+    if (depth == 0 || (depth == 1 && argument.token.IsOperator(','))) {
+      arguments.tokens.pop_back();
       arguments.ends.push_back(arguments.tokens.size());
-      return true;
-    }
-    if (depth == 1 && argument.token.IsOperator(',')) {
-      arguments.ends.push_back(arguments.tokens.size());
+      if (depth == 0) return true;
       continue;
     }
     if (++collected > maxQueuedTokens_) return CheckQueueSize(collected, name);
-    arguments.tokens.push_back(argument);
   }
 }
 
@@ -163,6 +161,11 @@ bool Preprocessor::Substitute(const Macro& macro, CallArguments& arguments, cons
   }
 
   result.clear();
+  if (work->pastes.empty()) {
+    result.swap(list);
+    for (QueuedToken& token : result) token.hidden = hideSets_.Union(token.hidden, hidden);
+    return true;
+  }
   auto paste = work->pastes.begin();
   for (std::size_t k = 0; k < list.size(); ++k) {
     while (paste != work->pastes.end() && *paste < k) ++paste;
@@ -182,37 +185,42 @@ bool Preprocessor::Substitute(const Macro& macro, CallArguments& arguments, cons
 
 bool Preprocessor::ExpandList(TokenSpan tokens, unsigned depth, TokenList& out, bool& changed) {
   // Most arguments hold no macro at all: settle their identifiers and copy nothing.
-  bool anyMacro = false;
-  for (QueuedToken& token : tokens) {
+  std::size_t firstMacro = tokens.size();
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    QueuedToken& token = tokens[i];
     if (token.token.kind != TokenKind::Identifier || token.settled) continue;
     const Macro* macro = macros_.Resolve(token.token.Name());
     if (!macro || HideSets::Contains(token.hidden, macro))
       token.settled = true;
-    else
-      anyMacro = true;
+    else if (firstMacro == tokens.size())
+      firstMacro = i;
   }
-  changed = anyMacro;
-  if (!anyMacro) return true;
+  changed = firstMacro != tokens.size();
+  if (!changed) return true;
   if (depth > kMaxArgumentNesting) {
     diagnostics_.RecordError(&tokens.front().token, 0, "macro arguments nested too deeply");
     Fail(E_FAIL);
     return false;
   }
+  const std::size_t outBegin = out.size();
+  // Everything before the first macro is final already.
+  out.insert(out.end(), tokens.begin(), tokens.begin() + firstMacro);
   auto workLease = tokenLists_.Acquire();
   TokenList& work = *workLease;
-  work.assign(tokens.rbegin(), tokens.rend());  // the next token is at the back
-  const std::size_t outBegin = out.size();
+  work.assign(tokens.rbegin(), tokens.rend() - firstMacro);  // the next token is at the back
   auto produced = [&] { return work.size() + (out.size() - outBegin); };
   while (!work.empty()) {
-    QueuedToken next = work.back();
-    work.pop_back();
-    const Macro* macro = next.token.kind == TokenKind::Identifier && !next.settled ? macros_.Resolve(next.token.Name())
-                                                                                      : nullptr;
-    if (!macro || HideSets::Contains(next.hidden, macro)) {
-      if (next.token.kind == TokenKind::Identifier) next.settled = true;
-      out.push_back(next);
+    QueuedToken& top = work.back();
+    const Macro* macro = top.token.kind == TokenKind::Identifier && !top.settled ? macros_.Resolve(top.token.Name())
+                                                                                    : nullptr;
+    if (!macro || HideSets::Contains(top.hidden, macro)) {
+      if (top.token.kind == TokenKind::Identifier) top.settled = true;
+      out.push_back(top);
+      work.pop_back();
       continue;
     }
+    QueuedToken next = top;
+    work.pop_back();
     if (!macro->functionLike) {
       if (!CountExpansion(next.token)) return false;
       const HideSet* hidden = hideSets_.With(next.hidden, macro);
