@@ -115,7 +115,7 @@ bool Preprocessor::Substitute(const Macro& macro, CallArguments& arguments, cons
   const std::vector<Token>& body = macro.body;
   auto work = substitutions_.Acquire();
   TokenList& list = work->list;
-  work->arguments.resize(arguments.Count());
+  work->expandedArguments.resize(arguments.Count());
 
   enum class Quote { None, String, Character } quote = Quote::None;
   const Token* quoteOperator = nullptr;
@@ -143,15 +143,15 @@ bool Preprocessor::Substitute(const Macro& macro, CallArguments& arguments, cons
                           (i + 1 < body.size() && macro.roles[i + 1] == Macro::kPaste);
       TokenSpan source = arguments[parameter];
       if (!pasteOperand) {
-        Substitution::ExpandedArgument& expansion = work->arguments[parameter];
+        Substitution::ExpandedArgument& expansion = work->expandedArguments[parameter];
         if (expansion.place == Place::NotYet) {
-          std::size_t begin = work->expanded.size();
+          std::size_t begin = work->expandedTokens.size();
           bool changed = true;
-          if (!ExpandList(source, depth + 1, work->expanded, changed)) return false;
-          expansion = {changed ? Place::InExpanded : Place::InArguments, begin, work->expanded.size()};
+          if (!ExpandList(source, depth + 1, work->expandedTokens, changed)) return false;
+          expansion = {changed ? Place::InExpanded : Place::InArguments, begin, work->expandedTokens.size()};
         }
         if (expansion.place == Place::InExpanded)
-          source = TokenSpan(work->expanded).subspan(expansion.begin, expansion.end - expansion.begin);
+          source = TokenSpan(work->expandedTokens).subspan(expansion.begin, expansion.end - expansion.begin);
       }
       list.insert(list.end(), source.begin(), source.end());
       continue;

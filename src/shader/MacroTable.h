@@ -49,7 +49,7 @@ class MacroTable {
  private:
   const Macro* ChainStep(const Macro* macro) const;
 
-  // Whole words at a time; names are short, and most lookups are of names that are not macros.
+  // Whole words at a time: names are short, and every identifier read is looked up.
   struct NameHash {
     std::size_t operator()(std::string_view name) const {
       constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;

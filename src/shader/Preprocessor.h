@@ -116,16 +116,16 @@ class Preprocessor {
     };
     TokenList list;                   // the body with its arguments in place, before pasting
     std::vector<std::size_t> pastes;  // where the body's own '##' operators are in `list`
-    TokenList expanded;               // arguments that contained macros, fully expanded
-    std::vector<ExpandedArgument> arguments;  // per parameter
+    TokenList expandedTokens;         // arguments that contained macros, fully expanded
+    std::vector<ExpandedArgument> expandedArguments;  // per parameter
 
     void clear() {
       list.clear();
       pastes.clear();
-      expanded.clear();
-      arguments.clear();
+      expandedTokens.clear();
+      expandedArguments.clear();
     }
-    std::size_t capacity() const { return list.capacity() + expanded.capacity(); }
+    std::size_t capacity() const { return list.capacity() + expandedTokens.capacity(); }
   };
 
   struct Conditional {
