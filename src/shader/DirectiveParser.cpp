@@ -14,7 +14,7 @@ constexpr DWORD kDirectiveMode = ShaderTokenizer::kRawStrings;
 constexpr std::size_t kMaxErrorText = 256;
 
 struct KeywordEntry {
-  const char* text;
+  std::string_view text;
   int terminal;
 };
 
@@ -44,7 +44,7 @@ int OperatorTerminal(const Token& token) {
 
 void DirectiveParser::Run() {
   pp_.nextActive_ = pp_.active_;
-  tokens_.reserve(8);
+  tokens_.clear();
   int result = rastro_directive_parse(*this);
   Token& lookahead = pp_.lookahead_;
   if (result == 2) {
@@ -82,10 +82,14 @@ void DirectiveParser::SkipRestOfLine() {
   Next();
 }
 
-int DirectiveParser::Keyword(const char* text) const {
+int DirectiveParser::Keyword(const Token& name) const {
   int terminal = 0;
-  for (const KeywordEntry& keyword : kKeywords)
-    if (std::strcmp(keyword.text, text) == 0) terminal = keyword.terminal;
+  for (const KeywordEntry& keyword : kKeywords) {
+    if (keyword.text == name.Name()) {
+      terminal = keyword.terminal;
+      break;
+    }
+  }
   if (pp_.active_ || terminal == 0) return terminal;
 
   // Inside a region that is skipped only the conditionals count.
@@ -121,13 +125,13 @@ int DirectiveParser::Lex(DirectiveValue& value) {
   switch (token.kind) {
     case TokenKind::Identifier:
       if (expectingName_) {
-        if (int keyword = Keyword(token.value.text)) {
+        if (int keyword = Keyword(token)) {
           expectingName_ = false;
           return keyword;
         }
         return DIRECTIVE_IDENTIFIER;
       }
-      return std::strcmp(token.value.text, "defined") == 0 ? DIRECTIVE_DEFINED : DIRECTIVE_IDENTIFIER;
+      return token.Name() == "defined" ? DIRECTIVE_DEFINED : DIRECTIVE_IDENTIFIER;
     case TokenKind::Integer:
     case TokenKind::IntegerLong:
     case TokenKind::IntegerUnsigned:
@@ -143,7 +147,8 @@ int DirectiveParser::Lex(DirectiveValue& value) {
 
 bool DirectiveParser::Define(const Token& name) {
   ended_ = true;
-  std::vector<Token> parameters;
+  std::vector<Token>& parameters = pp_.directiveParameters_;
+  parameters.clear();
   // Parameters only when '(' follows the name without a blank.
   bool functionLike = !lineEndRead_ && pp_.current_->PeekChar() == '(';
   if (functionLike) {
@@ -156,7 +161,7 @@ bool DirectiveParser::Define(const Token& name) {
         return false;
       }
       for (const Token& earlier : parameters) {
-        if (std::strcmp(earlier.value.text, parameter.value.text) == 0) {
+        if (earlier.Name() == parameter.Name()) {
           pp_.diagnostics_.RecordError(&parameter, 1511, "duplicate macro parameter '%s'", parameter.value.text);
           break;
         }
@@ -172,7 +177,8 @@ bool DirectiveParser::Define(const Token& name) {
     }
   }
 
-  std::vector<Token> body;
+  std::vector<Token>& body = pp_.directiveBody_;
+  body.clear();
   for (;;) {
     const Token& token = Next();
     if (token.IsLineEnd()) break;
@@ -189,8 +195,8 @@ bool DirectiveParser::Define(const Token& name) {
 
   Macro& macro = pp_.macros_.Define(name.Name());
   macro.functionLike = functionLike;
-  macro.parameters = std::move(parameters);
-  macro.body = std::move(body);
+  macro.parameters.assign(parameters.begin(), parameters.end());
+  macro.body.assign(body.begin(), body.end());
   macro.ClassifyBody();
   return true;
 }

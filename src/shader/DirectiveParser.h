@@ -19,7 +19,7 @@ struct DirectiveValue {
 
 class DirectiveParser {
  public:
-  explicit DirectiveParser(Preprocessor& preprocessor) : pp_(preprocessor) {}
+  explicit DirectiveParser(Preprocessor& preprocessor) : pp_(preprocessor), tokens_(preprocessor.directiveTokens_) {}
 
   // Parses and executes the line after a '#'. Afterwards the preprocessor's lookahead is the
   // end-of-line token of the line.
@@ -50,7 +50,7 @@ class DirectiveParser {
   // it has been read.
   const Token& Next(DWORD extraMode = 0);
   void SkipRestOfLine();
-  int Keyword(const char* text) const;
+  int Keyword(const Token& name) const;
   void Conditional(DWORD value);
 
   void PragmaPackMatrix();
@@ -58,7 +58,7 @@ class DirectiveParser {
   void PragmaDef();
 
   Preprocessor& pp_;
-  std::vector<Token> tokens_;  // every token the grammar has seen on this line
+  std::vector<Token>& tokens_;  // every token the grammar has seen on this line
   bool expectingName_ = true;
   bool ended_ = false;        // the lexer reports the end of the directive
   bool lineEndRead_ = false;  // the line's end-of-line (or end-of-file) token has been read

@@ -63,21 +63,21 @@ Preprocessor::Expansion Preprocessor::ExpandFromInput(const QueuedToken& name, c
     current_->NextToken(Mode(), parenthesis);
   }
 
-  std::vector<TokenList> arguments;
-  if (!CollectArgumentsFromInput(arguments, name.token)) return Expansion::NotExpanded;
-  if (!PairArguments(macro, arguments, name.token)) return Expansion::NotExpanded;
-  TokenList result;
-  if (!Substitute(macro, arguments, name.token, hidden, 0, result)) return Expansion::NotExpanded;
-  if (!CheckQueueSize(result.size(), name.token)) return Expansion::NotExpanded;
-  PushFront(result);
+  auto arguments = callArguments_.Acquire();
+  if (!CollectArgumentsFromInput(*arguments, name.token)) return Expansion::NotExpanded;
+  if (!PairArguments(macro, *arguments, name.token)) return Expansion::NotExpanded;
+  auto result = tokenLists_.Acquire();
+  if (!Substitute(macro, *arguments, hidden, 0, *result)) return Expansion::NotExpanded;
+  if (!CheckQueueSize(result->size(), name.token)) return Expansion::NotExpanded;
+  PushFront(*result);
   return Expansion::Done;
 }
 
-bool Preprocessor::CollectArgumentsFromInput(std::vector<TokenList>& arguments, const Token& name) {
-  arguments.emplace_back();
+bool Preprocessor::CollectArgumentsFromInput(CallArguments& arguments, const Token& name) {
   std::size_t collected = 0;
   for (int depth = 1;;) {
-    QueuedToken argument;
+    // Read in place; separators and the closing parenthesis are taken back out.
+    QueuedToken& argument = arguments.tokens.emplace_back();
     if (!pending_.empty()) {
       argument = pending_.back();
       pending_.pop_back();
@@ -89,34 +89,34 @@ bool Preprocessor::CollectArgumentsFromInput(std::vector<TokenList>& arguments, 
       return false;
     }
     depth += BracketChange(argument.token);
-    if (depth == 0) return true;
-    if (depth == 1 && argument.token.IsOperator(',')) {
-      arguments.emplace_back();
+    if (depth == 0 || (depth == 1 && argument.token.IsOperator(','))) {
+      arguments.tokens.pop_back();
+      arguments.ends.push_back(arguments.tokens.size());
+      if (depth == 0) return true;
       continue;
     }
     if (++collected > maxQueuedTokens_) return CheckQueueSize(collected, name);
-    arguments.back().push_back(argument);
   }
 }
 
-bool Preprocessor::PairArguments(const Macro& macro, const std::vector<TokenList>& arguments, const Token& name) {
-  bool paired = arguments.size() == macro.parameters.size();
-  for (const TokenList& argument : arguments) paired = paired && !argument.empty();
+bool Preprocessor::PairArguments(const Macro& macro, const CallArguments& arguments, const Token& name) {
+  bool paired = arguments.Count() == macro.parameters.size();
+  for (std::size_t i = 0, begin = 0; paired && i < arguments.Count(); begin = arguments.ends[i++])
+    paired = arguments.ends[i] != begin;
   if (paired) return true;
   std::string macroName(macro.name);
   diagnostics_.RecordError(&name, 1516, "not enough actual parameters for macro '%s'", macroName.c_str());
   return false;
 }
 
-bool Preprocessor::Substitute(const Macro& macro, std::vector<TokenList>& arguments, const Token& name,
-                              const HideSet* hidden, unsigned depth, TokenList& result) {
-  (void)name;
+bool Preprocessor::Substitute(const Macro& macro, CallArguments& arguments, const HideSet* hidden, unsigned depth,
+                              TokenList& result) {
+  using Place = Substitution::ExpandedArgument::Place;
   const std::vector<Token>& body = macro.body;
-  std::vector<TokenList> expanded(arguments.size());
-  std::vector<bool> isExpanded(arguments.size(), false);
+  auto work = substitutions_.Acquire();
+  TokenList& list = work->list;
+  work->expandedArguments.resize(arguments.Count());
 
-  TokenList list;
-  std::vector<bool> pastes;  // which entries of `list` are the body's own '##'
   enum class Quote { None, String, Character } quote = Quote::None;
   const Token* quoteOperator = nullptr;
 
@@ -130,9 +130,10 @@ bool Preprocessor::Substitute(const Macro& macro, std::vector<TokenList>& argume
     }
     int parameter = role >= 0 ? role : -1;
     if (quote != Quote::None) {
-      TokenList operand = parameter >= 0 ? arguments[parameter] : TokenList{{token, hidden}};
+      QueuedToken single{token, hidden};
+      std::span<const QueuedToken> operand =
+          parameter >= 0 ? std::span<const QueuedToken>(arguments[parameter]) : std::span(&single, 1);
       if (!Stringize(operand, quote == Quote::Character, *quoteOperator, hidden, list)) return false;
-      pastes.resize(list.size(), false);
       quote = Quote::None;
       continue;
     }
@@ -140,26 +141,36 @@ bool Preprocessor::Substitute(const Macro& macro, std::vector<TokenList>& argume
       // Operands of '##' are pasted as written; every other use is fully expanded first.
       bool pasteOperand = (i > 0 && macro.roles[i - 1] == Macro::kPaste) ||
                           (i + 1 < body.size() && macro.roles[i + 1] == Macro::kPaste);
-      const TokenList* source = &arguments[parameter];
+      TokenSpan source = arguments[parameter];
       if (!pasteOperand) {
-        if (!isExpanded[parameter]) {
-          expanded[parameter] = arguments[parameter];
-          if (!ExpandList(expanded[parameter], depth + 1)) return false;
-          isExpanded[parameter] = true;
+        Substitution::ExpandedArgument& expansion = work->expandedArguments[parameter];
+        if (expansion.place == Place::NotYet) {
+          std::size_t begin = work->expandedTokens.size();
+          bool changed = true;
+          if (!ExpandList(source, depth + 1, work->expandedTokens, changed)) return false;
+          expansion = {changed ? Place::InExpanded : Place::InArguments, begin, work->expandedTokens.size()};
         }
-        source = &expanded[parameter];
+        if (expansion.place == Place::InExpanded)
+          source = TokenSpan(work->expandedTokens).subspan(expansion.begin, expansion.end - expansion.begin);
       }
-      list.insert(list.end(), source->begin(), source->end());
-      pastes.resize(list.size(), false);
+      list.insert(list.end(), source.begin(), source.end());
       continue;
     }
+    if (role == Macro::kPaste) work->pastes.push_back(list.size());
     list.push_back({token, hidden});
-    pastes.push_back(role == Macro::kPaste);
   }
 
   result.clear();
+  if (work->pastes.empty()) {
+    result.swap(list);
+    for (QueuedToken& token : result) token.hidden = hideSets_.Union(token.hidden, hidden);
+    return true;
+  }
+  auto paste = work->pastes.begin();
   for (std::size_t k = 0; k < list.size(); ++k) {
-    if (pastes[k] && !result.empty() && k + 1 < list.size()) {
+    while (paste != work->pastes.end() && *paste < k) ++paste;
+    bool isPaste = paste != work->pastes.end() && *paste == k;
+    if (isPaste && !result.empty() && k + 1 < list.size()) {
       QueuedToken left = result.back();
       result.pop_back();
       if (!Paste(left, list[k + 1], hidden, result)) return false;
@@ -172,40 +183,49 @@ bool Preprocessor::Substitute(const Macro& macro, std::vector<TokenList>& argume
   return true;
 }
 
-bool Preprocessor::ExpandList(TokenList& tokens, unsigned depth) {
+bool Preprocessor::ExpandList(TokenSpan tokens, unsigned depth, TokenList& out, bool& changed) {
   // Most arguments hold no macro at all: settle their identifiers and copy nothing.
-  bool anyMacro = false;
-  for (QueuedToken& token : tokens) {
+  std::size_t firstMacro = tokens.size();
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    QueuedToken& token = tokens[i];
     if (token.token.kind != TokenKind::Identifier || token.settled) continue;
     const Macro* macro = macros_.Resolve(token.token.Name());
     if (!macro || HideSets::Contains(token.hidden, macro))
       token.settled = true;
-    else
-      anyMacro = true;
+    else if (firstMacro == tokens.size())
+      firstMacro = i;
   }
-  if (!anyMacro) return true;
+  changed = firstMacro != tokens.size();
+  if (!changed) return true;
   if (depth > kMaxArgumentNesting) {
     diagnostics_.RecordError(&tokens.front().token, 0, "macro arguments nested too deeply");
     Fail(E_FAIL);
     return false;
   }
-  TokenList work(tokens.rbegin(), tokens.rend());  // the next token is at the back
-  TokenList out;
+  const std::size_t outBegin = out.size();
+  // Everything before the first macro is final already.
+  out.insert(out.end(), tokens.begin(), tokens.begin() + firstMacro);
+  auto workLease = tokenLists_.Acquire();
+  TokenList& work = *workLease;
+  work.assign(tokens.rbegin(), tokens.rend() - firstMacro);  // the next token is at the back
+  auto produced = [&] { return work.size() + (out.size() - outBegin); };
   while (!work.empty()) {
-    QueuedToken next = work.back();
-    work.pop_back();
-    const Macro* macro = next.token.kind == TokenKind::Identifier && !next.settled ? macros_.Resolve(next.token.Name())
-                                                                                      : nullptr;
-    if (!macro || HideSets::Contains(next.hidden, macro)) {
-      if (next.token.kind == TokenKind::Identifier) next.settled = true;
-      out.push_back(next);
+    QueuedToken& top = work.back();
+    const Macro* macro = top.token.kind == TokenKind::Identifier && !top.settled ? macros_.Resolve(top.token.Name())
+                                                                                    : nullptr;
+    if (!macro || HideSets::Contains(top.hidden, macro)) {
+      if (top.token.kind == TokenKind::Identifier) top.settled = true;
+      out.push_back(top);
+      work.pop_back();
       continue;
     }
+    QueuedToken next = top;
+    work.pop_back();
     if (!macro->functionLike) {
       if (!CountExpansion(next.token)) return false;
       const HideSet* hidden = hideSets_.With(next.hidden, macro);
       for (auto it = macro->body.rbegin(); it != macro->body.rend(); ++it) work.push_back({*it, hidden});
-      if (work.size() + out.size() > maxQueuedTokens_) return CheckQueueSize(work.size() + out.size(), next.token);
+      if (produced() > maxQueuedTokens_) return CheckQueueSize(produced(), next.token);
       continue;
     }
 
@@ -228,34 +248,38 @@ bool Preprocessor::ExpandList(TokenList& tokens, unsigned depth) {
     }
     if (!CountExpansion(next.token)) return false;
     work.pop_back();  // '('
-    std::vector<TokenList> arguments(1);
+    auto argumentsLease = callArguments_.Acquire();
+    CallArguments& arguments = *argumentsLease;
     for (int depthOfBrackets = 1;;) {
       QueuedToken argument = work.back();
       work.pop_back();
       depthOfBrackets += BracketChange(argument.token);
-      if (depthOfBrackets == 0) break;
+      if (depthOfBrackets == 0) {
+        arguments.ends.push_back(arguments.tokens.size());
+        break;
+      }
       if (depthOfBrackets == 1 && argument.token.IsOperator(','))
-        arguments.emplace_back();
+        arguments.ends.push_back(arguments.tokens.size());
       else
-        arguments.back().push_back(argument);
+        arguments.tokens.push_back(argument);
     }
     if (!PairArguments(*macro, arguments, next.token)) {
       out.push_back(next);  // the call's arguments are lost, as on the main input
       continue;
     }
-    TokenList result;
-    if (!Substitute(*macro, arguments, next.token, hideSets_.With(next.hidden, macro), depth, result)) return false;
-    work.insert(work.end(), result.rbegin(), result.rend());
-    if (work.size() + out.size() > maxQueuedTokens_) return CheckQueueSize(work.size() + out.size(), next.token);
+    auto result = tokenLists_.Acquire();
+    if (!Substitute(*macro, arguments, hideSets_.With(next.hidden, macro), depth, *result)) return false;
+    work.insert(work.end(), result->rbegin(), result->rend());
+    if (produced() > maxQueuedTokens_) return CheckQueueSize(produced(), next.token);
   }
-  tokens = std::move(out);
   return true;
 }
 
-bool Preprocessor::Stringize(const TokenList& tokens, bool charize, const Token& operatorToken,
+bool Preprocessor::Stringize(std::span<const QueuedToken> tokens, bool charize, const Token& operatorToken,
                              const HideSet* hidden, TokenList& result) {
   const char quote = charize ? '\'' : '"';
-  std::string text(1, quote);
+  std::string& text = stringizeText_;
+  text.assign(1, quote);
   const Token* previous = nullptr;
   for (const QueuedToken& queued : tokens) {
     const Token& token = queued.token;

@@ -5,12 +5,13 @@ namespace rastro {
 int Macro::ParameterIndex(const Token& token) const {
   if (token.kind != TokenKind::Identifier) return -1;
   for (std::size_t i = 0; i < parameters.size(); ++i)
-    if (std::strcmp(parameters[i].value.text, token.value.text) == 0) return static_cast<int>(i);
+    if (parameters[i].Name() == token.Name()) return static_cast<int>(i);
   return -1;
 }
 
 void Macro::ClassifyBody() {
   roles.clear();
+  roles.reserve(body.size());
   for (const Token& token : body) {
     int role = ParameterIndex(token);
     if (token.IsOperator('#'))
@@ -27,18 +28,17 @@ Macro& MacroTable::Define(std::string_view name) {
   ++generation_;
   Macro& macro = storage_.emplace_back();
   macro.name = name;
-  byName_[name] = &macro;
+  byName_.Assign(name, &macro);
   return macro;
 }
 
 void MacroTable::Undefine(std::string_view name) {
   ++generation_;
-  byName_.erase(name);
+  byName_.Erase(name);
 }
 
 const Macro* MacroTable::Find(std::string_view name) const {
-  auto found = byName_.find(name);
-  return found == byName_.end() ? nullptr : found->second;
+  return byName_.Find(name);
 }
 
 const Macro* MacroTable::ChainStep(const Macro* macro) const {
@@ -83,21 +83,21 @@ bool HideSets::Contains(const HideSet* set, const Macro* macro) {
 
 const HideSet* HideSets::With(const HideSet* set, const Macro* macro) {
   if (Contains(set, macro)) return set;
-  auto [slot, inserted] = interned_.try_emplace({set, macro}, nullptr);
-  if (inserted) slot->second = &storage_.emplace_back(HideSet{macro, set});
-  return slot->second;
+  if (const HideSet* found = interned_.Find({set, macro})) return found;
+  const HideSet* node = &storage_.emplace_back(HideSet{macro, set});
+  interned_.Assign({set, macro}, node);
+  return node;
 }
 
 const HideSet* HideSets::Union(const HideSet* set, const HideSet* more) {
   if (!set || set == more) return more;
   if (!more) return set;
-  // Runs of tokens from one argument ask for the same union.
-  if (set == lastSet_ && more == lastMore_) return lastUnion_;
+  auto key = (reinterpret_cast<std::uintptr_t>(set) ^ reinterpret_cast<std::uintptr_t>(more) * 31) >> 4;
+  CachedUnion& cached = unions_[key % kUnionCacheSize];
+  if (cached.set == set && cached.more == more) return cached.result;
   const HideSet* result = set;
   for (const HideSet* add = more; add; add = add->next) result = With(result, add->macro);
-  lastSet_ = set;
-  lastMore_ = more;
-  lastUnion_ = result;
+  cached = {set, more, result};
   return result;
 }
 

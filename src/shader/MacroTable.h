@@ -2,12 +2,14 @@
 // that keep a macro from expanding inside its own expansion.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "FlatHashMap.h"
 #include "Token.h"
 
 namespace rastro {
@@ -47,8 +49,36 @@ class MacroTable {
  private:
   const Macro* ChainStep(const Macro* macro) const;
 
+  // Whole words at a time: names are short, and every identifier read is looked up.
+  struct NameHash {
+    std::size_t operator()(std::string_view name) const {
+      constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+      const char* p = name.data();
+      std::size_t n = name.size();
+      std::uint64_t hash = n;
+      for (; n >= 8; p += 8, n -= 8) hash = (hash ^ Load<std::uint64_t>(p)) * kMultiplier;
+      if (n >= 4) {
+        // Two overlapping loads cover four to seven bytes.
+        std::uint64_t words = std::uint64_t(Load<std::uint32_t>(p)) << 32 | Load<std::uint32_t>(p + n - 4);
+        hash = (hash ^ words) * kMultiplier;
+      } else if (n > 0) {
+        std::uint64_t bytes = std::uint64_t(static_cast<unsigned char>(p[0])) << 16 |
+                              std::uint64_t(static_cast<unsigned char>(p[n / 2])) << 8 |
+                              static_cast<unsigned char>(p[n - 1]);
+        hash = (hash ^ bytes) * kMultiplier;
+      }
+      return static_cast<std::size_t>(hash ^ (hash >> 32));
+    }
+    template <class Word>
+    static Word Load(const char* p) {
+      Word word;
+      std::memcpy(&word, p, sizeof word);
+      return word;
+    }
+  };
+
   std::deque<Macro> storage_;  // never shrinks, so hide sets can hold plain pointers
-  std::unordered_map<std::string_view, Macro*> byName_;
+  FlatHashMap<std::string_view, Macro*, NameHash> byName_;
   std::uint64_t generation_ = 1;
 };
 
@@ -68,14 +98,20 @@ class HideSets {
  private:
   struct KeyHash {
     std::size_t operator()(const std::pair<const HideSet*, const Macro*>& key) const {
-      return std::hash<const void*>()(key.first) * 31 + std::hash<const void*>()(key.second);
+      return reinterpret_cast<std::uintptr_t>(key.first) * 31 + reinterpret_cast<std::uintptr_t>(key.second);
     }
   };
+  // Recent unions: runs of tokens from one argument ask for the same one again and again.
+  struct CachedUnion {
+    const HideSet* set = nullptr;
+    const HideSet* more = nullptr;
+    const HideSet* result = nullptr;
+  };
+  static constexpr std::size_t kUnionCacheSize = 1024;
+
   std::deque<HideSet> storage_;
-  const HideSet* lastSet_ = nullptr;
-  const HideSet* lastMore_ = nullptr;
-  const HideSet* lastUnion_ = nullptr;
-  std::unordered_map<std::pair<const HideSet*, const Macro*>, const HideSet*, KeyHash> interned_;
+  std::array<CachedUnion, kUnionCacheSize> unions_{};
+  FlatHashMap<std::pair<const HideSet*, const Macro*>, const HideSet*, KeyHash> interned_;
 };
 
 }  // namespace rastro

@@ -6,12 +6,14 @@
 #include <locale.h>
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "DiagnosticList.h"
 #include "MacroTable.h"
 #include "MappedFile.h"
+#include "ScratchPool.h"
 #include "ShaderTokenizer.h"
 #include "StringStore.h"
 #include "d3dx9shader.h"
@@ -85,6 +87,46 @@ class Preprocessor {
     bool settled = false;
   };
   using TokenList = std::vector<QueuedToken>;
+  using TokenSpan = std::span<QueuedToken>;
+
+  // The arguments of one macro call: all their tokens in order, and where each one ends.
+  struct CallArguments {
+    TokenList tokens;
+    std::vector<std::size_t> ends;
+
+    std::size_t Count() const { return ends.size(); }
+    TokenSpan operator[](std::size_t index) {
+      std::size_t begin = index == 0 ? 0 : ends[index - 1];
+      return TokenSpan(tokens).subspan(begin, ends[index] - begin);
+    }
+    void clear() {
+      tokens.clear();
+      ends.clear();
+    }
+    std::size_t capacity() const { return tokens.capacity(); }
+  };
+
+  // Working storage of one substitution of a macro's body.
+  struct Substitution {
+    // Where a parameter's fully expanded argument lies, once it has been made.
+    struct ExpandedArgument {
+      enum class Place { NotYet, InArguments, InExpanded } place = Place::NotYet;
+      std::size_t begin = 0;
+      std::size_t end = 0;
+    };
+    TokenList list;                   // the body with its arguments in place, before pasting
+    std::vector<std::size_t> pastes;  // where the body's own '##' operators are in `list`
+    TokenList expandedTokens;         // arguments that contained macros, fully expanded
+    std::vector<ExpandedArgument> expandedArguments;  // per parameter
+
+    void clear() {
+      list.clear();
+      pastes.clear();
+      expandedTokens.clear();
+      expandedArguments.clear();
+    }
+    std::size_t capacity() const { return list.capacity() + expandedTokens.capacity(); }
+  };
 
   struct Conditional {
     bool taken;
@@ -120,13 +162,15 @@ class Preprocessor {
 
   // Macro expansion.
   Expansion ExpandFromInput(const QueuedToken& name, const Macro& macro);
-  bool CollectArgumentsFromInput(std::vector<TokenList>& arguments, const Token& name);
-  bool PairArguments(const Macro& macro, const std::vector<TokenList>& arguments, const Token& name);
-  bool Substitute(const Macro& macro, std::vector<TokenList>& arguments, const Token& name, const HideSet* hidden,
-                  unsigned depth, TokenList& result);
-  bool ExpandList(TokenList& tokens, unsigned depth);
-  bool Stringize(const TokenList& tokens, bool charize, const Token& operatorToken, const HideSet* hidden,
-                 TokenList& result);
+  bool CollectArgumentsFromInput(CallArguments& arguments, const Token& name);
+  bool PairArguments(const Macro& macro, const CallArguments& arguments, const Token& name);
+  bool Substitute(const Macro& macro, CallArguments& arguments, const HideSet* hidden, unsigned depth,
+                  TokenList& result);
+  // Appends the full expansion of `tokens` to `out`; when nothing in them expands, leaves
+  // `out` alone and clears `changed`. Identifiers found not to expand are settled in place.
+  bool ExpandList(TokenSpan tokens, unsigned depth, TokenList& out, bool& changed);
+  bool Stringize(std::span<const QueuedToken> tokens, bool charize, const Token& operatorToken,
+                 const HideSet* hidden, TokenList& result);
   bool Paste(const QueuedToken& left, const QueuedToken& right, const HideSet* hidden, TokenList& result);
   bool TokenizeText(std::string_view text, const Token& position, bool firstOnly, const HideSet* hidden,
                     TokenList& result);
@@ -145,6 +189,15 @@ class Preprocessor {
   std::vector<std::string> includeDirectories_;
   std::vector<DWORD> modes_;
   TokenList pending_;  // the queue's front is the back of the vector
+  ScratchPool<TokenList> tokenLists_;
+  ScratchPool<CallArguments> callArguments_;
+  ScratchPool<Substitution> substitutions_;
+  std::string stringizeText_;
+
+  // Reused by every directive line, so that parsing one allocates nothing once warm.
+  std::vector<Token> directiveTokens_;
+  std::vector<Token> directiveParameters_;
+  std::vector<Token> directiveBody_;
 
   std::vector<PragmaDef> pragmaDefs_;
   DWORD matrixPacking_ = 0;

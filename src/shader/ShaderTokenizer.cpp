@@ -1,5 +1,6 @@
 #include "ShaderTokenizer.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -12,14 +13,37 @@ namespace rastro {
 
 namespace {
 
-// Character classes of the C locale, independent of the process locale.
-constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// Character classes of the C locale, independent of the process locale, as one table lookup.
+enum CharFlag : unsigned char {
+  kDigitFlag = 1,
+  kHexDigitFlag = 2,
+  kLetterFlag = 4,
+  kIdentifierStartFlag = 8,  // letters and '_'
+  kIdentifierFlag = 16,      // letters, digits and '_'
+  kBlankFlag = 32,           // white space other than the line feed
+  kSkipStartFlag = 64,       // may start something skipped between tokens
+};
+
+constexpr std::array<unsigned char, 256> kCharFlags = [] {
+  std::array<unsigned char, 256> flags{};
+  for (int c = '0'; c <= '9'; ++c) flags[c] = kDigitFlag | kHexDigitFlag | kIdentifierFlag;
+  for (int c = 'a'; c <= 'z'; ++c) flags[c] = kLetterFlag | kIdentifierStartFlag | kIdentifierFlag;
+  for (int c = 'A'; c <= 'Z'; ++c) flags[c] = kLetterFlag | kIdentifierStartFlag | kIdentifierFlag;
+  for (int c : {'a', 'b', 'c', 'd', 'e', 'f', 'A', 'B', 'C', 'D', 'E', 'F'}) flags[c] |= kHexDigitFlag;
+  flags['_'] = kIdentifierStartFlag | kIdentifierFlag;
+  for (int c : {' ', '\t', '\v', '\f', '\r'}) flags[c] = kBlankFlag;
+  for (int c : {' ', '\t', '\v', '\f', '\r', '\n', '\\', '/', ';'}) flags[c] |= kSkipStartFlag;
+  return flags;
+}();
+
+constexpr bool Has(char c, unsigned char flag) { return (kCharFlags[static_cast<unsigned char>(c)] & flag) != 0; }
+constexpr bool IsDigit(char c) { return Has(c, kDigitFlag); }
 constexpr bool IsOctalDigit(char c) { return c >= '0' && c <= '7'; }
-constexpr bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-constexpr bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-constexpr bool IsIdentifierStart(char c) { return IsLetter(c) || c == '_'; }
-constexpr bool IsIdentifierChar(char c) { return IsIdentifierStart(c) || IsDigit(c); }
-constexpr bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
+constexpr bool IsHexDigit(char c) { return Has(c, kHexDigitFlag); }
+constexpr bool IsLetter(char c) { return Has(c, kLetterFlag); }
+constexpr bool IsIdentifierStart(char c) { return Has(c, kIdentifierStartFlag); }
+constexpr bool IsIdentifierChar(char c) { return Has(c, kIdentifierFlag); }
+constexpr bool IsBlank(char c) { return Has(c, kBlankFlag); }
 constexpr DWORD HexValue(char c) {
   return IsDigit(c) ? DWORD(c - '0') : (c >= 'a' && c <= 'f') ? DWORD(c - 'a' + 10) : DWORD(c - 'A' + 10);
 }
@@ -60,7 +84,7 @@ void ShaderTokenizer::NextToken(DWORD mode, Token& token) {
   token.fileName = fileName_;
   token.line = line_;
   token.length = 0;
-  if (SkipBlanksAndComments(mode, token)) {
+  if (cursor_ != end_ && Has(*cursor_, kSkipStartFlag) && SkipBlanksAndComments(mode, token)) {
     token.kind = TokenKind::EndOfLine;
     token.start = cursor_;
     return;
@@ -72,12 +96,23 @@ void ShaderTokenizer::NextToken(DWORD mode, Token& token) {
     return;
   }
 
-  std::size_t length = LexFloat(token);
-  if (!length) length = LexCharacter(mode, token);
-  if (!length) length = LexInteger(token);
-  if (!length) length = LexString(mode, token);
-  if (!length && (mode & kAssemblyMode)) length = LexVersion(token);
-  if (!length) length = LexIdentifier(token);
+  // Only the lexers that can match the first character are tried, in their fixed order; the
+  // operator lexer matches whatever is left.
+  std::size_t length = 0;
+  char first = *cursor_;
+  if (IsIdentifierStart(first)) {
+    if ((mode & kAssemblyMode) && end_ - cursor_ >= 5 && cursor_[2] == '.') length = LexVersion(token);
+    if (!length) length = LexIdentifier(token);
+  } else if (IsDigit(first)) {
+    length = LexFloat(token);
+    if (!length) length = LexInteger(token);
+  } else if (first == '.') {
+    length = LexFloat(token);
+  } else if (first == '\'') {
+    length = LexCharacter(mode, token);
+  } else if (first == '"' || (first == '<' && (mode & kAngleStrings))) {
+    length = LexString(mode, token);
+  }
   if (!length) length = LexOperator(token);
 
   token.length = static_cast<DWORD>(length);
@@ -92,12 +127,12 @@ bool ShaderTokenizer::SkipBlanksAndComments(DWORD mode, const Token& position) {
   bool lineEnded = false;
   while (cursor_ != end_) {
     char c = *cursor_;
-    if (c == '\n') {
+    if (IsBlank(c)) {
+      ++cursor_;
+    } else if (c == '\n') {
       ++line_;
       ++cursor_;
       lineEnded = true;
-    } else if (IsBlank(c)) {
-      ++cursor_;
     } else if (std::size_t continuation = ContinuationAt(cursor_, end_)) {
       ++line_;
       cursor_ += continuation;
@@ -389,7 +424,8 @@ std::size_t ShaderTokenizer::LexOperator(Token& token) const {
       default: break;
     }
   }
-  std::memcpy(token.value.op, p, length);
+  // value.integer was cleared above, so the characters end in a NUL.
+  for (std::size_t i = 0; i < length; ++i) token.value.op[i] = p[i];
   return length;
 }
 

@@ -1,17 +1,10 @@
 #include "StringStore.h"
 
-#include <cstring>
 #include <new>
 
 namespace rastro {
 
-char* StringStore::Allocate(std::size_t bytes) {
-  if (bytes <= left_) {
-    char* result = cursor_;
-    cursor_ += bytes;
-    left_ -= bytes;
-    return result;
-  }
+char* StringStore::AllocateChunk(std::size_t bytes) {
   // A request larger than a chunk gets a chunk of its own; the current chunk stays in use.
   bool ownChunk = bytes > kChunkSize;
   std::size_t size = ownChunk ? bytes : kChunkSize;
@@ -29,14 +22,6 @@ char* StringStore::Allocate(std::size_t bytes) {
   cursor_ = chunk + bytes;
   left_ = size - bytes;
   return chunk;
-}
-
-const char* StringStore::Copy(std::string_view text) {
-  char* copy = Allocate(text.size() + 1);
-  if (!copy) return nullptr;
-  if (!text.empty()) std::memcpy(copy, text.data(), text.size());
-  copy[text.size()] = '\0';
-  return copy;
 }
 
 }  // namespace rastro

@@ -148,6 +148,9 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"Charize", "#define C(x) #@x\nC(a)\n", "\n'a'\n", ""},
         TextCase{"Paste", "#define P(a, b) a##b\n#define Q(a) x ## a ## y\nP(r, 0) P(1, 2) Q(1)\n",
                  "\n\nr0 12 x1y\n", ""},
+        TextCase{"PasteChain", "#define Q(a, b) a ## b ## a\nQ(1, 2)\n", "\n121\n", ""},
+        // The second '##' is the right operand of the first; the third still pastes.
+        TextCase{"PasteOperatorAsOperand", "#define P(a) a ## ## b ## c\nP(x)\n", "\nx ## bc\n", ""},
         TextCase{"PasteKeepsOperandsUnexpanded", "#define ONE 1\n#define P(a) a##2 a\nP(ONE)\n", "\n\nONE2 1\n", ""},
         TextCase{"ObjectLikeBodiesDoNotPaste", "#define R r ## 0\nR\n", "\nr ## 0\n", ""},
         TextCase{"NestedCallsOfOneMacro", "#define M(x) (x)\nM(M(1))\n", "\n( ( 1 ) )\n", ""},
@@ -483,6 +486,30 @@ TEST(Preprocessor, RunawayExpansionIsStopped) {
   Result deep = Preprocess(nested);
   EXPECT_EQ(deep.read, E_FAIL);
   EXPECT_EQ(deep.messages, "main.psh(2): macro arguments nested too deeply\n");
+}
+
+TEST(Preprocessor, ManyDefinitionsAndRemovalsKeepEveryNameFindable) {
+  constexpr int kCount = 300;
+  std::string source, uses, expectedUses, redefinedUses;
+  int directives = 0;
+  for (int i = 0; i < kCount; ++i, ++directives) source += "#define M" + std::to_string(i) + " " + std::to_string(i) + "\n";
+  for (int i = 0; i < kCount; i += 3, ++directives) source += "#undef M" + std::to_string(i) + "\n";
+  for (int i = 0; i < kCount; ++i) {
+    std::string name = "M" + std::to_string(i), separator = i ? " " : "";
+    uses += separator + name;
+    expectedUses += separator + (i % 3 == 0 ? name : std::to_string(i));
+    redefinedUses += separator + (i % 6 == 0 ? "x" + std::to_string(i) : i % 3 == 0 ? name : std::to_string(i));
+  }
+  source += uses + "\n";
+  int redefinitions = 0;
+  for (int i = 0; i < kCount; i += 6, ++redefinitions)
+    source += "#define M" + std::to_string(i) + " x" + std::to_string(i) + "\n";
+  source += uses + "\n";
+
+  Result result = Preprocess(source);
+  EXPECT_EQ(result.messages, "");
+  EXPECT_EQ(result.text, std::string(directives, '\n') + expectedUses + "\n" + std::string(redefinitions, '\n') +
+                             redefinedUses + "\n");
 }
 
 TEST(Preprocessor, NumericLocaleIsSwitchedForThisThreadOnly) {

@@ -72,6 +72,21 @@ TEST_F(RastroAsmTool, ErrorsGoToStderrWithExitStatusOne) {
   EXPECT_EQ(missing.err, "error X1507: failed to open source file: 'nothing.psh'\n");
 }
 
+TEST_F(RastroAsmTool, LongTokensAndLargeOutputArriveWhole) {
+  // A token longer than the tool's output block, and far more output than one block.
+  std::string longName(70000, 'n');
+  std::string source = "a " + longName + " b\n", expected = source;
+  for (int i = 0; i < 20000; ++i) {
+    source += "mov r" + std::to_string(i) + ",c0 ; comment\n";
+    expected += "mov r" + std::to_string(i) + " , c0\n";
+  }
+  Write("big.psh", source);
+  ToolRun run = Execute("-E big.psh");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(run.out == expected) << "output of " << run.out.size() << " bytes differs";
+}
+
 TEST_F(RastroAsmTool, BadUsageExitsWithTwo) {
   for (const char* arguments : {"", "-E", "-x a.psh", "-E a.psh -D", "-E a.psh -D =1", "-E a.psh -I"}) {
     ToolRun run = Execute(arguments);

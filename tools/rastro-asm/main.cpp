@@ -4,6 +4,7 @@
 // messages on stderr.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,20 +28,35 @@ int Usage(const char* problem) {
 // Collects output in large blocks; the preprocessor can deliver millions of tokens.
 class Output {
  public:
+  Output() : buffer_(new char[kBlock]) {}
   ~Output() { Flush(); }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
   void Append(std::string_view text) {
-    buffer_.append(text);
-    if (buffer_.size() >= kBlock) Flush();
+    if (text.size() > kBlock - used_) {
+      Flush();
+      if (text.size() > kBlock) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return;
+      }
+    }
+    if (!text.empty()) std::memcpy(buffer_.get() + used_, text.data(), text.size());
+    used_ += text.size();
   }
-  void Append(char c) { buffer_.push_back(c); }
+  void Append(char c) {
+    if (used_ == kBlock) Flush();
+    buffer_[used_++] = c;
+  }
   void Flush() {
-    if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
-    buffer_.clear();
+    if (used_) std::fwrite(buffer_.get(), 1, used_, stdout);
+    used_ = 0;
   }
 
  private:
   static constexpr std::size_t kBlock = 1 << 16;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
 };
 
 }  // namespace
