@@ -121,6 +121,15 @@ bool ByteChannels(D3DFORMAT format) {
   }
 }
 
+// Both surfaces of a copy must exist and belong to the device doing it.
+HRESULT CheckSurfacePair(const Device* device, Surface* source, Surface* destination, const char* call) {
+  if (!source || !destination) return ReportFailure(D3DERR_INVALIDCALL, call, "null surface");
+  if (&source->OwningDevice() != device || &destination->OwningDevice() != device) {
+    return ReportFailure(D3DERR_INVALIDCALL, call, "surface of another device");
+  }
+  return D3D_OK;
+}
+
 }  // namespace
 
 HRESULT Device::UpdateSurface(IDirect3DSurface9* sourceInterface, const RECT* sourceRect,
@@ -128,10 +137,7 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* sourceInterface, const RECT* so
   constexpr const char* kCall = "IDirect3DDevice9::UpdateSurface";
   auto* source = static_cast<Surface*>(sourceInterface);
   auto* destination = static_cast<Surface*>(destinationInterface);
-  if (!source || !destination) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null surface");
-  if (&source->OwningDevice() != this || &destination->OwningDevice() != this) {
-    return ReportFailure(D3DERR_INVALIDCALL, kCall, "surface of another device");
-  }
+  if (HRESULT hr = CheckSurfacePair(this, source, destination, kCall); FAILED(hr)) return hr;
   const D3DSURFACE_DESC& from = source->Desc();
   const D3DSURFACE_DESC& to = destination->Desc();
   if (from.Pool != D3DPOOL_SYSTEMMEM || to.Pool != D3DPOOL_DEFAULT) {
@@ -267,10 +273,7 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTargetInterface, ID
   constexpr const char* kCall = "IDirect3DDevice9::GetRenderTargetData";
   auto* source = static_cast<Surface*>(renderTargetInterface);
   auto* destination = static_cast<Surface*>(destinationInterface);
-  if (!source || !destination) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null surface");
-  if (&source->OwningDevice() != this || &destination->OwningDevice() != this) {
-    return ReportFailure(D3DERR_INVALIDCALL, kCall, "surface of another device");
-  }
+  if (HRESULT hr = CheckSurfacePair(this, source, destination, kCall); FAILED(hr)) return hr;
   const D3DSURFACE_DESC& from = source->Desc();
   const D3DSURFACE_DESC& to = destination->Desc();
   if (!(from.Usage & D3DUSAGE_RENDERTARGET) || from.Pool != D3DPOOL_DEFAULT) {
@@ -291,10 +294,7 @@ HRESULT Device::StretchRect(IDirect3DSurface9* sourceInterface, const RECT* sour
   constexpr const char* kCall = "IDirect3DDevice9::StretchRect";
   auto* source = static_cast<Surface*>(sourceInterface);
   auto* destination = static_cast<Surface*>(destinationInterface);
-  if (!source || !destination) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null surface");
-  if (&source->OwningDevice() != this || &destination->OwningDevice() != this) {
-    return ReportFailure(D3DERR_INVALIDCALL, kCall, "surface of another device");
-  }
+  if (HRESULT hr = CheckSurfacePair(this, source, destination, kCall); FAILED(hr)) return hr;
   if (source == destination) return ReportFailure(D3DERR_INVALIDCALL, kCall, "source and destination are one surface");
   const D3DSURFACE_DESC& from = source->Desc();
   const D3DSURFACE_DESC& to = destination->Desc();
