@@ -1,0 +1,70 @@
+// The texture loader's public entry points, with the published D3DX names, values and
+// signatures: filter words, image information, loading surfaces and volumes, filtering mip
+// chains and creating textures from image files.
+#pragma once
+
+#include <cfloat>
+
+#include "WindowsTypes.h"
+#include "d3d9.h"
+
+// "Let the operation choose" for sizes, level counts, formats and filters.
+#define D3DX_DEFAULT (static_cast<UINT>(-1))
+#define D3DX_DEFAULT_NONPOW2 (static_cast<UINT>(-2))
+#define D3DX_DEFAULT_FLOAT FLT_MAX
+#define D3DX_FROM_FILE (static_cast<UINT>(-3))
+#define D3DFMT_FROM_FILE (static_cast<D3DFORMAT>(-3))
+
+// The filter word: a filter type in the low 16 bits, then edge and conversion flags.
+#define D3DX_FILTER_NONE (1u << 0)
+#define D3DX_FILTER_POINT (2u << 0)
+#define D3DX_FILTER_LINEAR (3u << 0)
+#define D3DX_FILTER_TRIANGLE (4u << 0)
+#define D3DX_FILTER_BOX (5u << 0)
+#define D3DX_FILTER_MIRROR_U (1u << 16)
+#define D3DX_FILTER_MIRROR_V (2u << 16)
+#define D3DX_FILTER_MIRROR_W (4u << 16)
+#define D3DX_FILTER_MIRROR (7u << 16)
+#define D3DX_FILTER_DITHER (1u << 19)
+#define D3DX_FILTER_DITHER_DIFFUSION (2u << 19)
+#define D3DX_FILTER_SRGB_IN (1u << 21)
+#define D3DX_FILTER_SRGB_OUT (2u << 21)
+#define D3DX_FILTER_SRGB (3u << 21)
+
+// Mip levels of a DDS file to skip, carried in the top bits of a filter word.
+#define D3DX_SKIP_DDS_MIP_LEVELS_MASK 0x1Fu
+#define D3DX_SKIP_DDS_MIP_LEVELS_SHIFT 26u
+#define D3DX_SKIP_DDS_MIP_LEVELS(levels, filter) \
+  ((((levels) & D3DX_SKIP_DDS_MIP_LEVELS_MASK) << D3DX_SKIP_DDS_MIP_LEVELS_SHIFT) | \
+   ((filter) == D3DX_DEFAULT ? D3DX_FILTER_BOX : (filter)))
+
+enum D3DXIMAGE_FILEFORMAT : DWORD {
+  D3DXIFF_BMP = 0,
+  D3DXIFF_JPG = 1,
+  D3DXIFF_TGA = 2,
+  D3DXIFF_PNG = 3,
+  D3DXIFF_DDS = 4,
+  D3DXIFF_PPM = 5,
+  D3DXIFF_DIB = 6,
+  D3DXIFF_HDR = 7,
+  D3DXIFF_PFM = 8,
+  D3DXIFF_FORCE_DWORD = 0x7fffffff,
+};
+
+struct D3DXIMAGE_INFO {
+  UINT Width;
+  UINT Height;
+  UINT Depth;
+  UINT MipLevels;
+  D3DFORMAT Format;
+  D3DRESOURCETYPE ResourceType;
+  D3DXIMAGE_FILEFORMAT ImageFileFormat;
+};
+
+// ---- Image information ----
+
+// ---- Loading surfaces and volumes ----
+
+// ---- Mip-map filtering ----
+
+// ---- Textures from files ----
