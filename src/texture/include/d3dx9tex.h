@@ -63,8 +63,44 @@ struct D3DXIMAGE_INFO {
 
 // ---- Image information ----
 
+// What an image file holds, from its headers alone.
+HRESULT D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO* pSrcInfo);
+HRESULT D3DXGetImageInfoFromFileInMemory(const void* pSrcData, UINT SrcDataSize, D3DXIMAGE_INFO* pSrcInfo);
+
 // ---- Loading surfaces and volumes ----
+
+HRESULT D3DXLoadSurfaceFromMemory(IDirect3DSurface9* pDestSurface, const PALETTEENTRY* pDestPalette,
+                                  const RECT* pDestRect, const void* pSrcMemory, D3DFORMAT SrcFormat,
+                                  UINT SrcPitch, const PALETTEENTRY* pSrcPalette, const RECT* pSrcRect,
+                                  DWORD Filter, D3DCOLOR ColorKey);
+HRESULT D3DXLoadSurfaceFromSurface(IDirect3DSurface9* pDestSurface, const PALETTEENTRY* pDestPalette,
+                                   const RECT* pDestRect, IDirect3DSurface9* pSrcSurface,
+                                   const PALETTEENTRY* pSrcPalette, const RECT* pSrcRect, DWORD Filter,
+                                   D3DCOLOR ColorKey);
+HRESULT D3DXLoadVolumeFromMemory(IDirect3DVolume9* pDestVolume, const PALETTEENTRY* pDestPalette,
+                                 const D3DBOX* pDestBox, const void* pSrcMemory, D3DFORMAT SrcFormat,
+                                 UINT SrcRowPitch, UINT SrcSlicePitch, const PALETTEENTRY* pSrcPalette,
+                                 const D3DBOX* pSrcBox, DWORD Filter, D3DCOLOR ColorKey);
+HRESULT D3DXLoadVolumeFromVolume(IDirect3DVolume9* pDestVolume, const PALETTEENTRY* pDestPalette,
+                                 const D3DBOX* pDestBox, IDirect3DVolume9* pSrcVolume,
+                                 const PALETTEENTRY* pSrcPalette, const D3DBOX* pSrcBox, DWORD Filter,
+                                 D3DCOLOR ColorKey);
 
 // ---- Mip-map filtering ----
 
+// Rebuilds every level below SrcLevel (every face of a cube texture) from the one above it.
+HRESULT D3DXFilterTexture(IDirect3DBaseTexture9* pBaseTexture, const PALETTEENTRY* pPalette, UINT SrcLevel,
+                          DWORD Filter);
+
 // ---- Textures from files ----
+
+HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* pDevice, LPCSTR pSrcFile, IDirect3DTexture9** ppTexture);
+HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* pDevice, LPCSTR pSrcFile, UINT Width, UINT Height,
+                                     UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                     DWORD MipFilter, D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
+                                     PALETTEENTRY* pPalette, IDirect3DTexture9** ppTexture);
+HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
+                                            UINT Width, UINT Height, UINT MipLevels, DWORD Usage,
+                                            D3DFORMAT Format, D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
+                                            D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
+                                            IDirect3DTexture9** ppTexture);
