@@ -11,7 +11,21 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang llvm libclang-rt-14-dev
   xvfb xauth
+  imagemagick netpbm libjpeg-turbo-progs locales
 )
+
+# The texture tests read numbers in a locale with a decimal comma.
+ensure_test_locale() {
+  if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    return 0
+  fi
+  echo "install-deps: generating the de_DE.UTF-8 locale" >&2
+  local sudo_cmd=()
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+  fi
+  "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,6 +35,7 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+  ensure_test_locale
   exit 0
 fi
 
@@ -32,3 +47,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+ensure_test_locale
