@@ -47,7 +47,8 @@ TEST_P(TgaOrientation, RowZeroIsTheTopAndColumnZeroTheLeft) {
     spec.height = 2;
     spec.descriptor = GetParam().descriptor;
     spec.data = runLength ? std::vector<BYTE>{0x05, 1, 2, 3, 4, 5, 6} : std::vector<BYTE>{1, 2, 3, 4, 5, 6};
-    auto decoded = Decode(MakeTga(spec));
+    std::vector<BYTE> file = MakeTga(spec);  // raw top-down pixels stay in the file
+    auto decoded = Decode(file);
     ASSERT_EQ(decoded->hr, S_OK) << runLength;
     EXPECT_EQ(decoded->image.Format, D3DFMT_L8);
     EXPECT_EQ(decoded->image.FileFormat, D3DXIFF_TGA);
