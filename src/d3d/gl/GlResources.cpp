@@ -1,11 +1,9 @@
 #include "GlResources.h"
 
-#include "CubeTexture.h"
 #include "GlPresenter.h"
 #include "Surface.h"
-#include "Texture.h"
 #include "VertexBuffer.h"
-#include "VolumeTexture.h"
+#include "Volume.h"
 
 namespace rastro {
 
@@ -39,20 +37,8 @@ GlSurfaceData* GlResources::SurfaceData(Surface& surface) {
     if (!texture->allocated) UploadTexture(*container, *texture);
     data->texture = texture->texture.Get();
     data->target = texture->target;
-    data->level = 0;
-    if (auto* flat = dynamic_cast<Texture*>(container)) {
-      for (UINT level = 0; level < flat->Levels(); ++level) {
-        if (&flat->Level(level) == &surface) data->level = static_cast<GLint>(level);
-      }
-    } else if (auto* cube = dynamic_cast<CubeTexture*>(container)) {
-      for (UINT face = 0; face < 6; ++face) {
-        for (UINT level = 0; level < cube->Levels(); ++level) {
-          if (&cube->Face(face, level) != &surface) continue;
-          data->target = GL_TEXTURE_CUBE_MAP_POSITIVE_X + face;
-          data->level = static_cast<GLint>(level);
-        }
-      }
-    }
+    data->level = static_cast<GLint>(surface.Level());
+    if (texture->target == GL_TEXTURE_CUBE_MAP) data->target = GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface.Face();
   } else {
     data->texture = data->ownTexture.Generate();
     glActiveTexture(GL_TEXTURE0 + kUploadUnit);
@@ -69,8 +55,8 @@ GlSurfaceData* GlResources::SurfaceData(Surface& surface) {
 }
 
 GlTextureData* GlResources::TextureData(TextureCommon& texture) {
-  auto* resource = dynamic_cast<Resource*>(&texture);
-  if (auto* data = static_cast<GlTextureData*>(resource->RendererData())) return data;
+  Resource& resource = texture.AsResource();
+  if (auto* data = static_cast<GlTextureData*>(resource.RendererData())) return data;
   auto data = std::make_unique<GlTextureData>();
   data->owner = &presenter_;
   if (!LookupGlFormat(texture.Format(), data->format)) return nullptr;
@@ -80,7 +66,7 @@ GlTextureData* GlResources::TextureData(TextureCommon& texture) {
   presenter_.MakeCurrent();
   data->texture.Generate();
   GlTextureData* raw = data.get();
-  resource->SetRendererData(std::move(data));
+  resource.SetRendererData(std::move(data));
   return raw;
 }
 
@@ -94,37 +80,26 @@ void GlResources::UploadTexture(TextureCommon& texture, GlTextureData& data) {
     glTexParameteri(data.target, GL_TEXTURE_MAX_LEVEL, autoGen ? 1000 : static_cast<GLint>(texture.Levels()) - 1);
     glTexParameteriv(data.target, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
   }
-  auto upload = [&](GLenum target, GLint level, Surface& surface) {
-    const D3DSURFACE_DESC& desc = surface.Desc();
+  texture.ForEachSubresource([&](const Subresource& part) {
     // Levels drawn into on the GPU are kept there; the CPU side reaches them through
     // SurfaceWritten.
-    if (surface.RendererBacked() && data.allocated) return;
-    const BYTE* bytes = surface.Storage().Bytes();
-    auto w = static_cast<GLsizei>(desc.Width), h = static_cast<GLsizei>(desc.Height);
+    if (part.surface && part.surface->RendererBacked() && data.allocated) return;
+    const BYTE* bytes = part.Storage().Bytes();
+    auto level = static_cast<GLint>(part.level);
+    auto w = static_cast<GLsizei>(part.Width()), h = static_cast<GLsizei>(part.Height());
+    if (part.volume) {
+      glTexImage3D(GL_TEXTURE_3D, level, static_cast<GLint>(format.internalFormat), w, h,
+                   static_cast<GLsizei>(part.Depth()), 0, format.format, format.type, bytes);
+      return;
+    }
+    GLenum target = data.target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + part.face : GL_TEXTURE_2D;
     if (format.compressed) {
       glCompressedTexImage2D(target, level, format.internalFormat, w, h, 0,
-                             static_cast<GLsizei>(surface.Storage().Size()), bytes);
+                             static_cast<GLsizei>(part.Storage().Size()), bytes);
     } else {
       glTexImage2D(target, level, static_cast<GLint>(format.internalFormat), w, h, 0, format.format, format.type, bytes);
     }
-  };
-  if (auto* flat = dynamic_cast<Texture*>(&texture)) {
-    for (UINT level = 0; level < flat->Levels(); ++level) upload(GL_TEXTURE_2D, static_cast<GLint>(level), flat->Level(level));
-  } else if (auto* cube = dynamic_cast<CubeTexture*>(&texture)) {
-    for (UINT face = 0; face < 6; ++face) {
-      for (UINT level = 0; level < cube->Levels(); ++level) {
-        upload(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, static_cast<GLint>(level), cube->Face(face, level));
-      }
-    }
-  } else if (auto* volume = dynamic_cast<VolumeTexture*>(&texture)) {
-    for (UINT level = 0; level < volume->Levels(); ++level) {
-      Volume& slice = volume->Level(level);
-      const D3DVOLUME_DESC& desc = slice.Desc();
-      glTexImage3D(GL_TEXTURE_3D, static_cast<GLint>(level), static_cast<GLint>(format.internalFormat),
-                   static_cast<GLsizei>(desc.Width), static_cast<GLsizei>(desc.Height),
-                   static_cast<GLsizei>(desc.Depth), 0, format.format, format.type, slice.Storage().Bytes());
-    }
-  }
+  });
   if (autoGen) glGenerateMipmap(data.target);
   data.allocated = true;
   data.uploadedVersion = texture.ContentVersion();
