@@ -1,6 +1,7 @@
 #include "BlitRegion.h"
 
 #include "BlitPaths.h"
+#include "d3dx9tex.h"
 
 namespace rastro {
 
@@ -10,9 +11,9 @@ HRESULT BlitRegion(const PixelRegion& destinationRegion, const PixelRegion& sour
 
   PixelRegion sourceSide = sourceRegion;
   PixelRegion destinationSide = destinationRegion;
-  sourceSide.Srgb = (filter & 0x100000) != 0;
-  destinationSide.Srgb = (filter & 0x200000) != 0;
-  destinationSide.Dither = (filter & 0x80000) != 0;
+  sourceSide.Srgb = (filter & D3DX_FILTER_SRGB_IN) != 0;
+  destinationSide.Srgb = (filter & D3DX_FILTER_SRGB_OUT) != 0;
+  destinationSide.Dither = (filter & D3DX_FILTER_DITHER) != 0;
 
   std::unique_ptr<PixelCodec> destination = CreatePixelCodec(destinationSide);
   if (!destination) return E_FAIL;

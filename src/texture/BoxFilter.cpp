@@ -2,6 +2,7 @@
 // where the source is 1): each destination pixel is the mean of a 2 x 2 (x 2) block. An odd
 // source size loses its last column, row or slice.
 #include "BlitPaths.h"
+#include "d3dx9tex.h"
 #include "BoxFastPath.h"
 
 namespace rastro {
@@ -30,7 +31,7 @@ inline void AddPairs(const FloatRgba* row, UINT sourceWidth, UINT width, FloatRg
 HRESULT HalveSurface(PixelCodec& destination, PixelCodec& source, DWORD filter) {
   const UINT sourceWidth = Even(source.Width());
   const UINT sourceHeight = Even(source.Height());
-  if (!(filter & 0x80000) && destination.Format() == source.Format() && sourceWidth > 1 && sourceHeight > 1 &&
+  if (!(filter & D3DX_FILTER_DITHER) && destination.Format() == source.Format() && sourceWidth > 1 && sourceHeight > 1 &&
       !source.Flags().Srgb && !destination.Flags().Srgb &&
       SUCCEEDED(HalveWithIntegers(source, destination, sourceWidth, sourceHeight))) {
     return S_OK;

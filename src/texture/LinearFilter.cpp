@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BlitPaths.h"
+#include "d3dx9tex.h"
 
 namespace rastro {
 
@@ -47,8 +48,8 @@ inline FloatRgba Horizontal(const FloatRgba* row, const Taps& x) {
 
 HRESULT Bilinear(PixelCodec& destination, PixelCodec& source, DWORD filter) {
   const UINT width = destination.Width();
-  auto columns = BuildTaps(source.Width(), width, !(filter & 0x10000));
-  auto rows = BuildTaps(source.Height(), destination.Height(), !(filter & 0x20000));
+  auto columns = BuildTaps(source.Width(), width, !(filter & D3DX_FILTER_MIRROR_U));
+  auto rows = BuildTaps(source.Height(), destination.Height(), !(filter & D3DX_FILTER_MIRROR_V));
   auto row0 = AllocateZeroedRow(source.Width());
   auto row1 = AllocateZeroedRow(source.Width());
   auto out = AllocateZeroedRow(width);
@@ -97,9 +98,9 @@ struct CachedRow {
 
 HRESULT Trilinear(PixelCodec& destination, PixelCodec& source, DWORD filter) {
   const UINT width = destination.Width();
-  auto columns = BuildTaps(source.Width(), width, !(filter & 0x10000));
-  auto rows = BuildTaps(source.Height(), destination.Height(), !(filter & 0x20000));
-  auto slices = BuildTaps(source.Depth(), destination.Depth(), !(filter & 0x40000));
+  auto columns = BuildTaps(source.Width(), width, !(filter & D3DX_FILTER_MIRROR_U));
+  auto rows = BuildTaps(source.Height(), destination.Height(), !(filter & D3DX_FILTER_MIRROR_V));
+  auto slices = BuildTaps(source.Depth(), destination.Depth(), !(filter & D3DX_FILTER_MIRROR_W));
   auto out = AllocateZeroedRow(width);
   if (!columns || !rows || !slices || !out) return E_OUTOFMEMORY;
   CachedRow cache[4];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BlitPaths.h"
+#include "d3dx9tex.h"
 
 namespace rastro {
 
@@ -159,8 +160,8 @@ inline void Spread(const FloatRgba* row, UINT sourceWidth, const WeightLists& co
 HRESULT TriangleSurface(PixelCodec& destination, PixelCodec& source, DWORD filter) {
   const UINT width = destination.Width();
   const UINT height = destination.Height();
-  WeightLists columns = BuildWeights(source.Width(), width, !(filter & 0x10000));
-  WeightLists rows = BuildWeights(source.Height(), height, !(filter & 0x20000));
+  WeightLists columns = BuildWeights(source.Width(), width, !(filter & D3DX_FILTER_MIRROR_U));
+  WeightLists rows = BuildWeights(source.Height(), height, !(filter & D3DX_FILTER_MIRROR_V));
   std::vector<UINT> pending(height, 0);
   for (const Weight& w : rows.entries) ++pending[w.index];
   std::vector<FloatRgba*> accumulators(height, nullptr);
@@ -191,9 +192,9 @@ HRESULT TriangleVolume(PixelCodec& destination, PixelCodec& source, DWORD filter
   const UINT width = destination.Width();
   const UINT height = destination.Height();
   const UINT depth = destination.Depth();
-  WeightLists columns = BuildWeights(source.Width(), width, !(filter & 0x10000));
-  WeightLists rows = BuildWeights(source.Height(), height, !(filter & 0x20000));
-  WeightLists slices = BuildWeights(source.Depth(), depth, !(filter & 0x40000));
+  WeightLists columns = BuildWeights(source.Width(), width, !(filter & D3DX_FILTER_MIRROR_U));
+  WeightLists rows = BuildWeights(source.Height(), height, !(filter & D3DX_FILTER_MIRROR_V));
+  WeightLists slices = BuildWeights(source.Depth(), depth, !(filter & D3DX_FILTER_MIRROR_W));
   std::vector<UINT> pending(depth, 0);
   for (const Weight& w : slices.entries) ++pending[w.index];
   std::vector<FloatRgba*> accumulators(depth, nullptr);
