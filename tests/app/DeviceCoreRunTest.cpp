@@ -6,7 +6,7 @@
 #include "DeviceProfile.h"
 #include "Fakes.h"
 #include "Program.h"
-#include "TestFiles.h"
+#include "ScratchDirectory.h"
 
 namespace rastro::testing {
 namespace {

@@ -5,7 +5,7 @@
 #include "CatalogueLines.h"
 #include "Fakes.h"
 #include "Program.h"
-#include "TestFiles.h"
+#include "ScratchDirectory.h"
 
 namespace rastro::testing {
 namespace {

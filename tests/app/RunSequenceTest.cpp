@@ -8,7 +8,7 @@
 #include "Fakes.h"
 #include "FillRate.h"
 #include "RunSequence.h"
-#include "TestFiles.h"
+#include "ScratchDirectory.h"
 
 namespace rastro::testing {
 namespace {

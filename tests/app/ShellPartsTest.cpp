@@ -8,7 +8,7 @@
 #include "DataFiles.h"
 #include "DialogUnits.h"
 #include "TerminalProgress.h"
-#include "TestFiles.h"
+#include "ScratchDirectory.h"
 #include "VirtualKeys.h"
 
 namespace rastro::testing {
