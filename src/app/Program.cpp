@@ -113,15 +113,21 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
   }
 
   ResultsFile results(environment.resultsPath);
-  std::unique_ptr<TerminalProgress> progress;
-  if (environment.showProgress) {
-    progress = std::make_unique<TerminalProgress>(environment.out);
-    results.SetEcho(progress.get());
+  {
+    TerminalProgress progress(environment.out, environment.showProgress);
+    results.SetEcho(&progress);
+    SdlEvents sdlEvents;
+    EventSource& events = environment.events ? *environment.events : sdlEvents;
+    RunBenchmark(app, {results, environment.clock ? *environment.clock : SystemClock(), events, Catalogue(),
+                       line.seconds, &progress});
+    results.SetEcho(nullptr);
   }
-  SdlEvents sdlEvents;
-  EventSource& events = environment.events ? *environment.events : sdlEvents;
-  RunBenchmark(app, {results, environment.clock ? *environment.clock : SystemClock(), events, Catalogue(),
-                     line.seconds, progress.get()});
+  std::error_code ignored;
+  if (results.Intact() && std::filesystem::exists(results.Path(), ignored)) {
+    std::fprintf(environment.out, "Results written to %s\n",
+                 std::filesystem::absolute(results.Path(), ignored).c_str());
+  }
+  std::fflush(environment.out);
   return kExitDone;
 }
 

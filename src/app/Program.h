@@ -28,7 +28,7 @@ struct ProgramEnvironment {
   std::filesystem::path resultsPath = "Results.txt";
   std::FILE* out = stdout;
   std::FILE* err = stderr;
-  bool showProgress = false;  // on a terminal
+  bool showProgress = false;  // out is a terminal: the current test's seconds are redrawn in place
 };
 
 int RunProgram(std::span<const std::string_view> arguments, const ProgramEnvironment& environment);

@@ -107,6 +107,14 @@ TEST_F(ProgramTest, ProgressOnATerminalShowsEveryResultsLine) {
   EXPECT_NE(shown.find(std::string(last.name) + (IsPlaceholder(last) ? " - Failed!\n" : " - ")), std::string::npos);
 }
 
+TEST_F(ProgramTest, OutputThatIsNoTerminalGetsPlainLinesAndWhereTheResultsAre) {
+  environment.showProgress = false;  // a pipe or a CI log
+  EXPECT_EQ(Run({"--headless", "--seconds", "0.5"}), kExitDone);
+  const std::string shown = Drain(out);
+  EXPECT_EQ(shown, ReadFile(ResultsPath()) + "Results written to " + ResultsPath().string() + "\n");
+  EXPECT_EQ(shown.find_first_of("\r\033"), std::string::npos);
+}
+
 TEST_F(ProgramTest, FailuresExitNonZeroAndLeaveTheResultsFileAlone) {
   struct Case {
     const char* what;
