@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "MessagePump.h"
@@ -23,6 +24,9 @@ struct ProgramEnvironment {
   // Direct3DCreate9 of the platform; called after the offscreen hint when headless.
   std::function<IDirect3D9*(UINT)> createDirect3D;
   bool displayAvailable = false;
+  // Opens the announced display; returns why it could not be opened, or an empty string.
+  // OpenAnnouncedDisplay() when null.
+  std::function<std::string()> openDisplay;
   SteadyClock* clock = nullptr;
   EventSource* events = nullptr;  // SDL's when null
   std::filesystem::path resultsPath = "Results.txt";

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <SDL.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <optional>
+
 #include "CatalogueLines.h"
+#include "DisplayCheck.h"
 #include "Fakes.h"
 #include "Program.h"
 #include "ScratchDirectory.h"
@@ -152,6 +157,57 @@ TEST_F(ProgramTest, FailuresExitNonZeroAndLeaveTheResultsFileAlone) {
       EXPECT_EQ(d3d.references, 0) << c.what;
     }
   }
+}
+
+TEST_F(ProgramTest, DisplayThatCannotBeOpenedEndsTheRunInsteadOfGoingOffscreen) {
+  std::ofstream(ResultsPath()) << "an earlier run\n";
+  environment.displayAvailable = true;
+  environment.openDisplay = [] { return std::string("cannot open the X display ':9'"); };
+  bool created = false;
+  environment.createDirect3D = [&](UINT) -> IDirect3D9* {
+    created = true;
+    return &d3d;
+  };
+  EXPECT_EQ(Run({"--seconds", "0.5"}), kExitFailed);
+  EXPECT_EQ(Drain(err), "rastrometer: cannot open the X display ':9'\n");
+  EXPECT_FALSE(created);
+  EXPECT_EQ(ReadFile(ResultsPath()), "an earlier run\n");
+
+  // --headless never asks for the display.
+  environment.openDisplay = [] {
+    ADD_FAILURE() << "display opened for a headless run";
+    return std::string("unreachable");
+  };
+  EXPECT_EQ(Run({"--headless", "--seconds", "0.5"}), kExitDone);
+  EXPECT_TRUE(created);
+}
+
+TEST(DisplayCheckTest, UnansweredDisplayIsNamedWithAHintAtHeadless) {
+  // A display number nothing serves, and no Wayland or driver choice to fall back on.
+  struct Saved {
+    const char* name;
+    std::optional<std::string> value;
+  };
+  std::vector<Saved> saved;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+    const char* value = std::getenv(name);
+    saved.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
+  }
+  ASSERT_FALSE(std::filesystem::exists("/tmp/.X11-unix/X4093"));
+  setenv("DISPLAY", ":4093", 1);
+  unsetenv("WAYLAND_DISPLAY");
+  unsetenv("SDL_VIDEODRIVER");
+  const std::string problem = OpenAnnouncedDisplay();
+  EXPECT_NE(problem.find("X display ':4093'"), std::string::npos) << problem;
+  EXPECT_NE(problem.find("--headless"), std::string::npos) << problem;
+  for (const Saved& s : saved) {
+    if (s.value) {
+      setenv(s.name, s.value->c_str(), 1);
+    } else {
+      unsetenv(s.name);
+    }
+  }
+  SDL_ResetHint(SDL_HINT_VIDEODRIVER);
 }
 
 TEST_F(ProgramTest, ListHelpAndVersionPrintAndTouchNothing) {
