@@ -132,7 +132,11 @@ TEST_F(ProgramTest, FailuresExitNonZeroAndLeaveTheResultsFileAlone) {
       {"bad option", {"--speed", "9"}, nullptr, kExitUsage, "unknown option '--speed'"},
       {"bad value", {"--seconds", "soon"}, nullptr, kExitUsage, "--seconds soon"},
       {"mode not offered", {"--mode", "800x600"}, nullptr, kExitUsage, "valid modes: 640x480@60, 1024x768@60"},
-      {"depth not offered", {"--depth", "D16"}, nullptr, kExitUsage, "valid Z-buffer formats: D24X8"},
+      {"depth not offered", {"--depth", "D16"}, nullptr, kExitUsage, "valid Z-buffer formats: D24X8\n"},
+      // Only what the adapter offers, never a name for formats without one.
+      {"no such back buffer", {"--backbuffer", "NOPE"}, nullptr, kExitUsage,
+       "--backbuffer NOPE: not offered by adapter 0; valid back buffer formats: X8R8G8B8\n"},
+      {"no such depth", {"--depth", "Unknown"}, nullptr, kExitUsage, "valid Z-buffer formats: D24X8\n"},
       {"no Direct3D", {}, [](ProgramTest& t) { t.direct3DMissing = true; }, kExitFailed,
        "Unable to create Direct3D object!"},
       {"no device", {}, [](ProgramTest& t) { t.d3d.deviceToCreate = nullptr; }, kExitFailed,
