@@ -2,7 +2,12 @@
 // resources and counts what it is asked to draw.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "CatalogueLines.h"
+#include "DebugOutput.h"
 #include "DeviceProfile.h"
 #include "Fakes.h"
 #include "Program.h"
@@ -22,9 +27,13 @@ class DeviceCoreRunTest : public ::testing::Test {
     environment.clock = &clock;
     environment.events = &events;
     environment.resultsPath = scratch.Path() / "Results.txt";
+    environment.out = out;
     environment.err = err;
   }
-  ~DeviceCoreRunTest() override { std::fclose(err); }
+  ~DeviceCoreRunTest() override {
+    std::fclose(out);
+    std::fclose(err);
+  }
 
   int Run(std::vector<std::string_view> arguments) {
     environment.createDirect3D = [this](UINT) { return CreateDirect3D({ResourceOnlyAdapter(profile, probe)}); };
@@ -54,6 +63,7 @@ class DeviceCoreRunTest : public ::testing::Test {
   std::shared_ptr<ResourceOnlyProbe> probe = std::make_shared<ResourceOnlyProbe>();
   FakeClock clock{10, [](int) { return 1; }};  // 0.1 s per frame
   ScriptedEvents events;
+  std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   ProgramEnvironment environment;
 };
@@ -74,6 +84,21 @@ TEST_F(DeviceCoreRunTest, TestsOneAndTwoRunOnTheDeviceCore) {
   EXPECT_EQ(probe->lastClearColor, 0u);
   EXPECT_EQ(probe->lastClearZ, 1.0f);
   EXPECT_EQ(probe->lastClearStencil, 0u);
+}
+
+std::vector<std::string> debugLines;
+void CaptureDebugLine(const char* line) { debugLines.emplace_back(line); }
+
+TEST_F(DeviceCoreRunTest, PlainRunPrintsNoDebugLines) {
+  // Enumerating the settings asks many capability questions; a "no" is an answer, not a failure.
+  ::setenv("RASTROMETER_D3D_DEBUG", "1", 1);
+  SetDebugOutputSink(&CaptureDebugLine);
+  debugLines.clear();
+  const int status = Run({"--headless", "--seconds", "0.5"});
+  SetDebugOutputSink(nullptr);
+  ::unsetenv("RASTROMETER_D3D_DEBUG");
+  EXPECT_EQ(status, kExitDone);
+  EXPECT_TRUE(debugLines.empty()) << debugLines.size() << " lines, the first: " << debugLines.front();
 }
 
 TEST_F(DeviceCoreRunTest, ScenesThatFailToBeginCountNothing) {
