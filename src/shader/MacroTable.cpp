@@ -22,6 +22,7 @@ void Macro::ClassifyBody() {
       role = kPaste;
     roles.push_back(role);
   }
+  bodyRun = TokenRun::Make(body);
 }
 
 std::string_view MacroTable::AliasTarget(const Macro& macro) {

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <unordered_map>
 #include <string_view>
 #include <vector>
 
 #include "FlatHashMap.h"
 #include "Token.h"
+#include "TokenRun.h"
 
 namespace rastro {
 
@@ -25,12 +27,13 @@ struct Macro {
   std::vector<Token> parameters;  // identifiers, in order
   std::vector<Token> body;        // source texts live in the string store
   std::vector<int> roles;         // per body token: a parameter index or one of the above
+  std::shared_ptr<const TokenRun> bodyRun;  // the body as expansion reads it
   // Chain resolution, cached until a definition changes a chain.
   mutable std::uint64_t resolvedGeneration = 0;
   mutable const Macro* resolved = nullptr;
 
   int ParameterIndex(const Token& token) const;
-  // Fills `roles`; called once the body and parameters are set.
+  // Fills `roles` and `bodyRun`; called once the body and parameters are set.
   void ClassifyBody();
 };
 
