@@ -91,7 +91,9 @@ MacroExpander::Outcome MacroExpander::Expand(const PendingToken& name, const Mac
   if (!CollectArguments(source, macro, name.token, arguments_))
     return fatalResult_ == S_OK ? Outcome::NotExpanded : Outcome::Fatal;
   if (!PairArguments(macro, arguments_, name.token)) return Outcome::NotExpanded;
-  if (!Substitute(macro, arguments_, depth, mode, result_)) return Outcome::Fatal;
+  const bool substituted = Substitute(macro, arguments_, depth, mode, result_);
+  arguments_.pieces.clear();
+  if (!substituted) return Outcome::Fatal;
   std::uint64_t size = 0;
   for (const Piece& piece : result_) size += piece.Size();
   if (pendingTokens_ + size > limits_.maxQueuedTokens) {
@@ -174,37 +176,39 @@ bool MacroExpander::CollectArguments(Source& source, const Macro& macro, const T
 
   // Then from the source, up to the closing parenthesis; commas at the call's level are kept
   // out of the run and mark where arguments end.
-  std::vector<Token> tokens;
-  std::vector<std::uint32_t> separators;
+  TokenRun& scratch = Scratch();
+  const std::uint32_t segment = scratch.Size();
+  separators_.clear();
   for (;;) {
     Token token;
     source.NextToken(token);
     if (token.kind == TokenKind::EndOfFile) {
       REPORT_DIAGNOSTIC(diagnostics_, &token, EndOfFileInMacroCall);
+      scratch.Seal(segment);
       return false;
     }
     const Role role = TokenRun::RoleOf(token);
     if (role == Role::Open) ++depth;
     if (role == Role::Close && --depth == 0) break;
     if (role == Role::Comma && depth == 1) {
-      separators.push_back(static_cast<std::uint32_t>(tokens.size()));
+      separators_.push_back(scratch.Size());
       continue;
     }
-    tokens.push_back(token);
-    if (tokens.size() > limits_.maxQueuedTokens) {
+    scratch.Append(token, 0);
+    if (scratch.Size() - segment > limits_.maxQueuedTokens) {
+      scratch.Seal(segment);
       ReportTooLarge(macro, name);
       return false;
     }
   }
-  const auto count = static_cast<std::uint32_t>(tokens.size());
-  RunPointer run = TokenRun::Make(std::move(tokens));
-  std::uint32_t start = 0;
-  for (std::uint32_t separator : separators) {
-    addPiece(run, start, separator, 0);
+  scratch.Seal(segment);
+  std::uint32_t start = segment;
+  for (std::uint32_t separator : separators_) {
+    addPiece(scratch_, start, separator, 0);
     closeArgument();
     start = separator;
   }
-  addPiece(run, start, count, 0);
+  addPiece(scratch_, start, scratch.Size(), 0);
   closeArgument();
   return true;
 }
@@ -291,32 +295,31 @@ bool MacroExpander::Paste(const Macro& macro, PieceList& result, DWORD depth, DW
       list.push_back({piece.run->tokens[k], std::max(piece.depth, piece.run->Depth(k))});
   if (!CountWork(list.size(), macro, list.empty() ? Token{} : list.front().token)) return false;
 
-  std::vector<Token> tokens;
-  std::vector<DWORD> depths;
-  std::vector<Token> joined;
+  TokenRun& scratch = Scratch();
+  const std::uint32_t segment = scratch.Size();
   auto paste = pastes_.begin();
   for (std::size_t k = 0; k < list.size(); ++k) {
     while (paste != pastes_.end() && *paste < k) ++paste;
     const bool isPaste = paste != pastes_.end() && *paste == k;
-    if (isPaste && !tokens.empty() && k + 1 < list.size()) {
-      const Token left = tokens.back();
-      tokens.pop_back();
-      depths.pop_back();
+    if (isPaste && scratch.Size() > segment && k + 1 < list.size()) {
+      const Token left = scratch.tokens.back();
+      scratch.tokens.pop_back();
+      scratch.depths.pop_back();
+      scratch.skip.pop_back();
       std::string text(left.Source());
       text += list[k + 1].token.Source();
-      joined.clear();
-      if (!TokenizeText(text, left, false, mode, joined)) return false;
-      tokens.insert(tokens.end(), joined.begin(), joined.end());
-      depths.insert(depths.end(), joined.size(), depth);
+      if (!TokenizeText(text, left, false, mode, depth, scratch)) {
+        scratch.Seal(segment);
+        return false;
+      }
       ++k;
       continue;
     }
-    tokens.push_back(list[k].token);
-    depths.push_back(list[k].depth);
+    scratch.Append(list[k].token, list[k].depth);
   }
-  const auto size = static_cast<std::uint32_t>(tokens.size());
+  scratch.Seal(segment);
   result.clear();
-  result.push_back({TokenRun::Make(std::move(tokens), std::move(depths)), 0, size, 0});
+  result.push_back({scratch_, segment, scratch.Size(), 0});
   return true;
 }
 
@@ -340,15 +343,26 @@ bool MacroExpander::Stringize(const Piece* first, const Piece* last, bool chariz
     }
   }
   text += quote;
-  std::vector<Token> tokens;
-  if (!TokenizeText(text, operatorToken, true, mode, tokens)) return false;
-  const auto size = static_cast<std::uint32_t>(tokens.size());
-  if (size) result.push_back({TokenRun::Make(std::move(tokens)), 0, size, depth});
-  return true;
+  TokenRun& scratch = Scratch();
+  const std::uint32_t segment = scratch.Size();
+  const bool made = TokenizeText(text, operatorToken, true, mode, depth, scratch);
+  scratch.Seal(segment);
+  if (made && scratch.Size() > segment) result.push_back({scratch_, segment, scratch.Size(), depth});
+  return made;
+}
+
+TokenRun& MacroExpander::Scratch() {
+  constexpr std::uint32_t kFreshRunAbove = 1u << 16;
+  if (scratch_ && scratch_.use_count() == 1) {
+    scratch_->Clear();
+  } else if (!scratch_ || scratch_->Size() > kFreshRunAbove) {
+    scratch_ = std::make_shared<TokenRun>();  // the old run lives on while pieces refer to it
+  }
+  return *scratch_;
 }
 
 bool MacroExpander::TokenizeText(std::string_view text, const Token& position, bool firstOnly, DWORD mode,
-                                 std::vector<Token>& tokens) {
+                                 DWORD depth, TokenRun& run) {
   const char* copy = store_.Copy(text);
   ShaderTokenizer tokenizer;
   if (!copy ||
@@ -361,7 +375,7 @@ bool MacroExpander::TokenizeText(std::string_view text, const Token& position, b
     tokenizer.NextToken(mode, token);
     if (token.kind == TokenKind::EndOfFile) break;
     if (token.kind == TokenKind::EndOfLine) continue;
-    tokens.push_back(token);
+    run.Append(token, depth);
     if (firstOnly) break;
   }
   return true;

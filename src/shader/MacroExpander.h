@@ -97,8 +97,11 @@ class MacroExpander {
   bool Paste(const Macro& macro, PieceList& result, DWORD depth, DWORD mode);
   bool Stringize(const Piece* first, const Piece* last, bool charize, const Token& operatorToken, DWORD depth,
                  DWORD mode, PieceList& result);
-  bool TokenizeText(std::string_view text, const Token& position, bool firstOnly, DWORD mode,
-                    std::vector<Token>& tokens);
+  // Appends the tokens of `text` to `run` at `depth`.
+  bool TokenizeText(std::string_view text, const Token& position, bool firstOnly, DWORD mode, DWORD depth,
+                    TokenRun& run);
+  // The run new tokens are appended to: the same one again once nothing refers to it.
+  TokenRun& Scratch();
   bool CountWork(std::uint64_t tokens, const Macro& macro, const Token& position);
   void Push(PieceList& pieces);
   Outcome Fail(HRESULT result);
@@ -114,6 +117,8 @@ class MacroExpander {
   PieceList result_;
   std::vector<std::uint64_t> pastes_;  // where the body's own '##' operators fall in the result
   std::vector<PendingToken> flat_;
+  std::vector<std::uint32_t> separators_;
+  std::shared_ptr<TokenRun> scratch_;
   std::string quotedText_;
   std::uint64_t expansions_ = 0;
   std::uint64_t work_ = 0;

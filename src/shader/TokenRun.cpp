@@ -12,33 +12,37 @@ TokenRun::Role TokenRun::RoleOf(const Token& token) {
   }
 }
 
-std::shared_ptr<const TokenRun> TokenRun::Make(std::vector<Token> tokens, std::vector<DWORD> depths) {
+std::shared_ptr<const TokenRun> TokenRun::Make(const std::vector<Token>& tokens) {
   auto run = std::make_shared<TokenRun>();
-  const auto size = static_cast<std::uint32_t>(tokens.size());
-  run->skip.resize(size);
-  // Any closer ends the innermost open bracket, whatever its shape, as calls count them.
-  std::vector<std::uint32_t> open;
-  std::uint32_t nextStop = size;
-  for (std::uint32_t i = size; i-- > 0;) {
+  run->tokens = tokens;
+  run->skip.resize(tokens.size());
+  run->Seal(0);
+  return run;
+}
+
+void TokenRun::Seal(std::uint32_t segmentBegin) {
+  const std::uint32_t end = Size();
+  std::uint32_t nextStop = end;
+  for (std::uint32_t i = end; i-- > segmentBegin;) {
     if (RoleOf(tokens[i]) == Role::Plain) {
-      run->skip[i] = nextStop;
+      skip[i] = nextStop;
     } else {
-      run->skip[i] = i;
+      skip[i] = i;
       nextStop = i;
     }
   }
-  for (std::uint32_t i = 0; i < size; ++i) {
+  // Any closer ends the innermost open bracket, whatever its shape, as calls count them.
+  thread_local std::vector<std::uint32_t> open;
+  open.clear();
+  for (std::uint32_t i = segmentBegin; i < end; ++i) {
     Role role = RoleOf(tokens[i]);
     if (role == Role::Open) {
       open.push_back(i);
     } else if (role == Role::Close && !open.empty()) {
-      run->skip[open.back()] = i;
+      skip[open.back()] = i;
       open.pop_back();
     }
   }
-  run->tokens = std::move(tokens);
-  run->depths = std::move(depths);
-  return run;
 }
 
 }  // namespace rastro

@@ -20,9 +20,24 @@ struct TokenRun {
   // plain token: the index of the next bracket or comma (or the end). Else: its own index.
   std::vector<std::uint32_t> skip;
 
-  static std::shared_ptr<const TokenRun> Make(std::vector<Token> tokens, std::vector<DWORD> depths = {});
+  static std::shared_ptr<const TokenRun> Make(const std::vector<Token>& tokens);
   static Role RoleOf(const Token& token);
   DWORD Depth(std::uint32_t index) const { return depths.empty() ? 0 : depths[index]; }
+  std::uint32_t Size() const { return static_cast<std::uint32_t>(tokens.size()); }
+
+  // Runs are built by appending segments: tokens, then Seal over the segment, after which the
+  // segment never changes (appending more does not disturb it). Brackets match within a segment.
+  void Append(const Token& token, DWORD depth) {
+    tokens.push_back(token);
+    depths.push_back(depth);
+    skip.push_back(0);
+  }
+  void Seal(std::uint32_t segmentBegin);
+  void Clear() {
+    tokens.clear();
+    depths.clear();
+    skip.clear();
+  }
 };
 
 }  // namespace rastro
