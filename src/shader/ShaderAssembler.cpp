@@ -27,8 +27,8 @@ bool IsErrorKind(DWORD kind) { return (kind & 0xFFFF) == 2 || (kind & 0xFFFF) ==
 
 }  // namespace
 
-ShaderAssembler::ShaderAssembler(Preprocessor& preprocessor)
-    : diagnostics_(preprocessor.Diagnostics()), preprocessor_(preprocessor) {}
+ShaderAssembler::ShaderAssembler(Preprocessor& preprocessor, Direct3DShaderValidatorCreate9Function createValidator)
+    : diagnostics_(preprocessor.Diagnostics()), preprocessor_(preprocessor), createValidator_(createValidator) {}
 
 HRESULT ShaderAssembler::Run(DWORD flags, ID3DXBuffer** shader) {
   if ((flags & ~kKnownFlags) != 0 || !shader) return D3DERR_INVALIDCALL;
@@ -128,10 +128,13 @@ HRESULT ShaderAssembler::ReadVersion() {
 }
 
 HRESULT ShaderAssembler::OpenValidator() {
-  const Module* module = FindLoadedModule("d3d9.dll");
-  if (!module) module = LoadModule("d3d9.dll");
-  auto create = reinterpret_cast<Direct3DShaderValidatorCreate9Function>(
-      FindExport(module, "Direct3DShaderValidatorCreate9"));
+  Direct3DShaderValidatorCreate9Function create = createValidator_;
+  if (!create) {
+    const Module* module = FindLoadedModule("d3d9.dll");
+    if (!module) module = LoadModule("d3d9.dll");
+    create = reinterpret_cast<Direct3DShaderValidatorCreate9Function>(
+        FindExport(module, "Direct3DShaderValidatorCreate9"));
+  }
   if (!create) return S_OK;
   validator_ = ComPtr<IDirect3DShaderValidator9>::Adopt(create());
   if (!validator_) return S_OK;

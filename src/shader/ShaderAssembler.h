@@ -29,7 +29,9 @@ union StatementValue {
 
 class ShaderAssembler {
  public:
-  explicit ShaderAssembler(Preprocessor& preprocessor);
+  // `createValidator` stands in for the "Direct3DShaderValidatorCreate9" export of "d3d9.dll",
+  // which is looked up when it is null.
+  explicit ShaderAssembler(Preprocessor& preprocessor, Direct3DShaderValidatorCreate9Function createValidator = nullptr);
   ~ShaderAssembler() = default;
   ShaderAssembler(const ShaderAssembler&) = delete;
   ShaderAssembler& operator=(const ShaderAssembler&) = delete;
@@ -98,6 +100,7 @@ class ShaderAssembler {
 
   DiagnosticList& diagnostics_;
   Preprocessor& preprocessor_;
+  Direct3DShaderValidatorCreate9Function createValidator_;
   ComPtr<IDirect3DShaderValidator9> validator_;
   Token current_{};
   int version_ = -1;
