@@ -520,3 +520,19 @@ TEST(DebugBlock, TooLargeABlockIsLeftOutWithAWarning) {
 
 }  // namespace
 }  // namespace rastro
+
+namespace rastro {
+namespace {
+
+TEST(Assembler, NestingBeyondTheParserStackIsRefused) {
+  std::string source = "vs_2_0\nmov r0, ";
+  for (int i = 0; i < 300; ++i) source += "c[";
+  source += "a0.x";
+  for (int i = 0; i < 300; ++i) source += "]";
+  Assembly assembly = AssembleText(source + "\n");
+  EXPECT_EQ(assembly.result, D3DXERR_INVALIDDATA);
+  EXPECT_EQ(assembly.messages, "(2): yacc stack overflow\n");
+}
+
+}  // namespace
+}  // namespace rastro
