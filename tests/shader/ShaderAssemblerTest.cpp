@@ -268,6 +268,13 @@ INSTANTIATE_TEST_SUITE_P(
                       0x03000042, 0x804F0001, 0x90E40000, 0xA0E40801, 0x0000FFFF}},
         EncodingCase{"ps_3_sw", "ps_3_sw\nmov oC3, v13\n",
                      {0xFFFF03FF, 0x02000001, 0x800F0803, 0x90E4000D, 0x0000FFFF}},
+        EncodingCase{"constant value forms",
+                     "vs_2_0\ndef c0, -1, +2, -0.5, +0.25\ndefi i1, -1, +2, 0, 255\ndef c1, 1e39, -1e39, 0x10, 0\n"
+                     "defb b2, false\n",
+                     {0xFFFE0200, 0x05000051, 0xA00F0000, 0xBF800000, 0x40000000, 0xBF000000, 0x3E800000,
+                      0x05000030, 0xF00F0001, 0xFFFFFFFF, 2, 0, 255,
+                      0x05000051, 0xA00F0001, 0x7F800000, 0xFF800000, 0x41800000, 0x00000000,
+                      0x0200002F, 0xE00F0802, 0, 0x0000FFFF}},
         EncodingCase{"version only", "ps_2_0\n", {0xFFFF0200, 0x0000FFFF}},
         EncodingCase{"dotted version", "vs.2.0\n", {0xFFFE0200, 0x0000FFFF}},
         EncodingCase{"statements share and span lines", "ps_1_1 mov r0, v0 mov\nr1,\nv1\n",
