@@ -58,9 +58,9 @@ HRESULT ShaderAssembler::Parse() {
   if (!(flags_ & D3DXSHADER_SKIPVALIDATION)) {
     if (HRESULT hr = OpenValidator(); FAILED(hr)) return hr;
   }
-  Token versionToken = current_;
+  versionPosition_ = current_;
   if (HRESULT hr = AppendToken(current_.value.integer); FAILED(hr)) return hr;
-  if (HRESULT hr = ValidateNew(&versionToken); FAILED(hr)) return hr;
+  if (HRESULT hr = ValidateNew(&versionPosition_); FAILED(hr)) return hr;
   if (failed_) return D3DXERR_INVALIDDATA;
 
   int parseResult = rastro_statement_parse(*this);
@@ -76,9 +76,9 @@ HRESULT ShaderAssembler::Parse() {
   if (flags_ & D3DXSHADER_DEBUG) {
     if (HRESULT hr = InsertDebugBlock(); FAILED(hr)) return hr;
   }
-  Token endPosition = current_;
+  endPosition_ = current_;
   if (HRESULT hr = AppendToken(kEndToken); FAILED(hr)) return hr;
-  if (HRESULT hr = ValidateNew(&endPosition); FAILED(hr)) return hr;
+  if (HRESULT hr = ValidateNew(&endPosition_); FAILED(hr)) return hr;
   if (validator_) {
     if (HRESULT hr = validator_->End(); FAILED(hr)) return hr;
   }

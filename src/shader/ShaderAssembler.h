@@ -123,7 +123,11 @@ class ShaderAssembler {
 
   std::vector<DWORD> output_;
   std::size_t sent_ = 0;
+  // Where the validator's messages point: the statement last sent. The version and end tokens
+  // keep positions of their own, so that a report at any time finds a live token.
   const Token* validatorPosition_ = nullptr;
+  Token versionPosition_{};
+  Token endPosition_{};
   const char* entryPoint_ = nullptr;
   const char* sourceText_ = nullptr;
   DWORD sourceLength_ = 0;
