@@ -403,7 +403,12 @@ TEST(Assembler, MnemonicSuffixesFollowTheirOrderAndVersion) {
       {"vs_3_0\ndcl_2d s0\n", true},            {"vs_2_0\ndcl_2d s0\n", false},
       {"ps_2_0\ndcl_volume s0\n", true},        {"ps_2_0\ndcl_texcoord t0\n", false},
       {"ps_3_0\ndcl_centroid_color1 v0\n", true}, {"ps_2_0\ndcl_centroid t0\n", false},
-      {"ps_2_0\nmov_aaaaaaaaaaaaaaaa r0, v0\n", false},
+      {"ps_2_0\nmov_aaaaaaaaaaaaaaaa r0, v0\n", false}, {"ps_2_0\nif_gt r0.x, r1.x\nendif\n", false},
+      {"ps_2_x\nif_gt r0.x, r1.x\nendif\n", true},  {"ps_2_0\nif b0\nendif\n", true},
+      {"ps_2_0\nsetp_gt p0, r0, r1\n", false},   {"ps_3_0\nsetp_le p0, r0, r1\n", true},
+      {"vs_2_0\nbreak_eq r0.x, r1.x\n", false},   {"vs_3_sw\nbreak_eq r0.x, r1.x\n", true},
+      {"vs_2_x\nsetp_gt_lt p0, r0, r1\n", false}, {"ps_2_0\nmov_pp_centroid r0, v0\n", false},
+      {"ps_1_4\nmov_x4_d2 r0, v0\n", false},      {"ps_1_4\nmov_d8 r0, v0\n", true},
   };
   for (const Case& c : cases) {
     Assembly assembly = AssembleText(c.source);
