@@ -349,7 +349,7 @@ HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDire
   VertexDeclaration* created = nullptr;
   try {
     DWORD streams = std::min<DWORD>(Caps().MaxStreams ? Caps().MaxStreams : 1, kMaxStreams);
-    if (HRESULT hr = VertexDeclaration::Create(*this, elements, streams, &created); FAILED(hr)) return hr;
+    if (HRESULT hr = VertexDeclaration::Create(*this, elements, streams, Caps().DeclTypes, &created); FAILED(hr)) return hr;
   } catch (const std::bad_alloc&) {
     return ReportFailure(E_OUTOFMEMORY, kCall, "not enough memory");
   }
