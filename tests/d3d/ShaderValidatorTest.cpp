@@ -192,14 +192,14 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"ValidPs11", 0, Stream(PS11).Op(kMov, {Dst(R, 0), Src(C, 0)}).End()},
         RuleCase{"UnknownVersion", Code(BadVersion), Stream(0xFFFF0105).Op(kMov, {Dst(R, 0), Src(C, 0)}).End()},
         RuleCase{"TokensAfterEnd", Code(AfterEnd), Stream(PS11).Op(kMov, {Dst(R, 0), Src(C, 0)}).End().Op(kMov, {Dst(R, 0), Src(C, 0)})},
-        RuleCase{"InstructionCutShort", Code(Truncated), Stream(PS20).Raw({0x02000001, Dst(OC, 0)})},
+        RuleCase{"InstructionCutShort", Code(Malformed), Stream(PS20).Raw({0x02000001, Dst(OC, 0)})},
         RuleCase{"WholeInstruction", 0, Stream(PS20).Raw({0x02000001, Dst(OC, 0), Src(C, 0), kEnd})},
-        RuleCase{"LengthFieldTooLong", Code(LengthMismatch), Ps20MovColour(Stream(PS20).Raw({0x03000001, Dst(OC, 0), Src(C, 0), Src(C, 1)})).End()},
-        RuleCase{"UnknownOpcode", Code(UnknownOpcode), Ps20MovColour(Stream(PS20).Op(0x31, {})).End()},
+        RuleCase{"LengthFieldTooLong", Code(Malformed), Ps20MovColour(Stream(PS20).Raw({0x03000001, Dst(OC, 0), Src(C, 0), Src(C, 1)})).End()},
+        RuleCase{"UnknownOpcode", Code(Malformed), Ps20MovColour(Stream(PS20).Op(0x31, {})).End()},
         RuleCase{"KnownOpcodeNop", 0, Ps20MovColour(Stream(PS20).Op(D3DSIO_NOP, {})).End()},
         RuleCase{"VertexOnlyInstruction", Code(NotInVersion), Ps20MovColour(Stream(PS20).Op(D3DSIO_LIT, {Dst(R, 0), Src(C, 0)})).End()},
         RuleCase{"PixelInstructionFrc", 0, Ps20MovColour(Stream(PS20).Op(D3DSIO_FRC, {Dst(R, 0), Src(C, 0)})).End()},
-        RuleCase{"ParameterWithoutMarker", Code(ParameterMarker), Ps20MovColour(Stream(PS20).Op(kMov, {Dst(OC, 0), 0x20E40000})).End()},
+        RuleCase{"ParameterWithoutMarker", Code(Malformed), Ps20MovColour(Stream(PS20).Op(kMov, {Dst(OC, 0), 0x20E40000})).End()},
         RuleCase{"NoEndToken", Code(NoEnd), Ps20MovColour(Stream(PS20))},
         RuleCase{"CoissueOverlappingMasks", Code(Coissue), Stream(PS11).Op(kMov, {Dst(R, 0), Src(C, 0)}).Op(kMov, {Dst(R, 0, 8), Src(C, 1)}, D3DSI_COISSUE).End()},
         RuleCase{"CoissueColourAndAlpha", 0, Stream(PS11).Op(kMov, {Dst(R, 0, 7), Src(C, 0)}).Op(kMov, {Dst(R, 0, 8), Src(C, 1)}, D3DSI_COISSUE).End()},
@@ -334,7 +334,7 @@ TEST(ValidatorInterface, AnUnreadableStreamFailsTheCallAndStopsChecking) {
   EXPECT_EQ(validator->Instruction(nullptr, 3, more, 4), E_FAIL);
   EXPECT_EQ(validator->End(), S_OK);
   ASSERT_EQ(reported.codes.size(), 1u);
-  EXPECT_EQ(reported.codes[0], static_cast<DWORD>(Truncated));
+  EXPECT_EQ(reported.codes[0], static_cast<DWORD>(Malformed));
   validator->Release();
 }
 
