@@ -157,7 +157,11 @@ std::string Disassembler::Address(const ShaderRelativeAddress& address, size_t t
 
 std::string Disassembler::Destination(const ShaderDestination& destination, size_t addressAt) const {
   std::string text = RegisterName(destination.type, destination.number);
-  if (destination.relative) text += "[" + Address(destination.address, addressAt) + "]";
+  if (destination.relative) {
+    text += '[';
+    text += Address(destination.address, addressAt);
+    text += ']';
+  }
   AppendMask(text, destination.writeMask);
   return text;
 }
@@ -182,8 +186,14 @@ std::string Disassembler::Source(const ShaderSource& source, size_t addressAt) c
     case D3DSPSM_NOT: prefix = "!"; break;
     default: break;
   }
-  std::string text = prefix + name + suffix;
-  if (source.relative) text += "[" + Address(source.address, addressAt) + "]";
+  std::string text = prefix;
+  text += name;
+  text += suffix;
+  if (source.relative) {
+    text += '[';
+    text += Address(source.address, addressAt);
+    text += ']';
+  }
   AppendSwizzle(text, source.SwizzleBits());
   return text;
 }
@@ -205,7 +215,9 @@ void Disassembler::Instruction(const ShaderInstruction& instruction, size_t at) 
   size_t destinationAddress = instruction.hasDestination ? skip(instruction.destination.relative) : 0;
   if (instruction.predicated) {
     size_t predicateAddress = skip(instruction.predicate.relative);
-    line += "(" + Source(instruction.predicate, predicateAddress) + ") ";
+    line += '(';
+    line += Source(instruction.predicate, predicateAddress);
+    line += ") ";
   }
   line += rule ? rule->name : ShaderOpcodeName(instruction.opcode);
   if (instruction.opcode == D3DSIO_IFC || instruction.opcode == D3DSIO_BREAKC || instruction.opcode == D3DSIO_SETP) {
@@ -246,7 +258,8 @@ void Disassembler::Instruction(const ShaderInstruction& instruction, size_t at) 
   }
   const char* separator = " ";
   if (instruction.hasDestination) {
-    line += separator + Destination(destination, destinationAddress);
+    line += separator;
+    line += Destination(destination, destinationAddress);
     separator = ", ";
   }
   if (instruction.opcode == D3DSIO_DEF) {
@@ -262,7 +275,8 @@ void Disassembler::Instruction(const ShaderInstruction& instruction, size_t at) 
   }
   for (UINT i = 0; i < instruction.sourceCount; ++i) {
     size_t addressAt = skip(instruction.sources[i].relative);
-    line += separator + Source(instruction.sources[i], addressAt);
+    line += separator;
+    line += Source(instruction.sources[i], addressAt);
     separator = ", ";
   }
   out_ += line;
@@ -310,14 +324,22 @@ void Disassembler::DebugBlock(const BYTE* data, size_t bytes) {
     return value;
   };
   out_ += "// debug information";
-  if (std::string creator = text(word(4)); !creator.empty()) out_ += " from " + creator;
+  if (std::string creator = text(word(4)); !creator.empty()) {
+    out_ += " from ";
+    out_ += creator;
+  }
   out_ += '\n';
-  if (std::string entry = text(word(36)); !entry.empty()) out_ += "// entry point: " + entry + "\n";
+  if (std::string entry = text(word(36)); !entry.empty()) {
+    out_ += "// entry point: ";
+    out_ += entry;
+    out_ += '\n';
+  }
   if (word(8)) out_ += "// (with the source text)\n";
   DWORD files = word(12), fileTable = word(16), records = word(20), recordTable = word(24);
   for (DWORD i = 0; i < files && fileTable + 4 * i + 4 <= bytes; ++i) {
     AppendFormat(out_, "// file %u: ", static_cast<unsigned>(i));
-    out_ += text(word(fileTable + 4 * i)) + "\n";
+    out_ += text(word(fileTable + 4 * i));
+    out_ += '\n';
   }
   for (DWORD i = 0; i < records && recordTable + 8 * i + 8 <= bytes; ++i) {
     DWORD lineAndFile = word(recordTable + 8 * i);

@@ -106,7 +106,6 @@ void ShaderValidator::Reset() {
   addressWritten_ = predicateWritten_ = 0;
   colorWritten_ = positionWritten_ = false;
   positionOutput_ = -1;
-  std::fill(std::begin(outputWritten_), std::end(outputWritten_), 0);
   std::fill(std::begin(outputDeclared_), std::end(outputDeclared_), false);
   std::fill(std::begin(inputDeclared_), std::end(inputDeclared_), false);
   std::fill(std::begin(textureDeclared_), std::end(textureDeclared_), false);

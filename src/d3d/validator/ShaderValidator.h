@@ -111,7 +111,6 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   bool colorWritten_ = false;
   bool positionWritten_ = false;     // oPos, or the output declared as position0
   int positionOutput_ = -1;
-  BYTE outputWritten_[16] = {};
   bool outputDeclared_[16] = {};
   DWORD outputUsage_[16] = {};
   bool inputDeclared_[16] = {};
