@@ -284,6 +284,70 @@ TEST_P(GeneratedRoundTrip, EveryArithmeticInstructionWithItsModifiers) {
   ExpectRoundTrip(source);
 }
 
+// One statement for an instruction of the table, with operands of the kinds it takes.
+std::string CanonicalLine(const OpcodeRule& rule, int version) {
+  bool ps3 = version == kPs30 || version == kPs3sw;
+  bool vs3 = version == kVs30 || version == kVs3sw;
+  std::string coordinate = ps3 ? "v1" : version == kVs30 || version == kVs3sw ? "r2" : "t1";
+  char form = OpcodeForm(rule, version);
+  std::string name = rule.name;
+  switch (rule.opcode) {
+    case D3DSIO_DCL:
+      if (!IsPixelVersion(version)) {
+        return vs3 ? "dcl_normal v1\ndcl_2d s1\ndcl_fog o2.x\ndcl_texcoord7 o3.xy\n" : "dcl_normal v1\ndcl_blendweight2 v2\n";
+      }
+      return ps3 ? "dcl_texcoord2 v2\ndcl_color1_centroid v3\ndcl vPos.xy\ndcl_volume s1\n" : "dcl t1\ndcl v1.xyz\ndcl_volume s1\n";
+    case D3DSIO_DEF: return "def c5, 1, 2.5, -3, 4e-10\n";
+    case D3DSIO_DEFI: return "defi i1, 1, -2, 3, 255\n";
+    case D3DSIO_DEFB: return "defb b1, false\n";
+    case D3DSIO_CALL: return "call l1\n";
+    case D3DSIO_CALLNZ: return "callnz l1, b0\ncallnz l1, !b1\n";
+    case D3DSIO_LOOP: return "loop aL, i0\n";
+    case D3DSIO_LABEL: return "label l1\n";
+    case D3DSIO_REP: return "rep i0\n";
+    case D3DSIO_IF: return "if b0\n";
+    case D3DSIO_IFC: return "if_ge r0.x, c0.x\n";
+    case D3DSIO_BREAKC: return "break_eq r0.y, -c1.z\n";
+    case D3DSIO_BREAKP: return "breakp p0.x\n";
+    case D3DSIO_SETP: return "setp_lt p0, r1, c1\n";
+    case D3DSIO_MOVA: return "mova a0.x, c1.x\n";
+    case D3DSIO_TEXDEPTH: return "texdepth r5\n";
+    case D3DSIO_TEXM3x3SPEC: return "texm3x3spec t3, t1, c0\n";
+    default: break;
+  }
+  if (form == '0') return name + "\n";
+  if (rule.kind != OpcodeKind::Texture) {
+    std::string line = name + " r0";
+    for (char i = '1'; i < form; ++i) line += std::string(", c") + i;
+    return line + "\n";
+  }
+  if (IsPs1x(version) && version != kPs14) {
+    return form == '1' ? name + " t1\n" : name + " t2, t1\n";
+  }
+  if (form == '1') return name + " r1\n";                       // texkill
+  if (form == '2') return name + " r1, " + coordinate + "\n";    // ps_1_4 texld, texcrd
+  if (form == '5') return name + " r1, " + coordinate + ", s1, r3, r4\n";
+  return name + " r1, " + coordinate + ", s1\n";
+}
+
+// Every instruction each version has, once, with the operands it takes.
+TEST_P(GeneratedRoundTrip, EveryInstructionOfTheVersion) {
+  int version = GetParam();
+  std::string source = std::string(kVersionNames[version]) + "\n";
+  int instructions = 0;
+  for (DWORD opcode = 0; opcode <= 0xFFFD; opcode = opcode == 0x60 ? 0xFFFD : opcode + 1) {
+    for (DWORD controls : {0u, 0x10000u, 0x20000u}) {
+      if (controls && opcode != D3DSIO_TEX) continue;
+      const OpcodeRule* rule = FindOpcodeRule(opcode | controls, version);
+      if (!rule) continue;
+      source += CanonicalLine(*rule, version);
+      ++instructions;
+    }
+  }
+  EXPECT_GT(instructions, 10);
+  ExpectRoundTrip(source);
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, GeneratedRoundTrip, ::testing::Range(0, static_cast<int>(kShaderVersionCount)),
                          [](const auto& info) { return std::string(kVersionNames[info.param]); });
 
