@@ -165,6 +165,23 @@ Stream Ps20Arithmetic(int moves) {
   s.Repeat(moves, kMov, {Dst(R, 0), Src(C, 0)});
   return s.Op(kMov, {Dst(OC, 0), Src(R, 0)}).End();
 }
+// ps_1_4: `textures` texld in phase 1, then `arithmetic` movs in phase 2.
+Stream Ps14Phases(int textures, int arithmetic) {
+  Stream s(PS14);
+  for (int i = 0; i < textures; ++i) s.Op(kTex, {Dst(R, static_cast<UINT>(i % 6)), Src(T, static_cast<UINT>(i % 6))});
+  s.Op(D3DSIO_PHASE, {});
+  return s.Repeat(arithmetic, kMov, {Dst(R, 0), Src(C, 0)}).End();
+}
+Stream Ps11Textures(int count) {
+  Stream s(PS11);
+  // tex on t0-t3, then texkill, which tests coordinates and loads nothing.
+  for (int i = 0; i < count; ++i) s.Op(i < 4 ? kTex : D3DSIO_TEXKILL, {Dst(T, static_cast<UINT>(i % 4))});
+  return s.Op(kMov, {Dst(R, 0), Src(C, 0)}).End();
+}
+Stream Ps2xMoves(int moves) {
+  Stream s(PS2X);
+  return s.Repeat(moves, kMov, {Dst(OC, 0), Src(C, 0)}).End();
+}
 Stream Vs20Reps(int depth) {
   Stream s(VS20);
   s.Op(kMov, {Dst(RAST, 0), Src(C, 0)});
@@ -253,6 +270,14 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"Ps20Texture32", 0, Ps20Sampling(32)},
         RuleCase{"Vs11Slots129", Code(TotalSlots), Vs11Moves(128)},
         RuleCase{"Vs11Slots128", 0, Vs11Moves(127)},
+        RuleCase{"Ps14SevenTexturesInAPhase", Code(TextureSlots), Ps14Phases(7, 1)},
+        RuleCase{"Ps14SixTexturesInAPhase", 0, Ps14Phases(6, 1)},
+        RuleCase{"Ps14NineArithmeticInAPhase", Code(ArithmeticSlots), Ps14Phases(1, 9)},
+        RuleCase{"Ps14EightArithmeticInAPhase", 0, Ps14Phases(1, 8)},
+        RuleCase{"Ps11FiveTextures", Code(TextureSlots), Ps11Textures(5)},
+        RuleCase{"Ps11FourTextures", 0, Ps11Textures(4)},
+        RuleCase{"Ps2xSlots513", Code(TotalSlots), Ps2xMoves(513)},
+        RuleCase{"Ps2xSlots512", 0, Ps2xMoves(512)},
         RuleCase{"TwoPhases", Code(Phase), Stream(PS14).Op(D3DSIO_PHASE, {}).Op(D3DSIO_PHASE, {}).Op(kMov, {Dst(R, 0), Src(C, 0)}).End()},
         RuleCase{"OnePhase", 0, Stream(PS14).Op(D3DSIO_PHASE, {}).Op(kMov, {Dst(R, 0), Src(C, 0)}).End()},
         RuleCase{"EndifWithoutIf", Code(Unbalanced), Stream(VS20).Op(kMov, {Dst(RAST, 0), Src(C, 0)}).Op(D3DSIO_ENDIF, {}).End()},
