@@ -112,6 +112,7 @@ void ShaderValidator::Reset() {
   std::fill(std::begin(samplerType_), std::end(samplerType_), 0);
   miscDeclared_[0] = miscDeclared_[1] = false;
   blocks_.clear();
+  loopDepth_ = repeatDepth_ = ifDepth_ = 0;
   labelsDefined_.assign(2048, false);
   labelsCalled_.clear();
   arithmeticSlots_ = textureSlots_ = totalSlots_ = 0;
@@ -140,11 +141,21 @@ const char* ShaderValidator::Name(const Operand& operand) {
 
 const char* ShaderValidator::OpName(const Decoded& d) const { return d.rule ? d.rule->name : "?"; }
 
-bool ShaderValidator::InLoop() const {
-  for (Block block : blocks_) {
-    if (block == Block::Loop) return true;
-  }
-  return false;
+bool ShaderValidator::InLoop() const { return loopDepth_ > 0; }
+
+void ShaderValidator::PushBlock(Block block) {
+  blocks_.push_back(block);
+  if (block == Block::Loop) ++loopDepth_;
+  if (block == Block::Loop || block == Block::Rep) ++repeatDepth_;
+  if (block == Block::If) ++ifDepth_;
+}
+
+void ShaderValidator::PopBlock() {
+  Block block = blocks_.back();
+  blocks_.pop_back();
+  if (block == Block::Loop) --loopDepth_;
+  if (block == Block::Loop || block == Block::Rep) --repeatDepth_;
+  if (block == Block::If || block == Block::IfElse) --ifDepth_;
 }
 
 HRESULT ShaderValidator::Begin(ShaderValidatorReport report, void* context, DWORD) {
@@ -835,16 +846,11 @@ void ShaderValidator::CheckTextureStage(const Decoded& d) {
 void ShaderValidator::CheckFlowControl(const Decoded& d) {
   if (d.rule->kind != OpcodeKind::FlowControl) return;
   DWORD opcode = d.rule->opcode;
-  auto depthOf = [&](Block a, Block b) {
-    UINT depth = 0;
-    for (Block block : blocks_) depth += block == a || block == b;
-    return depth;
-  };
   switch (opcode) {
     case D3DSIO_IF:
     case D3DSIO_IFC:
-      blocks_.push_back(Block::If);
-      if (depthOf(Block::If, Block::IfElse) > kMaxIfDepth) Report(ValidatorMessage::NestingDepth, "if", kMaxIfDepth);
+      PushBlock(Block::If);
+      if (ifDepth_ > kMaxIfDepth) Report(ValidatorMessage::NestingDepth, "if", kMaxIfDepth);
       break;
     case D3DSIO_ELSE:
       if (blocks_.empty() || blocks_.back() != Block::If) {
@@ -857,15 +863,13 @@ void ShaderValidator::CheckFlowControl(const Decoded& d) {
       if (blocks_.empty() || (blocks_.back() != Block::If && blocks_.back() != Block::IfElse)) {
         Report(ValidatorMessage::Unbalanced, "endif", "if");
       } else {
-        blocks_.pop_back();
+        PopBlock();
       }
       break;
     case D3DSIO_LOOP:
     case D3DSIO_REP:
-      blocks_.push_back(opcode == D3DSIO_LOOP ? Block::Loop : Block::Rep);
-      if (depthOf(Block::Loop, Block::Rep) > kMaxLoopDepth) {
-        Report(ValidatorMessage::NestingDepth, OpName(d), kMaxLoopDepth);
-      }
+      PushBlock(opcode == D3DSIO_LOOP ? Block::Loop : Block::Rep);
+      if (repeatDepth_ > kMaxLoopDepth) Report(ValidatorMessage::NestingDepth, OpName(d), kMaxLoopDepth);
       break;
     case D3DSIO_ENDLOOP:
     case D3DSIO_ENDREP: {
@@ -873,14 +877,14 @@ void ShaderValidator::CheckFlowControl(const Decoded& d) {
       if (blocks_.empty() || blocks_.back() != wanted) {
         Report(ValidatorMessage::Unbalanced, OpName(d), opcode == D3DSIO_ENDLOOP ? "loop" : "rep");
       } else {
-        blocks_.pop_back();
+        PopBlock();
       }
       break;
     }
     case D3DSIO_BREAK:
     case D3DSIO_BREAKC:
     case D3DSIO_BREAKP:
-      if (depthOf(Block::Loop, Block::Rep) == 0) Report(ValidatorMessage::Unbalanced, "break", "loop or rep");
+      if (repeatDepth_ == 0) Report(ValidatorMessage::Unbalanced, "break", "loop or rep");
       break;
     case D3DSIO_LABEL: {
       UINT label = d.sources[0].number;

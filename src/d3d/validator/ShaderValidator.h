@@ -82,6 +82,8 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   const char* Name(const Operand& operand);
   const char* OpName(const Decoded& d) const;
   bool InLoop() const;
+  void PushBlock(Block block);
+  void PopBlock();
 
   ULONG references_ = 1;
   ShaderValidatorReport report_ = nullptr;
@@ -119,6 +121,9 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   DWORD samplerType_[16] = {};       // 0: not declared
   bool miscDeclared_[2] = {};
   std::vector<Block> blocks_;
+  UINT loopDepth_ = 0;    // loop blocks open (aL is defined inside them)
+  UINT repeatDepth_ = 0;  // loop and rep blocks open
+  UINT ifDepth_ = 0;
   std::vector<bool> labelsDefined_;
   std::vector<UINT> labelsCalled_;
   UINT arithmeticSlots_ = 0;
