@@ -189,6 +189,28 @@ TEST(DisassemblyRoundTrip, HandWrittenShadersOfEveryVersion) {
                   "dcl_position o0\nmov o0, c1\n");
 }
 
+// Shaders of the kinds the benchmark's tests use pass the validator the assembler runs, and
+// read back to the same tokens.
+TEST(DisassemblyRoundTrip, BenchmarkStyleShadersValidateAndRoundTrip) {
+  const char* const sources[] = {
+      "ps_1_1\nmov r0, v0\n",
+      "ps_1_1\ntex t0\nlrp r0, v1.a, t0, v0\n",
+      "ps_1_4\ndef c0, 0.5, 0.5, 0.5, 1\nmov r0, v0\nmad r0, v1, c0, r0\n",
+      "vs_1_1\ndcl_position v0\ndcl_color0 v1\ndcl_color1 v2\nmov oPos, v0\nmov oD0, v1\nmov oD1, v2\n",
+      "vs_1_1\ndcl_position v0\ndcl_texcoord0 v1\nmov oPos, v0\nmov oT0.xy, v1\n",
+      "ps_2_0\ndef c0, 2.0, -1.0, 0.0, 1.0\ndef c1, 0.577, 0.577, 0.577, 0\ndcl t0.xy\ndcl_2d s0\ndcl_2d s1\n"
+      "texld r0, t0, s0\ntexld r1, t0, s1\nmad r0.xyz, r0, c0.x, c0.y\nnrm r2.xyz, r0\ndp3_sat r3.x, r2, c1\n"
+      "mul r0.xyz, r1, r3.x\nmov r0.w, r1.w\nmov oC0, r0\n",
+      "ps_2_0\ndef c0, 2.0, -1.0, 0.0, 1.0\ndcl t0.xy\ndcl_2d s0\ntexld_pp r0, t0, s0\n"
+      "mad_pp r0.xyz, r0, c0.x, c0.y\ndp3_sat_pp r1.x, r0, c1\nmul_pp r0, r0, r1.x\nmov_pp oC0, r0\n",
+  };
+  for (const char* source : sources) {
+    std::string errors;
+    EXPECT_FALSE(Assemble(source, 0, &errors).empty()) << source << errors;
+    ExpectRoundTrip(source, 0);
+  }
+}
+
 TEST(DisassemblyRoundTrip, TheDebugBlockComesBackAsComments) {
   std::string errors;
   std::vector<DWORD> tokens =
