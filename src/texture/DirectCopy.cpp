@@ -40,7 +40,49 @@ HRESULT CopyBlocks(PixelCodec& destination, PixelCodec& source) {
   return S_OK;
 }
 
+// The 32-bit formats that differ from each other only in their fourth byte, and what that
+// byte becomes when written: 0 for the X formats, 255 for the A formats read from an X
+// format (which reads alpha as 1).
+bool RepackableFourthByte(D3DFORMAT from, D3DFORMAT to, DWORD& keep, DWORD& set) {
+  const bool rgb = (from == D3DFMT_A8R8G8B8 || from == D3DFMT_X8R8G8B8) &&
+                   (to == D3DFMT_A8R8G8B8 || to == D3DFMT_X8R8G8B8);
+  const bool bgr = (from == D3DFMT_A8B8G8R8 || from == D3DFMT_X8B8G8R8) &&
+                   (to == D3DFMT_A8B8G8R8 || to == D3DFMT_X8B8G8R8);
+  if (!(rgb || bgr) || from == to) return false;
+  const bool toX = to == D3DFMT_X8R8G8B8 || to == D3DFMT_X8B8G8R8;
+  keep = 0x00FFFFFFu;
+  set = toX ? 0u : 0xFF000000u;
+  return true;
+}
+
 }  // namespace
+
+HRESULT RepackSameSize(PixelCodec& destination, PixelCodec& source) {
+  DWORD keep = 0, set = 0;
+  if (!RepackableFourthByte(source.Format(), destination.Format(), keep, set)) return E_FAIL;
+  // Colour keys and gamma change values; without them every 8-bit channel reads as c / 255
+  // and is written back as c whatever the rounding or dither offset, so the float round trip
+  // is the identity on the colour bytes.
+  if (source.Flags().ColorKeyed || source.Flags().Srgb || destination.Flags().Srgb) return E_FAIL;
+  if (destination.Width() != source.Width() || destination.Height() != source.Height() ||
+      destination.Depth() != source.Depth()) {
+    return E_FAIL;
+  }
+  const UINT width = destination.Width();
+  for (UINT z = 0; z < destination.Depth(); ++z) {
+    for (UINT y = 0; y < destination.Height(); ++y) {
+      BYTE* out = destination.Base() + std::size_t{y} * destination.RowPitch() + std::size_t{z} * destination.SlicePitch();
+      const BYTE* in = source.Base() + std::size_t{y} * source.RowPitch() + std::size_t{z} * source.SlicePitch();
+      for (UINT x = 0; x < width; ++x) {
+        DWORD pixel;
+        std::memcpy(&pixel, in + std::size_t{x} * 4, 4);
+        pixel = (pixel & keep) | set;
+        std::memcpy(out + std::size_t{x} * 4, &pixel, 4);
+      }
+    }
+  }
+  return S_OK;
+}
 
 HRESULT CopyDirect(PixelCodec& destination, PixelCodec& source) {
   if (destination.Format() != source.Format() || source.Flags().ColorKeyed) return E_FAIL;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "BlitRegion.h"
+#include "PixelCodec.h"
 #include "d3dx9tex.h"
 
 namespace rastro {
@@ -75,6 +76,52 @@ TEST(BlitRegion, SameFormatAndSizeCopiesBytesUnlessTheSidesDisagreeOnSrgb) {
     EXPECT_LT(p & 0xFF, 0x80u);           // and the colour decoded from sRGB (darker)
   }
 }
+
+struct FourthByteCase {
+  D3DFORMAT from, to;
+  DWORD fourthByte;
+};
+
+class FourthByteConversion : public ::testing::TestWithParam<FourthByteCase> {};
+
+TEST_P(FourthByteConversion, KeepsEveryColourByteAndSetsTheFourth) {
+  const FourthByteCase& c = GetParam();
+  Argb source(256, 3, c.from);
+  for (UINT x = 0; x < 256; ++x) {
+    source.at(x, 0) = 0x5A000000u | x * 0x010101u;
+    source.at(x, 1) = (x << 24) | ((255 - x) << 16) | (x << 8) | ((x * 7) & 0xFF);
+    source.at(x, 2) = 0x80000000u | (x << 16) | ((x * 3) & 0xFF) << 8 | (255 - x);
+  }
+  for (DWORD filter : {D3DX_FILTER_NONE, D3DX_FILTER_POINT | D3DX_FILTER_DITHER}) {
+    Argb destination(256, 3, c.to);
+    ASSERT_EQ(BlitRegion(destination.Region(), source.Region(), filter), S_OK);
+    // Through the codecs' own float rows, for comparison.
+    Argb viaFloat(256, 3, c.to);
+    PixelRegion to = viaFloat.Region();
+    to.Dither = (filter & D3DX_FILTER_DITHER) != 0;
+    auto reader = CreatePixelCodec(source.Region());
+    auto writer = CreatePixelCodec(to);
+    ASSERT_TRUE(reader && writer);
+    ASSERT_EQ(LinkCodecs(*writer, *reader), S_OK);
+    std::vector<FloatRgba> row(256);
+    for (UINT y = 0; y < 3; ++y) {
+      reader->ReadRow(y, 0, row.data());
+      writer->WriteRow(y, 0, row.data());
+    }
+    for (UINT y = 0; y < 3; ++y) {
+      for (UINT x = 0; x < 256; ++x) {
+        EXPECT_EQ(destination.at(x, y), (source.at(x, y) & 0xFFFFFFu) | c.fourthByte) << x << "," << y;
+        EXPECT_EQ(destination.at(x, y), viaFloat.at(x, y)) << x << "," << y;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FourthByteConversion,
+                         ::testing::Values(FourthByteCase{D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, 0},
+                                           FourthByteCase{D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, 0xFF000000u},
+                                           FourthByteCase{D3DFMT_A8B8G8R8, D3DFMT_X8B8G8R8, 0},
+                                           FourthByteCase{D3DFMT_X8B8G8R8, D3DFMT_A8B8G8R8, 0xFF000000u}));
 
 TEST(BlitRegion, ColourKeyedSourcesConvertEvenWhenFormatsMatch) {
   Argb source(2, 1), destination(2, 1);
