@@ -1,5 +1,10 @@
 // Byte copies: the cheapest path, taken whenever nothing about the pixels has to change.
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "BlitPaths.h"
 #include "LockGeometry.h"
@@ -55,6 +60,38 @@ bool RepackableFourthByte(D3DFORMAT from, D3DFORMAT to, DWORD& keep, DWORD& set)
   return true;
 }
 
+constexpr std::uint64_t kStreamingBytes = std::uint64_t{8} << 20;
+
+void RepackRow(const BYTE* in, BYTE* out, UINT width, DWORD keep, DWORD set, bool stream) {
+  UINT x = 0;
+#if defined(__SSE2__)
+  if (stream) {
+    // Whole pixels up to a 16-byte boundary of the destination, then four at a time.
+    for (; x < width && (reinterpret_cast<std::uintptr_t>(out + std::size_t{x} * 4) & 15); ++x) {
+      DWORD pixel;
+      std::memcpy(&pixel, in + std::size_t{x} * 4, 4);
+      pixel = (pixel & keep) | set;
+      std::memcpy(out + std::size_t{x} * 4, &pixel, 4);
+    }
+    const __m128i keepMask = _mm_set1_epi32(static_cast<int>(keep));
+    const __m128i setMask = _mm_set1_epi32(static_cast<int>(set));
+    for (; x + 4 <= width; x += 4) {
+      __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + std::size_t{x} * 4));
+      pixels = _mm_or_si128(_mm_and_si128(pixels, keepMask), setMask);
+      _mm_stream_si128(reinterpret_cast<__m128i*>(out + std::size_t{x} * 4), pixels);
+    }
+  }
+#else
+  (void)stream;
+#endif
+  for (; x < width; ++x) {
+    DWORD pixel;
+    std::memcpy(&pixel, in + std::size_t{x} * 4, 4);
+    pixel = (pixel & keep) | set;
+    std::memcpy(out + std::size_t{x} * 4, &pixel, 4);
+  }
+}
+
 }  // namespace
 
 HRESULT RepackSameSize(PixelCodec& destination, PixelCodec& source) {
@@ -69,18 +106,18 @@ HRESULT RepackSameSize(PixelCodec& destination, PixelCodec& source) {
     return E_FAIL;
   }
   const UINT width = destination.Width();
+  // Images larger than the caches are written past them, as memcpy does for large blocks.
+  const bool stream = std::uint64_t{width} * destination.Height() * destination.Depth() * 4 >= kStreamingBytes;
   for (UINT z = 0; z < destination.Depth(); ++z) {
     for (UINT y = 0; y < destination.Height(); ++y) {
       BYTE* out = destination.Base() + std::size_t{y} * destination.RowPitch() + std::size_t{z} * destination.SlicePitch();
       const BYTE* in = source.Base() + std::size_t{y} * source.RowPitch() + std::size_t{z} * source.SlicePitch();
-      for (UINT x = 0; x < width; ++x) {
-        DWORD pixel;
-        std::memcpy(&pixel, in + std::size_t{x} * 4, 4);
-        pixel = (pixel & keep) | set;
-        std::memcpy(out + std::size_t{x} * 4, &pixel, 4);
-      }
+      RepackRow(in, out, width, keep, set, stream);
     }
   }
+#if defined(__SSE2__)
+  if (stream) _mm_sfence();
+#endif
   return S_OK;
 }
 
