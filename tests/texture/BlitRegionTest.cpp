@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "BlitRegion.h"
@@ -228,6 +229,45 @@ TEST(BlitRegion, LinearWrapsOrMirrorsAtTheEdges) {
   EXPECT_EQ(tall.at(0, 0), 50);
   ASSERT_EQ(BlitRegion(tall.Region(), column.Region(), D3DX_FILTER_LINEAR | D3DX_FILTER_MIRROR_V), S_OK);
   EXPECT_EQ(tall.at(0, 0), 0);
+}
+
+// Bilinear taps worked out from their definition: m = (i + 0.5) * s / d + 0.5, taps
+// trunc(m) - 1 and trunc(m) with weights trunc(m) + 1 - m and the rest; off-edge taps wrap.
+struct ReferenceTap {
+  int first, second;
+  double firstWeight;
+};
+
+ReferenceTap Tap(int i, int s, int d, bool wrap) {
+  double m = (i + 0.5) * s / d + 0.5;
+  int n = static_cast<int>(m);
+  ReferenceTap t{n - 1, n, n + 1 - m};
+  if (t.first < 0) t.first = wrap ? s - 1 : 0;
+  if (t.second >= s) t.second = wrap ? 0 : s - 1;
+  return t;
+}
+
+TEST(BlitRegion, BilinearMatchesTheTapsOnARandomImage) {
+  std::mt19937 random(21);
+  const int sw = 9, sh = 7;
+  for (auto [dw, dh, mirror] : {std::tuple{20, 5, 0u}, std::tuple{4, 16, D3DX_FILTER_MIRROR}, std::tuple{13, 13, 0u}}) {
+    Gray source(sw, sh);
+    for (BYTE& p : source.pixels) p = static_cast<BYTE>(random());
+    std::vector<float> out(std::size_t(dw) * dh * 4);
+    PixelRegion destination = MemoryRegion(out.data(), D3DFMT_A32B32G32R32F, dw * 16, dw, dh);
+    ASSERT_EQ(BlitRegion(destination, source.Region(), D3DX_FILTER_LINEAR | mirror), S_OK);
+    for (int y = 0; y < dh; ++y) {
+      ReferenceTap ty = Tap(y, sh, dh, mirror == 0);
+      for (int x = 0; x < dw; ++x) {
+        ReferenceTap tx = Tap(x, sw, dw, mirror == 0);
+        auto row = [&](int r) {
+          return tx.firstWeight * source.at(tx.first, r) + (1 - tx.firstWeight) * source.at(tx.second, r);
+        };
+        double expected = (ty.firstWeight * row(ty.first) + (1 - ty.firstWeight) * row(ty.second)) / 255.0;
+        EXPECT_NEAR(out[(std::size_t(y) * dw + x) * 4], expected, 1e-5) << dw << "x" << dh << " " << x << "," << y;
+      }
+    }
+  }
 }
 
 struct TentCase {
