@@ -3,3 +3,7 @@
 file(GLOB codec_bench_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/texture/*.cpp)
 add_executable(codec_bench ${codec_bench_sources})
 target_link_libraries(codec_bench PRIVATE rastro_texture benchmark::benchmark benchmark::benchmark_main)
+
+# The conversion engine and mip filtering end to end, apart from the codec suites above.
+add_executable(engine_bench ${CMAKE_CURRENT_SOURCE_DIR}/texture/engine/EngineBench.cpp)
+target_link_libraries(engine_bench PRIVATE rastro_texture benchmark::benchmark benchmark::benchmark_main)

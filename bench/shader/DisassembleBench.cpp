@@ -80,4 +80,4 @@ BENCHMARK(ValidatePs30)->Name("Validate/ps_3_0/10000")->Unit(benchmark::kMillise
 
 }  // namespace
 
-BENCHMARK_MAIN();
+
