@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang llvm libclang-rt-14-dev
   xvfb xauth locales
-  imagemagick
+  imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
 )
 
 missing=()
