@@ -80,6 +80,7 @@ HRESULT Volume::UnlockBox() {
 }
 
 void Volume::ContentWritten(bool markDirty) {
+  ++version_;
   texture_->ContentChanged();
   if (markDirty) texture_->MarkDirty();
 }

@@ -9,6 +9,7 @@
 
 #include "Direct3D.h"
 #include "FormatLayout.h"
+#include "GlEnums.h"
 #include "GlFormats.h"
 #include "GlProgram.h"
 #include "GlRenderer.h"
@@ -17,15 +18,6 @@
 namespace rastro {
 
 namespace {
-
-// Formats a texture may have, in the order the profile lists them.
-constexpr D3DFORMAT kTextureFormats[] = {
-    D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8,     D3DFMT_R5G6B5,       D3DFMT_X1R5G5B5,     D3DFMT_A1R5G5B5,  D3DFMT_A4R4G4B4,
-    D3DFMT_X4R4G4B4, D3DFMT_R3G3B2,       D3DFMT_A8,           D3DFMT_A2R10G10B10,  D3DFMT_A2B10G10R10, D3DFMT_A8B8G8R8,
-    D3DFMT_X8B8G8R8, D3DFMT_G16R16,       D3DFMT_A16B16G16R16, D3DFMT_L8,           D3DFMT_A8L8,      D3DFMT_L16,
-    D3DFMT_V8U8,     D3DFMT_Q8W8V8U8,     D3DFMT_V16U16,       D3DFMT_Q16W16V16U16, D3DFMT_DXT1,      D3DFMT_DXT2,
-    D3DFMT_DXT3,     D3DFMT_DXT4,         D3DFMT_DXT5,         D3DFMT_R16F,         D3DFMT_G16R16F,   D3DFMT_A16B16G16R16F,
-    D3DFMT_R32F,     D3DFMT_G32R32F,      D3DFMT_A32B32G32R32F};
 
 constexpr D3DFORMAT kDepthFormats[] = {D3DFMT_D16_LOCKABLE, D3DFMT_D32, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D16,
                                        D3DFMT_D32F_LOCKABLE};
@@ -124,6 +116,10 @@ D3DCAPS9 CapsFromGl() {
   caps.TextureAddressCaps = caps.VolumeTextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR |
                                                             D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_BORDER |
                                                             D3DPTADDRESSCAPS_INDEPENDENTUV;
+  if (MirrorOnceSupported()) {
+    caps.TextureAddressCaps |= D3DPTADDRESSCAPS_MIRRORONCE;
+    caps.VolumeTextureAddressCaps |= D3DPTADDRESSCAPS_MIRRORONCE;
+  }
   caps.MaxTextureWidth = caps.MaxTextureHeight = static_cast<DWORD>(maxTexture);
   caps.MaxVolumeExtent = static_cast<DWORD>(max3d);
   caps.MaxTextureRepeat = 8192;
@@ -214,9 +210,9 @@ bool ProbeAdapter(DeviceProfile& profile) {
   bool blocks = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
 
   constexpr DWORD kQueries = D3DUSAGE_QUERY_FILTER | D3DUSAGE_QUERY_WRAPANDMIP;
-  for (D3DFORMAT format : kTextureFormats) {
-    GlFormat gl;
-    if (!LookupGlFormat(format, gl) || (gl.compressed && !blocks)) continue;
+  for (const GlFormat& gl : GlFormatTable()) {
+    if (!gl.sampled || (gl.compressed && !blocks)) continue;
+    D3DFORMAT format = gl.d3dFormat;
     bool renderable = gl.renderable && Complete(format, D3DFMT_UNKNOWN);
     DWORD usage = kQueries | D3DUSAGE_DYNAMIC;
     if (renderable) {
