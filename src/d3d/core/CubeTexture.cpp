@@ -54,13 +54,13 @@ HRESULT CubeTexture::LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT*
                               DWORD flags) {
   Surface* found = Find(face, level);
   if (!found) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DCubeTexture9::LockRect", "no such face or level");
-  return found->LockRect(locked, rect, flags);
+  return found->Lock(locked, rect, flags, "IDirect3DCubeTexture9::LockRect");
 }
 
 HRESULT CubeTexture::UnlockRect(D3DCUBEMAP_FACES face, UINT level) {
   Surface* found = Find(face, level);
   if (!found) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DCubeTexture9::UnlockRect", "no such face or level");
-  return found->UnlockRect();
+  return found->Unlock("IDirect3DCubeTexture9::UnlockRect");
 }
 
 HRESULT CubeTexture::AddDirtyRect(D3DCUBEMAP_FACES face, const RECT* rect) {

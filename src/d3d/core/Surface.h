@@ -33,6 +33,9 @@ class Surface final : public IDirect3DSurface9, public Resource {
   HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
   HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
   HRESULT UnlockRect() override;
+  // LockRect and UnlockRect on behalf of a container, whose method `call` names in debug output.
+  HRESULT Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags, const char* call);
+  HRESULT Unlock(const char* call);
 
   const D3DSURFACE_DESC& Desc() const { return desc_; }
   PixelStorage& Storage() { return storage_; }

@@ -48,12 +48,12 @@ HRESULT Texture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
 
 HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
   if (level >= levels_.size()) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DTexture9::LockRect", "no such level");
-  return levels_[level]->LockRect(locked, rect, flags);
+  return levels_[level]->Lock(locked, rect, flags, "IDirect3DTexture9::LockRect");
 }
 
 HRESULT Texture::UnlockRect(UINT level) {
   if (level >= levels_.size()) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DTexture9::UnlockRect", "no such level");
-  return levels_[level]->UnlockRect();
+  return levels_[level]->Unlock("IDirect3DTexture9::UnlockRect");
 }
 
 HRESULT Texture::AddDirtyRect(const RECT* rect) {

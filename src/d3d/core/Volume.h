@@ -24,6 +24,9 @@ class Volume final : public IDirect3DVolume9, public Resource {
   HRESULT GetDesc(D3DVOLUME_DESC* desc) override;
   HRESULT LockBox(D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) override;
   HRESULT UnlockBox() override;
+  // LockBox and UnlockBox on behalf of the volume texture, whose method `call` names in debug output.
+  HRESULT Lock(D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags, const char* call);
+  HRESULT Unlock(const char* call);
 
   const D3DVOLUME_DESC& Desc() const { return desc_; }
   PixelStorage& Storage() { return storage_; }
