@@ -166,12 +166,12 @@ TEST(FrameCaptureTest, SixteenBitBackBuffersWidenEachField) {
   for (D3DFORMAT format : {D3DFMT_R5G6B5, D3DFMT_X1R5G5B5}) {
     SCOPED_TRACE(format);
     D3DPRESENT_PARAMETERS parameters{};
-    parameters.BackBufferWidth = 640;  // a full-screen mode every adapter lists
-    parameters.BackBufferHeight = 480;
+    parameters.BackBufferWidth = 4;
+    parameters.BackBufferHeight = 2;
     parameters.BackBufferFormat = format;
     parameters.BackBufferCount = 1;
     parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    parameters.Windowed = FALSE;
+    parameters.Windowed = TRUE;  // windowed, Present converts to the desktop's format
     parameters.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
     ComPtr<IDirect3DDevice9> device;
     if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_MIXED_VERTEXPROCESSING, &parameters,
@@ -195,11 +195,11 @@ TEST(FrameCaptureTest, SixteenBitBackBuffersWidenEachField) {
     std::string error;
     ASSERT_TRUE(FrameCapture::WriteBackBuffer(*device, file, error)) << error;
     Picture picture = Decode(file);
-    ASSERT_EQ(picture.width, 640);
-    ASSERT_EQ(picture.height, 480);
-    EXPECT_EQ(picture.At(639, 479)[0], static_cast<int>(r * 255.0 / 31.0 + 0.5));
-    EXPECT_EQ(picture.At(639, 479)[1], static_cast<int>(g * 255.0 / greenMax + 0.5));
-    EXPECT_EQ(picture.At(639, 479)[2], static_cast<int>(b * 255.0 / 31.0 + 0.5));
+    ASSERT_EQ(picture.width, 4);
+    ASSERT_EQ(picture.height, 2);
+    EXPECT_EQ(picture.At(3, 1)[0], static_cast<int>(r * 255.0 / 31.0 + 0.5));
+    EXPECT_EQ(picture.At(3, 1)[1], static_cast<int>(g * 255.0 / greenMax + 0.5));
+    EXPECT_EQ(picture.At(3, 1)[2], static_cast<int>(b * 255.0 / 31.0 + 0.5));
     EXPECT_FALSE(std::filesystem::exists(scratch.Path() / "frame.png.part"));
     ++checked;
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "GlTestDevice.h"
+#include "gl/SdlVideo.h"
 
 namespace rastro::testing {
 namespace {
@@ -224,6 +225,29 @@ TEST_F(GlDevice, AdapterOffersOnlyCompleteFramebufferCombinations) {
   EXPECT_GT(checked, 0u);
 }
 
+// Offscreen there is no display to ask: the adapter reports what an ordinary 24-bit desktop
+// has, X8R8G8B8 modes only, so nothing picks a 10-bit or 16-bit display by default.
+TEST_F(GlDevice, OffscreenDisplayFormatsAreThoseOfA24BitDesktop) {
+  EXPECT_GT(direct3d_->GetAdapterModeCount(0, D3DFMT_X8R8G8B8), 0u);
+  for (D3DFORMAT other : {D3DFMT_A2R10G10B10, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A8R8G8B8}) {
+    SCOPED_TRACE(other);
+    EXPECT_EQ(direct3d_->GetAdapterModeCount(0, other), 0u);
+    EXPECT_NE(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, other, other, FALSE), D3D_OK);
+  }
+  // Both 32-bit back buffers stay offered on the X8R8G8B8 display, full screen and windowed;
+  // 16-bit ones only windowed, where Present converts them to the desktop's format.
+  for (BOOL windowed : {FALSE, TRUE}) {
+    EXPECT_EQ(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, windowed), D3D_OK);
+    EXPECT_EQ(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, windowed), D3D_OK);
+  }
+  EXPECT_EQ(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, TRUE), D3D_OK);
+  EXPECT_NE(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, FALSE), D3D_OK);
+  EXPECT_NE(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10, TRUE), D3D_OK);
+  D3DDISPLAYMODE desktop{};
+  ASSERT_EQ(direct3d_->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+  EXPECT_EQ(desktop.Format, D3DFMT_X8R8G8B8);
+}
+
 TEST_F(GlDevice, AdapterDescribesTheGlRenderer) {
   ASSERT_EQ(direct3d_->GetAdapterCount(), 1u);
   D3DADAPTER_IDENTIFIER9 identifier{};
@@ -364,6 +388,27 @@ TEST_F(GlDevice, DevicesTakeTheProgramsOpenGlWindow) {
   EXPECT_FALSE(refused);
   SDL_DestroyWindow(plain);
   SDL_DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace rastro::testing
+
+namespace rastro::testing {
+namespace {
+
+TEST(DisplayFormatOf, MapsEachDisplayDepthToItsDirect3DDisplayFormat) {
+  struct {
+    Uint32 pixelFormat;
+    D3DFORMAT expected;
+  } cases[] = {
+      {SDL_PIXELFORMAT_RGB888, D3DFMT_X8R8G8B8},      {SDL_PIXELFORMAT_ARGB8888, D3DFMT_X8R8G8B8},
+      {SDL_PIXELFORMAT_BGR888, D3DFMT_X8R8G8B8},      {SDL_PIXELFORMAT_RGB24, D3DFMT_X8R8G8B8},
+      {SDL_PIXELFORMAT_RGB565, D3DFMT_R5G6B5},        {SDL_PIXELFORMAT_RGB555, D3DFMT_X1R5G5B5},
+      {SDL_PIXELFORMAT_ARGB2101010, D3DFMT_A2R10G10B10}, {SDL_PIXELFORMAT_INDEX8, D3DFMT_UNKNOWN},
+      {SDL_PIXELFORMAT_RGB332, D3DFMT_UNKNOWN},       {SDL_PIXELFORMAT_YUY2, D3DFMT_UNKNOWN},
+      {SDL_PIXELFORMAT_RGB444, D3DFMT_UNKNOWN},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DisplayFormatOf(c.pixelFormat), c.expected) << SDL_GetPixelFormatName(c.pixelFormat);
 }
 
 }  // namespace
