@@ -51,6 +51,7 @@ class GlRenderer final : public Renderer {
   void ApplyTargets(DeviceState& state);
   void ApplyRenderStates(const DeviceState& state);
   void ApplyTexturesAndSamplers(const DeviceState& state, bool samplersChanged, bool bindingsChanged);
+  void ApplySampler(UINT stage, const std::array<DWORD, kSamplerStateCount>& ss, const TextureCommon& texture);
   void ApplyProgram(const DeviceState& state);
   void ApplyScissor(const DeviceState& state);
 
@@ -77,6 +78,8 @@ class GlRenderer final : public Renderer {
   std::array<GlTextureData*, D3DMAXTEXTURESTAGES> stageTextureData_{};
   bool shadersUntranslated_ = false;
   bool masksOverridden_ = false;
+  bool mirrorOnce_ = false;  // GL mirrors once and clamps
+  float maxLodBias_ = 0.0f;
 };
 
 }  // namespace rastro
