@@ -85,14 +85,4 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
   }
 }
 
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
-  switch (type) {
-    case D3DPT_POINTLIST: return primitives;
-    case D3DPT_LINELIST: return primitives * 2;
-    case D3DPT_LINESTRIP: return primitives + 1;
-    case D3DPT_TRIANGLELIST: return primitives * 3;
-    default: return primitives + 2;
-  }
-}
-
 }  // namespace rastro

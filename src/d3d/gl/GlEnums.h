@@ -16,7 +16,5 @@ GLenum BlendEquation(DWORD op);
 GLenum StencilOperation(DWORD op);
 GLenum AddressMode(DWORD mode);
 GLenum PrimitiveMode(D3DPRIMITIVETYPE type);
-// Vertices a draw of `primitives` primitives of this type reads.
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives);
 
 }  // namespace rastro
