@@ -211,7 +211,13 @@ class Translator {
     }
   }
 
-  std::string Scalar(const ShaderSource& source) { return "(" + Source(source) + ").w"; }
+  std::string Scalar(const ShaderSource& source) {
+    // Appended piece by piece: GCC 12 at -O3 misreads "(" + std::string as an overlapping copy.
+    std::string value = "(";
+    value += Source(source);
+    value += ").w";
+    return value;
+  }
 
   // The register an instruction writes, as an lvalue without mask.
   std::string Target(const ShaderDestination& d) {
