@@ -217,6 +217,19 @@ bool GlRenderer::ApplyProgram(const DeviceState& state) {
     if (vertexShaderRuns) shaderKey_.vertexTokens = state.vertexShader->Tokens();
     if (state.pixelShader) shaderKey_.pixelTokens = state.pixelShader->Tokens();
     shaderKey_.fixedFunction = key_;
+    // Colours arrive in [0, 1] from a vertex shader (which clamps them) or from unsigned
+    // normalised vertex data; float colours may not.
+    shaderKey_.colorsInRange = vertexShaderRuns;
+    if (!vertexShaderRuns) {
+      shaderKey_.colorsInRange = true;
+      for (const VertexElement& element : state.vertexLayout.elements) {
+        bool normalised = element.type == D3DDECLTYPE_D3DCOLOR || element.type == D3DDECLTYPE_UBYTE4N ||
+                          element.type == D3DDECLTYPE_USHORT2N || element.type == D3DDECLTYPE_USHORT4N;
+        if (element.usage == D3DDECLUSAGE_COLOR && !normalised) shaderKey_.colorsInRange = false;
+      }
+    }
+    shaderKey_.normalisedTarget = colorTarget_ && colorTarget_->format.type != GL_FLOAT &&
+                                  colorTarget_->format.type != GL_HALF_FLOAT;
     for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
       const TextureCommon* texture = state.textures[stage];
       shaderKey_.stageTextures[stage] = !texture                                       ? TextureKind::None

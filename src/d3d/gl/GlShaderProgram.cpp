@@ -68,6 +68,7 @@ size_t ShaderProgramKeyHash::operator()(const ShaderProgramKey& key) const {
   hash = Fnv(hash, key.pixelTokens.data(), key.pixelTokens.size() * sizeof(DWORD));
   hash ^= ProgramKeyHash()(key.fixedFunction);
   hash = Fnv(hash, key.stageTextures.data(), sizeof key.stageTextures);
+  hash = hash * 31 + (key.colorsInRange ? 1 : 0) * 2 + (key.normalisedTarget ? 1 : 0);
   return static_cast<size_t>(hash);
 }
 
@@ -76,6 +77,8 @@ bool GlShaderProgramCache::Sources(const ShaderProgramKey& key, std::string& ver
   ShaderTranslationOptions options;
   options.flatColors = key.fixedFunction.flat != 0;
   options.alphaFunc = key.fixedFunction.alphaFunc;
+  options.clampColorInputs = !key.colorsInRange;
+  options.targetClampsColor = key.normalisedTarget;
   for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) options.stageTextures[stage] = SamplerKindOf(key.stageTextures[stage]);
   // The fixed-function side reads and writes every varying the shader side may use.
   ProgramKey fixedFunction = key.fixedFunction;

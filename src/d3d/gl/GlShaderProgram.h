@@ -20,6 +20,8 @@ struct ShaderProgramKey {
   std::vector<DWORD> pixelTokens;   // empty: the fixed-function pixel stage
   ProgramKey fixedFunction;         // the fixed-function side, and flat shading and alpha test
   std::array<TextureKind, D3DMAXTEXTURESTAGES> stageTextures{};  // ps 1.x: what each stage holds
+  bool colorsInRange = false;  // the colour inputs cannot leave [0, 1]
+  bool normalisedTarget = false;  // the render target keeps only [0, 1]
 
   bool operator==(const ShaderProgramKey& other) const = default;
 };

@@ -89,7 +89,9 @@ class Translator {
  public:
   Translator(const DecodedShader& shader, const ShaderTranslationOptions& options, GlslShader& out)
       : shader_(shader), options_(options), out_(out), version_(shader.version),
-        prefix_(version_.pixel ? "p" : "v") {}
+        prefix_(version_.pixel ? "p" : "v") {
+    textureRanges_.fill(Range{0, 0, false});  // texture registers hold nothing known until written
+  }
 
   bool Run(std::string* problem);
 
@@ -275,7 +277,8 @@ class Translator {
     std::string target = Target(d);
     if (target.empty()) return;
     bool rangeLimited = Pixel1x() && (d.type == D3DSPR_TEMP || d.type == D3DSPR_TEXTURE);
-    if (rangeLimited) {
+    // A result already known to lie within the range needs no clamp.
+    if (rangeLimited && !RecordRange(in)) {
       std::string limit = Literal(options_.pixelShader1xMaxValue);
       value = "clamp(" + value + ", -" + limit + ", " + limit + ")";
     }
@@ -305,6 +308,88 @@ class Translator {
     } else {
       Line(target + MaskSuffix(mask) + " = " + convert(value) + MaskSuffix(mask) + ";");
     }
+  }
+
+  // Bounds of a ps 1.x value, for leaving out range clamps that cannot change anything.
+  struct Range {
+    float low = 0.0f, high = 0.0f;
+    bool known = true;
+  };
+
+  Range SourceRange(const ShaderSource& s) {
+    Range r;
+    switch (s.type) {
+      case D3DSPR_INPUT: r = {0.0f, 1.0f}; break;
+      case D3DSPR_CONST: r = {-1.0f, 1.0f}; break;
+      case D3DSPR_TEMP: r = s.number < 32 ? tempRanges_[s.number] : Range{0, 0, false}; break;
+      case D3DSPR_TEXTURE: r = s.number < 8 ? textureRanges_[s.number] : Range{0, 0, false}; break;
+      default: r.known = false; break;
+    }
+    auto map = [&](float scale, float offset) {
+      float a = r.low * scale + offset, b = r.high * scale + offset;
+      r.low = std::min(a, b);
+      r.high = std::max(a, b);
+    };
+    switch (s.modifier) {
+      case D3DSPSM_NONE: break;
+      case D3DSPSM_NEG: map(-1, 0); break;
+      case D3DSPSM_BIAS: map(1, -0.5f); break;
+      case D3DSPSM_BIASNEG: map(-1, 0.5f); break;
+      case D3DSPSM_SIGN: map(2, -1); break;
+      case D3DSPSM_SIGNNEG: map(-2, 1); break;
+      case D3DSPSM_COMP: map(-1, 1); break;
+      case D3DSPSM_X2: map(2, 0); break;
+      case D3DSPSM_X2NEG: map(-2, 0); break;
+      default: r.known = false; break;
+    }
+    return r;
+  }
+
+  static Range Product(Range a, Range b) {
+    float p[4] = {a.low * b.low, a.low * b.high, a.high * b.low, a.high * b.high};
+    return {*std::min_element(p, p + 4), *std::max_element(p, p + 4), a.known && b.known};
+  }
+  static Range Sum(Range a, Range b) { return {a.low + b.low, a.high + b.high, a.known && b.known}; }
+  static Range Union(Range a, Range b) {
+    return {std::min(a.low, b.low), std::max(a.high, b.high), a.known && b.known};
+  }
+
+  // Works out the bounds of what `in` writes and records them for its destination; true when
+  // they lie within the ps 1.x range.
+  bool RecordRange(const ShaderInstruction& in) {
+    auto s = [&](UINT k) { return SourceRange(in.sources[k]); };
+    Range r{0, 0, false};
+    switch (in.opcode) {
+      case D3DSIO_MOV: r = s(0); break;
+      case D3DSIO_ADD: r = Sum(s(0), s(1)); break;
+      case D3DSIO_SUB: r = Sum(s(0), [](Range x) { return Range{-x.high, -x.low, x.known}; }(s(1))); break;
+      case D3DSIO_MUL: r = Product(s(0), s(1)); break;
+      case D3DSIO_MAD: r = Sum(Product(s(0), s(1)), s(2)); break;
+      case D3DSIO_DP3: { Range p = Product(s(0), s(1)); r = Sum(Sum(p, p), p); break; }
+      case D3DSIO_DP4: { Range p = Product(s(0), s(1)); r = Sum(Sum(p, p), Sum(p, p)); break; }
+      case D3DSIO_LRP: {
+        Range f = s(0);
+        // f a + (1 - f) b lies between a and b while f stays in [0, 1].
+        r = f.known && f.low >= 0.0f && f.high <= 1.0f ? Union(s(1), s(2)) : Range{0, 0, false};
+        break;
+      }
+      case D3DSIO_CND: case D3DSIO_CMP: r = Union(s(1), s(2)); break;
+      case D3DSIO_TEXCOORD: r = version_.minor >= 4 ? Range{0, 0, false} : Range{0.0f, 1.0f}; break;
+      default: break;
+    }
+    const ShaderDestination& d = in.destination;
+    if (d.shift) {
+      float scale = std::ldexp(1.0f, d.shift);
+      r = {r.low * scale, r.high * scale, r.known};
+    }
+    if (d.saturate) r = {std::clamp(r.low, 0.0f, 1.0f), std::clamp(r.high, 0.0f, 1.0f), true};
+    float limit = options_.pixelShader1xMaxValue;
+    bool inside = r.known && r.low >= -limit && r.high <= limit;
+    Range stored = inside ? r : Range{std::max(r.known ? r.low : -limit, -limit), std::min(r.known ? r.high : limit, limit), true};
+    Range* slot = d.type == D3DSPR_TEMP ? (d.number < 32 ? &tempRanges_[d.number] : nullptr)
+                                        : (d.number < 8 ? &textureRanges_[d.number] : nullptr);
+    if (slot) *slot = d.writeMask == 0xF || in.predicated ? stored : Union(*slot, stored);
+    return inside;
   }
 
   std::string SamplerName(UINT sampler, ShaderSamplerKind kind) {
@@ -378,7 +463,9 @@ class Translator {
   std::vector<Declared> declaredInputs_;
   std::vector<Declared> declaredOutputs_;
   int loopDepth_ = 0;
-  std::vector<std::string> loopControls_;  // per open loop: its integer constant, empty for rep
+  std::vector<std::string> loopControls_;
+  std::array<Range, 32> tempRanges_{};
+  std::array<Range, 8> textureRanges_{};  // per open loop: its integer constant, empty for rep
 };
 
 void Translator::Collect() {
@@ -820,8 +907,10 @@ std::string Translator::Assemble() {
         if (input.number < 16) s += Format("  v[%u] = %s;\n", input.number, VaryingName(input.usage, input.index).c_str());
       }
     } else {
-      if (colorInputs_[0]) s += "  v0 = clamp(vDiffuse, 0.0, 1.0);\n";
-      if (colorInputs_[1]) s += "  v1 = clamp(vSpecular, 0.0, 1.0);\n";
+      const char* v0 = options_.clampColorInputs ? "  v0 = clamp(vDiffuse, 0.0, 1.0);\n" : "  v0 = vDiffuse;\n";
+      const char* v1 = options_.clampColorInputs ? "  v1 = clamp(vSpecular, 0.0, 1.0);\n" : "  v1 = vSpecular;\n";
+      if (colorInputs_[0]) s += v0;
+      if (colorInputs_[1]) s += v1;
       for (UINT k = 0; k < 8; ++k) {
         if (textureRegisters_[k] && texcoordInputs_[k]) s += Format("  t%u = vTexCoord%u;\n", k, k);
       }
@@ -836,7 +925,7 @@ std::string Translator::Assemble() {
   // Epilogue: registers into the stage's outputs.
   if (pixel) {
     if (version_.major == 1) {
-      s += "  vec4 result = clamp(r0, 0.0, 1.0);\n";
+      s += options_.targetClampsColor ? "  vec4 result = r0;\n" : "  vec4 result = clamp(r0, 0.0, 1.0);\n";
     } else {
       s += "  vec4 result = oC0;\n";
     }

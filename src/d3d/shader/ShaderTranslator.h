@@ -32,6 +32,12 @@ struct ShaderTranslationOptions {
   bool flatColors = false;   // D3DSHADE_FLAT: colours are not interpolated
   std::uint8_t alphaFunc = 0;  // 0: no alpha test, else the D3DCMPFUNC against uAlphaReference
   float pixelShader1xMaxValue = kDefaultPixelShader1xMaxValue;
+  // Colour inputs may lie outside [0, 1] (float vertex colours with no vertex shader) and are
+  // clamped on entry; false when they arrive in range anyway.
+  bool clampColorInputs = true;
+  // The render target keeps only [0, 1] (a normalised format), which makes the final clamp
+  // of a ps 1.x result redundant.
+  bool targetClampsColor = false;
 };
 
 struct GlslShader {
