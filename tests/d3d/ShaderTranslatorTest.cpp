@@ -218,14 +218,24 @@ TEST_P(VertexTranslation, PassesOnWhatTheEvaluatorComputes) {
 INSTANTIATE_TEST_SUITE_P(Cases, VertexTranslation, ::testing::ValuesIn(VertexCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ShaderTranslator, RefusesRegistersOutsideTheirFiles) {
-  DecodedShader decoded;
-  std::vector<DWORD> tokens = TokenStream(kPs20).Op(D3DSIO_MOV, {Dst(kOC, 7), Src(kC, 0)}).End();
-  ASSERT_EQ(DecodeShader(tokens.data(), tokens.size(), decoded), D3D_OK);
-  GlslShader glsl;
-  std::string problem;
-  EXPECT_EQ(TranslateShader(decoded, ShaderTranslationOptions{}, glsl, &problem), D3DERR_INVALIDCALL);
-  EXPECT_FALSE(problem.empty());
+TEST(ShaderTranslator, RefusesWhatItCannotExpress) {
+  const std::vector<DWORD> streams[] = {
+      TokenStream(kPs20).Op(D3DSIO_MOV, {Dst(kOC, 7), Src(kC, 0)}).End(),             // no oC7
+      TokenStream(kPs20).Op(D3DSIO_MOV, {Dst(kR, 40), Src(kC, 0)}).End(),             // no r40
+      TokenStream(kPs30).Op(D3DSIO_ENDIF, {}).End(),                                  // endif without if
+      TokenStream(kPs30).Op(D3DSIO_ELSE, {}).End(),                                   // else without if
+      TokenStream(kPs30).Op(D3DSIO_REP, {Src(D3DSPR_CONSTINT, 0)}).End(),             // rep never closed
+      TokenStream(kPs30).Op(D3DSIO_REP, {Src(D3DSPR_CONSTINT, 0)}).Op(D3DSIO_ENDLOOP, {}).End(),  // wrong end
+      TokenStream(kVs20).Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kC, 0)}).End(),  // no oC in a vertex shader
+  };
+  for (const std::vector<DWORD>& tokens : streams) {
+    DecodedShader decoded;
+    ASSERT_EQ(DecodeShader(tokens.data(), tokens.size(), decoded), D3D_OK);
+    GlslShader glsl;
+    std::string problem;
+    EXPECT_EQ(TranslateShader(decoded, ShaderTranslationOptions{}, glsl, &problem), D3DERR_INVALIDCALL) << tokens[1];
+    EXPECT_FALSE(problem.empty());
+  }
 }
 
 }  // namespace

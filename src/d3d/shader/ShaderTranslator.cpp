@@ -463,9 +463,10 @@ class Translator {
   std::vector<Declared> declaredInputs_;
   std::vector<Declared> declaredOutputs_;
   int loopDepth_ = 0;
-  std::vector<std::string> loopControls_;
+  std::vector<std::string> loopControls_;  // per open loop: its integer constant, empty for rep
+  std::vector<DWORD> blocks_;               // the open if, else, loop and rep blocks
   std::array<Range, 32> tempRanges_{};
-  std::array<Range, 8> textureRanges_{};  // per open loop: its integer constant, empty for rep
+  std::array<Range, 8> textureRanges_{};
 };
 
 void Translator::Collect() {
@@ -745,13 +746,20 @@ bool Translator::Flow(const ShaderInstruction& in) {
     case D3DSIO_IF: case D3DSIO_IFC:
       Line("if (" + condition() + ") {");
       ++indent_;
+      blocks_.push_back(D3DSIO_IF);
       return true;
     case D3DSIO_ELSE:
+      if (blocks_.empty() || blocks_.back() != D3DSIO_IF) return Fail("else without if");
+      blocks_.back() = D3DSIO_ELSE;
       --indent_;
       Line("} else {");
       ++indent_;
       return true;
     case D3DSIO_ENDIF:
+      if (blocks_.empty() || (blocks_.back() != D3DSIO_IF && blocks_.back() != D3DSIO_ELSE)) {
+        return Fail("endif without if");
+      }
+      blocks_.pop_back();
       --indent_;
       Line("}");
       return true;
@@ -768,10 +776,13 @@ bool Translator::Flow(const ShaderInstruction& in) {
       }
       ++indent_;
       loopControls_.push_back(in.opcode == D3DSIO_LOOP ? control : std::string());
+      blocks_.push_back(in.opcode);
       return true;
     }
     case D3DSIO_ENDLOOP: case D3DSIO_ENDREP: {
-      if (loopControls_.empty()) return Fail("loop end without loop");
+      DWORD opening = in.opcode == D3DSIO_ENDLOOP ? D3DSIO_LOOP : D3DSIO_REP;
+      if (blocks_.empty() || blocks_.back() != opening || loopControls_.empty()) return Fail("loop end without loop");
+      blocks_.pop_back();
       std::string control = loopControls_.back();
       loopControls_.pop_back();
       int depth = --loopDepth_;
@@ -1026,6 +1037,7 @@ bool Translator::Run(std::string* problem) {
     size_t end = k + 1;
     while (end < list.size() && list[end].opcode != D3DSIO_LABEL) ++end;
     body_.clear();
+    if (!blocks_.empty()) Fail("a block is not closed before a label");
     translateRange(k + 1, end);
     UINT label = list[k].sources[0].number;
     prototypes += Format("void label%u();\n", label);
@@ -1035,7 +1047,7 @@ bool Translator::Run(std::string* problem) {
   // The main program is a function too, so that a ret inside it still reaches the epilogue.
   functions_ = prototypes + functions_ + "void shaderMain() {\n" + mainBody + "}\n";
   body_ = "  shaderMain();\n";
-  if (!loopControls_.empty() || indent_ != 1) Fail("unbalanced blocks");
+  if (!blocks_.empty() || indent_ != 1) Fail("unbalanced blocks");
   if (!problem_.empty()) {
     if (problem) *problem = problem_;
     return false;
