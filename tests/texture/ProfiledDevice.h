@@ -33,6 +33,7 @@ struct ProfiledTestDevice {
               D3D_OK);
   }
   IDirect3DDevice9* Get() const { return device.Get(); }
+  IDirect3DDevice9* operator->() const { return device.Get(); }
 };
 
 // The capable profile with its texture caps and size limits edited.
