@@ -147,6 +147,7 @@ class FakeDevice final : public StubDevice {
   int presents = 0;
   DWORD lastClearFlags = 0;
   FakeVertexBuffer* lastVertexBuffer = nullptr;
+  std::map<DWORD, IDirect3DBaseTexture9*> boundTextures;  // by stage, not referenced
 
   ULONG AddRef() override { return static_cast<ULONG>(++references); }
   ULONG Release() override {
@@ -183,6 +184,11 @@ class FakeDevice final : public StubDevice {
   }
   HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override {
     log_.push_back("SetRenderState(" + std::to_string(state) + "," + std::to_string(value) + ")");
+    return D3D_OK;
+  }
+  HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override {
+    log_.push_back("SetTexture(" + std::to_string(stage) + (texture ? ")" : ",null)"));
+    boundTextures[stage] = texture;
     return D3D_OK;
   }
   HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override {
