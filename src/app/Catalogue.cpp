@@ -58,4 +58,6 @@ constexpr std::array<CatalogueRow, 16> kCatalogue{{
 
 std::span<const CatalogueRow> Catalogue() { return kCatalogue; }
 
+bool IsPlaceholder(const CatalogueRow& row) { return row.create == MakeUnbuiltTest; }
+
 }  // namespace rastro

@@ -11,12 +11,6 @@ namespace {
 
 constexpr double kLongestInterval = 24.0 * 60.0 * 60.0;
 
-const std::vector<std::string_view> kBackBufferNames{"A2R10G10B10", "A8R8G8B8", "X8R8G8B8", "R5G6B5",
-                                                     "X1R5G5B5",    "A1R5G5B5", "Unknown"};
-const std::vector<std::string_view> kDepthNames{"D16_LOCKABLE", "D32",    "D15S1",         "D24S8",
-                                                "D24X8",        "D24X4S4", "D16",          "D32F_LOCKABLE",
-                                                "D24FS8",       "Unknown"};
-
 std::optional<UINT> ParseUnsigned(std::string_view text) {
   UINT value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -48,22 +42,6 @@ std::optional<double> ParseSeconds(std::string_view text) {
   if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   if (!std::isfinite(value) || value <= 0 || value > kLongestInterval) return std::nullopt;
   return value;
-}
-
-std::string Join(const std::vector<std::string_view>& names) {
-  std::string text;
-  for (std::string_view name : names) {
-    if (!text.empty()) text += ", ";
-    text += name;
-  }
-  return text;
-}
-
-bool Contains(const std::vector<std::string_view>& names, std::string_view name) {
-  for (std::string_view candidate : names) {
-    if (candidate == name) return true;
-  }
-  return false;
 }
 
 ParsedCommandLine Fail(std::string error) { return {false, {}, std::move(error)}; }
@@ -143,14 +121,9 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments) 
         return Fail("--mode " + std::string(value) + ": expected WxH or WxH@Hz, e.g. 1024x768 or 1024x768@60");
       }
     } else if (option == "--backbuffer") {
-      if (!Contains(kBackBufferNames, value)) {
-        return Fail("--backbuffer " + std::string(value) + ": valid formats are " + Join(kBackBufferNames));
-      }
+      // Names are checked against what the chosen adapter offers, which only it can list.
       line.settings.backBuffer = std::string(value);
     } else if (option == "--depth") {
-      if (!Contains(kDepthNames, value)) {
-        return Fail("--depth " + std::string(value) + ": valid formats are " + Join(kDepthNames));
-      }
       line.settings.depth = std::string(value);
     } else if (option == "--seconds") {
       const std::optional<double> seconds = ParseSeconds(value);

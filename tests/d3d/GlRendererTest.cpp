@@ -227,6 +227,7 @@ TEST_F(GlDevice, BackBuffersKeepTheirDirect3DLayout) {
       {D3DFMT_X1R5G5B5, 0xFF00FF00, 0x03E0, 0x7FFF, 2},
       {D3DFMT_A1R5G5B5, 0xFF0000FF, 0x801F, 0xFFFF, 2},
   };
+  bool checkedX8R8G8B8 = false;  // every adapter offers it, so it cannot be passed over
   for (const auto& c : cases) {
     SCOPED_TRACE(c.format);
     HRESULT hr = E_FAIL;
@@ -258,7 +259,9 @@ TEST_F(GlDevice, BackBuffersKeepTheirDirect3DLayout) {
     std::memcpy(&value, static_cast<const BYTE*>(locked.pBits) + locked.Pitch + c.bytes, c.bytes);
     backBuffer->UnlockRect();
     EXPECT_EQ(value & c.mask, c.expected) << std::hex << value;
+    checkedX8R8G8B8 |= c.format == D3DFMT_X8R8G8B8;
   }
+  EXPECT_TRUE(checkedX8R8G8B8);
 }
 
 TEST_F(GlDevice, AdapterOffersOnlyCompleteFramebufferCombinations) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "MemoryInclude.h"
+#include "ScratchDirectory.h"
 #include "Preprocessor.h"
 #include "d3d9types.h"
 
@@ -76,7 +77,7 @@ struct TextCase {
 
 void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
 
-class PreprocessorOutput : public testing::TestWithParam<TextCase> {};
+class PreprocessorOutput : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(PreprocessorOutput, MatchesExpectedTokensAndMessages) {
   const TextCase& c = GetParam();
@@ -87,7 +88,7 @@ TEST_P(PreprocessorOutput, MatchesExpectedTokensAndMessages) {
 
 INSTANTIATE_TEST_SUITE_P(
     Expressions, PreprocessorOutput,
-    testing::Values(
+    ::testing::Values(
         TextCase{"VersionMacro", "#if DIRECT3D_VERSION >= 0x900\nyes\n#endif\n", "\nyes\n\n", ""},
         TextCase{"IfdefEmptyMacro", "#ifdef D3DX\nyes\n#endif\n", "\nyes\n\n", ""},
         TextCase{"EmptyBodyIsZero", "#if D3DX\nno\n#else\nyes\n#endif\n", "\nyes\n\n", ""},
@@ -123,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Macros, PreprocessorOutput,
-    testing::Values(
+    ::testing::Values(
         TextCase{"Chain", "#define A B\n#define B 5\nA\n", "\n\n5\n", ""},
         TextCase{"Cycle", "#define C D\n#define D C\nC D\n#ifdef C\nno\n#endif\n", "\n\nC D\n\n", ""},
         TextCase{"BlankBeforeParenthesis", "#define F(a) a\nF (1)\nF(1)\n", "\nF ( 1 )\n1\n", ""},
@@ -172,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Conditionals, PreprocessorOutput,
-    testing::Values(
+    ::testing::Values(
         TextCase{"ElifChain", "#if 0\na\n#elif 1\nb\n#elif 1\nc\n#else\nd\n#endif\n", "\nb\n\n", ""},
         TextCase{"ElseTaken", "#if 0\na\n#elif 0\nb\n#else\nd\n#endif\n", "\nd\n\n", ""},
         TextCase{"NestedInSkipped", "#if 0\n#if 1\nx\n#else\ny\n#endif\n#elif 1\nz\n#endif\n", "\nz\n\n", ""},
@@ -402,13 +403,12 @@ TEST(Preprocessor, UnterminatedConditionalInIncludeLeavesItsActivity) {
 
 TEST(Preprocessor, DiskFilesUseFullPathsRelativeIncludesAndSearchDirectories) {
   namespace fs = std::filesystem;
-  fs::path root = fs::temp_directory_path() / ("rastro-pp-" + std::to_string(::getpid()));
-  fs::create_directories(root / "sub");
-  fs::create_directories(root / "extra");
-  std::ofstream(root / "main.psh") << "#include \"sub/inc.h\"\n__FILE__\n";
-  std::ofstream(root / "sub" / "inc.h") << "#include \"sibling.h\"\n#include \"found.h\"\n";
-  std::ofstream(root / "sub" / "sibling.h") << "sibling\n";
-  std::ofstream(root / "extra" / "found.h") << "found __FILE__\n";
+  rastro::testing::ScratchDirectory scratch;
+  const fs::path& root = scratch.Path();
+  scratch.Write("main.psh", "#include \"sub/inc.h\"\n__FILE__\n");
+  scratch.Write("sub/inc.h", "#include \"sibling.h\"\n#include \"found.h\"\n");
+  scratch.Write("sub/sibling.h", "sibling\n");
+  scratch.Write("extra/found.h", "found __FILE__\n");
   fs::path full = fs::canonical(root);
 
   Preprocessor preprocessor;
@@ -426,7 +426,6 @@ TEST(Preprocessor, DiskFilesUseFullPathsRelativeIncludesAndSearchDirectories) {
             "error X1507: failed to open source file: '" + (root / "absent.psh").string() + "'\n");
   Preprocessor unnamed;
   EXPECT_EQ(unnamed.OpenSource(nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
-  fs::remove_all(root);
 }
 
 TEST(Preprocessor, PopModeReadsTheRestOfTheInput) {
@@ -513,14 +512,20 @@ TEST(Preprocessor, ManyDefinitionsAndRemovalsKeepEveryNameFindable) {
 }
 
 TEST(Preprocessor, NumericLocaleIsSwitchedForThisThreadOnly) {
-  locale_t before = uselocale(static_cast<locale_t>(nullptr));
+  // A caller whose thread writes decimal commas (scripts/install-deps.sh generates the locale).
+  locale_t comma = newlocale(LC_NUMERIC_MASK, "de_DE.UTF-8", static_cast<locale_t>(nullptr));
+  ASSERT_NE(comma, static_cast<locale_t>(nullptr)) << "the de_DE.UTF-8 locale is not installed";
+  locale_t before = uselocale(comma);
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
   {
     Preprocessor preprocessor;
-    locale_t during = uselocale(static_cast<locale_t>(nullptr));
-    EXPECT_NE(during, before);
     EXPECT_STREQ(std::localeconv()->decimal_point, ".");
+    EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");  // the process-wide locale is untouched
   }
-  EXPECT_EQ(uselocale(static_cast<locale_t>(nullptr)), before);
+  EXPECT_EQ(uselocale(static_cast<locale_t>(nullptr)), comma);
+  EXPECT_STREQ(std::localeconv()->decimal_point, ",");
+  uselocale(before);
+  freelocale(comma);
 }
 
 }  // namespace

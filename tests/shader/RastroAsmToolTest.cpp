@@ -8,9 +8,13 @@
 #include <fstream>
 #include <string>
 
+#include "ScratchDirectory.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using rastro::testing::ReadFile;
+using rastro::testing::ScratchDirectory;
 
 struct ToolRun {
   int status;
@@ -18,20 +22,9 @@ struct ToolRun {
   std::string err;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class RastroAsmTool : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("rastro-asm-" + std::to_string(::getpid()));
-    fs::create_directories(dir_ / "inc");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void Write(const std::string& name, const std::string& text) { std::ofstream(dir_ / name, std::ios::binary) << text; }
+  void Write(const std::string& name, const std::string& text) { scratch_.Write(name, text); }
 
   ToolRun Execute(const std::string& arguments) {
     std::string command = "cd '" + dir_.string() + "' && '" RASTRO_ASM_PATH "' " + arguments + " >out.txt 2>err.txt";
@@ -39,7 +32,8 @@ class RastroAsmTool : public testing::Test {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir_ / "out.txt"), ReadFile(dir_ / "err.txt")};
   }
 
-  fs::path dir_;
+  ScratchDirectory scratch_;
+  const fs::path& dir_ = scratch_.Path();
 };
 
 TEST_F(RastroAsmTool, PrintsTokensOneLinePerLineEnd) {
@@ -88,10 +82,12 @@ TEST_F(RastroAsmTool, LongTokensAndLargeOutputArriveWhole) {
 }
 
 TEST_F(RastroAsmTool, BadUsageExitsWithTwo) {
-  for (const char* arguments : {"", "-E", "-x a.psh", "-E a.psh -D", "-E a.psh -D =1", "-E a.psh -I"}) {
+  for (const char* arguments : {"", "-E", "-x a.psh", "-E a.psh -D", "-E a.psh -D =1", "-E a.psh -I", "a.psh -o",
+                                "a.psh b.psh", "-E a.psh --debug", "-E a.psh b.psh"}) {
     ToolRun run = Execute(arguments);
     EXPECT_EQ(run.status, 2) << arguments;
-    EXPECT_NE(run.err.find("usage: rastro-asm -E FILE"), std::string::npos) << arguments;
+    EXPECT_NE(run.err.find("usage: rastro-asm FILE [-o OUT.bin]"), std::string::npos) << arguments;
+    EXPECT_NE(run.err.find("rastro-asm -E FILE"), std::string::npos) << arguments;
     EXPECT_EQ(run.out, "");
   }
 }

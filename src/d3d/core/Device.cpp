@@ -9,6 +9,7 @@
 #include "Surface.h"
 #include "TextureCommon.h"
 #include "VertexBuffer.h"
+#include "VertexDeclaration.h"
 
 namespace rastro {
 
@@ -39,6 +40,7 @@ Device::~Device() {
   tearingDown_ = true;
   UnbindAll();
   if (userVertices_) userVertices_->ReleasePrivate();
+  if (fvfDeclaration_) fvfDeclaration_->ReleasePrivate();
   backBuffer_.reset();
   autoDepthStencil_.reset();
   renderer_.reset();
