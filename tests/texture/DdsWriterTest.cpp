@@ -12,7 +12,7 @@
 #include "DdsWriter.h"
 #include "FormatCatalogue.h"
 #include "ProfiledDevice.h"
-#include "TestEnvironment.h"
+#include "ScratchDirectory.h"
 
 namespace rastro::testing {
 namespace {
@@ -128,7 +128,7 @@ TEST_P(DdsReadableByImageMagick, TopLevelReadsBackAsStored) {
   // Levels of 8x8, 4x4, 2x2 and 1x1 pixels, tightly packed after the 128-byte header.
   EXPECT_EQ(bytes.size(), 128u + (64 + 16 + 4 + 1) * c.bytesPerPixel);
 
-  TemporaryDirectory directory;
+  ScratchDirectory directory;
   const auto file = directory.Write("texture.dds", std::string(bytes.begin(), bytes.end()));
   std::string sizes;
   const std::vector<BYTE> read = ReadWithImageMagick(file, &sizes);
@@ -185,7 +185,7 @@ TEST(DdsWriter, CubeFacesReadBackInFaceOrder) {
   EXPECT_EQ(bytes[128 + (20 + 16) * 4 + 1], 40);
   EXPECT_EQ(bytes[128 + (20 + 16) * 4 + 0], 10);
 
-  TemporaryDirectory directory;
+  ScratchDirectory directory;
   std::string sizes;
   const std::vector<BYTE> read = ReadWithImageMagick(directory.Write("cube.dds", std::string(bytes.begin(), bytes.end())), &sizes);
   EXPECT_EQ(sizes, "4x4 4x4 4x4 4x4 4x4 4x4 ");
@@ -222,7 +222,7 @@ TEST(DdsWriter, VolumeSlicesReadBackInOrder) {
   EXPECT_EQ(Read32(bytes, 24), 3u);
   EXPECT_EQ(Read32(bytes, 112), 0x200000u);
 
-  TemporaryDirectory directory;
+  ScratchDirectory directory;
   std::string sizes;
   const std::vector<BYTE> read =
       ReadWithImageMagick(directory.Write("volume.dds", std::string(bytes.begin(), bytes.end())), &sizes);
@@ -300,7 +300,7 @@ TEST(DdsWriter, BlockCompressedLevelsAreWrittenAsBlocks) {
   EXPECT_EQ(Read32(bytes, 108), 0x401008u);
   EXPECT_EQ(0, std::memcmp(&bytes[128 + 24], block, 8));
 
-  TemporaryDirectory directory;
+  ScratchDirectory directory;
   const std::vector<BYTE> read =
       ReadWithImageMagick(directory.Write("dxt1.dds", std::string(bytes.begin(), bytes.end())));
   ASSERT_GE(read.size(), 64u * 4);

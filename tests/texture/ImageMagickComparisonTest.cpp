@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "BlitRegion.h"
-#include "TestEnvironment.h"
+#include "ScratchDirectory.h"
 #include "d3dx9tex.h"
 
 namespace rastro {
@@ -57,7 +57,7 @@ bool ReadPgm(const std::filesystem::path& path, GrayImage& image) {
 }
 
 GrayImage ResizeWithImageMagick(const GrayImage& image, const char* filter, UINT width, UINT height) {
-  testing::TemporaryDirectory directory;
+  testing::ScratchDirectory directory;
   auto in = directory.Write("in.pgm", Pgm(image));
   auto out = directory.Path() / "out.pgm";
   std::ostringstream command;
