@@ -3,7 +3,10 @@
 #include <array>
 #include <new>
 
+#include "DataFiles.h"
+#include "TexturedTests.h"
 #include "UntexturedTests.h"
+#include "d3dx9tex.h"
 
 namespace rastro {
 
@@ -31,6 +34,16 @@ std::unique_ptr<FillTest> MakeUntexturedTest(const CatalogueRow&, ScreenSize scr
   return std::unique_ptr<FillTest>(new (std::nothrow) UntexturedTest(kind, screen));
 }
 
+// The texture files are looked up among the data files, wherever the program runs from.
+HRESULT LoadDataTexture(IDirect3DDevice9* device, const char* fileName, IDirect3DTexture9** texture) {
+  return D3DXCreateTextureFromFileA(device, DataFilePath(fileName).c_str(), texture);
+}
+
+template <UINT textures>
+std::unique_ptr<FillTest> MakeTexturedTest(const CatalogueRow&, ScreenSize screen) {
+  return std::unique_ptr<FillTest>(new (std::nothrow) TexturedTest(textures, screen, LoadDataTexture));
+}
+
 std::unique_ptr<FillTest> MakeUnbuiltTest(const CatalogueRow& row, ScreenSize screen) {
   return std::unique_ptr<FillTest>(new (std::nothrow) UnbuiltTest(row, screen));
 }
@@ -38,10 +51,10 @@ std::unique_ptr<FillTest> MakeUnbuiltTest(const CatalogueRow& row, ScreenSize sc
 constexpr std::array<CatalogueRow, 16> kCatalogue{{
     {"FFP - Pure fillrate", 32, MakeUntexturedTest<UntexturedTest::Kind::kPureFillrate>},
     {"FFP - Z pixel rate", 32, MakeUntexturedTest<UntexturedTest::Kind::kZPixelRate>},
-    {"FFP - Single texture", 32, MakeUnbuiltTest},
-    {"FFP - Dual texture", 32, MakeUnbuiltTest},
-    {"FFP - Triple texture", 32, MakeUnbuiltTest},
-    {"FFP - Quad texture", 32, MakeUnbuiltTest},
+    {"FFP - Single texture", 32, MakeTexturedTest<1>},
+    {"FFP - Dual texture", 32, MakeTexturedTest<2>},
+    {"FFP - Triple texture", 32, MakeTexturedTest<3>},
+    {"FFP - Quad texture", 32, MakeTexturedTest<4>},
     {"PS 1.1 - Simple", 32, MakeUnbuiltTest},
     {"PS 1.4 - Simple", 32, MakeUnbuiltTest},
     {"PS 2.0 - Simple", 32, MakeUnbuiltTest},
