@@ -5,8 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ComPtr.h"
+#include "DataFiles.h"
+#include "DeviceProfile.h"
 #include "Fakes.h"
+#include "ScratchDirectory.h"
 #include "TexturedTests.h"
+#include "d3dx9tex.h"
 
 namespace rastro::testing {
 namespace {
@@ -213,6 +218,59 @@ TEST(TexturedTestFailure, WithoutTheColourWriteCapTheMaskIsNotSet) {
   expected.erase(std::find(expected.begin(), expected.end(), "SetRenderState(168,15)"));
   EXPECT_EQ(f.log, expected);
   test.Destroy();
+}
+
+}  // namespace
+}  // namespace rastro::testing
+
+namespace rastro::testing {
+namespace {
+
+// The real loader on the device core, with texture files copied from the data files into a
+// scratch directory and texture2.jpg left out.
+TEST(TexturedTestOnTheDeviceCore, LoadsTheTextureFilesAndFailsWithoutOne) {
+  std::vector<Adapter> adapters;
+  adapters.push_back(ResourceOnlyAdapter(CapableProfile()));
+  auto direct3d = ComPtr<IDirect3D9>::Adopt(CreateDirect3D(std::move(adapters)));
+  D3DPRESENT_PARAMETERS parameters{};
+  parameters.BackBufferWidth = 640;
+  parameters.BackBufferHeight = 480;
+  parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
+  parameters.BackBufferCount = 1;
+  parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  parameters.Windowed = TRUE;
+  ComPtr<IDirect3DDevice9> device;
+  ASSERT_EQ(direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
+                                   device.ReleaseAndGetAddressOf()),
+            D3D_OK);
+  ScratchDirectory scratch;
+  for (const char* name : {"texture1.jpg", "texture3.jpg", "texture4.jpg"}) {
+    scratch.Write(name, ReadFile(DataFilePath(name)));
+  }
+  std::vector<std::string> tried;
+  const TextureLoader fromScratch = [&](IDirect3DDevice9* on, const char* name, IDirect3DTexture9** texture) {
+    tried.push_back(name);
+    return D3DXCreateTextureFromFileA(on, (scratch.Path() / name).c_str(), texture);
+  };
+
+  TexturedTest single(1, {640, 480}, fromScratch);
+  ASSERT_TRUE(single.Init(device.Get()));
+  ComPtr<IDirect3DBaseTexture9> bound;
+  ASSERT_EQ(device->GetTexture(0, bound.ReleaseAndGetAddressOf()), D3D_OK);
+  ASSERT_TRUE(bound);
+  EXPECT_EQ(bound->GetLevelCount(), 10u);  // the data images are 512 x 512
+  DWORD value = 0;
+  device->GetTextureStageState(0, D3DTSS_COLOROP, &value);
+  EXPECT_EQ(value, static_cast<DWORD>(D3DTOP_SELECTARG1));
+  single.Destroy();
+
+  for (UINT textures = 2; textures <= 4; ++textures) {
+    tried.clear();
+    TexturedTest test(textures, {640, 480}, fromScratch);
+    EXPECT_FALSE(test.Init(device.Get())) << textures;
+    EXPECT_EQ(tried.size(), textures);
+    test.Destroy();
+  }
 }
 
 }  // namespace
