@@ -144,6 +144,8 @@ HRESULT BuildTextureFromFileData(const TextureRequest& request) {
   if (FAILED(result)) return result;
   D3DRESOURCETYPE type = request.ResourceType;
   if (static_cast<UINT>(type) == D3DX_DEFAULT) type = image.ResourceType;
+  // "Let the loader choose" asks for no special usage, as the requirements check reads it too.
+  const DWORD requestedUsage = request.Usage == D3DX_DEFAULT ? 0 : request.Usage;
 
   // The decoded levels of each face, largest first.
   std::vector<std::vector<const ImageData*>> faces;
@@ -201,7 +203,7 @@ HRESULT BuildTextureFromFileData(const TextureRequest& request) {
       FormatInfo withAlpha = info;
       withAlpha.Format = D3DFMT_UNKNOWN;
       withAlpha.AlphaBits = 1;
-      const D3DFORMAT keyed = ChooseDeviceFormat(nullptr, request.Usage, type, withAlpha);
+      const D3DFORMAT keyed = ChooseDeviceFormat(nullptr, requestedUsage, type, withAlpha);
       if (keyed != D3DFMT_UNKNOWN) format = keyed;
     }
     format = ToPublicFormat(format);
@@ -221,13 +223,13 @@ HRESULT BuildTextureFromFileData(const TextureRequest& request) {
   }
 
   // Default-pool textures cannot be locked; their levels are filled in system memory first.
-  const bool staged = request.Pool == D3DPOOL_DEFAULT && !(request.Usage & D3DUSAGE_DYNAMIC);
+  const bool staged = request.Pool == D3DPOOL_DEFAULT && !(requestedUsage & D3DUSAGE_DYNAMIC);
 
   result = ResolveTextureRequirements(device, &extent.width, &extent.height, &extent.depth, &extent.levels,
-                                      request.Usage, &format, request.Pool, type);
+                                      requestedUsage, &format, request.Pool, type);
   if (FAILED(result)) return result;
 
-  const DWORD usage = request.Usage & kCreationUsageMask;
+  const DWORD usage = requestedUsage & kCreationUsageMask;
   TextureObjects final;
   result = CreateTextureObjects(device, type, extent, usage, format, request.Pool, final);
   if (FAILED(result)) return result;

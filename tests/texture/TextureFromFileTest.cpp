@@ -120,6 +120,17 @@ TEST(TextureFromFile, ExactImageSizeUnlessTheDeviceNeedsPowersOfTwo) {
   EXPECT_EQ(square.levels, 10u);
 }
 
+TEST(TextureFromFile, DefaultUsageMeansNoUsage) {
+  ProfiledTestDevice device;
+  for (D3DPOOL pool : {D3DPOOL_MANAGED, D3DPOOL_DEFAULT}) {
+    const Loaded loaded = LoadFromMemory(device.Get(), Jpeg(16, 16), kDefault, kDefault, kDefault, D3DX_DEFAULT,
+                                         D3DFMT_UNKNOWN, pool);
+    ASSERT_EQ(loaded.result, D3D_OK) << pool;
+    EXPECT_EQ(loaded.desc.Usage, 0u) << pool;
+    EXPECT_EQ(loaded.levels, 5u) << pool;
+  }
+}
+
 TEST(TextureFromFile, AutomaticMipMapsKeepOneLevelOfTheirOwn) {
   ProfiledTestDevice device;
   const Loaded loaded = LoadFromMemory(device.Get(), Jpeg(64, 64), kDefault, kDefault, 0, D3DUSAGE_AUTOGENMIPMAP);
