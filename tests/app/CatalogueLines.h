@@ -4,17 +4,20 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "Catalogue.h"
 
 namespace rastro::testing {
 
-inline std::string CatalogueLines(const std::function<std::string(const CatalogueRow&)>& measuredRate) {
+// `measuredRate` gives a built test's rate, or nullopt when the device of the run cannot run it.
+inline std::string CatalogueLines(const std::function<std::optional<std::string>(const CatalogueRow&)>& measuredRate) {
   std::string lines;
   for (const CatalogueRow& row : Catalogue()) {
-    lines += std::string(row.name) + " - " +
-             (IsPlaceholder(row) ? std::string("Failed!") : measuredRate(row) + "M pixels/sec") + "\n";
+    const std::optional<std::string> rate = IsPlaceholder(row) ? std::nullopt : measuredRate(row);
+    lines += std::string(row.name) + " - " + (rate ? *rate + "M pixels/sec" : std::string("Failed!")) + "\n";
   }
   return lines;
 }
@@ -23,6 +26,18 @@ inline std::string CatalogueLines(const std::function<std::string(const Catalogu
 inline int BuiltTestCount() {
   return static_cast<int>(std::count_if(Catalogue().begin(), Catalogue().end(),
                                         [](const CatalogueRow& row) { return !IsPlaceholder(row); }));
+}
+
+// The fixed-function texture tests: a device without texture stages fails them.
+inline bool NeedsTextureStages(const CatalogueRow& row) {
+  return std::string_view(row.name).starts_with("FFP - ") && std::string_view(row.name).ends_with(" texture");
+}
+
+// How many tests run on a device without texture stages.
+inline int UntexturedTestCount() {
+  return static_cast<int>(std::count_if(Catalogue().begin(), Catalogue().end(), [](const CatalogueRow& row) {
+    return !IsPlaceholder(row) && !NeedsTextureStages(row);
+  }));
 }
 
 }  // namespace rastro::testing

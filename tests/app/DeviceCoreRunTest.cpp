@@ -51,7 +51,7 @@ class DeviceCoreRunTest : public ::testing::Test {
         "Z-Buffer format: D24S8\n"
         "--------------------------\n"
         "\n";
-    text += CatalogueLines([rate](const CatalogueRow& row) {
+    text += CatalogueLines([rate](const CatalogueRow& row) -> std::optional<std::string> {
       EXPECT_EQ(row.pixelFactor, 32u) << row.name;
       return std::string(rate);
     });
