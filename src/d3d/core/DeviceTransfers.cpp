@@ -3,6 +3,7 @@
 // touches a byte.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "CubeTexture.h"
 #include "DebugOutput.h"
@@ -152,8 +153,13 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* sourceInterface, const RECT* so
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the source rectangle is not inside the source or not block-aligned");
   }
   POINT at = destPoint ? *destPoint : POINT{0, 0};
-  RECT target{at.x, at.y, at.x + (region.right - region.left), at.y + (region.bottom - region.top)};
-  if (at.x < 0 || at.y < 0 || !RectFits(layout, to, target)) {
+  // The region lies inside the source, so its size is small; the point may be anything, and
+  // the far corner is only formed once it cannot overflow.
+  const LONG width = region.right - region.left;
+  const LONG height = region.bottom - region.top;
+  if (at.x < 0 || at.y < 0 || at.x > std::numeric_limits<LONG>::max() - width ||
+      at.y > std::numeric_limits<LONG>::max() - height ||
+      !RectFits(layout, to, RECT{at.x, at.y, at.x + width, at.y + height})) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the destination area is not inside the destination or not block-aligned");
   }
   if (!source->ReadableBytes() || !destination->ReadableBytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
