@@ -180,6 +180,7 @@ HRESULT Device::CreateSwapChain(const D3DPRESENT_PARAMETERS& parameters) {
     depthStencil = std::make_unique<Surface>(*this, Resource::Ownership::Implicit, nullptr, nullptr, nullptr, desc,
                                              IsLockableDepthFormat(desc.Format));
     if (HRESULT hr = depthStencil->Initialise(); FAILED(hr)) return hr;
+    if (parameters.Flags & D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL) depthStencil->MarkDiscardable();
   }
   if (HRESULT hr = renderer_->AttachSwapChain(parameters, {backBuffer.get(), depthStencil.get()}); FAILED(hr)) return hr;
 
@@ -317,6 +318,8 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* presentation) {
 }
 
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, const RGNDATA*) {
+  // A frame is shown once its scene has ended.
+  if (inScene_) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::Present", "inside BeginScene/EndScene");
   if ((sourceRect || destRect) && presentation_.SwapEffect != D3DSWAPEFFECT_COPY) {
     return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::Present",
                          "source and destination rectangles need D3DSWAPEFFECT_COPY");

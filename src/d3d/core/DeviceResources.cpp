@@ -262,7 +262,7 @@ HRESULT Device::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3
 }
 
 HRESULT Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
-                                          DWORD multisampleQuality, BOOL, IDirect3DSurface9** surface,
+                                          DWORD multisampleQuality, BOOL discard, IDirect3DSurface9** surface,
                                           HANDLE* sharedHandle) {
   constexpr const char* kCall = "IDirect3DDevice9::CreateDepthStencilSurface";
   if (HRESULT hr = CheckOutPointers(kCall, surface, sharedHandle); FAILED(hr)) return hr;
@@ -281,6 +281,7 @@ HRESULT Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT for
       FAILED(hr)) {
     return ReportFailure(hr, kCall, "not enough memory");
   }
+  if (discard) created->MarkDiscardable();
   *surface = created;
   return D3D_OK;
 }

@@ -322,6 +322,10 @@ HRESULT Device::StretchRect(IDirect3DSurface9* sourceInterface, const RECT* sour
       return ReportFailure(D3DERR_INVALIDCALL, kCall,
                            "depth-stencil surfaces copy whole, unscaled and unfiltered, outside a scene");
     }
+    // A discardable depth buffer's contents are not kept, so they cannot be copied either way.
+    if (source->IsDiscardable() || destination->IsDiscardable()) {
+      return ReportFailure(D3DERR_INVALIDCALL, kCall, "a discardable depth-stencil surface");
+    }
     CopyWholeSurface(*source, *destination);
     return D3D_OK;
   }
@@ -347,6 +351,9 @@ HRESULT Device::StretchRect(IDirect3DSurface9* sourceInterface, const RECT* sour
   }
   bool scaled = sourceArea.right - sourceArea.left != destinationArea.right - destinationArea.left ||
                 sourceArea.bottom - sourceArea.top != destinationArea.bottom - destinationArea.top;
+  if (scaled && !sourceIsRenderTarget && !sourceIsTexture && !destinationIsRenderTarget) {
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "offscreen plain surfaces copy to each other unscaled only");
+  }
   if (scaled && layout.kind != FormatClass::Plain) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "block and pair formats copy unscaled only");
   }

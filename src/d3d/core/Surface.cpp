@@ -71,6 +71,9 @@ HRESULT Surface::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags, con
   }
   UINT left = 0, top = 0;
   if (rect) {
+    if (rect->left >= rect->right || rect->top >= rect->bottom) {
+      return ReportFailure(D3DERR_INVALIDCALL, call, "the rectangle is empty");
+    }
     if (rect->left < 0 || rect->top < 0 || rect->right < 0 || rect->bottom < 0 ||
         !RegionFits(storage_.Layout(), desc_.Width, desc_.Height, static_cast<UINT>(rect->left),
                     static_cast<UINT>(rect->top), static_cast<UINT>(rect->right), static_cast<UINT>(rect->bottom))) {

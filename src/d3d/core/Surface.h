@@ -41,6 +41,9 @@ class Surface final : public IDirect3DSurface9, public Resource {
   PixelStorage& Storage() { return storage_; }
   bool IsLocked() const { return locked_; }
   bool IsLockable() const { return lockable_; }
+  // A depth-stencil surface whose contents need not survive the next Present or depth change.
+  void MarkDiscardable() { discardable_ = true; }
+  bool IsDiscardable() const { return discardable_; }
   TextureCommon* Texture() const { return texture_; }
   // Drawn into by the renderer (render targets and depth-stencil surfaces of the default pool).
   bool RendererBacked() const {
@@ -58,6 +61,7 @@ class Surface final : public IDirect3DSurface9, public Resource {
   IUnknown* container_;
   TextureCommon* texture_;
   bool lockable_;
+  bool discardable_ = false;
   bool locked_ = false;
   DWORD lockFlags_ = 0;
   DWORD priority_ = 0;
