@@ -92,6 +92,7 @@ void BlockCodec::DecodeBlockRow(BlockPixels* pixels, UINT blockY, UINT z, UINT f
 }
 
 void BlockCodec::ReadRow(UINT y, UINT z, FloatRgba* out) {
+  RoundToNearestScope rounding;
   if (y >= height_ || z >= depth_) return;
   const UINT absoluteY = y + region_.Top;
   const UINT absoluteZ = z + region_.Front;

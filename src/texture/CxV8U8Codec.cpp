@@ -21,6 +21,7 @@ void NormalizeVector3(float& x, float& y, float& z) {
 }
 
 void CxV8U8Codec::ReadRow(UINT y, UINT z, FloatRgba* out) {
+  RoundToNearestScope rounding;
   const BYTE* source = RowAddress(y, z);
   for (UINT x = 0; x < width_; ++x) {
     const float u = kSignedTable<8>[source[2 * x]];

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Float16.h"
+#include "FloatRounding.h"
 
 namespace rastro {
 
@@ -30,6 +31,7 @@ void StoreChannels(const float* values, BYTE* pixel, std::size_t count) {
 
 template <unsigned Channels, bool Half>
 void FloatCodec<Channels, Half>::ReadRow(UINT y, UINT z, FloatRgba* out) {
+  RoundToNearestScope rounding;
   const BYTE* source = RowAddress(y, z);
   if constexpr (Channels == 4) {
     // Stored R, G, B, A per pixel, like the float row.

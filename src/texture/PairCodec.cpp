@@ -121,6 +121,7 @@ void PairCodec::EncodeSpan(UINT y, UINT z) {
 }
 
 void PairCodec::ReadRow(UINT y, UINT z, FloatRgba* out) {
+  RoundToNearestScope rounding;
   if (FAILED(Fetch(y + region_.Top, z + region_.Front, true))) return;
   std::memcpy(out, cache_.get() + (region_.Left - alignedLeft_), static_cast<std::size_t>(width_) * sizeof(FloatRgba));
   FinishReadRow(out);

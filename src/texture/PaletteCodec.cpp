@@ -98,6 +98,7 @@ BYTE PaletteCodec<SeparateAlpha>::Nearest(const FloatRgba& pixel) {
 
 template <bool SeparateAlpha>
 void PaletteCodec<SeparateAlpha>::ReadRow(UINT y, UINT z, FloatRgba* out) {
+  RoundToNearestScope rounding;
   const BYTE* source = RowAddress(y, z);
   const FloatRgba* palette = paletteTable_.get();
   for (UINT x = 0; x < width_; ++x) {
