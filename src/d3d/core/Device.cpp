@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AllocationGuard.h"
 #include "DebugOutput.h"
 #include "Direct3D.h"
 #include "FormatLayout.h"
@@ -311,7 +312,9 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* presentation) {
     HWND window = parameters.hDeviceWindow ? parameters.hDeviceWindow : focusWindow_;
     renderer_->WindowClientSize(window, parameters.BackBufferWidth, parameters.BackBufferHeight);
   }
-  if (HRESULT hr = CreateSwapChain(parameters); FAILED(hr)) return ReportFailure(hr, kCall, "no swap chain");
+  if (HRESULT hr = GuardAllocation(kCall, [&] { return CreateSwapChain(parameters); }); FAILED(hr)) {
+    return ReportFailure(hr, kCall, "no swap chain");
+  }
   state_.softwareVertexProcessing = (behaviorFlags_ & D3DCREATE_SOFTWARE_VERTEXPROCESSING) != 0;
   *presentation = parameters;
   return D3D_OK;
@@ -324,7 +327,7 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, cons
     return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::Present",
                          "source and destination rectangles need D3DSWAPEFFECT_COPY");
   }
-  return renderer_->Present();
+  return GuardAllocation("IDirect3DDevice9::Present", [&] { return renderer_->Present(); });
 }
 
 HRESULT Device::GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface) {
@@ -401,7 +404,7 @@ HRESULT Device::GetDepthStencilSurface(IDirect3DSurface9** depthStencil) {
 
 HRESULT Device::BeginScene() {
   if (inScene_) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::BeginScene", "already inside a scene");
-  HRESULT hr = renderer_->BeginScene();
+  HRESULT hr = GuardAllocation("IDirect3DDevice9::BeginScene", [&] { return renderer_->BeginScene(); });
   if (FAILED(hr)) return ReportFailure(hr, "IDirect3DDevice9::BeginScene", "the device cannot render now");
   inScene_ = true;
   return D3D_OK;
@@ -410,8 +413,10 @@ HRESULT Device::BeginScene() {
 HRESULT Device::EndScene() {
   if (!inScene_) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::EndScene", "not inside a scene");
   inScene_ = false;
-  renderer_->EndScene();
-  return D3D_OK;
+  return GuardAllocation("IDirect3DDevice9::EndScene", [&] {
+    renderer_->EndScene();
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::SetSoftwareVertexProcessing(BOOL software) {
