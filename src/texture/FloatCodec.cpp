@@ -48,9 +48,9 @@ void FloatCodec<Channels, Half>::ReadRow(UINT y, UINT z, FloatRgba* out) {
 }
 
 template <unsigned Channels, bool Half>
-void FloatCodec<Channels, Half>::WriteRow(UINT y, UINT z, const FloatRgba* in) {
+HRESULT FloatCodec<Channels, Half>::WriteRow(UINT y, UINT z, const FloatRgba* in) {
   const FloatRgba* row = ConvertRowForWriting(in);
-  if (!row) return;
+  if (!row) return E_OUTOFMEMORY;
   BYTE* destination = RowAddress(y, z);
   if constexpr (Channels == 4) {
     StoreChannels<Half>(&row->R, destination, static_cast<std::size_t>(width_) * 4);
@@ -61,6 +61,7 @@ void FloatCodec<Channels, Half>::WriteRow(UINT y, UINT z, const FloatRgba* in) {
       StoreChannels<Half>(values, destination + x * kStride, Channels);
     }
   }
+  return S_OK;
 }
 
 template class FloatCodec<1, true>;

@@ -102,9 +102,9 @@ class PackedCodec final : public PixelCodec {
     FinishReadRow(out);
   }
 
-  void WriteRow(UINT y, UINT z, const FloatRgba* in) override {
+  HRESULT WriteRow(UINT y, UINT z, const FloatRgba* in) override {
     const FloatRgba* row = ConvertRowForWriting(in);
-    if (!row) return;
+    if (!row) return E_OUTOFMEMORY;
     BYTE* destination = RowAddress(y, z);
     const float* offsets = DitherRow(y, z);
     RoundTowardZeroScope rounding;
@@ -112,6 +112,7 @@ class PackedCodec final : public PixelCodec {
     for (; x < width_; ++x) {
       StorePixel<L.bytes>(destination + static_cast<std::size_t>(x) * L.bytes, EncodePacked<L>(row[x], offsets[x & 3]));
     }
+    return S_OK;
   }
 };
 

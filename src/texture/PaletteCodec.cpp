@@ -113,9 +113,9 @@ void PaletteCodec<SeparateAlpha>::ReadRow(UINT y, UINT z, FloatRgba* out) {
 }
 
 template <bool SeparateAlpha>
-void PaletteCodec<SeparateAlpha>::WriteRow(UINT y, UINT z, const FloatRgba* in) {
+HRESULT PaletteCodec<SeparateAlpha>::WriteRow(UINT y, UINT z, const FloatRgba* in) {
   const FloatRgba* row = ConvertRowForWriting(in);
-  if (!row) return;
+  if (!row) return E_OUTOFMEMORY;
   BYTE* destination = RowAddress(y, z);
   const float* offsets = DitherRow(y, z);
   RoundTowardZeroScope rounding;
@@ -138,6 +138,7 @@ void PaletteCodec<SeparateAlpha>::WriteRow(UINT y, UINT z, const FloatRgba* in) 
       destination[x] = lastIndex;
     }
   }
+  return S_OK;
 }
 
 template class PaletteCodec<false>;
