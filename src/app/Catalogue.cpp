@@ -27,8 +27,8 @@ class UnbuiltTest final : public FillTest {
 };
 
 template <UntexturedTest::Kind kind>
-std::unique_ptr<FillTest> MakeUntexturedTest(const CatalogueRow&, ScreenSize screen) {
-  return std::unique_ptr<FillTest>(new (std::nothrow) UntexturedTest(kind, screen));
+std::unique_ptr<FillTest> MakeUntexturedTest(const CatalogueRow& row, ScreenSize screen) {
+  return std::unique_ptr<FillTest>(new (std::nothrow) UntexturedTest(kind, row, screen));
 }
 
 std::unique_ptr<FillTest> MakeUnbuiltTest(const CatalogueRow& row, ScreenSize screen) {
