@@ -1,6 +1,6 @@
-// The settings dialog on screen: a modal GTK dialog over the settings model, laid out like the
-// original dialog template. Escape and the window's close command do nothing; OK is the only
-// way out, and only once every list has a selection.
+// The settings dialog on screen: a modal GTK dialog over the settings model, laid out from its
+// dialog template in dialog units. Escape and the window's close command do nothing; OK is the
+// only way out, and only once every list has a selection.
 #pragma once
 
 #include <gtk/gtk.h>
