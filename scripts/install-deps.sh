@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang llvm libclang-rt-14-dev
   xvfb xauth locales
+  imagemagick
 )
 
 missing=()

@@ -25,14 +25,14 @@ int BracketChange(const Token& token) {
 
 bool Preprocessor::CountExpansion(const Token& position) {
   if (++expansions_ <= maxExpansions_) return true;
-  diagnostics_.RecordError(&position, 0, "macro expansion too large");
+  REPORT_DIAGNOSTIC(diagnostics_, &position, MacroExpansionTooLarge);
   Fail(E_FAIL);
   return false;
 }
 
 bool Preprocessor::CheckQueueSize(std::size_t extra, const Token& position) {
   if (pending_.size() + extra <= maxQueuedTokens_) return true;
-  diagnostics_.RecordError(&position, 0, "macro expansion too large");
+  REPORT_DIAGNOSTIC(diagnostics_, &position, MacroExpansionTooLarge);
   Fail(E_FAIL);
   return false;
 }
@@ -85,7 +85,7 @@ bool Preprocessor::CollectArgumentsFromInput(CallArguments& arguments, const Tok
       current_->NextToken(Mode(), argument.token);
     }
     if (argument.token.kind == TokenKind::EndOfFile) {
-      diagnostics_.RecordError(&argument.token, 1515, "unexpected end of file in macro expansion");
+      REPORT_DIAGNOSTIC(diagnostics_, &argument.token, EndOfFileInMacroCall);
       return false;
     }
     depth += BracketChange(argument.token);
@@ -105,7 +105,7 @@ bool Preprocessor::PairArguments(const Macro& macro, const CallArguments& argume
     paired = arguments.ends[i] != begin;
   if (paired) return true;
   std::string macroName(macro.name);
-  diagnostics_.RecordError(&name, 1516, "not enough actual parameters for macro '%s'", macroName.c_str());
+  REPORT_DIAGNOSTIC(diagnostics_, &name, TooFewMacroArguments, macroName.c_str());
   return false;
 }
 
@@ -198,7 +198,7 @@ bool Preprocessor::ExpandList(TokenSpan tokens, unsigned depth, TokenList& out, 
   changed = firstMacro != tokens.size();
   if (!changed) return true;
   if (depth > kMaxArgumentNesting) {
-    diagnostics_.RecordError(&tokens.front().token, 0, "macro arguments nested too deeply");
+    REPORT_DIAGNOSTIC(diagnostics_, &tokens.front().token, MacroArgumentsTooDeep);
     Fail(E_FAIL);
     return false;
   }
@@ -309,7 +309,7 @@ bool Preprocessor::TokenizeText(std::string_view text, const Token& position, bo
   ShaderTokenizer tokenizer;
   if (!copy ||
       FAILED(tokenizer.Initialise(copy, text.size(), position.fileName, position.line, &store_, &diagnostics_))) {
-    diagnostics_.RecordError(&position, 0, "internal error: out of memory");
+    REPORT_DIAGNOSTIC(diagnostics_, &position, OutOfMemory);
     Fail(E_OUTOFMEMORY);
     return false;
   }

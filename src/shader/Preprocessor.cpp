@@ -13,7 +13,6 @@ namespace rastro {
 
 namespace {
 
-constexpr const char* kFailedToOpen = "failed to open source file: '%s'";
 
 // The part of a full path up to and including its last '/'.
 std::string_view DirectoryOf(std::string_view path) {
@@ -101,7 +100,7 @@ HRESULT Preprocessor::OpenTopLevel(const char* fileName, const char* text, std::
         files_.push_back(std::move(file));
       }
       if (FAILED(hr)) {
-        diagnostics_.RecordError(nullptr, 1507, kFailedToOpen, fileName);
+        REPORT_DIAGNOSTIC(diagnostics_, nullptr, CannotOpenSource, fileName);
         return Fail(hr);
       }
     } else if (HRESULT hr = OpenFromDisk(fileName, fileName, nullptr); FAILED(hr)) {
@@ -110,7 +109,7 @@ HRESULT Preprocessor::OpenTopLevel(const char* fileName, const char* text, std::
     if (HRESULT hr = DefinePredefinedAndCallerMacros(defines); FAILED(hr)) return Fail(hr);
     current_ = &CurrentFile().tokenizer;
   } catch (const std::bad_alloc&) {
-    diagnostics_.RecordError(nullptr, 0, "internal error: out of memory");
+    REPORT_DIAGNOSTIC(diagnostics_, nullptr, OutOfMemory);
     return Fail(E_OUTOFMEMORY);
   }
   return S_OK;
@@ -122,7 +121,7 @@ HRESULT Preprocessor::OpenFromDisk(const char* path, const char* nameForMessage,
   auto file = std::make_unique<SourceFile>();
   if (::realpath(path, fullPath)) hr = file->mapped.Open(fullPath);
   if (FAILED(hr)) {
-    diagnostics_.RecordError(position, 1507, kFailedToOpen, nameForMessage);
+    REPORT_DIAGNOSTIC(diagnostics_, position, CannotOpenSource, nameForMessage);
     return Fail(hr);
   }
   std::string_view full = fullPath;
@@ -140,12 +139,11 @@ HRESULT Preprocessor::OpenFromDisk(const char* path, const char* nameForMessage,
 HRESULT Preprocessor::OpenInclude(const Token& nameToken, D3DXINCLUDE_TYPE type) {
   const char* name = nameToken.value.text;
   if (!include_ && !CurrentFile().directory) {
-    diagnostics_.RecordError(&nameToken, 1505,
-                             "include interface required to support #include from resource or memory");
+    REPORT_DIAGNOSTIC(diagnostics_, &nameToken, IncludeNeedsHandler);
     return Fail(E_FAIL);
   }
   if (files_.size() >= kMaxOpenFiles) {
-    diagnostics_.RecordError(&nameToken, 1506, "too many nested #includes");
+    REPORT_DIAGNOSTIC(diagnostics_, &nameToken, IncludesTooDeep);
     return Fail(E_FAIL);
   }
 
@@ -162,7 +160,7 @@ HRESULT Preprocessor::OpenInclude(const Token& nameToken, D3DXINCLUDE_TYPE type)
       files_.push_back(std::move(file));
     }
     if (FAILED(hr)) {
-      diagnostics_.RecordError(&nameToken, 1507, kFailedToOpen, name);
+      REPORT_DIAGNOSTIC(diagnostics_, &nameToken, CannotOpenSource, name);
       return Fail(hr);
     }
     return S_OK;
@@ -253,7 +251,7 @@ HRESULT Preprocessor::ReadToken(Token& token) {
   try {
     return ReadTokenUnchecked(token);
   } catch (const std::bad_alloc&) {
-    diagnostics_.RecordError(nullptr, 0, "internal error: out of memory");
+    REPORT_DIAGNOSTIC(diagnostics_, nullptr, OutOfMemory);
     Fail(E_OUTOFMEMORY);
     token = Token{};
     CurrentPosition(&token.fileName, &token.line);
@@ -297,7 +295,7 @@ HRESULT Preprocessor::ReadTokenUnchecked(Token& token) {
     if (t.kind == TokenKind::EndOfFile) {
       SourceFile& file = CurrentFile();
       if (!file.conditionals.empty()) {
-        diagnostics_.RecordError(&t, 1502, "unexpected end of file");
+        REPORT_DIAGNOSTIC(diagnostics_, &t, EndOfFileInConditional);
         file.conditionals.clear();
       }
       if (files_.size() == 1) {
@@ -344,7 +342,7 @@ bool Preprocessor::DeliverSpecialName(Token& token) {
     return true;
   }
   if (!token.start) {
-    diagnostics_.RecordError(&token, 0, "internal error: out of memory");
+    REPORT_DIAGNOSTIC(diagnostics_, &token, OutOfMemory);
     Fail(E_OUTOFMEMORY);
     return false;
   }

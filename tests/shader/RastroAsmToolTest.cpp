@@ -82,10 +82,12 @@ TEST_F(RastroAsmTool, LongTokensAndLargeOutputArriveWhole) {
 }
 
 TEST_F(RastroAsmTool, BadUsageExitsWithTwo) {
-  for (const char* arguments : {"", "-E", "-x a.psh", "-E a.psh -D", "-E a.psh -D =1", "-E a.psh -I"}) {
+  for (const char* arguments : {"", "-E", "-x a.psh", "-E a.psh -D", "-E a.psh -D =1", "-E a.psh -I", "a.psh -o",
+                                "a.psh b.psh", "-E a.psh --debug", "-E a.psh b.psh"}) {
     ToolRun run = Execute(arguments);
     EXPECT_EQ(run.status, 2) << arguments;
-    EXPECT_NE(run.err.find("usage: rastro-asm -E FILE"), std::string::npos) << arguments;
+    EXPECT_NE(run.err.find("usage: rastro-asm FILE [-o OUT.bin]"), std::string::npos) << arguments;
+    EXPECT_NE(run.err.find("rastro-asm -E FILE"), std::string::npos) << arguments;
     EXPECT_EQ(run.out, "");
   }
 }

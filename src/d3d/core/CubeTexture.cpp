@@ -17,6 +17,7 @@ HRESULT CubeTexture::Create(Device& device, UINT edge, UINT levels, DWORD usage,
       auto surface = std::make_unique<Surface>(device, Ownership::Contained, created.Get(),
                                                static_cast<IDirect3DCubeTexture9*>(created.Get()), created.Get(),
                                                desc, lockable);
+      surface->PlaceInTexture(face, level);
       if (HRESULT hr = surface->Initialise(); FAILED(hr)) return hr;
       created->surfaces_.push_back(std::move(surface));
     }

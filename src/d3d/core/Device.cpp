@@ -10,6 +10,7 @@
 #include "Surface.h"
 #include "TextureCommon.h"
 #include "VertexBuffer.h"
+#include "VertexDeclaration.h"
 
 namespace rastro {
 
@@ -40,6 +41,7 @@ Device::~Device() {
   tearingDown_ = true;
   UnbindAll();
   if (userVertices_) userVertices_->ReleasePrivate();
+  if (fvfDeclaration_) fvfDeclaration_->ReleasePrivate();
   backBuffer_.reset();
   autoDepthStencil_.reset();
   renderer_.reset();

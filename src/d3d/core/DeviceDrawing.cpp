@@ -23,19 +23,6 @@ void Rebind(Resource* previous, Resource* next) {
   if (previous) previous->ReleasePrivate();
 }
 
-// Vertices a primitive count takes, or 0 for a type that is not a primitive type.
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
-  switch (type) {
-    case D3DPT_POINTLIST: return primitives;
-    case D3DPT_LINELIST: return primitives * 2;
-    case D3DPT_LINESTRIP: return primitives + 1;
-    case D3DPT_TRIANGLELIST: return primitives * 3;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return primitives + 2;
-    default: return 0;
-  }
-}
-
 template <typename Value, size_t N>
 HRESULT CopyConstantsIn(std::array<Value, N>& target, UINT start, const void* data, UINT count, UINT limit,
                         const char* call) {
@@ -255,8 +242,12 @@ HRESULT Device::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UI
 }
 
 HRESULT Device::SetFVF(DWORD fvf) {
-  if (fvf && !FvfVertexSize(fvf)) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::SetFVF", "not a valid vertex format");
+  VertexLayout layout;
+  if (!VertexLayout::FromFvf(fvf, layout)) {
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::SetFVF", "not a valid vertex format");
+  }
   if (state_.fvf == fvf && !state_.declaration) return D3D_OK;
+  state_.vertexLayout = std::move(layout);
   // A vertex format replaces the declaration.
   VertexDeclaration* previous = state_.declaration;
   state_.declaration = nullptr;
@@ -281,6 +272,7 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
   VertexDeclaration* previous = state_.declaration;
   state_.declaration = next;
   state_.fvf = 0;
+  state_.vertexLayout = next ? next->Layout() : VertexLayout{};
   Rebind(previous, next);
   state_.dirty |= kDirtyVertexFormat;
   return D3D_OK;
@@ -289,7 +281,31 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
 HRESULT Device::GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) {
   if (!declaration) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetVertexDeclaration", "null out pointer");
   *declaration = state_.declaration;
-  if (state_.declaration) state_.declaration->AddRef();
+  if (state_.declaration) {
+    state_.declaration->AddRef();
+  } else if (state_.fvf) {
+    // A vertex format reads back as the declaration that says the same.
+    return DeclarationFromFvf(declaration);
+  }
+  return D3D_OK;
+}
+
+HRESULT Device::DeclarationFromFvf(IDirect3DVertexDeclaration9** declaration) {
+  if (!fvfDeclaration_ || fvfDeclarationFvf_ != state_.fvf) {
+    std::vector<D3DVERTEXELEMENT9> elements = state_.vertexLayout.Elements();
+    elements.push_back(D3DVERTEXELEMENT9 D3DDECL_END());
+    VertexDeclaration* created = nullptr;
+    HRESULT hr = VertexDeclaration::Create(*this, elements.data(), kMaxStreams, 0xFFFFFFFFu, &created);
+    if (FAILED(hr)) return hr;
+    // Kept by a private reference, so that it does not keep the device alive.
+    created->AddRefPrivate();
+    created->ReleasePublic();
+    if (fvfDeclaration_) fvfDeclaration_->ReleasePrivate();
+    fvfDeclaration_ = created;
+    fvfDeclarationFvf_ = state_.fvf;
+  }
+  fvfDeclaration_->AddRef();
+  *declaration = fvfDeclaration_;
   return D3D_OK;
 }
 
@@ -461,20 +477,14 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
   constexpr const char* kCall = "IDirect3DDevice9::DrawPrimitive";
   if (!inScene_) return ReportFailure(D3DERR_INVALIDCALL, kCall, "outside BeginScene/EndScene");
-  UINT vertices = VertexCount(type, primitiveCount);
+  UINT vertices = PrimitiveVertexCount(type, primitiveCount);
   if (!primitiveCount) return D3D_OK;
   if (!vertices) return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a primitive type");
   if (primitiveCount > Caps().MaxPrimitiveCount) return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");
 
   // Every stream the vertex format reads must hold the whole range of vertices drawn.
-  std::array<UINT, kMaxStreams> needed{};  // bytes read per vertex, per stream
-  if (state_.declaration) {
-    for (const D3DVERTEXELEMENT9& element : state_.declaration->Elements()) {
-      needed[element.Stream] = std::max<UINT>(needed[element.Stream], element.Offset + DeclTypeSize(element.Type));
-    }
-  } else if (state_.fvf) {
-    needed[0] = FvfVertexSize(state_.fvf);
-  } else {
+  const std::array<UINT, kMaxStreams>& needed = state_.vertexLayout.streamBytes;  // bytes per vertex and stream
+  if (!state_.declaration && !state_.fvf) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "neither a vertex format nor a declaration is set");
   }
   for (UINT stream = 0; stream < kMaxStreams; ++stream) {
@@ -497,7 +507,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   constexpr const char* kCall = "IDirect3DDevice9::DrawPrimitiveUP";
   if (!vertexData || !stride) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null vertex data or zero stride");
   if (!inScene_) return ReportFailure(D3DERR_INVALIDCALL, kCall, "outside BeginScene/EndScene");
-  UINT vertices = VertexCount(type, primitiveCount);
+  UINT vertices = PrimitiveVertexCount(type, primitiveCount);
   if (!primitiveCount) return D3D_OK;
   if (!vertices) return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a primitive type");
   if (primitiveCount > Caps().MaxPrimitiveCount) return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");

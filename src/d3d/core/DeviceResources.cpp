@@ -1,5 +1,6 @@
 // Resource creation: every argument rule of the runtime, then the object.
 #include <algorithm>
+#include <string>
 
 #include "AllocationGuard.h"
 #include "CubeTexture.h"
@@ -13,6 +14,7 @@
 #include "VertexBuffer.h"
 #include "VertexDeclaration.h"
 #include "VolumeTexture.h"
+#include "validator/ShaderValidator.h"
 
 namespace rastro {
 
@@ -359,7 +361,7 @@ HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDire
   VertexDeclaration* created = nullptr;
   const DWORD streams = std::min<DWORD>(Caps().MaxStreams ? Caps().MaxStreams : 1, kMaxStreams);
   if (HRESULT hr = GuardAllocation(
-          kCall, [&] { return VertexDeclaration::Create(*this, elements, streams, &created); });
+          kCall, [&] { return VertexDeclaration::Create(*this, elements, streams, Caps().DeclTypes, &created); });
       FAILED(hr)) {
     return hr;
   }
@@ -396,7 +398,18 @@ UINT CheckShaderFunction(const char* call, const DWORD* function, ShaderKind kin
     return 0;
   }
   UINT length = MeasureShaderTokens(function);
-  if (!length) ReportFailure(D3DERR_INVALIDCALL, call, "no end token within 65536 tokens");
+  if (!length) {
+    ReportFailure(D3DERR_INVALIDCALL, call, "no end token within 65536 tokens");
+    return 0;
+  }
+  // The same rules the assembler's validator applies: a shader it rejects never reaches a renderer.
+  std::string firstError;
+  if (UINT errors = ValidateShaderTokens(function, length, &firstError)) {
+    std::string why = "the shader breaks " + std::to_string(errors) + (errors == 1 ? " rule: " : " rules, the first: ") +
+                      firstError;
+    ReportFailure(D3DERR_INVALIDCALL, call, why.c_str());
+    return 0;
+  }
   return length;
 }
 

@@ -195,25 +195,10 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* sourceInterface, IDirect3DB
   bool autoGen = (destination->Usage() & D3DUSAGE_AUTOGENMIPMAP) != 0;
   UINT levelsToCopy = autoGen ? 1 : destination->Levels();
   UINT firstSourceLevel = source->Levels();
-  auto sameSize = [&](UINT sourceLevel) {
-    switch (source->Type()) {
-      case D3DRTYPE_TEXTURE: {
-        auto& from = static_cast<Texture*>(sourceInterface)->Level(sourceLevel).Desc();
-        auto& to = static_cast<Texture*>(destinationInterface)->Level(0).Desc();
-        return from.Width == to.Width && from.Height == to.Height;
-      }
-      case D3DRTYPE_CUBETEXTURE:
-        return static_cast<CubeTexture*>(sourceInterface)->Face(0, sourceLevel).Desc().Width ==
-               static_cast<CubeTexture*>(destinationInterface)->Face(0, 0).Desc().Width;
-      default: {
-        auto& from = static_cast<VolumeTexture*>(sourceInterface)->Level(sourceLevel).Desc();
-        auto& to = static_cast<VolumeTexture*>(destinationInterface)->Level(0).Desc();
-        return from.Width == to.Width && from.Height == to.Height && from.Depth == to.Depth;
-      }
-    }
-  };
+  Subresource top = destination->At(0, 0);
   for (UINT level = 0; level < source->Levels(); ++level) {
-    if (sameSize(level)) {
+    Subresource from = source->At(0, level);
+    if (from.Width() == top.Width() && from.Height() == top.Height() && from.Depth() == top.Depth()) {
       firstSourceLevel = level;
       break;
     }
@@ -223,54 +208,21 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* sourceInterface, IDirect3DB
   }
   if (!source->IsDirty()) return D3D_OK;  // nothing changed since the last update
 
-  switch (source->Type()) {
-    case D3DRTYPE_TEXTURE: {
-      auto* from = static_cast<Texture*>(sourceInterface);
-      auto* to = static_cast<Texture*>(destinationInterface);
-      for (UINT level = 0; level < levelsToCopy; ++level) {
-        if (from->Level(firstSourceLevel + level).IsLocked() || to->Level(level).IsLocked()) {
-          return ReportFailure(D3DERR_INVALIDCALL, kCall, "a level is locked");
-        }
-      }
-      for (UINT level = 0; level < levelsToCopy; ++level) CopyWholeSurface(from->Level(firstSourceLevel + level), to->Level(level));
-      break;
+  // Every face and level is checked before any is copied, so a refused update changes nothing.
+  for (UINT face = 0; face < source->Faces(); ++face) {
+    for (UINT level = 0; level < levelsToCopy; ++level) {
+      Subresource from = source->At(face, firstSourceLevel + level), to = destination->At(face, level);
+      if (from.IsLocked() || to.IsLocked()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "a level is locked");
+      if (!from.ReadableBytes() || !to.Storage().Bytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
     }
-    case D3DRTYPE_CUBETEXTURE: {
-      auto* from = static_cast<CubeTexture*>(sourceInterface);
-      auto* to = static_cast<CubeTexture*>(destinationInterface);
-      for (UINT face = 0; face < 6; ++face) {
-        for (UINT level = 0; level < levelsToCopy; ++level) {
-          if (from->Face(face, firstSourceLevel + level).IsLocked() || to->Face(face, level).IsLocked()) {
-            return ReportFailure(D3DERR_INVALIDCALL, kCall, "a level is locked");
-          }
-        }
+  }
+  for (UINT face = 0; face < source->Faces(); ++face) {
+    for (UINT level = 0; level < levelsToCopy; ++level) {
+      Subresource from = source->At(face, firstSourceLevel + level), to = destination->At(face, level);
+      for (UINT slice = 0; slice < from.Depth(); ++slice) {
+        CopyBlocks(from.Storage(), 0, 0, slice, to.Storage(), 0, 0, slice, from.Width(), from.Height());
       }
-      for (UINT face = 0; face < 6; ++face) {
-        for (UINT level = 0; level < levelsToCopy; ++level) {
-          CopyWholeSurface(from->Face(face, firstSourceLevel + level), to->Face(face, level));
-        }
-      }
-      break;
-    }
-    default: {
-      auto* from = static_cast<VolumeTexture*>(sourceInterface);
-      auto* to = static_cast<VolumeTexture*>(destinationInterface);
-      for (UINT level = 0; level < levelsToCopy; ++level) {
-        if (from->Level(firstSourceLevel + level).IsLocked() || to->Level(level).IsLocked()) {
-          return ReportFailure(D3DERR_INVALIDCALL, kCall, "a level is locked");
-        }
-      }
-      for (UINT level = 0; level < levelsToCopy; ++level) {
-        Volume& fromLevel = from->Level(firstSourceLevel + level);
-        Volume& toLevel = to->Level(level);
-        if (!fromLevel.Storage().Bytes() || !toLevel.Storage().Bytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
-        const D3DVOLUME_DESC& desc = fromLevel.Desc();
-        for (UINT slice = 0; slice < desc.Depth; ++slice) {
-          CopyBlocks(fromLevel.Storage(), 0, 0, slice, toLevel.Storage(), 0, 0, slice, desc.Width, desc.Height);
-        }
-        toLevel.ContentWritten();
-      }
-      break;
+      to.ContentWritten();
     }
   }
   source->MarkClean();

@@ -45,6 +45,13 @@ class Surface final : public IDirect3DSurface9, public Resource {
   void MarkDiscardable() { discardable_ = true; }
   bool IsDiscardable() const { return discardable_; }
   TextureCommon* Texture() const { return texture_; }
+  // Where a texture's surface sits in it; 0 and 0 for surfaces of no texture.
+  UINT Face() const { return face_; }
+  UINT Level() const { return level_; }
+  void PlaceInTexture(UINT face, UINT level) {
+    face_ = face;
+    level_ = level;
+  }
   // Drawn into by the renderer (render targets and depth-stencil surfaces of the default pool).
   bool RendererBacked() const {
     return desc_.Pool == D3DPOOL_DEFAULT && (desc_.Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL));
@@ -60,6 +67,8 @@ class Surface final : public IDirect3DSurface9, public Resource {
   PixelStorage storage_;
   IUnknown* container_;
   TextureCommon* texture_;
+  UINT face_ = 0;
+  UINT level_ = 0;
   bool lockable_;
   bool discardable_ = false;
   bool locked_ = false;

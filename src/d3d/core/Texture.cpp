@@ -21,6 +21,7 @@ HRESULT Texture::Create(Device& device, UINT width, UINT height, UINT levels, DW
     auto surface = std::make_unique<Surface>(device, Ownership::Contained, created.Get(),
                                              static_cast<IDirect3DTexture9*>(created.Get()), created.Get(), desc,
                                              lockable);
+    surface->PlaceInTexture(0, level);
     if (HRESULT hr = surface->Initialise(); FAILED(hr)) return hr;
     created->levels_.push_back(std::move(surface));
   }

@@ -29,6 +29,8 @@ class Volume final : public IDirect3DVolume9, public Resource {
   const D3DVOLUME_DESC& Desc() const { return desc_; }
   PixelStorage& Storage() { return storage_; }
   bool IsLocked() const { return locked_; }
+  UINT Level() const { return level_; }
+  void PlaceInTexture(UINT level) { level_ = level; }
   void ContentWritten(bool markDirty = true);
 
  private:
@@ -36,6 +38,7 @@ class Volume final : public IDirect3DVolume9, public Resource {
   PixelStorage storage_;
   IUnknown* container_;
   TextureCommon* texture_;
+  UINT level_ = 0;
   bool lockable_;
   bool locked_ = false;
   DWORD lockFlags_ = 0;

@@ -14,6 +14,7 @@ HRESULT VolumeTexture::Create(Device& device, UINT width, UINT height, UINT dept
                         LevelExtent(depth, level)};
     auto volume = std::make_unique<Volume>(device, created.Get(), static_cast<IDirect3DVolumeTexture9*>(created.Get()),
                                            created.Get(), desc, lockable);
+    volume->PlaceInTexture(level);
     if (HRESULT hr = volume->Initialise(); FAILED(hr)) return hr;
     created->levels_.push_back(std::move(volume));
   }

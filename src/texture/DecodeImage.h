@@ -1,0 +1,23 @@
+// Turns the bytes of an image file into an ImageData: BMP, DIB, TGA, PPM, PFM, DDS, JPEG, PNG
+// and Radiance RGBE, recognised by trying one decoder after another.
+#pragma once
+
+#include "ImageData.h"
+#include "d3dx9tex.h"
+
+namespace rastro {
+
+// Decodes `byteCount` bytes at `fileBytes` into `image` (which should be empty), trying the
+// decoders in the order BMP, PPM, DDS, JPEG, PNG, PFM, Radiance RGBE, TGA, DIB; the first that
+// accepts the bytes wins. With `loadPixels` FALSE only the headers are read. The image may
+// point into `fileBytes` (see ImageData::OwnsData), so they must outlive it. `info`, when
+// given, receives the size, level count, public format, resource type and file type.
+//   D3DERR_INVALIDCALL   no image, no bytes or a byte count of 0
+//   D3DXERR_INVALIDDATA  no decoder accepts the bytes
+// Without `info` and with `loadPixels` FALSE nothing is decoded and the result is S_OK. Number
+// parsing runs in the "C" numeric locale for the calling thread only; the thread's own locale
+// is back in place when the call returns.
+HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3DXIMAGE_INFO* info,
+                    BOOL loadPixels);
+
+}  // namespace rastro

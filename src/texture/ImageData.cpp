@@ -1,0 +1,65 @@
+#include "ImageData.h"
+
+#include <new>
+#include <utility>
+
+namespace rastro {
+
+ImageData::~ImageData() { ReleaseContents(); }
+
+BYTE* ImageData::AllocateData(std::size_t bytes) {
+  if (bytes > kMaxImageBytes) return nullptr;
+  // At least one byte, so that an allocated image never has null Data.
+  std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[bytes ? bytes : 1]());
+  if (!buffer) return nullptr;
+  ownedData_ = std::move(buffer);
+  Data = ownedData_.get();
+  return ownedData_.get();
+}
+
+PALETTEENTRY* ImageData::AllocatePalette() {
+  std::unique_ptr<PALETTEENTRY[]> entries(new (std::nothrow) PALETTEENTRY[256]());
+  if (!entries) return nullptr;
+  ownedPalette_ = std::move(entries);
+  Palette = ownedPalette_.get();
+  return ownedPalette_.get();
+}
+
+void ImageData::PointData(const BYTE* data) {
+  ownedData_.reset();
+  Data = data;
+}
+
+void ImageData::PointPalette(const PALETTEENTRY* palette) {
+  ownedPalette_.reset();
+  Palette = palette;
+}
+
+namespace {
+
+// Unlinks a chain one level at a time so that destroying it never recurses deeper than one
+// level, however long the chain.
+void ReleaseChain(std::unique_ptr<ImageData>& head, std::unique_ptr<ImageData> ImageData::*link) {
+  while (head) {
+    std::unique_ptr<ImageData> next = std::move((*head).*link);
+    head = std::move(next);
+  }
+}
+
+}  // namespace
+
+void ImageData::ReleaseContents() {
+  // Faces first: each face's destructor then frees its own mip chain iteratively.
+  ReleaseChain(NextFace, &ImageData::NextFace);
+  ReleaseChain(NextMip, &ImageData::NextMip);
+  ownedData_.reset();
+  ownedPalette_.reset();
+  Format = D3DFMT_UNKNOWN;
+  Data = nullptr;
+  Palette = nullptr;
+  Width = Height = Depth = 0;
+  Box = {};
+  RowPitch = SlicePitch = 0;
+}
+
+}  // namespace rastro

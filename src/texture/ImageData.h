@@ -1,0 +1,69 @@
+// One decoded level of an image file: its pixel format, size, pixels and palette, and for DDS
+// files the chains of smaller mip levels and further cube faces. Pixels and palette either
+// belong to the image or point into the caller's file bytes, which must then outlive it.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "d3d9types.h"
+#include "d3dx9tex.h"
+
+namespace rastro {
+
+// File types without a published D3DXIMAGE_FILEFORMAT name of their own, numbered as
+// DecodeImage reports them in D3DXIMAGE_INFO::ImageFileFormat.
+constexpr D3DXIMAGE_FILEFORMAT kFileFormatRadiance = static_cast<D3DXIMAGE_FILEFORMAT>(8);
+constexpr D3DXIMAGE_FILEFORMAT kFileFormatPortableFloatMap = static_cast<D3DXIMAGE_FILEFORMAT>(9);
+
+// The largest pixel buffer a decoder allocates for one level (1 GiB: an 8192 x 8192 image of
+// four 32-bit floats). Larger images are refused as malformed.
+constexpr std::size_t kMaxImageBytes = std::size_t{1} << 30;
+
+class ImageData {
+ public:
+  ImageData() = default;
+  ImageData(const ImageData&) = delete;
+  ImageData& operator=(const ImageData&) = delete;
+  // Frees the chains level by level: a file may describe thousands of mip levels.
+  ~ImageData();
+
+  D3DFORMAT Format = D3DFMT_UNKNOWN;  // a catalogue format, FORMAT_AL16 and FORMAT_R16 included
+  const BYTE* Data = nullptr;         // first pixel (first 4x4 block for DXT formats)
+  const PALETTEENTRY* Palette = nullptr;  // 256 entries (peFlags is the alpha), or null
+  UINT Width = 0;
+  UINT Height = 0;
+  UINT Depth = 0;  // 1 for surfaces
+  // (0, 0, Width, Height, 0, Depth) on every level once decoding succeeds.
+  D3DBOX Box{};
+  UINT RowPitch = 0;    // bytes from row to row; from block row to block row for DXT formats
+  UINT SlicePitch = 0;  // bytes from slice to slice; 0 for single-slice images
+  BOOL LoadPixels = FALSE;  // input: decode pixels (TRUE) or read the header only (FALSE)
+  D3DRESOURCETYPE ResourceType = D3DRTYPE_TEXTURE;
+  D3DXIMAGE_FILEFORMAT FileFormat = D3DXIFF_BMP;
+  std::unique_ptr<ImageData> NextMip;   // next smaller level of the same face
+  std::unique_ptr<ImageData> NextFace;  // first level of the next cube face (first face only)
+
+  // Whether Data / Palette were allocated for this image (true) or point into file bytes.
+  bool OwnsData() const { return ownedData_ != nullptr; }
+  bool OwnsPalette() const { return ownedPalette_ != nullptr; }
+
+  // Replaces Data with a new zero-filled buffer of `bytes` owned by the image; null (and Data
+  // unchanged) when the allocation fails or `bytes` exceeds kMaxImageBytes.
+  BYTE* AllocateData(std::size_t bytes);
+  // Replaces Palette with 256 new entries owned by the image, or returns null.
+  PALETTEENTRY* AllocatePalette();
+  // Data / Palette point into bytes the image does not own.
+  void PointData(const BYTE* data);
+  void PointPalette(const PALETTEENTRY* palette);
+
+  // Frees the owned pixels and palette and both chains and clears every field but LoadPixels,
+  // ResourceType and FileFormat.
+  void ReleaseContents();
+
+ private:
+  std::unique_ptr<BYTE[]> ownedData_;
+  std::unique_ptr<PALETTEENTRY[]> ownedPalette_;
+};
+
+}  // namespace rastro

@@ -1,0 +1,174 @@
+// JPEG files through libjpeg (the 6b interface of libjpeg-turbo): greyscale and colour images;
+// CMYK and other four-component images are refused.
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+#include <jpeglib.h>
+// After jpeglib.h, which it builds on.
+#include <jerror.h>
+
+#include "ImageDecoder.h"
+#include "ProcessorFeatures.h"
+
+namespace rastro {
+
+namespace {
+
+struct JpegErrors {
+  jpeg_error_mgr manager;
+  std::jmp_buf exit;
+};
+
+// libjpeg ends every fatal error here; the jump lands in JpegDecompressor::Run.
+[[noreturn]] void ExitToDecoder(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->exit, 1); }
+
+// Warnings and traces are not shown anywhere.
+void DiscardMessage(j_common_ptr) {}
+
+// The whole file is one input buffer. Asking for more, or skipping past its end, means the
+// file is truncated: a fatal error rather than the library's invented end-of-image marker.
+struct MemorySource {
+  jpeg_source_mgr manager;
+  const BYTE* data;
+  std::size_t size;
+  bool handedOut;
+};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInputBuffer(j_decompress_ptr info) {
+  auto* source = reinterpret_cast<MemorySource*>(info->src);
+  if (source->handedOut) ERREXIT(info, JERR_INPUT_EOF);
+  source->handedOut = true;
+  source->manager.next_input_byte = source->data;
+  source->manager.bytes_in_buffer = source->size;
+  return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr info, long count) {
+  if (count <= 0) return;
+  auto* source = reinterpret_cast<MemorySource*>(info->src);
+  if (source->manager.bytes_in_buffer == 0) FillInputBuffer(info);
+  if (static_cast<unsigned long>(count) > source->manager.bytes_in_buffer) ERREXIT(info, JERR_INPUT_EOF);
+  source->manager.next_input_byte += count;
+  source->manager.bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+// Owns one libjpeg decompressor; nothing outside Run sees its non-local error exit.
+class JpegDecompressor {
+ public:
+  explicit JpegDecompressor(FileBytes bytes) {
+    std::memset(&info_, 0, sizeof info_);
+    info_.err = jpeg_std_error(&errors_.manager);
+    errors_.manager.error_exit = ExitToDecoder;
+    errors_.manager.output_message = DiscardMessage;
+    source_.manager.init_source = InitSource;
+    source_.manager.fill_input_buffer = FillInputBuffer;
+    source_.manager.skip_input_data = SkipInputData;
+    source_.manager.resync_to_restart = jpeg_resync_to_restart;
+    source_.manager.term_source = TermSource;
+    source_.manager.next_input_byte = nullptr;
+    source_.manager.bytes_in_buffer = 0;
+    source_.data = bytes.data();
+    source_.size = bytes.size();
+    source_.handedOut = false;
+  }
+  ~JpegDecompressor() { jpeg_destroy_decompress(&info_); }
+  JpegDecompressor(const JpegDecompressor&) = delete;
+  JpegDecompressor& operator=(const JpegDecompressor&) = delete;
+
+  // Runs `step` on the decompressor; false when libjpeg gave up with a fatal error. `step`
+  // must hold nothing that needs destroying, since the error exit jumps over its frame.
+  template <typename Step>
+  bool Run(Step&& step) {
+    if (setjmp(errors_.exit)) return false;
+    step(info_);
+    return true;
+  }
+
+  void AttachSource(jpeg_decompress_struct& info) { info.src = &source_.manager; }
+  const jpeg_decompress_struct& Info() const { return info_; }
+
+ private:
+  jpeg_decompress_struct info_;
+  JpegErrors errors_;
+  MemorySource source_;
+};
+
+// 0x00RRGGBB from each (R, G, B) sample triple.
+void PackRow(const JSAMPLE* samples, UINT width, BYTE* out) {
+  for (UINT x = 0; x < width; ++x, samples += 3, out += 4) {
+    out[0] = samples[2];
+    out[1] = samples[1];
+    out[2] = samples[0];
+    out[3] = 0;
+  }
+}
+
+}  // namespace
+
+bool SniffJpeg(FileBytes bytes) { return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8; }
+
+HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
+  if (bytes.empty()) return E_FAIL;
+  JpegDecompressor decompressor(bytes);
+  const bool loadPixels = image.LoadPixels != FALSE;
+
+  bool headerRead = decompressor.Run([&](jpeg_decompress_struct& info) {
+    jpeg_create_decompress(&info);
+    decompressor.AttachSource(info);
+    jpeg_read_header(&info, TRUE);
+    // Without MMX the integer method is slow; the fast one trades a little accuracy.
+    if (!ProcessorHasMmx()) info.dct_method = JDCT_IFAST;
+    if (loadPixels) {
+      jpeg_start_decompress(&info);
+    } else {
+      jpeg_calc_output_dimensions(&info);
+    }
+  });
+  if (!headerRead) return E_FAIL;
+
+  const jpeg_decompress_struct& info = decompressor.Info();
+  const UINT width = info.output_width, height = info.output_height;
+  UINT bytesPerPixel = 0;
+  if (info.output_components == 1) {
+    image.Format = D3DFMT_L8;
+    bytesPerPixel = 1;
+  } else if (info.output_components == 3) {
+    image.Format = D3DFMT_X8R8G8B8;
+    bytesPerPixel = 4;
+  } else {
+    return E_FAIL;
+  }
+  const std::size_t imageBytes = CheckedImageBytes(std::uint64_t{width} * bytesPerPixel, height);
+  if (imageBytes == 0) return E_FAIL;
+  image.Width = width;
+  image.Height = height;
+  image.Depth = 1;
+  image.RowPitch = width * bytesPerPixel;
+  if (!loadPixels) return S_OK;
+
+  BYTE* pixels = image.AllocateData(imageBytes);
+  if (!pixels) return E_OUTOFMEMORY;
+  const UINT pitch = image.RowPitch;
+  const bool grey = image.Format == D3DFMT_L8;
+  bool read = decompressor.Run([&](jpeg_decompress_struct& i) {
+    JSAMPARRAY sampleRow = grey ? nullptr : (*i.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&i), JPOOL_IMAGE, width * 3, 1);
+    while (i.output_scanline < height) {
+      BYTE* out = pixels + std::size_t{i.output_scanline} * pitch;
+      if (grey) {
+        JSAMPROW row = out;
+        if (jpeg_read_scanlines(&i, &row, 1) != 1) ERREXIT(&i, JERR_INPUT_EOF);
+      } else {
+        if (jpeg_read_scanlines(&i, sampleRow, 1) != 1) ERREXIT(&i, JERR_INPUT_EOF);
+        PackRow(sampleRow[0], width, out);
+      }
+    }
+    jpeg_finish_decompress(&i);
+  });
+  return read ? S_OK : E_FAIL;
+}
+
+}  // namespace rastro

@@ -1,0 +1,43 @@
+// rastro-tex: the texture loader on the command line.
+//   rastro-tex info FILE... [--pixels]
+#include <cstdio>
+#include <cstring>
+#include <span>
+
+#include "Command.h"
+
+namespace rastro::tex {
+
+namespace {
+
+constexpr Command kCommands[] = {
+    {"info", "FILE... [--pixels]",
+     "what each image file holds: type, size, depth, mip levels, resource type, format;\n"
+     "      with --pixels, also whether its pixels decode",
+     RunInfo},
+};
+
+}  // namespace
+
+int PrintUsage() {
+  std::fprintf(stderr, "usage:\n");
+  for (const Command& command : kCommands) {
+    std::fprintf(stderr, "  rastro-tex %s %s\n      %s\n", command.Name, command.Usage, command.Summary);
+  }
+  return kExitUsage;
+}
+
+}  // namespace rastro::tex
+
+int main(int argc, char** argv) {
+  using namespace rastro::tex;
+  if (argc < 2) {
+    std::fprintf(stderr, "rastro-tex: no command given\n");
+    return PrintUsage();
+  }
+  for (const Command& command : kCommands) {
+    if (std::strcmp(argv[1], command.Name) == 0) return command.Run(std::span<char* const>(argv + 2, argc - 2));
+  }
+  std::fprintf(stderr, "rastro-tex: unknown command '%s'\n", argv[1]);
+  return PrintUsage();
+}
