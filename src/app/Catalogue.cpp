@@ -32,8 +32,8 @@ class UnbuiltTest final : public FillTest {
 };
 
 template <UntexturedTest::Kind kind>
-std::unique_ptr<FillTest> MakeUntexturedTest(const CatalogueRow&, ScreenSize screen) {
-  return std::unique_ptr<FillTest>(new (std::nothrow) UntexturedTest(kind, screen));
+std::unique_ptr<FillTest> MakeUntexturedTest(const CatalogueRow& row, ScreenSize screen) {
+  return std::unique_ptr<FillTest>(new (std::nothrow) UntexturedTest(kind, row, screen));
 }
 
 // The texture files are looked up among the data files, wherever the program runs from.
