@@ -10,22 +10,9 @@ packages=(
   libgl1-mesa-dri libegl-mesa0 libegl1 libgles2 mesa-utils-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   clang llvm libclang-rt-14-dev
-  xvfb xauth
-  imagemagick netpbm libjpeg-turbo-progs locales
+  xvfb xauth locales libx11-dev
+  imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
 )
-
-# The texture tests read numbers in a locale with a decimal comma.
-ensure_test_locale() {
-  if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-    return 0
-  fi
-  echo "install-deps: generating the de_DE.UTF-8 locale" >&2
-  local sudo_cmd=()
-  if [ "$(id -u)" -ne 0 ]; then
-    sudo_cmd=(sudo)
-  fi
-  "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
-}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -34,17 +21,26 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  ensure_test_locale
-  exit 0
-fi
-
-echo "install-deps: installing ${missing[*]}" >&2
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
   sudo_cmd=(sudo)
 fi
+
+# A locale that writes decimal commas, for the tests that prove number handling ignores the
+# caller's locale.
+generate_locale() {
+  if ! locale -a 2>/dev/null | grep -qx 'de_DE.utf8'; then
+    "${sudo_cmd[@]}" localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+  fi
+}
+
+if [ ${#missing[@]} -eq 0 ]; then
+  generate_locale
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-ensure_test_locale
+generate_locale

@@ -9,6 +9,8 @@
 #include "Application.h"
 #include "Catalogue.h"
 #include "CommandLine.h"
+#include "FrameCapture.h"
+#include "DisplayCheck.h"
 #include "SdlEvents.h"
 #include "SettingsChoice.h"
 #include "SettingsDialog.h"
@@ -76,8 +78,16 @@ struct WindowCloser {
 };
 
 int Run(const CommandLine& line, const ProgramEnvironment& environment) {
+  // Offscreen only when asked to or when no display was announced: a display that does not
+  // answer ends the run rather than quietly measuring offscreen rendering instead.
   const bool headless = line.headless || !environment.displayAvailable;
-  if (headless) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  if (headless) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  } else if (const std::string problem = environment.openDisplay ? environment.openDisplay() : OpenAnnouncedDisplay();
+             !problem.empty()) {
+    std::fprintf(environment.err, "rastrometer: %s\n", problem.c_str());
+    return kExitFailed;
+  }
   const Reporter report(environment.err, !headless);
 
   AppGlobals app;
@@ -91,6 +101,15 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
     WriteSettingsList(*app.Direct3DObject, list);
     std::fputs(list.str().c_str(), environment.out);
     return kExitDone;
+  }
+  std::unique_ptr<FrameCapture> capture;
+  if (!line.captureDirectory.empty()) {
+    std::string problem;
+    if (!FrameCapture::Prepare(line.captureDirectory, problem)) {
+      report.Note(problem);
+      return kExitFailed;
+    }
+    capture = std::make_unique<FrameCapture>(line.captureDirectory, environment.err);
   }
   if (const int status = ChooseSettingsFor(app, line, headless, report); status >= 0) return status;
 
@@ -113,15 +132,21 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
   }
 
   ResultsFile results(environment.resultsPath);
-  std::unique_ptr<TerminalProgress> progress;
-  if (environment.showProgress) {
-    progress = std::make_unique<TerminalProgress>(environment.out);
-    results.SetEcho(progress.get());
+  {
+    TerminalProgress progress(environment.out, environment.showProgress);
+    results.SetEcho(&progress);
+    SdlEvents sdlEvents;
+    EventSource& events = environment.events ? *environment.events : sdlEvents;
+    RunBenchmark(app, {results, environment.clock ? *environment.clock : SystemClock(), events, Catalogue(),
+                       line.seconds, &progress, capture.get()});
+    results.SetEcho(nullptr);
   }
-  SdlEvents sdlEvents;
-  EventSource& events = environment.events ? *environment.events : sdlEvents;
-  RunBenchmark(app, {results, environment.clock ? *environment.clock : SystemClock(), events, Catalogue(),
-                     line.seconds, progress.get()});
+  std::error_code ignored;
+  if (results.Intact() && std::filesystem::exists(results.Path(), ignored)) {
+    std::fprintf(environment.out, "Results written to %s\n",
+                 std::filesystem::absolute(results.Path(), ignored).c_str());
+  }
+  std::fflush(environment.out);
   return kExitDone;
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "MessagePump.h"
@@ -23,12 +24,15 @@ struct ProgramEnvironment {
   // Direct3DCreate9 of the platform; called after the offscreen hint when headless.
   std::function<IDirect3D9*(UINT)> createDirect3D;
   bool displayAvailable = false;
+  // Opens the announced display; returns why it could not be opened, or an empty string.
+  // OpenAnnouncedDisplay() when null.
+  std::function<std::string()> openDisplay;
   SteadyClock* clock = nullptr;
   EventSource* events = nullptr;  // SDL's when null
   std::filesystem::path resultsPath = "Results.txt";
   std::FILE* out = stdout;
   std::FILE* err = stderr;
-  bool showProgress = false;  // on a terminal
+  bool showProgress = false;  // out is a terminal: the current test's seconds are redrawn in place
 };
 
 int RunProgram(std::span<const std::string_view> arguments, const ProgramEnvironment& environment);

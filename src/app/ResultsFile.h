@@ -47,6 +47,8 @@ class ResultsFile {
 
   void SetEcho(ResultsEcho* echo) { echo_ = echo; }
   const std::filesystem::path& Path() const { return path_; }
+  // Whether every write so far reached the file.
+  bool Intact() const { return !warned_; }
 
  private:
   // A results file that cannot be opened or written does not stop the run; the user hears

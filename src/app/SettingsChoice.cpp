@@ -44,13 +44,18 @@ std::string ModeChoiceText(const D3DDISPLAYMODE& mode) {
 // wanted.
 std::optional<D3DFORMAT> Pick(const std::vector<D3DFORMAT>& formats, const std::optional<std::string>& wanted) {
   for (D3DFORMAT format : formats) {
-    if (!wanted || *wanted == FormatName(format)) return format;
+    if (!wanted || FormatFromName(*wanted) == format) return format;
   }
   return std::nullopt;
 }
 
 void AddOnce(std::vector<std::string>& names, std::string name) {
   if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+}
+
+// A format without a name cannot be asked for, so it is not listed as a choice.
+void AddFormatOnce(std::vector<std::string>& names, D3DFORMAT format) {
+  if (FormatFromName(FormatName(format)) == format) AddOnce(names, FormatName(format));
 }
 
 std::string JoinOrNone(const std::vector<std::string>& names) {
@@ -102,13 +107,13 @@ ChoiceResult ChooseSettings(IDirect3D9& d3d, const SettingsRequest& request, UIN
     anyModeMatched = true;
 
     const std::vector<D3DFORMAT> backBuffers = BackBufferFormats(d3d, adapter, mode.Format);
-    for (D3DFORMAT format : backBuffers) AddOnce(validBackBuffers, FormatName(format));
+    for (D3DFORMAT format : backBuffers) AddFormatOnce(validBackBuffers, format);
     const std::optional<D3DFORMAT> backBuffer = Pick(backBuffers, request.backBuffer);
     if (!backBuffer) continue;
     anyBackBufferMatched = true;
 
     const std::vector<D3DFORMAT> depths = DepthFormats(d3d, adapter, mode.Format, *backBuffer);
-    for (D3DFORMAT format : depths) AddOnce(validDepths, FormatName(format));
+    for (D3DFORMAT format : depths) AddFormatOnce(validDepths, format);
     const std::optional<D3DFORMAT> depth = Pick(depths, request.depth);
     if (!depth) continue;
 

@@ -18,6 +18,7 @@ void TerminalProgress::ClearStatus() {
 }
 
 void TerminalProgress::Measured(const char* testName, double seconds, double interval) {
+  if (!onTerminal_) return;
   // Redrawn only when the tenths change, so a fast test does not flood the terminal.
   const long tenths = std::lround(std::floor(seconds * 10.0));
   if (tenths == shownTenths_ && statusShown_) return;

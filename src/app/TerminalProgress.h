@@ -1,5 +1,6 @@
-// Progress on a terminal: the current test with its measured seconds, and every results line
-// once it is complete.
+// Progress on standard output: every results line once it is complete and, on a terminal, the
+// current test with its measured seconds redrawn in place. Elsewhere (a pipe, a file, a CI log)
+// nothing is redrawn, so the output reads as plain lines.
 #pragma once
 
 #include <cstdio>
@@ -12,7 +13,7 @@ namespace rastro {
 
 class TerminalProgress final : public RunObserver, public ResultsEcho {
  public:
-  explicit TerminalProgress(std::FILE* out) : out_(out) {}
+  TerminalProgress(std::FILE* out, bool onTerminal) : out_(out), onTerminal_(onTerminal) {}
   ~TerminalProgress() override;
 
   void Measured(const char* testName, double seconds, double interval) override;
@@ -22,6 +23,7 @@ class TerminalProgress final : public RunObserver, public ResultsEcho {
   void ClearStatus();
 
   std::FILE* out_;
+  bool onTerminal_;
   std::string pendingLine_;
   long shownTenths_ = -1;
   bool statusShown_ = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -56,6 +57,20 @@ HRESULT DiagnosticList::RecordWarning(const Token* position, DWORD code, const c
   va_list args;
   va_start(args, format);
   HRESULT hr = RecordWarningV(position, code, format, args);
+  va_end(args);
+  return hr;
+}
+
+HRESULT DiagnosticList::Report(const Token* position, DiagnosticMessage id, DWORD codeOffset, const char* format,
+                               ...) {
+  const DiagnosticMessageInfo& info = DescribeMessage(id);
+  assert(format == info.format);
+  (void)format;
+  va_list args;
+  va_start(args, format);
+  DWORD code = info.code + codeOffset;
+  HRESULT hr = info.severity == DiagnosticSeverity::Error ? RecordErrorV(position, code, info.format, args)
+                                                          : RecordWarningV(position, code, info.format, args);
   va_end(args);
   return hr;
 }

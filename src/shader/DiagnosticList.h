@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "DiagnosticMessage.h"
 #include "Token.h"
 #include "d3dx9shader.h"
 
@@ -30,6 +31,12 @@ class DiagnosticList {
       __attribute__((format(printf, 4, 5)));
   HRESULT RecordErrorV(const Token* position, DWORD code, const char* format, va_list args);
   HRESULT RecordWarningV(const Token* position, DWORD code, const char* format, va_list args);
+
+  // Records the table's message `id` with its code (plus `codeOffset`) as an error or a
+  // warning, as the table says. `format` must be the message's format from the table; it is
+  // there so that the compiler checks the arguments. Call through REPORT_DIAGNOSTIC.
+  HRESULT Report(const Token* position, DiagnosticMessage id, DWORD codeOffset, const char* format, ...)
+      __attribute__((format(printf, 5, 6)));
 
   // 0 disables the code, 1-14 sets its level, 15 turns it into an error, 16 shows it once,
   // 255 restores level 1 (keeping whether it was shown).

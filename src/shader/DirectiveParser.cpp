@@ -48,22 +48,22 @@ void DirectiveParser::Run() {
   int result = rastro_directive_parse(*this);
   Token& lookahead = pp_.lookahead_;
   if (result == 2) {
-    pp_.diagnostics_.RecordError(&lookahead, 0, "yacc stack overflow");
+    REPORT_DIAGNOSTIC(pp_.diagnostics_, &lookahead, ParserStackOverflow);
   } else if (result == 1 && !actionFailed_ && !pp_.fatal_ && pp_.active_) {
     if (expectingName_ && lookahead.kind == TokenKind::Identifier)
-      pp_.diagnostics_.RecordError(&lookahead, 1504, "invalid preprocessor command '%s'", lookahead.value.text);
+      REPORT_DIAGNOSTIC(pp_.diagnostics_, &lookahead, InvalidDirective, lookahead.value.text);
     else
-      ShaderTokenizer::DescribeToken(pp_.diagnostics_, 1500, lookahead);
+      ShaderTokenizer::DescribeToken(pp_.diagnostics_, DiagnosticMessage::DirectiveSyntaxError, lookahead);
   }
   if (pp_.fatal_) return;
 
   if (!lineEndRead_ && result == 0) {
     const Token& extra = Next();
     if (!extra.IsLineEnd() && pp_.active_)
-      pp_.diagnostics_.RecordError(&extra, 1501, "unexpected tokens following preprocessor directive");
+      REPORT_DIAGNOSTIC(pp_.diagnostics_, &extra, TokensAfterDirective);
   }
   SkipRestOfLine();
-  pp_.pending_.clear();
+  pp_.expander_.ClearPending();
   // A directive on the last line still ends a line; the end of file follows on the next read.
   if (lookahead.kind == TokenKind::EndOfFile) lookahead.kind = TokenKind::EndOfLine;
 }
@@ -156,13 +156,13 @@ bool DirectiveParser::Define(const Token& name) {
     for (;;) {
       const Token& parameter = Next();
       if (parameter.kind != TokenKind::Identifier) {
-        ShaderTokenizer::DescribeToken(pp_.diagnostics_, 1500, parameter);
+        ShaderTokenizer::DescribeToken(pp_.diagnostics_, DiagnosticMessage::DirectiveSyntaxError, parameter);
         actionFailed_ = true;
         return false;
       }
       for (const Token& earlier : parameters) {
         if (earlier.Name() == parameter.Name()) {
-          pp_.diagnostics_.RecordError(&parameter, 1511, "duplicate macro parameter '%s'", parameter.value.text);
+          REPORT_DIAGNOSTIC(pp_.diagnostics_, &parameter, DuplicateMacroParameter, parameter.value.text);
           break;
         }
       }
@@ -170,7 +170,7 @@ bool DirectiveParser::Define(const Token& name) {
       const Token& separator = Next();
       if (separator.IsOperator(')')) break;
       if (!separator.IsOperator(',')) {
-        ShaderTokenizer::DescribeToken(pp_.diagnostics_, 1500, separator);
+        ShaderTokenizer::DescribeToken(pp_.diagnostics_, DiagnosticMessage::DirectiveSyntaxError, separator);
         actionFailed_ = true;
         return false;
       }
@@ -197,7 +197,7 @@ bool DirectiveParser::Define(const Token& name) {
   macro.functionLike = functionLike;
   macro.parameters.assign(parameters.begin(), parameters.end());
   macro.body.assign(body.begin(), body.end());
-  macro.ClassifyBody();
+  pp_.macros_.Finish(macro);
   return true;
 }
 
@@ -225,7 +225,7 @@ bool DirectiveParser::Include() {
   ended_ = true;
   const Token& name = Next(ShaderTokenizer::kRawStrings | ShaderTokenizer::kAngleStrings);
   if (name.kind != TokenKind::String && name.kind != TokenKind::AngleString) {
-    ShaderTokenizer::DescribeToken(pp_.diagnostics_, 1500, name);
+    ShaderTokenizer::DescribeToken(pp_.diagnostics_, DiagnosticMessage::DirectiveSyntaxError, name);
     actionFailed_ = true;
     return false;
   }
@@ -242,7 +242,7 @@ void DirectiveParser::ReportError() {
   char text[kMaxErrorText];
   Token position = pp_.lookahead_;
   pp_.current_->ReadRawLine(text, sizeof text);
-  pp_.diagnostics_.RecordError(&position, 0, "error: %s", text);
+  REPORT_DIAGNOSTIC(pp_.diagnostics_, &position, ErrorDirective, text);
   pp_.Fail(E_FAIL);
 }
 
@@ -265,9 +265,9 @@ bool DirectiveParser::Elif(DWORD value) {
   ended_ = true;
   auto& conditionals = pp_.CurrentFile().conditionals;
   if (conditionals.empty()) {
-    pp_.diagnostics_.RecordError(&pp_.lookahead_, 1508, "unexpected #elif");
+    REPORT_DIAGNOSTIC(pp_.diagnostics_, &pp_.lookahead_, UnexpectedElif);
   } else if (conditionals.back().elseSeen) {
-    pp_.diagnostics_.RecordError(&pp_.lookahead_, 1513, "unexpected #elif following #else");
+    REPORT_DIAGNOSTIC(pp_.diagnostics_, &pp_.lookahead_, ElifAfterElse);
   } else {
     Preprocessor::Conditional& conditional = conditionals.back();
     pp_.nextActive_ = value != 0 && !conditional.taken && conditional.parentActive;
@@ -282,9 +282,9 @@ bool DirectiveParser::Else() {
   ended_ = true;
   auto& conditionals = pp_.CurrentFile().conditionals;
   if (conditionals.empty()) {
-    pp_.diagnostics_.RecordError(&pp_.lookahead_, 1509, "unexpected #else");
+    REPORT_DIAGNOSTIC(pp_.diagnostics_, &pp_.lookahead_, UnexpectedElse);
   } else if (conditionals.back().elseSeen) {
-    pp_.diagnostics_.RecordError(&pp_.lookahead_, 1514, "unexpected #else following #else");
+    REPORT_DIAGNOSTIC(pp_.diagnostics_, &pp_.lookahead_, ElseAfterElse);
   } else {
     Preprocessor::Conditional& conditional = conditionals.back();
     pp_.nextActive_ = !conditional.taken && conditional.parentActive;
@@ -300,7 +300,7 @@ bool DirectiveParser::Endif() {
   ended_ = true;
   auto& conditionals = pp_.CurrentFile().conditionals;
   if (conditionals.empty()) {
-    pp_.diagnostics_.RecordError(&pp_.lookahead_, 1510, "unexpected #endif");
+    REPORT_DIAGNOSTIC(pp_.diagnostics_, &pp_.lookahead_, UnexpectedEndif);
     actionFailed_ = true;
     return false;
   }
@@ -325,7 +325,7 @@ DWORD DirectiveParser::MacroValue(const Token& name) {
   const Macro* macro = pp_.macros_.Resolve(name.Name());
   if (!macro) return 0;
   if (macro->functionLike) {
-    pp_.diagnostics_.RecordError(&name, 1517, "functional defines in preprocessor expressions not yet implemented");
+    REPORT_DIAGNOSTIC(pp_.diagnostics_, &name, FunctionMacroInExpression);
     return 1;
   }
   if (macro->body.empty()) return 0;
@@ -337,7 +337,7 @@ DWORD DirectiveParser::IsDefined(const Token& name) { return pp_.macros_.Resolve
 
 bool DirectiveParser::Divide(DWORD dividend, DWORD divisor, DWORD& quotient) {
   if (divisor == 0) {
-    pp_.diagnostics_.RecordError(&pp_.lookahead_, 1503, "division by zero in preprocessor expression");
+    REPORT_DIAGNOSTIC(pp_.diagnostics_, &pp_.lookahead_, DivisionByZero);
     actionFailed_ = true;
     return false;
   }

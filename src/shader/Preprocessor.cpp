@@ -13,7 +13,6 @@ namespace rastro {
 
 namespace {
 
-constexpr const char* kFailedToOpen = "failed to open source file: '%s'";
 
 // The part of a full path up to and including its last '/'.
 std::string_view DirectoryOf(std::string_view path) {
@@ -39,11 +38,6 @@ Preprocessor::~Preprocessor() {
     uselocale(previousLocale_);
     freelocale(numericLocale_);
   }
-}
-
-void Preprocessor::SetExpansionLimits(std::uint64_t maxExpansions, std::size_t maxQueuedTokens) {
-  maxExpansions_ = maxExpansions;
-  maxQueuedTokens_ = maxQueuedTokens;
 }
 
 HRESULT Preprocessor::Fail(HRESULT result) {
@@ -101,7 +95,7 @@ HRESULT Preprocessor::OpenTopLevel(const char* fileName, const char* text, std::
         files_.push_back(std::move(file));
       }
       if (FAILED(hr)) {
-        diagnostics_.RecordError(nullptr, 1507, kFailedToOpen, fileName);
+        REPORT_DIAGNOSTIC(diagnostics_, nullptr, CannotOpenSource, fileName);
         return Fail(hr);
       }
     } else if (HRESULT hr = OpenFromDisk(fileName, fileName, nullptr); FAILED(hr)) {
@@ -110,7 +104,7 @@ HRESULT Preprocessor::OpenTopLevel(const char* fileName, const char* text, std::
     if (HRESULT hr = DefinePredefinedAndCallerMacros(defines); FAILED(hr)) return Fail(hr);
     current_ = &CurrentFile().tokenizer;
   } catch (const std::bad_alloc&) {
-    diagnostics_.RecordError(nullptr, 0, "internal error: out of memory");
+    REPORT_DIAGNOSTIC(diagnostics_, nullptr, OutOfMemory);
     return Fail(E_OUTOFMEMORY);
   }
   return S_OK;
@@ -122,7 +116,7 @@ HRESULT Preprocessor::OpenFromDisk(const char* path, const char* nameForMessage,
   auto file = std::make_unique<SourceFile>();
   if (::realpath(path, fullPath)) hr = file->mapped.Open(fullPath);
   if (FAILED(hr)) {
-    diagnostics_.RecordError(position, 1507, kFailedToOpen, nameForMessage);
+    REPORT_DIAGNOSTIC(diagnostics_, position, CannotOpenSource, nameForMessage);
     return Fail(hr);
   }
   std::string_view full = fullPath;
@@ -140,12 +134,11 @@ HRESULT Preprocessor::OpenFromDisk(const char* path, const char* nameForMessage,
 HRESULT Preprocessor::OpenInclude(const Token& nameToken, D3DXINCLUDE_TYPE type) {
   const char* name = nameToken.value.text;
   if (!include_ && !CurrentFile().directory) {
-    diagnostics_.RecordError(&nameToken, 1505,
-                             "include interface required to support #include from resource or memory");
+    REPORT_DIAGNOSTIC(diagnostics_, &nameToken, IncludeNeedsHandler);
     return Fail(E_FAIL);
   }
   if (files_.size() >= kMaxOpenFiles) {
-    diagnostics_.RecordError(&nameToken, 1506, "too many nested #includes");
+    REPORT_DIAGNOSTIC(diagnostics_, &nameToken, IncludesTooDeep);
     return Fail(E_FAIL);
   }
 
@@ -162,7 +155,7 @@ HRESULT Preprocessor::OpenInclude(const Token& nameToken, D3DXINCLUDE_TYPE type)
       files_.push_back(std::move(file));
     }
     if (FAILED(hr)) {
-      diagnostics_.RecordError(&nameToken, 1507, kFailedToOpen, name);
+      REPORT_DIAGNOSTIC(diagnostics_, &nameToken, CannotOpenSource, name);
       return Fail(hr);
     }
     return S_OK;
@@ -215,7 +208,7 @@ HRESULT Preprocessor::DefineFromText(const char* name, const char* definition) {
     if (token.kind == TokenKind::EndOfFile) break;
     macro.body.push_back(token);
   }
-  macro.ClassifyBody();
+  macros_.Finish(macro);
   return S_OK;
 }
 
@@ -253,7 +246,7 @@ HRESULT Preprocessor::ReadToken(Token& token) {
   try {
     return ReadTokenUnchecked(token);
   } catch (const std::bad_alloc&) {
-    diagnostics_.RecordError(nullptr, 0, "internal error: out of memory");
+    REPORT_DIAGNOSTIC(diagnostics_, nullptr, OutOfMemory);
     Fail(E_OUTOFMEMORY);
     token = Token{};
     CurrentPosition(&token.fileName, &token.line);
@@ -269,11 +262,10 @@ HRESULT Preprocessor::ReadTokenUnchecked(Token& token) {
       return fatal_ ? fatalResult_ : E_FAIL;
     }
 
-    QueuedToken next;
-    bool fromQueue = !pending_.empty();
+    PendingToken next;
+    const bool fromQueue = expander_.HasPending();
     if (fromQueue) {
-      next = pending_.back();
-      pending_.pop_back();
+      next = expander_.TakePending();
       next.token.fileName = current_->FileName();
       next.token.line = current_->Line();
       atLineStart_ = false;
@@ -297,7 +289,7 @@ HRESULT Preprocessor::ReadTokenUnchecked(Token& token) {
     if (t.kind == TokenKind::EndOfFile) {
       SourceFile& file = CurrentFile();
       if (!file.conditionals.empty()) {
-        diagnostics_.RecordError(&t, 1502, "unexpected end of file");
+        REPORT_DIAGNOSTIC(diagnostics_, &t, EndOfFileInConditional);
         file.conditionals.clear();
       }
       if (files_.size() == 1) {
@@ -310,10 +302,13 @@ HRESULT Preprocessor::ReadTokenUnchecked(Token& token) {
       t.fileName = current_->FileName();
       t.line = current_->Line();
     } else if (t.kind == TokenKind::Identifier) {
-      if (const Macro* macro = next.settled ? nullptr : macros_.Resolve(t.Name())) {
-        if (!HideSets::Contains(next.hidden, macro) && ExpandFromInput(next, *macro) == Expansion::Done) continue;
-        if (fatal_) continue;
-      } else if (t.value.text[0] == '_' && !(next.settled && macros_.Resolve(t.Name())) && !DeliverSpecialName(t)) {
+      if (const Macro* macro = macros_.Resolve(t.Name())) {
+        switch (expander_.Expand(next, *macro, callSource_, Mode())) {
+          case MacroExpander::Outcome::Expanded: continue;
+          case MacroExpander::Outcome::Fatal: Fail(expander_.FatalResult()); continue;
+          case MacroExpander::Outcome::NotExpanded: break;
+        }
+      } else if (t.value.text[0] == '_' && !DeliverSpecialName(t)) {
         continue;  // out of memory; the loop reports it
       }
     }
@@ -344,7 +339,7 @@ bool Preprocessor::DeliverSpecialName(Token& token) {
     return true;
   }
   if (!token.start) {
-    diagnostics_.RecordError(&token, 0, "internal error: out of memory");
+    REPORT_DIAGNOSTIC(diagnostics_, &token, OutOfMemory);
     Fail(E_OUTOFMEMORY);
     return false;
   }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -146,7 +147,7 @@ bool ShaderTokenizer::SkipBlanksAndComments(DWORD mode, const Token& position) {
       }
       if (p == end_) {
         cursor_ = end_;
-        diagnostics_->RecordError(&position, 1001, "comment continues past end of file");
+        REPORT_DIAGNOSTIC(*diagnostics_, &position, CommentPastEndOfFile);
       } else {
         cursor_ = p + 2;
       }
@@ -249,7 +250,7 @@ std::size_t ShaderTokenizer::LexCharacter(DWORD mode, Token& token) {
   DWORD value = 0;
   if (*q == '\\' && !(mode & kRawStrings)) {
     if (end_ - q < 2) {
-      diagnostics_->RecordError(&token, 1007, "character continues past end of file");
+      REPORT_DIAGNOSTIC(*diagnostics_, &token, CharacterPastEndOfFile);
       return 0;
     }
     ++q;
@@ -269,14 +270,14 @@ std::size_t ShaderTokenizer::LexInteger(Token& token) {
   DWORD value = 0;
   if (*p == '0' && end_ - p >= 3 && p[1] == 'x' && IsHexDigit(p[2])) {
     for (q = p + 2; q != end_ && IsHexDigit(*q); ++q) value = value * 16 + HexValue(*q);
-    if (q - p > 10) diagnostics_->RecordError(&token, 1002, "hex value truncated to 32bits");
+    if (q - p > 10) REPORT_DIAGNOSTIC(*diagnostics_, &token, HexValueTruncated);
   } else if (*p == '0') {
     bool truncated = false;
     for (q = p + 1; q != end_ && IsOctalDigit(*q); ++q) {
       if (value > 0x1FFFFFFF) truncated = true;
       value = value * 8 + DWORD(*q - '0');
     }
-    if (truncated) diagnostics_->RecordError(&token, 1003, "octal value truncated to 32bits");
+    if (truncated) REPORT_DIAGNOSTIC(*diagnostics_, &token, OctalValueTruncated);
   } else if (IsDigit(*p)) {
     bool truncated = false;
     for (; q != end_ && IsDigit(*q); ++q) {
@@ -284,7 +285,7 @@ std::size_t ShaderTokenizer::LexInteger(Token& token) {
       if (value > 429496729 || (value == 429496729 && digit > 5)) truncated = true;
       value = value * 10 + digit;
     }
-    if (truncated) diagnostics_->RecordError(&token, 1004, "decimal value truncated to 32bits");
+    if (truncated) REPORT_DIAGNOSTIC(*diagnostics_, &token, DecimalValueTruncated);
   } else {
     return 0;
   }
@@ -331,7 +332,7 @@ std::size_t ShaderTokenizer::LexString(DWORD mode, Token& token) {
   for (const char* s = p + 1; s != contentEnd;) {
     if (*s == '\\' && !raw) {
       if (s + 1 == end_) {
-        diagnostics_->RecordError(&token, 1007, "character continues past end of file");
+        REPORT_DIAGNOSTIC(*diagnostics_, &token, CharacterPastEndOfFile);
         ++s;
         continue;
       }
@@ -344,9 +345,9 @@ std::size_t ShaderTokenizer::LexString(DWORD mode, Token& token) {
   *out = '\0';
 
   if (q == end_)
-    diagnostics_->RecordError(&token, 1006, "string continues past end of file");
+    REPORT_DIAGNOSTIC(*diagnostics_, &token, StringPastEndOfFile);
   else if (*q == '\n')
-    diagnostics_->RecordError(&token, 1005, "string continues past end of line");
+    REPORT_DIAGNOSTIC(*diagnostics_, &token, StringPastEndOfLine);
   else
     ++q;  // the closing character
   token.kind = close == '"' ? TokenKind::String : TokenKind::AngleString;
@@ -445,7 +446,7 @@ void ShaderTokenizer::ReadRawLine(char* out, std::size_t capacity) {
   if (capacity) out[used] = '\0';
 }
 
-void ShaderTokenizer::DescribeToken(DiagnosticList& diagnostics, DWORD code, const Token& token) {
+void ShaderTokenizer::DescribeToken(DiagnosticList& diagnostics, DiagnosticMessage id, const Token& token) {
   char description[256];
   switch (token.kind) {
     case TokenKind::Version: std::snprintf(description, sizeof description, "version token"); break;
@@ -467,7 +468,9 @@ void ShaderTokenizer::DescribeToken(DiagnosticList& diagnostics, DWORD code, con
     case TokenKind::EndOfFile: std::snprintf(description, sizeof description, "end of file"); break;
     default: std::snprintf(description, sizeof description, "token"); break;
   }
-  diagnostics.RecordError(&token, code, "syntax error : unexpected %s", description);
+  const char* format = DescribeMessage(id).format;
+  assert(std::string_view(format) == diagnostic_format::SyntaxError);
+  diagnostics.Report(&token, id, 0, format, description);
 }
 
 }  // namespace rastro

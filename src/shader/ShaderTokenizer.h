@@ -29,8 +29,9 @@ class ShaderTokenizer {
   // feed was reached, false at the end of the text.
   bool SkipToLineEnd();
 
-  // Records "syntax error : unexpected <description of token>" with `code` at the token.
-  static void DescribeToken(DiagnosticList& diagnostics, DWORD code, const Token& token);
+  // Records "syntax error : unexpected <description of token>" at the token; `id` is one of
+  // the syntax-error messages (DirectiveSyntaxError, SyntaxError), which differ in code only.
+  static void DescribeToken(DiagnosticList& diagnostics, DiagnosticMessage id, const Token& token);
 
   // Reads the rest of the line as raw text for "#error": leading blanks skipped, line
   // continuations and carriage returns dropped, at most `capacity - 1` characters kept.

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <SDL.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <optional>
+
+#include "CatalogueLines.h"
+#include "DisplayCheck.h"
 #include "Fakes.h"
 #include "Program.h"
-#include "TestFiles.h"
+#include "ScratchDirectory.h"
 
 namespace rastro::testing {
 namespace {
@@ -83,16 +89,13 @@ TEST_F(ProgramTest, HeadlessRunWritesACompleteResultsFile) {
       "Display mode: 640x480 X8R8G8B8 60Hz\n"
       "Z-Buffer format: D24X8\n"
       "--------------------------\n"
-      "\n"
-      "FFP - Pure fillrate - 98.303996M pixels/sec\n"
-      "FFP - Z pixel rate - 98.303996M pixels/sec\n";
-  for (const char* name : {"FFP - Single texture", "FFP - Dual texture", "FFP - Triple texture",
-                           "FFP - Quad texture", "PS 1.1 - Simple", "PS 1.4 - Simple", "PS 2.0 - Simple",
-                           "PS 2.0 PP - Simple", "PS 2.0 - Longer", "PS 2.0 PP - Longer",
-                           "PS 2.0 - Longer 4 Registers", "PS 2.0 PP - Longer 4 Registers",
-                           "PS 2.0 - Per Pixel Lighting", "PS 2.0 PP - Per Pixel Lighting"}) {
-    expected += std::string(name) + " - Failed!\n";
-  }
+      "\n";
+  // The fake device has no texture stages.
+  expected += CatalogueLines([](const CatalogueRow& row) -> std::optional<std::string> {
+    if (NeedsTextureStages(row)) return std::nullopt;
+    EXPECT_EQ(row.pixelFactor, 32u) << row.name;
+    return "98.303996";
+  });
   EXPECT_EQ(ReadFile(ResultsPath()), expected);
   ASSERT_EQ(d3d.createDeviceCalls.size(), 1u);
   EXPECT_EQ(d3d.createDeviceCalls[0].window, nullptr);  // offscreen
@@ -107,7 +110,16 @@ TEST_F(ProgramTest, ProgressOnATerminalShowsEveryResultsLine) {
   const std::string shown = Drain(out);
   EXPECT_NE(shown.find("FFP - Pure fillrate: 0.5 s of 0.5 s"), std::string::npos);
   EXPECT_NE(shown.find("\r\033[KFFP - Pure fillrate - 98.303996M pixels/sec\n"), std::string::npos);
-  EXPECT_NE(shown.find("PS 2.0 PP - Per Pixel Lighting - Failed!\n"), std::string::npos);
+  const CatalogueRow& last = Catalogue().back();
+  EXPECT_NE(shown.find(std::string(last.name) + (IsPlaceholder(last) ? " - Failed!\n" : " - ")), std::string::npos);
+}
+
+TEST_F(ProgramTest, OutputThatIsNoTerminalGetsPlainLinesAndWhereTheResultsAre) {
+  environment.showProgress = false;  // a pipe or a CI log
+  EXPECT_EQ(Run({"--headless", "--seconds", "0.5"}), kExitDone);
+  const std::string shown = Drain(out);
+  EXPECT_EQ(shown, ReadFile(ResultsPath()) + "Results written to " + ResultsPath().string() + "\n");
+  EXPECT_EQ(shown.find_first_of("\r\033"), std::string::npos);
 }
 
 TEST_F(ProgramTest, FailuresExitNonZeroAndLeaveTheResultsFileAlone) {
@@ -122,7 +134,11 @@ TEST_F(ProgramTest, FailuresExitNonZeroAndLeaveTheResultsFileAlone) {
       {"bad option", {"--speed", "9"}, nullptr, kExitUsage, "unknown option '--speed'"},
       {"bad value", {"--seconds", "soon"}, nullptr, kExitUsage, "--seconds soon"},
       {"mode not offered", {"--mode", "800x600"}, nullptr, kExitUsage, "valid modes: 640x480@60, 1024x768@60"},
-      {"depth not offered", {"--depth", "D16"}, nullptr, kExitUsage, "valid Z-buffer formats: D24X8"},
+      {"depth not offered", {"--depth", "D16"}, nullptr, kExitUsage, "valid Z-buffer formats: D24X8\n"},
+      // Only what the adapter offers, never a name for formats without one.
+      {"no such back buffer", {"--backbuffer", "NOPE"}, nullptr, kExitUsage,
+       "--backbuffer NOPE: not offered by adapter 0; valid back buffer formats: X8R8G8B8\n"},
+      {"no such depth", {"--depth", "Unknown"}, nullptr, kExitUsage, "valid Z-buffer formats: D24X8\n"},
       {"no Direct3D", {}, [](ProgramTest& t) { t.direct3DMissing = true; }, kExitFailed,
        "Unable to create Direct3D object!"},
       {"no device", {}, [](ProgramTest& t) { t.d3d.deviceToCreate = nullptr; }, kExitFailed,
@@ -147,6 +163,57 @@ TEST_F(ProgramTest, FailuresExitNonZeroAndLeaveTheResultsFileAlone) {
       EXPECT_EQ(d3d.references, 0) << c.what;
     }
   }
+}
+
+TEST_F(ProgramTest, DisplayThatCannotBeOpenedEndsTheRunInsteadOfGoingOffscreen) {
+  std::ofstream(ResultsPath()) << "an earlier run\n";
+  environment.displayAvailable = true;
+  environment.openDisplay = [] { return std::string("cannot open the X display ':9'"); };
+  bool created = false;
+  environment.createDirect3D = [&](UINT) -> IDirect3D9* {
+    created = true;
+    return &d3d;
+  };
+  EXPECT_EQ(Run({"--seconds", "0.5"}), kExitFailed);
+  EXPECT_EQ(Drain(err), "rastrometer: cannot open the X display ':9'\n");
+  EXPECT_FALSE(created);
+  EXPECT_EQ(ReadFile(ResultsPath()), "an earlier run\n");
+
+  // --headless never asks for the display.
+  environment.openDisplay = [] {
+    ADD_FAILURE() << "display opened for a headless run";
+    return std::string("unreachable");
+  };
+  EXPECT_EQ(Run({"--headless", "--seconds", "0.5"}), kExitDone);
+  EXPECT_TRUE(created);
+}
+
+TEST(DisplayCheckTest, UnansweredDisplayIsNamedWithAHintAtHeadless) {
+  // A display number nothing serves, and no Wayland or driver choice to fall back on.
+  struct Saved {
+    const char* name;
+    std::optional<std::string> value;
+  };
+  std::vector<Saved> saved;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+    const char* value = std::getenv(name);
+    saved.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
+  }
+  ASSERT_FALSE(std::filesystem::exists("/tmp/.X11-unix/X4093"));
+  setenv("DISPLAY", ":4093", 1);
+  unsetenv("WAYLAND_DISPLAY");
+  unsetenv("SDL_VIDEODRIVER");
+  const std::string problem = OpenAnnouncedDisplay();
+  EXPECT_NE(problem.find("X display ':4093'"), std::string::npos) << problem;
+  EXPECT_NE(problem.find("--headless"), std::string::npos) << problem;
+  for (const Saved& s : saved) {
+    if (s.value) {
+      setenv(s.name, s.value->c_str(), 1);
+    } else {
+      unsetenv(s.name);
+    }
+  }
+  SDL_ResetHint(SDL_HINT_VIDEODRIVER);
 }
 
 TEST_F(ProgramTest, ListHelpAndVersionPrintAndTouchNothing) {

@@ -309,6 +309,10 @@ TEST(ChooseSettingsTest, UnofferedRequestsNameTheValidChoicesAndStoreNothing) {
       {{std::nullopt, ModeRequest{800, 600, std::nullopt}, "R5G6B5", std::nullopt},
        {"--backbuffer R5G6B5", "A8R8G8B8, X8R8G8B8"}},
       {{std::nullopt, std::nullopt, "X8R8G8B8", "D24X8"}, {"--depth D24X8", "D24S8, D16"}},
+      // In the order --list shows them.
+      {{std::nullopt, std::nullopt, "NOPE", std::nullopt},
+       {"--backbuffer NOPE", "valid back buffer formats: A8R8G8B8, X8R8G8B8, R5G6B5"}},
+      {{1u, std::nullopt, "NOPE", std::nullopt}, {"valid back buffer formats: A2R10G10B10, A1R5G5B5"}},
   };
   for (const Case& c : cases) {
     FakeDirect3D d3d;

@@ -8,7 +8,7 @@
 #include "DataFiles.h"
 #include "DialogUnits.h"
 #include "TerminalProgress.h"
-#include "TestFiles.h"
+#include "ScratchDirectory.h"
 #include "VirtualKeys.h"
 
 namespace rastro::testing {
@@ -86,7 +86,7 @@ TEST(TerminalProgressTest, ShowsTheCurrentTestAndEachFinishedLine) {
     std::FILE* out = std::fopen(path.c_str(), "w");
     ASSERT_NE(out, nullptr);
     {
-      TerminalProgress progress(out);
+      TerminalProgress progress(out, true);
       progress.Written("Rastrometer\n");
       progress.Written("A - ");
       progress.Measured("A", 1.25, 5.0);

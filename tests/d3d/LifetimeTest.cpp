@@ -112,7 +112,7 @@ TEST(Lifetime, AnyReleaseOrderIsSafe) {
     IDirect3DSurface9* level = nullptr;
     IDirect3DSurface9* renderTarget = nullptr;
     IDirect3DPixelShader9* shader = nullptr;
-    const DWORD function[] = {D3DPS_VERSION(1, 1), 0x0000FFFF};
+    const DWORD function[] = {D3DPS_VERSION(1, 1), 0x00000001, 0x800F0000, 0xA0E40000, 0x0000FFFF};
     ASSERT_EQ(device->CreateTexture(8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
     ASSERT_EQ(device->CreateVertexBuffer(80, 0, 0x44, D3DPOOL_DEFAULT, &buffer, nullptr), D3D_OK);
     ASSERT_EQ(texture->GetSurfaceLevel(1, &level), D3D_OK);

@@ -1,7 +1,11 @@
 // Shader objects: which token streams a device accepts, and that it keeps an exact copy.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <vector>
+
+#include "DebugOutput.h"
 
 #include "TestDevice.h"
 
@@ -72,8 +76,15 @@ INSTANTIATE_TEST_SUITE_P(
                    {D3DPS_VERSION(1, 1), 0x00000051, 0xA00F0000, kEnd, 0x3F800000, 0, 0, 0x00000001, 0x800F0000,
                     0xA0E40000, kEnd},
                    true, D3D_OK, 11},
-        ShaderCase{"Ps14", {D3DPS_VERSION(1, 4), kEnd}, true, D3D_OK, 2},
-        ShaderCase{"Vs11", {D3DVS_VERSION(1, 1), 0x00000001, 0xC00F0000, 0x90E40000, kEnd}, false, D3D_OK, 5},
+        // ps_1_4: mov r0, c0.
+        ShaderCase{"Ps14", {D3DPS_VERSION(1, 4), 0x00000001, 0x800F0000, 0xA0E40000, kEnd}, true, D3D_OK, 5},
+        // vs_1_1: dcl_position v0; mov oPos, v0.
+        ShaderCase{"Vs11", {D3DVS_VERSION(1, 1), 0x0000001F, 0x80000000, 0x900F0000, 0x00000001, 0xC00F0000, 0x90E40000, kEnd},
+                   false, D3D_OK, 8},
+        // Well-formed streams that the validator rejects: no colour written; an undeclared input.
+        ShaderCase{"Ps20WithoutColour", {D3DPS_VERSION(2, 0), kEnd}, true, D3DERR_INVALIDCALL, 0},
+        ShaderCase{"Vs11UndeclaredInput", {D3DVS_VERSION(1, 1), 0x00000001, 0xC00F0000, 0x90E40000, kEnd}, false,
+                   D3DERR_INVALIDCALL, 0},
         ShaderCase{"Ps30AboveDevice", {D3DPS_VERSION(3, 0), kEnd}, true, D3DERR_INVALIDCALL, 0},
         ShaderCase{"Vs30AboveDevice", {D3DVS_VERSION(3, 0), kEnd}, false, D3DERR_INVALIDCALL, 0},
         ShaderCase{"UnknownVersion", {D3DPS_VERSION(1, 5), kEnd}, true, D3DERR_INVALIDCALL, 0},
@@ -91,7 +102,13 @@ TEST(ShaderCreation, RefusesAStreamWithoutEndWithinTheBound) {
   IDirect3DPixelShader9* shader = reinterpret_cast<IDirect3DPixelShader9*>(1);
   EXPECT_EQ(device->CreatePixelShader(tokens.data(), &shader), D3DERR_INVALIDCALL);
   EXPECT_EQ(shader, nullptr);
-  tokens[65535] = kEnd;  // last token inside the bound
+  // Two long comments, mov oC0, c0 and the end as the last token inside the bound.
+  tokens[1] = 0x7FFFFFFE;      // 32767 words
+  tokens[32769] = 0x7FFAFFFE;  // 32762 words, up to 65531
+  tokens[65532] = 0x02000001;
+  tokens[65533] = 0x800F0800;
+  tokens[65534] = 0xA0E40000;
+  tokens[65535] = kEnd;
   EXPECT_EQ(device->CreatePixelShader(tokens.data(), &shader), D3D_OK);
   UINT size = 0;
   shader->GetFunction(nullptr, &size);
@@ -106,8 +123,8 @@ TEST(ShaderCreation, VersionsFollowTheDeviceAndItsVertexProcessing) {
   profile.caps.VertexShaderVersion = D3DVS_VERSION(0, 0);  // no vertex shaders in hardware
   TestDevice device(profile, FullScreenParameters(), D3DCREATE_MIXED_VERTEXPROCESSING);
   const DWORD ps20[] = {D3DPS_VERSION(2, 0), kEnd};
-  const DWORD ps14[] = {D3DPS_VERSION(1, 4), kEnd};
-  const DWORD vs11[] = {D3DVS_VERSION(1, 1), kEnd};
+  const DWORD ps14[] = {D3DPS_VERSION(1, 4), 0x00000001, 0x800F0000, 0xA0E40000, kEnd};
+  const DWORD vs11[] = {D3DVS_VERSION(1, 1), 0x00000001, 0xC00F0000, 0xA0E40000, kEnd};  // mov oPos, c0
   ComPtr<IDirect3DPixelShader9> pixel;
   ComPtr<IDirect3DVertexShader9> vertex;
   EXPECT_EQ(device->CreatePixelShader(ps20, pixel.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
@@ -120,6 +137,28 @@ TEST(ShaderCreation, VersionsFollowTheDeviceAndItsVertexProcessing) {
   ComPtr<IDirect3DVertexShader9> bound;
   ASSERT_EQ(device->GetVertexShader(bound.ReleaseAndGetAddressOf()), D3D_OK);
   EXPECT_EQ(bound.Get(), vertex.Get());
+}
+
+std::vector<std::string> debugLines;
+void CaptureLine(const char* line) { debugLines.emplace_back(line); }
+
+TEST(ShaderCreation, ARejectedShaderPrintsTheRuleItBreaks) {
+  TestDevice device;
+  ::setenv("RASTROMETER_D3D_DEBUG", "1", 1);
+  SetDebugOutputSink(&CaptureLine);
+  debugLines.clear();
+  // ps_2_0: texld r0, t0, s0 with neither t0 nor s0 declared, then mov oC0, r0.
+  const DWORD undeclared[] = {D3DPS_VERSION(2, 0), 0x03000042, 0x800F0000, 0xB0E40000, 0xA0E40800,
+                              0x02000001, 0x800F0800, 0x80E40000, kEnd};
+  ComPtr<IDirect3DPixelShader9> shader;
+  EXPECT_EQ(device->CreatePixelShader(undeclared, shader.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
+  EXPECT_FALSE(shader);
+  SetDebugOutputSink(nullptr);
+  ::unsetenv("RASTROMETER_D3D_DEBUG");
+  ASSERT_EQ(debugLines.size(), 1u);
+  EXPECT_NE(debugLines[0].find("CreatePixelShader"), std::string::npos);
+  EXPECT_NE(debugLines[0].find("2 rules"), std::string::npos) << debugLines[0];
+  EXPECT_NE(debugLines[0].find("t0 is used but not declared"), std::string::npos) << debugLines[0];
 }
 
 TEST(ShaderCreation, GetFunctionChecksTheBufferSize) {

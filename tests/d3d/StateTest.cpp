@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -191,6 +192,16 @@ TEST(Scenes, BeginAndEndPairUp) {
   EXPECT_EQ(device.probe->endScenes, 1u);
 }
 
+TEST(Scenes, PresentWaitsForTheSceneToEnd) {
+  DrawingDevice device;
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device.probe->presents, 0u);
+  ASSERT_EQ(device->EndScene(), D3D_OK);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(device.probe->presents, 1u);
+}
+
 TEST(Scenes, BeginSceneCanBeMadeToFailForAWhile) {
   DrawingDevice device;
   device.probe->failingBeginScenes = 2;
@@ -319,6 +330,100 @@ TEST(DebugOutput, FailingCallsPrintOneLineUnlessMuted) {
   EXPECT_EQ(DebugSetMute(0), 1);
   SetDebugOutputSink(nullptr);
   ::unsetenv("RASTROMETER_D3D_DEBUG");
+}
+
+// Every line printed while `calls` runs with RASTROMETER_D3D_DEBUG set to `level`.
+std::vector<std::string> LinesAtLevel(const char* level, const std::function<void()>& calls) {
+  ::setenv("RASTROMETER_D3D_DEBUG", level, 1);
+  SetDebugOutputSink(&Capture);
+  capturedLines.clear();
+  calls();
+  SetDebugOutputSink(nullptr);
+  ::unsetenv("RASTROMETER_D3D_DEBUG");
+  return capturedLines;
+}
+
+TEST(DebugOutput, ZeroOrEmptyMeansOff) {
+  TestDevice device;
+  for (const char* level : {"0", ""}) {
+    EXPECT_TRUE(LinesAtLevel(level, [&] { device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(10), 0); }).empty())
+        << "RASTROMETER_D3D_DEBUG=" << level;
+  }
+}
+
+TEST(DebugOutput, CapabilityAnswersAreNotFailuresAndPrintOnlyAtLevelTwo) {
+  TestDevice device;
+  IDirect3D9* d3d = device.direct3d.Get();
+  const std::vector<std::pair<const char*, std::function<HRESULT()>>> answers{
+      {"IDirect3D9::CheckDeviceType",
+       [&] { return d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, FALSE); }},
+      {"IDirect3D9::CheckDeviceFormat",
+       [&] { return d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_P8); }},
+      {"IDirect3D9::CheckDepthStencilMatch",
+       [&] { return d3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_P8); }},
+      {"IDirect3D9::CheckDeviceMultiSampleType",
+       [&] {
+         return d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, FALSE, D3DMULTISAMPLE_4_SAMPLES,
+                                                nullptr);
+       }},
+      {"IDirect3D9::CheckDeviceFormatConversion",
+       [&] { return d3d->CheckDeviceFormatConversion(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5); }},
+  };
+  for (const auto& [call, ask] : answers) {
+    HRESULT answer = D3D_OK;
+    EXPECT_TRUE(LinesAtLevel("1", [&] { answer = ask(); }).empty()) << call;
+    EXPECT_EQ(answer, D3DERR_NOTAVAILABLE) << call;
+    const std::vector<std::string> lines = LinesAtLevel("2", [&] { ask(); });
+    ASSERT_EQ(lines.size(), 1u) << call;
+    EXPECT_NE(lines[0].find(std::string(call) + " declined"), std::string::npos) << lines[0];
+  }
+  // A wrong argument is still a failed call.
+  const std::vector<std::string> lines = LinesAtLevel("1", [&] {
+    d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL,
+                           D3DRTYPE_SURFACE, D3DFMT_X8R8G8B8);
+  });
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("IDirect3D9::CheckDeviceFormat failed"), std::string::npos) << lines[0];
+}
+
+TEST(DebugOutput, ContainersNameTheirOwnInterfaceAndGetContainerReportsMissingInterfaces) {
+  TestDevice device;
+  ComPtr<IDirect3DTexture9> texture;
+  ComPtr<IDirect3DCubeTexture9> cube;
+  ComPtr<IDirect3DVolumeTexture9> volume;
+  ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(),
+                                  nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateCubeTexture(8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateVolumeTexture(4, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                        volume.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ComPtr<IDirect3DSurface9> level;
+  ComPtr<IDirect3DVolume9> slice;
+  ASSERT_EQ(texture->GetSurfaceLevel(0, level.ReleaseAndGetAddressOf()), D3D_OK);
+  ASSERT_EQ(volume->GetVolumeLevel(0, slice.ReleaseAndGetAddressOf()), D3D_OK);
+  D3DLOCKED_RECT rect{};
+  D3DLOCKED_BOX box{};
+  void* container = nullptr;
+  const std::vector<std::pair<const char*, std::function<void()>>> failures{
+      {"IDirect3DTexture9::UnlockRect", [&] { texture->UnlockRect(0); }},
+      {"IDirect3DTexture9::LockRect", [&] { texture->LockRect(0, nullptr, nullptr, 0); }},
+      {"IDirect3DCubeTexture9::UnlockRect", [&] { cube->UnlockRect(D3DCUBEMAP_FACE_NEGATIVE_Z, 0); }},
+      {"IDirect3DCubeTexture9::LockRect", [&] { cube->LockRect(D3DCUBEMAP_FACE_POSITIVE_X, 0, &rect, nullptr, ~0u); }},
+      {"IDirect3DVolumeTexture9::UnlockBox", [&] { volume->UnlockBox(0); }},
+      {"IDirect3DVolumeTexture9::LockBox", [&] { volume->LockBox(0, nullptr, nullptr, 0); }},
+      {"IDirect3DSurface9::LockRect", [&] { level->LockRect(nullptr, nullptr, 0); }},
+      {"IDirect3DVolume9::LockBox", [&] { slice->LockBox(&box, nullptr, ~0u); }},
+      {"IDirect3DSurface9::GetContainer", [&] { level->GetContainer(IID_IDirect3DCubeTexture9, &container); }},
+      {"IDirect3DVolume9::GetContainer", [&] { slice->GetContainer(IID_IDirect3DTexture9, &container); }},
+  };
+  for (const auto& [call, fail] : failures) {
+    const std::vector<std::string> lines = LinesAtLevel("1", fail);
+    ASSERT_EQ(lines.size(), 1u) << call;
+    EXPECT_EQ(lines[0].rfind(std::string("Direct3D9: ") + call + " failed", 0), 0u) << lines[0];
+  }
+  EXPECT_EQ(container, nullptr);
 }
 
 }  // namespace

@@ -18,6 +18,40 @@ Token Position(const char* file, DWORD line) {
   return token;
 }
 
+// The table's messages carry the codes of their stage and keep their severity when recorded.
+TEST(DiagnosticMessages, CodesLieInTheirStageRanges) {
+  for (const DiagnosticMessageInfo& info : kDiagnosticMessages) {
+    SCOPED_TRACE(info.name);
+    DWORD c = info.code;
+    bool inRange = c == 0 || (c >= 1001 && c <= 1007) || (c >= 1500 && c <= 1517) || (c >= 2000 && c <= 2031) ||
+                   c == 5000;
+    EXPECT_TRUE(inRange);
+    // Only the version fix-up, the oversized debug block and the validator's warnings warn.
+    if (info.severity == DiagnosticSeverity::Warning) {
+      EXPECT_TRUE(c == 2015 || c == 2030 || c == 5000);
+    }
+  }
+  for (std::size_t i = 0; i < std::size(kDiagnosticMessages); ++i)
+    for (std::size_t j = i + 1; j < std::size(kDiagnosticMessages); ++j)
+      EXPECT_STRNE(kDiagnosticMessages[i].name, kDiagnosticMessages[j].name);
+}
+
+TEST(DiagnosticMessages, ReportUsesTheTableCodeSeverityAndFormat) {
+  DiagnosticList list;
+  Token position = Position("v.vsh", 4);
+  REPORT_DIAGNOSTIC(list, &position, InvalidRegisterAtOffset, "c", 300u);
+  REPORT_DIAGNOSTIC(list, &position, VersionNoLongerSupported, "vs_1_0", "vs_1_1");
+  REPORT_DIAGNOSTIC(list, nullptr, OutOfMemory);
+  list.Report(&position, DiagnosticMessage::ValidatorWarning, 123, diagnostic_format::ValidatorWarning, "text");
+  EXPECT_EQ(list.Text(),
+            "v.vsh(4): error X2005: invalid register 'c[300]'\n"
+            "v.vsh(4): warning X2015: vs_1_0 is no longer supported; using vs_1_1\n"
+            "internal error: out of memory\n"
+            "v.vsh(4): warning X5123: text\n");
+  EXPECT_EQ(list.ErrorCount(), 2u);
+  EXPECT_EQ(list.WarningCount(), 2u);
+}
+
 TEST(DiagnosticList, LinesCarryFileLineAndCodePrefix) {
   DiagnosticList list;
   Token simple = Position("SimplePS20.psh", 12);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "MemoryInclude.h"
+#include "ScratchDirectory.h"
 #include "Preprocessor.h"
 #include "d3d9types.h"
 
@@ -76,7 +77,7 @@ struct TextCase {
 
 void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
 
-class PreprocessorOutput : public testing::TestWithParam<TextCase> {};
+class PreprocessorOutput : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(PreprocessorOutput, MatchesExpectedTokensAndMessages) {
   const TextCase& c = GetParam();
@@ -87,7 +88,7 @@ TEST_P(PreprocessorOutput, MatchesExpectedTokensAndMessages) {
 
 INSTANTIATE_TEST_SUITE_P(
     Expressions, PreprocessorOutput,
-    testing::Values(
+    ::testing::Values(
         TextCase{"VersionMacro", "#if DIRECT3D_VERSION >= 0x900\nyes\n#endif\n", "\nyes\n\n", ""},
         TextCase{"IfdefEmptyMacro", "#ifdef D3DX\nyes\n#endif\n", "\nyes\n\n", ""},
         TextCase{"EmptyBodyIsZero", "#if D3DX\nno\n#else\nyes\n#endif\n", "\nyes\n\n", ""},
@@ -123,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Macros, PreprocessorOutput,
-    testing::Values(
+    ::testing::Values(
         TextCase{"Chain", "#define A B\n#define B 5\nA\n", "\n\n5\n", ""},
         TextCase{"Cycle", "#define C D\n#define D C\nC D\n#ifdef C\nno\n#endif\n", "\n\nC D\n\n", ""},
         TextCase{"BlankBeforeParenthesis", "#define F(a) a\nF (1)\nF(1)\n", "\nF ( 1 )\n1\n", ""},
@@ -154,9 +155,30 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"PasteKeepsOperandsUnexpanded", "#define ONE 1\n#define P(a) a##2 a\nP(ONE)\n", "\n\nONE2 1\n", ""},
         TextCase{"ObjectLikeBodiesDoNotPaste", "#define R r ## 0\nR\n", "\nr ## 0\n", ""},
         TextCase{"NestedCallsOfOneMacro", "#define M(x) (x)\nM(M(1))\n", "\n( ( 1 ) )\n", ""},
-        TextCase{"SelfReference", "#define A A+1\nA\n", "\nA + 1\n", ""},
-        TextCase{"MutualReference", "#define X Y+1\n#define Y X+2\nX\n", "\n\nX + 2 + 1\n", ""},
-        TextCase{"RecursiveCall", "#define FF(x) x(x)\nFF(FF)\n", "\nFF ( FF )\n", ""},
+        // Expansions that would never end stop with a message naming the macro: those that grow
+        // when the queue is full, the others when they are nested too deeply.
+        TextCase{"SelfReference", "#define A A+1\nA\n", "\n",
+                 "main.psh(2): macro expansion too large in macro 'A'\n"},
+        TextCase{"MutualReference", "#define X Y+1\n#define Y X+2\nX\n", "\n\n",
+                 "main.psh(3): macro expansion too large in macro 'Y'\n"},
+        TextCase{"RecursiveCall", "#define FF(x) x(x)\nFF(FF)\n", "\n",
+                 "main.psh(2): macro 'FF' expands without end: more than 1048576 expansions nested in one another\n"},
+        // Arguments are substituted as written; their macros expand when the result is read
+        // again, so an argument that expands to nothing still counts as one argument.
+        TextCase{"ArgumentExpandsOnRescan", "#define EMPTY\n#define G(a) [a]\n#define F(x) G(x)\nF(EMPTY)\n",
+                 "\n\n\n[ ]\n", ""},
+        TextCase{"CallInArgumentExpandsAfterSubstitution",
+                 "#define F1(a, b) mov a, c0\n#define F2(a) F1(a, r1)\nF2(F1(c6, r2))\n", "\n\nmov mov c6 , c0 , c0\n", ""},
+        // The rescan of G(ARGS) collects one argument: ARGS's comma is not seen yet.
+        TextCase{"CommaFromArgumentMacroIsNoSeparator",
+                 "#define ARGS r1, r2\n#define G(a, b) add r0, a, b\n#define F(x) G(x)\nF(ARGS)\n", "\n\n\nG\n",
+                 "main.psh(4): error X1516: not enough actual parameters for macro 'G'\n"},
+        TextCase{"SubstitutionInSkippedRegionIsQuiet",
+                 "#define EMPTY\n#define G(a) [a]\n#define F(x) G(x)\n#if 0\nF(EMPTY)\n#endif\n", "\n\n\n\n", ""},
+        // No macro is barred from its own expansion: g's f expands again with the later (9).
+        TextCase{"RescanReachesLaterInput", "#define f(a) a*g\n#define g(a) f(a)\nf(2)(9)\n", "\n\n2 * 9 * g\n", ""},
+        // A paste that gives several tokens keeps them all, and they are read again.
+        TextCase{"PasteGivingSeveralTokens", "#define R x\n#define P(a, b) a##b\nP(2, R)\n", "\n\n2 x\n", ""},
         TextCase{"CallCompletedByLaterInput", "#define F(x) x\n#define G(y) y+1\nF(G)(2)\n", "\n\n2 + 1\n", ""},
         TextCase{"HashFromExpansionIsNoDirective", "#define H #\nH define X 1\nX\n", "\n# define X 1\nX\n", ""},
         TextCase{"Undef", "#define X 1\n#undef X\nX\n", "\n\nX\n", ""},
@@ -172,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Conditionals, PreprocessorOutput,
-    testing::Values(
+    ::testing::Values(
         TextCase{"ElifChain", "#if 0\na\n#elif 1\nb\n#elif 1\nc\n#else\nd\n#endif\n", "\nb\n\n", ""},
         TextCase{"ElseTaken", "#if 0\na\n#elif 0\nb\n#else\nd\n#endif\n", "\nd\n\n", ""},
         TextCase{"NestedInSkipped", "#if 0\n#if 1\nx\n#else\ny\n#endif\n#elif 1\nz\n#endif\n", "\nz\n\n", ""},
@@ -402,13 +424,12 @@ TEST(Preprocessor, UnterminatedConditionalInIncludeLeavesItsActivity) {
 
 TEST(Preprocessor, DiskFilesUseFullPathsRelativeIncludesAndSearchDirectories) {
   namespace fs = std::filesystem;
-  fs::path root = fs::temp_directory_path() / ("rastro-pp-" + std::to_string(::getpid()));
-  fs::create_directories(root / "sub");
-  fs::create_directories(root / "extra");
-  std::ofstream(root / "main.psh") << "#include \"sub/inc.h\"\n__FILE__\n";
-  std::ofstream(root / "sub" / "inc.h") << "#include \"sibling.h\"\n#include \"found.h\"\n";
-  std::ofstream(root / "sub" / "sibling.h") << "sibling\n";
-  std::ofstream(root / "extra" / "found.h") << "found __FILE__\n";
+  rastro::testing::ScratchDirectory scratch;
+  const fs::path& root = scratch.Path();
+  scratch.Write("main.psh", "#include \"sub/inc.h\"\n__FILE__\n");
+  scratch.Write("sub/inc.h", "#include \"sibling.h\"\n#include \"found.h\"\n");
+  scratch.Write("sub/sibling.h", "sibling\n");
+  scratch.Write("extra/found.h", "found __FILE__\n");
   fs::path full = fs::canonical(root);
 
   Preprocessor preprocessor;
@@ -426,7 +447,6 @@ TEST(Preprocessor, DiskFilesUseFullPathsRelativeIncludesAndSearchDirectories) {
             "error X1507: failed to open source file: '" + (root / "absent.psh").string() + "'\n");
   Preprocessor unnamed;
   EXPECT_EQ(unnamed.OpenSource(nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
-  fs::remove_all(root);
 }
 
 TEST(Preprocessor, PopModeReadsTheRestOfTheInput) {
@@ -473,19 +493,44 @@ TEST(Preprocessor, RunawayExpansionIsStopped) {
   MemoryInclude include;
   include.files["main.psh"] = source;
   Preprocessor preprocessor;
-  preprocessor.SetExpansionLimits(10000, 1 << 20);
+  ExpansionLimits limits;
+  limits.maxExpansions = 10000;
+  preprocessor.SetExpansionLimits(limits);
   ASSERT_EQ(preprocessor.OpenSource("main.psh", nullptr, &include), S_OK);
   Result result;
   ReadAll(preprocessor, result);
   EXPECT_EQ(result.read, E_FAIL);
-  EXPECT_EQ(result.messages, "main.psh(42): macro expansion too large\n");
+  EXPECT_EQ(result.messages.rfind("main.psh(42): macro expansion too large in macro 'E", 0), 0u) << result.messages;
+}
 
+TEST(Preprocessor, DeeplyNestedCallsFinish) {
   std::string nested = "#define M(x) x\n";
   for (int i = 0; i < 300; ++i) nested += "M(";
   nested += "1" + std::string(300, ')') + "\n";
   Result deep = Preprocess(nested);
-  EXPECT_EQ(deep.read, E_FAIL);
-  EXPECT_EQ(deep.messages, "main.psh(2): macro arguments nested too deeply\n");
+  EXPECT_EQ(deep.read, S_OK);
+  EXPECT_EQ(deep.text, "\n1\n");
+  EXPECT_EQ(deep.messages, "");
+}
+
+TEST(Preprocessor, CallsReadBackFromTheQueueReportAtTheCurrentLine) {
+  // The macros come from another file; the failing call is made while main.psh line 3 is read.
+  MemoryInclude include;
+  include.files["defs.psh"] = "#define G(a, b) a b\n#define F(x) G(x)\n";
+  Result result = Preprocess("#include \"defs.psh\"\n\nF(1)\n", &include);
+  EXPECT_EQ(result.messages, "main.psh(3): error X1516: not enough actual parameters for macro 'G'\n");
+}
+
+TEST(Preprocessor, AliasChainsFollowEveryDefinitionAndRemoval) {
+  std::string source = "#define A B\n#define B C\n#define C 1\nA\n";  // A resolves through B to C
+  source += "#define U1 2\n#define U2 3\nA B\n";                          // unrelated names
+  source += "#define B 4\nA\n";                                            // the middle link changes
+  source += "#undef C\n#define B C\nA\n";                                 // the chain now ends at B
+  source += "#define C 5\nA\n";                                            // ... and continues again
+  source += "#define C A\nA\n#ifdef A\ncircular\n#endif\n";             // A -> B -> C -> A
+  Result result = Preprocess(source);
+  EXPECT_EQ(result.messages, "");
+  EXPECT_EQ(result.text, "\n\n\n1\n\n\n1 1\n\n4\n\n\nC\n\n5\n\nA\n\n");  // "circular" is skipped
 }
 
 TEST(Preprocessor, ManyDefinitionsAndRemovalsKeepEveryNameFindable) {
@@ -513,14 +558,20 @@ TEST(Preprocessor, ManyDefinitionsAndRemovalsKeepEveryNameFindable) {
 }
 
 TEST(Preprocessor, NumericLocaleIsSwitchedForThisThreadOnly) {
-  locale_t before = uselocale(static_cast<locale_t>(nullptr));
+  // A caller whose thread writes decimal commas (scripts/install-deps.sh generates the locale).
+  locale_t comma = newlocale(LC_NUMERIC_MASK, "de_DE.UTF-8", static_cast<locale_t>(nullptr));
+  ASSERT_NE(comma, static_cast<locale_t>(nullptr)) << "the de_DE.UTF-8 locale is not installed";
+  locale_t before = uselocale(comma);
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
   {
     Preprocessor preprocessor;
-    locale_t during = uselocale(static_cast<locale_t>(nullptr));
-    EXPECT_NE(during, before);
     EXPECT_STREQ(std::localeconv()->decimal_point, ".");
+    EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");  // the process-wide locale is untouched
   }
-  EXPECT_EQ(uselocale(static_cast<locale_t>(nullptr)), before);
+  EXPECT_EQ(uselocale(static_cast<locale_t>(nullptr)), comma);
+  EXPECT_STREQ(std::localeconv()->decimal_point, ",");
+  uselocale(before);
+  freelocale(comma);
 }
 
 }  // namespace

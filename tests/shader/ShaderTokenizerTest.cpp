@@ -245,7 +245,7 @@ TEST(ShaderTokenizer, DescribeTokenNamesEveryKind) {
     } else {
       token.value.integer = c.integer;
     }
-    ShaderTokenizer::DescribeToken(diagnostics, 2000, token);
+    ShaderTokenizer::DescribeToken(diagnostics, DiagnosticMessage::SyntaxError, token);
     EXPECT_EQ(diagnostics.Text(), std::string("d.psh(9): error X2000: syntax error : unexpected ") + c.expected + "\n");
   }
   // Long identifiers are cut in the 256-character description.
@@ -254,7 +254,7 @@ TEST(ShaderTokenizer, DescribeTokenNamesEveryKind) {
   Token token;
   token.kind = TokenKind::Identifier;
   token.value.text = name.c_str();
-  ShaderTokenizer::DescribeToken(diagnostics, 1500, token);
+  ShaderTokenizer::DescribeToken(diagnostics, DiagnosticMessage::DirectiveSyntaxError, token);
   EXPECT_EQ(diagnostics.Text(), "(1): error X1500: syntax error : unexpected token '" + std::string(248, 'n') + "\n");
 }
 

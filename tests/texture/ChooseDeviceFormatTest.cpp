@@ -152,8 +152,9 @@ TEST(ChooseDeviceFormatOnADevice, SoftwareVertexProcessingWidensVertexTextureQue
   EXPECT_NE(Choose(software, D3DFMT_R32F, D3DUSAGE_QUERY_VERTEXTEXTURE), D3DFMT_R32F);
 }
 
-// Failed format probes print nothing: the runtime's debug output is muted for the walk and
-// switched back on afterwards, unless the D3DXDoNotMute setting forbids muting.
+// Refused format probes print nothing: the runtime's debug output is muted for the walk and
+// switched back on afterwards, unless the D3DXDoNotMute setting forbids muting. The runtime
+// prints refused capability checks at its second debug level, which makes the walk visible.
 std::vector<std::string>* capturedLines = nullptr;
 void Capture(const char* line) {
   if (capturedLines) capturedLines->push_back(line);
@@ -174,7 +175,7 @@ class DebugOutputDuringChoice : public ::testing::Test {
     DebugSetMute(0);
   }
   std::vector<std::string> lines_;
-  ScopedEnvironment debug_{"RASTROMETER_D3D_DEBUG", "1"};
+  ScopedEnvironment debug_{"RASTROMETER_D3D_DEBUG", "2"};
 };
 
 TEST_F(DebugOutputDuringChoice, ProbesAreSilentAndOutputReturnsAfterwards) {

@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <string>
 
-#include "TestEnvironment.h"
+#include "ScratchDirectory.h"
 #include "d3d9types.h"
 
 namespace rastro {
 namespace {
 
-using testing::TemporaryDirectory;
+using testing::ScratchDirectory;
 
 // Open descriptors of this process, to see that files are closed on every path.
 int OpenDescriptorCount() {
@@ -38,7 +38,7 @@ TEST(MappedFile, NullNameIsAnInvalidCall) {
 }
 
 TEST(MappedFile, MapsTheWholeFile) {
-  TemporaryDirectory dir;
+  ScratchDirectory dir;
   const std::string contents = std::string("DDS \x7C\0\0\0", 8) + std::string(5000, 'x');
   auto path = dir.Write("image.dds", contents);
   MappedFile file;
@@ -50,7 +50,7 @@ TEST(MappedFile, MapsTheWholeFile) {
 }
 
 TEST(MappedFile, EmptyFileOpensWithoutAView) {
-  TemporaryDirectory dir;
+  ScratchDirectory dir;
   auto path = dir.Write("empty.bmp", "");
   MappedFile file;
   ASSERT_EQ(file.Open(path.c_str()), S_OK);
@@ -61,7 +61,7 @@ TEST(MappedFile, EmptyFileOpensWithoutAView) {
 // Every failure other than a null name is reported as bad data, never as a system error code,
 // and leaves nothing open.
 TEST(MappedFile, EveryOtherFailureIsInvalidDataAndClosesTheFile) {
-  TemporaryDirectory dir;
+  ScratchDirectory dir;
   const int before = OpenDescriptorCount();
   MappedFile file;
   EXPECT_EQ(file.Open((dir.Path() / "missing.jpg").c_str()), D3DXERR_INVALIDDATA);
@@ -80,7 +80,7 @@ TEST(MappedFile, EveryOtherFailureIsInvalidDataAndClosesTheFile) {
 }
 
 TEST(MappedFile, OpeningAgainReleasesTheEarlierFile) {
-  TemporaryDirectory dir;
+  ScratchDirectory dir;
   auto first = dir.Write("a.tga", "first");
   auto second = dir.Write("b.tga", "second!");
   const int before = OpenDescriptorCount();
@@ -96,7 +96,7 @@ TEST(MappedFile, OpeningAgainReleasesTheEarlierFile) {
 }
 
 TEST(MappedFile, CloseAndDestructionReleaseTheFile) {
-  TemporaryDirectory dir;
+  ScratchDirectory dir;
   auto path = dir.Write("c.ppm", "P6 1 1 255 abc");
   const int before = OpenDescriptorCount();
   {
@@ -111,7 +111,7 @@ TEST(MappedFile, CloseAndDestructionReleaseTheFile) {
 }
 
 TEST(MappedFile, WideNamesAreOpenedThroughUtf8) {
-  TemporaryDirectory dir;
+  ScratchDirectory dir;
   dir.Write("t\xC3\xA9xture\xE2\x82\xAC.jpg", "wide");  // "téxture€.jpg"
   const std::wstring name = (dir.Path().wstring() + L"/t\u00E9xture\u20AC.jpg");
   MappedFile file;

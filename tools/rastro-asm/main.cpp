@@ -1,7 +1,11 @@
-// rastro-asm: the shader assembler on the command line. So far it preprocesses:
+// rastro-asm: the shader assembler on the command line.
+//   rastro-asm FILE [-o OUT.bin] [-D NAME[=VALUE]]... [-I DIR]... [--debug] [--skip-validation]
+// assembles FILE and writes its token stream (little-endian 32-bit words) to OUT.bin, by
+// default FILE with its extension replaced by ".bin".
 //   rastro-asm -E FILE [-D NAME[=VALUE]]... [-I DIR]...
-// prints the tokens that reach the assembler (one output line per source line end) and the
-// messages on stderr.
+// prints the tokens that reach the assembler (one output line per source line end).
+// Messages go to stderr in the assembler's own format. Exit status: 0 success, 1 errors in the
+// source, 2 bad usage or an output that cannot be written.
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,6 +13,7 @@
 #include <vector>
 
 #include "Preprocessor.h"
+#include "ShaderAssembler.h"
 
 namespace {
 
@@ -18,7 +23,12 @@ constexpr int kExitUsage = 2;
 int Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "rastro-asm: %s\n", problem);
   std::fprintf(stderr,
-               "usage: rastro-asm -E FILE [-D NAME[=VALUE]]... [-I DIR]...\n"
+               "usage: rastro-asm FILE [-o OUT.bin] [-D NAME[=VALUE]]... [-I DIR]... [--debug] [--skip-validation]\n"
+               "       rastro-asm -E FILE [-D NAME[=VALUE]]... [-I DIR]...\n"
+               "  FILE             assemble FILE and write its token stream\n"
+               "  -o OUT.bin       where to write the tokens (default: FILE with the extension .bin)\n"
+               "  --debug          add the debug-information block\n"
+               "  --skip-validation  do not run the shader validator\n"
                "  -E FILE          preprocess FILE as shader assembly and print its tokens\n"
                "  -D NAME[=VALUE]  define NAME (empty, or as VALUE)\n"
                "  -I DIR           search DIR for includes not found beside the including file\n");
@@ -59,46 +69,17 @@ class Output {
   std::size_t used_ = 0;
 };
 
-}  // namespace
+// The output name for FILE: its extension (after the last '.' of the last path part)
+// replaced by ".bin".
+std::string DefaultOutputName(std::string_view source) {
+  std::size_t slash = source.find_last_of('/');
+  std::size_t dot = source.find_last_of('.');
+  if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash) && dot != slash + 1)
+    source = source.substr(0, dot);
+  return std::string(source) + ".bin";
+}
 
-int main(int argc, char** argv) {
-  const char* file = nullptr;
-  std::vector<std::string> names, values;
-  std::vector<const char*> includeDirectories;
-
-  for (int i = 1; i < argc; ++i) {
-    std::string_view argument = argv[i];
-    auto value = [&](std::string_view option) -> const char* {
-      if (argument.size() > option.size()) return argv[i] + option.size();
-      return i + 1 < argc ? argv[++i] : nullptr;
-    };
-    if (argument.starts_with("-E")) {
-      if (file) return Usage("only one -E FILE");
-      if (!(file = value("-E"))) return Usage("-E needs a file");
-    } else if (argument.starts_with("-D")) {
-      const char* definition = value("-D");
-      if (!definition || !*definition || *definition == '=') return Usage("-D needs a name");
-      std::string_view text = definition;
-      std::size_t equals = text.find('=');
-      names.emplace_back(text.substr(0, equals));
-      values.emplace_back(equals == std::string_view::npos ? std::string_view() : text.substr(equals + 1));
-    } else if (argument.starts_with("-I")) {
-      const char* directory = value("-I");
-      if (!directory || !*directory) return Usage("-I needs a directory");
-      includeDirectories.push_back(directory);
-    } else if (argument == "-h" || argument == "--help") {
-      Usage(nullptr);
-      return 0;
-    } else {
-      return Usage(("unknown argument '" + std::string(argument) + "'").c_str());
-    }
-  }
-  if (!file) return Usage("nothing to do (-E FILE is required)");
-
-  std::vector<D3DXMACRO> defines;
-  for (std::size_t i = 0; i < names.size(); ++i) defines.push_back({names[i].c_str(), values[i].c_str()});
-  defines.push_back({nullptr, nullptr});
-
+int Preprocess(const char* file, const std::vector<D3DXMACRO>& defines, const std::vector<const char*>& includeDirectories) {
   bool failed = false;
   {
     rastro::Preprocessor preprocessor;
@@ -135,4 +116,93 @@ int main(int argc, char** argv) {
   }
   std::fflush(stdout);
   return failed ? kExitErrors : 0;
+}
+
+int Assemble(const char* file, const std::string& outputName, const std::vector<D3DXMACRO>& defines,
+             const std::vector<const char*>& includeDirectories, DWORD flags) {
+  ID3DXBuffer* shader = nullptr;
+  ID3DXBuffer* errors = nullptr;
+  HRESULT hr;
+  {
+    rastro::Preprocessor preprocessor;
+    for (const char* directory : includeDirectories) preprocessor.AddIncludeDirectory(directory);
+    HRESULT opened = preprocessor.OpenSource(file, defines.data(), nullptr);
+    hr = rastro::AssembleOpenedSource(preprocessor, opened, flags, &shader, &errors);
+  }
+  if (errors) {
+    std::fputs(static_cast<const char*>(errors->GetBufferPointer()), stderr);
+    errors->Release();
+  }
+  if (FAILED(hr) || !shader) {
+    if (shader) shader->Release();
+    return kExitErrors;
+  }
+  std::FILE* out = std::fopen(outputName.c_str(), "wb");
+  bool written = out && std::fwrite(shader->GetBufferPointer(), 1, shader->GetBufferSize(), out) == shader->GetBufferSize();
+  if (out && std::fclose(out) != 0) written = false;
+  shader->Release();
+  if (!written) {
+    std::fprintf(stderr, "rastro-asm: cannot write '%s'\n", outputName.c_str());
+    return kExitUsage;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* preprocessFile = nullptr;
+  const char* file = nullptr;
+  const char* outputName = nullptr;
+  DWORD flags = 0;
+  std::vector<std::string> names, values;
+  std::vector<const char*> includeDirectories;
+
+  for (int i = 1; i < argc; ++i) {
+    std::string_view argument = argv[i];
+    auto value = [&](std::string_view option) -> const char* {
+      if (argument.size() > option.size()) return argv[i] + option.size();
+      return i + 1 < argc ? argv[++i] : nullptr;
+    };
+    if (argument == "--debug") {
+      flags |= D3DXSHADER_DEBUG;
+    } else if (argument == "--skip-validation") {
+      flags |= D3DXSHADER_SKIPVALIDATION;
+    } else if (argument == "-h" || argument == "--help") {
+      Usage(nullptr);
+      return 0;
+    } else if (argument.starts_with("-E")) {
+      if (preprocessFile) return Usage("only one -E FILE");
+      if (!(preprocessFile = value("-E"))) return Usage("-E needs a file");
+    } else if (argument.starts_with("-o")) {
+      if (outputName) return Usage("only one -o OUT");
+      if (!(outputName = value("-o")) || !*outputName) return Usage("-o needs a file name");
+    } else if (argument.starts_with("-D")) {
+      const char* definition = value("-D");
+      if (!definition || !*definition || *definition == '=') return Usage("-D needs a name");
+      std::string_view text = definition;
+      std::size_t equals = text.find('=');
+      names.emplace_back(text.substr(0, equals));
+      values.emplace_back(equals == std::string_view::npos ? std::string_view() : text.substr(equals + 1));
+    } else if (argument.starts_with("-I")) {
+      const char* directory = value("-I");
+      if (!directory || !*directory) return Usage("-I needs a directory");
+      includeDirectories.push_back(directory);
+    } else if (argument.starts_with("-") && argument != "-") {
+      return Usage(("unknown argument '" + std::string(argument) + "'").c_str());
+    } else {
+      if (file) return Usage("only one source file");
+      file = argv[i];
+    }
+  }
+  if (preprocessFile && (file || outputName || flags)) return Usage("-E takes no other source, -o or flags");
+  if (!preprocessFile && !file) return Usage("nothing to do (a source FILE or -E FILE is required)");
+
+  std::vector<D3DXMACRO> defines;
+  for (std::size_t i = 0; i < names.size(); ++i) defines.push_back({names[i].c_str(), values[i].c_str()});
+  defines.push_back({nullptr, nullptr});
+
+  if (preprocessFile) return Preprocess(preprocessFile, defines, includeDirectories);
+  std::string output = outputName ? std::string(outputName) : DefaultOutputName(file);
+  return Assemble(file, output, defines, includeDirectories, flags);
 }

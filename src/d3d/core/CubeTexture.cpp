@@ -17,6 +17,7 @@ HRESULT CubeTexture::Create(Device& device, UINT edge, UINT levels, DWORD usage,
       auto surface = std::make_unique<Surface>(device, Ownership::Contained, created.Get(),
                                                static_cast<IDirect3DCubeTexture9*>(created.Get()), created.Get(),
                                                desc, lockable);
+      surface->PlaceInTexture(face, level);
       if (HRESULT hr = surface->Initialise(); FAILED(hr)) return hr;
       created->surfaces_.push_back(std::move(surface));
     }
@@ -53,13 +54,13 @@ HRESULT CubeTexture::LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT*
                               DWORD flags) {
   Surface* found = Find(face, level);
   if (!found) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DCubeTexture9::LockRect", "no such face or level");
-  return found->LockRect(locked, rect, flags);
+  return found->Lock(locked, rect, flags, "IDirect3DCubeTexture9::LockRect");
 }
 
 HRESULT CubeTexture::UnlockRect(D3DCUBEMAP_FACES face, UINT level) {
   Surface* found = Find(face, level);
   if (!found) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DCubeTexture9::UnlockRect", "no such face or level");
-  return found->UnlockRect();
+  return found->Unlock("IDirect3DCubeTexture9::UnlockRect");
 }
 
 HRESULT CubeTexture::AddDirtyRect(D3DCUBEMAP_FACES face, const RECT* rect) {

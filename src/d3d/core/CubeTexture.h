@@ -14,6 +14,7 @@ class CubeTexture final : public TextureBase<IDirect3DCubeTexture9, IID_IDirect3
   static HRESULT Create(Device& device, UINT edge, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                         CubeTexture** texture);
 
+  Subresource At(UINT face, UINT level) override { return {face, level, &Face(face, level), nullptr}; }
   HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
   HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level, IDirect3DSurface9** surface) override;
   HRESULT LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;

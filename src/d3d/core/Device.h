@@ -13,6 +13,7 @@ namespace rastro {
 class Direct3D;
 class Surface;
 class VertexBuffer;
+class VertexDeclaration;
 
 class Device final : public IDirect3DDevice9 {
  public:
@@ -128,6 +129,8 @@ class Device final : public IDirect3DDevice9 {
   ~Device();
 
   HRESULT CreateSwapChain(const D3DPRESENT_PARAMETERS& presentation);
+  // The declaration equivalent to the current FVF, made once per FVF value.
+  HRESULT DeclarationFromFvf(IDirect3DVertexDeclaration9** declaration);
   HRESULT CreateSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool, bool lockable,
                         Surface** surface);
   void UnbindAll();
@@ -151,6 +154,8 @@ class Device final : public IDirect3DDevice9 {
   std::unique_ptr<Surface> backBuffer_;
   std::unique_ptr<Surface> autoDepthStencil_;
   VertexBuffer* userVertices_ = nullptr;  // staging for DrawPrimitiveUP, held privately
+  VertexDeclaration* fvfDeclaration_ = nullptr;  // what GetVertexDeclaration gives for the FVF, held privately
+  DWORD fvfDeclarationFvf_ = 0;
   DeviceState state_;
   bool inScene_ = false;
   bool tearingDown_ = false;

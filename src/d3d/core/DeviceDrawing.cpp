@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "AllocationGuard.h"
 #include "DebugOutput.h"
 #include "Device.h"
 #include "FormatLayout.h"
@@ -20,19 +21,6 @@ namespace {
 void Rebind(Resource* previous, Resource* next) {
   if (next) next->AddRefPrivate();
   if (previous) previous->ReleasePrivate();
-}
-
-// Vertices a primitive count takes, or 0 for a type that is not a primitive type.
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
-  switch (type) {
-    case D3DPT_POINTLIST: return primitives;
-    case D3DPT_LINELIST: return primitives * 2;
-    case D3DPT_LINESTRIP: return primitives + 1;
-    case D3DPT_TRIANGLELIST: return primitives * 3;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return primitives + 2;
-    default: return 0;
-  }
 }
 
 template <typename Value, size_t N>
@@ -254,8 +242,12 @@ HRESULT Device::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UI
 }
 
 HRESULT Device::SetFVF(DWORD fvf) {
-  if (fvf && !FvfVertexSize(fvf)) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::SetFVF", "not a valid vertex format");
+  VertexLayout layout;
+  if (!VertexLayout::FromFvf(fvf, layout)) {
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::SetFVF", "not a valid vertex format");
+  }
   if (state_.fvf == fvf && !state_.declaration) return D3D_OK;
+  state_.vertexLayout = std::move(layout);
   // A vertex format replaces the declaration.
   VertexDeclaration* previous = state_.declaration;
   state_.declaration = nullptr;
@@ -280,6 +272,7 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
   VertexDeclaration* previous = state_.declaration;
   state_.declaration = next;
   state_.fvf = 0;
+  state_.vertexLayout = next ? next->Layout() : VertexLayout{};
   Rebind(previous, next);
   state_.dirty |= kDirtyVertexFormat;
   return D3D_OK;
@@ -288,7 +281,31 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
 HRESULT Device::GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) {
   if (!declaration) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetVertexDeclaration", "null out pointer");
   *declaration = state_.declaration;
-  if (state_.declaration) state_.declaration->AddRef();
+  if (state_.declaration) {
+    state_.declaration->AddRef();
+  } else if (state_.fvf) {
+    // A vertex format reads back as the declaration that says the same.
+    return DeclarationFromFvf(declaration);
+  }
+  return D3D_OK;
+}
+
+HRESULT Device::DeclarationFromFvf(IDirect3DVertexDeclaration9** declaration) {
+  if (!fvfDeclaration_ || fvfDeclarationFvf_ != state_.fvf) {
+    std::vector<D3DVERTEXELEMENT9> elements = state_.vertexLayout.Elements();
+    elements.push_back(D3DVERTEXELEMENT9 D3DDECL_END());
+    VertexDeclaration* created = nullptr;
+    HRESULT hr = VertexDeclaration::Create(*this, elements.data(), kMaxStreams, 0xFFFFFFFFu, &created);
+    if (FAILED(hr)) return hr;
+    // Kept by a private reference, so that it does not keep the device alive.
+    created->AddRefPrivate();
+    created->ReleasePublic();
+    if (fvfDeclaration_) fvfDeclaration_->ReleasePrivate();
+    fvfDeclaration_ = created;
+    fvfDeclarationFvf_ = state_.fvf;
+  }
+  fvfDeclaration_->AddRef();
+  *declaration = fvfDeclaration_;
   return D3D_OK;
 }
 
@@ -437,41 +454,37 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     right = std::min(right, state_.scissor.right);
     bottom = std::min(bottom, state_.scissor.bottom);
   }
-  clearRects_.clear();
-  bool whole = false;
-  if (!count) {
-    if (left < right && top < bottom) clearRects_.push_back({left, top, right, bottom});
-    whole = left == 0 && top == 0 && right == static_cast<LONG>(target.Width) &&
-            bottom == static_cast<LONG>(target.Height);
-  } else {
-    for (DWORD i = 0; i < count; ++i) {
-      D3DRECT clipped{std::max(left, rects[i].x1), std::max(top, rects[i].y1), std::min(right, rects[i].x2),
-                      std::min(bottom, rects[i].y2)};
-      if (clipped.x1 < clipped.x2 && clipped.y1 < clipped.y2) clearRects_.push_back(clipped);
+  return GuardAllocation(kCall, [&] {
+    clearRects_.clear();
+    bool whole = false;
+    if (!count) {
+      if (left < right && top < bottom) clearRects_.push_back({left, top, right, bottom});
+      whole = left == 0 && top == 0 && right == static_cast<LONG>(target.Width) &&
+              bottom == static_cast<LONG>(target.Height);
+    } else {
+      for (DWORD i = 0; i < count; ++i) {
+        D3DRECT clipped{std::max(left, rects[i].x1), std::max(top, rects[i].y1), std::min(right, rects[i].x2),
+                        std::min(bottom, rects[i].y2)};
+        if (clipped.x1 < clipped.x2 && clipped.y1 < clipped.y2) clearRects_.push_back(clipped);
+      }
     }
-  }
-  if (clearRects_.empty()) return D3D_OK;
-  renderer_->Clear(state_, clearRects_, whole, flags, color, z, stencil);
-  return D3D_OK;
+    if (clearRects_.empty()) return D3D_OK;
+    renderer_->Clear(state_, clearRects_, whole, flags, color, z, stencil);
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
   constexpr const char* kCall = "IDirect3DDevice9::DrawPrimitive";
   if (!inScene_) return ReportFailure(D3DERR_INVALIDCALL, kCall, "outside BeginScene/EndScene");
-  UINT vertices = VertexCount(type, primitiveCount);
+  UINT vertices = PrimitiveVertexCount(type, primitiveCount);
   if (!primitiveCount) return D3D_OK;
   if (!vertices) return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a primitive type");
   if (primitiveCount > Caps().MaxPrimitiveCount) return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");
 
   // Every stream the vertex format reads must hold the whole range of vertices drawn.
-  std::array<UINT, kMaxStreams> needed{};  // bytes read per vertex, per stream
-  if (state_.declaration) {
-    for (const D3DVERTEXELEMENT9& element : state_.declaration->Elements()) {
-      needed[element.Stream] = std::max<UINT>(needed[element.Stream], element.Offset + DeclTypeSize(element.Type));
-    }
-  } else if (state_.fvf) {
-    needed[0] = FvfVertexSize(state_.fvf);
-  } else {
+  const std::array<UINT, kMaxStreams>& needed = state_.vertexLayout.streamBytes;  // bytes per vertex and stream
+  if (!state_.declaration && !state_.fvf) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "neither a vertex format nor a declaration is set");
   }
   for (UINT stream = 0; stream < kMaxStreams; ++stream) {
@@ -484,33 +497,41 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
       return ReportFailure(D3DERR_INVALIDCALL, kCall, "the vertices drawn reach past the end of the vertex buffer");
     }
   }
-  renderer_->Draw(state_, type, startVertex, primitiveCount);
-  return D3D_OK;
+  return GuardAllocation(kCall, [&] {
+    renderer_->Draw(state_, type, startVertex, primitiveCount);
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) {
   constexpr const char* kCall = "IDirect3DDevice9::DrawPrimitiveUP";
   if (!vertexData || !stride) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null vertex data or zero stride");
   if (!inScene_) return ReportFailure(D3DERR_INVALIDCALL, kCall, "outside BeginScene/EndScene");
-  UINT vertices = VertexCount(type, primitiveCount);
+  UINT vertices = PrimitiveVertexCount(type, primitiveCount);
   if (!primitiveCount) return D3D_OK;
   if (!vertices) return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a primitive type");
   if (primitiveCount > Caps().MaxPrimitiveCount) return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");
   std::uint64_t bytes = std::uint64_t{vertices} * stride;
   if (bytes > kMaxResourceBytes) return ReportFailure(E_OUTOFMEMORY, kCall, "too much vertex data");
-  if (!userVertices_) {
-    VertexBuffer* created = nullptr;
-    VertexBuffer::Create(*this, static_cast<UINT>(bytes), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
-                         D3DPOOL_DEFAULT, &created);
-    // The device keeps it by a private reference only, so it does not keep the device alive.
-    created->AddRefPrivate();
-    created->ReleasePublic();
-    userVertices_ = created;
-  }
-  userVertices_->Fill(vertexData, static_cast<UINT>(bytes));
-  HRESULT hr = SetStreamSource(0, userVertices_, 0, stride);
-  if (SUCCEEDED(hr)) hr = DrawPrimitive(type, 0, primitiveCount);
-  // As in the runtime, stream 0 is left unset afterwards.
+  const HRESULT hr = GuardAllocation(kCall, [&] {
+    if (!userVertices_) {
+      VertexBuffer* created = nullptr;
+      if (FAILED(VertexBuffer::Create(*this, static_cast<UINT>(bytes), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
+                                      D3DPOOL_DEFAULT, &created)) ||
+          !created) {
+        return ReportFailure(E_OUTOFMEMORY, kCall, "no buffer for the vertices");
+      }
+      // The device keeps it by a private reference only, so it does not keep the device alive.
+      created->AddRefPrivate();
+      created->ReleasePublic();
+      userVertices_ = created;
+    }
+    userVertices_->Fill(vertexData, static_cast<UINT>(bytes));
+    HRESULT drawn = SetStreamSource(0, userVertices_, 0, stride);
+    if (SUCCEEDED(drawn)) drawn = DrawPrimitive(type, 0, primitiveCount);
+    return drawn;
+  });
+  // As in the runtime, stream 0 is left unset afterwards, whatever happened.
   SetStreamSource(0, nullptr, 0, 0);
   return hr;
 }

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "VertexLayout.h"
 #include "d3d9.h"
 
 namespace rastro {
@@ -61,6 +62,8 @@ struct DeviceState {
   std::array<StreamBinding, kMaxStreams> streams{};
   VertexDeclaration* declaration = nullptr;
   DWORD fvf = 0;
+  // The decoded declaration or FVF, whichever was set last.
+  VertexLayout vertexLayout;
   ShaderObject<IDirect3DVertexShader9, IID_IDirect3DVertexShader9>* vertexShader = nullptr;
   ShaderObject<IDirect3DPixelShader9, IID_IDirect3DPixelShader9>* pixelShader = nullptr;
   std::array<Surface*, kMaxRenderTargets> renderTargets{};

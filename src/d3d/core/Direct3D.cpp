@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "AllocationGuard.h"
 #include "DebugOutput.h"
 #include "Device.h"
 #include "ProfileQueries.h"
@@ -116,7 +117,7 @@ HRESULT Direct3D::CheckDeviceType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT
   // A windowed device may leave the back-buffer format to the display's.
   if (windowed && backBufferFormat == D3DFMT_UNKNOWN) backBufferFormat = displayFormat;
   HRESULT hr = QueryDeviceType(adapters_[adapter].profile, displayFormat, backBufferFormat, windowed);
-  if (FAILED(hr)) return ReportFailure(hr, kCall, "the adapter offers no such display/back-buffer pair");
+  if (FAILED(hr)) return ReportDeclined(hr, kCall, "the adapter offers no such display/back-buffer pair");
   return hr;
 }
 
@@ -128,7 +129,7 @@ HRESULT Direct3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORM
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "D3DUSAGE_RENDERTARGET and D3DUSAGE_DEPTHSTENCIL together");
   }
   HRESULT hr = QueryDeviceFormat(adapters_[adapter].profile, adapterFormat, usage, resourceType, format);
-  if (FAILED(hr)) return ReportFailure(hr, kCall, "the format is not supported for that usage and resource type");
+  if (FAILED(hr)) return ReportDeclined(hr, kCall, "the format is not supported for that usage and resource type");
   return hr;
 }
 
@@ -141,7 +142,7 @@ HRESULT Direct3D::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType
   }
   if (surfaceFormat == D3DFMT_UNKNOWN) return ReportFailure(D3DERR_INVALIDCALL, kCall, "no format");
   // Devices here render without multisampling.
-  if (multiSampleType != D3DMULTISAMPLE_NONE) return ReportFailure(D3DERR_NOTAVAILABLE, kCall, "no multisampling");
+  if (multiSampleType != D3DMULTISAMPLE_NONE) return ReportDeclined(D3DERR_NOTAVAILABLE, kCall, "no multisampling");
   if (qualityLevels) *qualityLevels = 1;
   return D3D_OK;
 }
@@ -151,7 +152,7 @@ HRESULT Direct3D::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType, D3
   constexpr const char* kCall = "IDirect3D9::CheckDepthStencilMatch";
   if (HRESULT hr = CheckAdapter(adapter, deviceType, kCall); FAILED(hr)) return hr;
   HRESULT hr = QueryDepthStencilMatch(adapters_[adapter].profile, adapterFormat, renderTargetFormat, depthStencilFormat);
-  if (FAILED(hr)) return ReportFailure(hr, kCall, "the depth format does not go with that render-target format");
+  if (FAILED(hr)) return ReportDeclined(hr, kCall, "the depth format does not go with that render-target format");
   return hr;
 }
 
@@ -162,7 +163,7 @@ HRESULT Direct3D::CheckDeviceFormatConversion(UINT adapter, D3DDEVTYPE deviceTyp
   // StretchRect copies without converting: only a format to itself, for formats a surface can have.
   const DeviceProfile& profile = adapters_[adapter].profile;
   if (sourceFormat == targetFormat && profile.FindFormat(D3DRTYPE_SURFACE, targetFormat)) return D3D_OK;
-  return ReportFailure(D3DERR_NOTAVAILABLE, kCall, "no conversion between different formats");
+  return ReportDeclined(D3DERR_NOTAVAILABLE, kCall, "no conversion between different formats");
 }
 
 HRESULT Direct3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS9* caps) {
@@ -179,7 +180,9 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
   if (!device) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null device pointer");
   *device = nullptr;
   if (HRESULT hr = CheckAdapter(adapter, deviceType, kCall); FAILED(hr)) return hr;
-  return Device::Create(*this, adapter, deviceType, focusWindow, behaviorFlags, presentation, device);
+  return GuardAllocation(kCall, [&] {
+    return Device::Create(*this, adapter, deviceType, focusWindow, behaviorFlags, presentation, device);
+  });
 }
 
 // ---------------------------------------------------------------------------------------------

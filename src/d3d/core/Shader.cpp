@@ -3,49 +3,14 @@
 #include <cstring>
 
 #include "DebugOutput.h"
+#include "shader/ShaderInstruction.h"
 
 namespace rastro {
 
-namespace {
-
-constexpr DWORD kEndToken = 0x0000FFFF;
-constexpr DWORD kCommentOpcode = 0xFFFE;
-constexpr DWORD kDefOpcode = 0x51;
-constexpr DWORD kDefIOpcode = 0x30;
-constexpr DWORD kDefBOpcode = 0x2F;
-
-}  // namespace
-
 UINT MeasureShaderTokens(const DWORD* tokens) {
-  UINT major = (tokens[0] >> 8) & 0xFF;
-  UINT at = 1;
-  while (at < kMaxShaderTokens) {
-    DWORD token = tokens[at];
-    if (token == kEndToken) return at + 1;
-    DWORD opcode = token & 0xFFFF;
-    if (opcode == kCommentOpcode) {
-      at += 1 + ((token >> 16) & 0x7FFF);
-      continue;
-    }
-    ++at;
-    if (major >= 2) {
-      // From version 2 on every instruction says how many tokens follow it.
-      at += (token >> 24) & 0xF;
-      continue;
-    }
-    // Before version 2 parameter tokens are told apart by their top bit, except the constants
-    // of a def, which are raw values.
-    if (opcode == kDefOpcode) {
-      at += 5;
-    } else if (opcode == kDefIOpcode) {
-      at += 5;
-    } else if (opcode == kDefBOpcode) {
-      at += 2;
-    } else {
-      while (at < kMaxShaderTokens && (tokens[at] & 0x80000000u)) ++at;
-    }
-  }
-  return 0;
+  DecodedShader shader;
+  if (FAILED(DecodeShader(tokens, kMaxShaderTokens, shader))) return 0;
+  return static_cast<UINT>(shader.tokenCount);
 }
 
 template <typename Interface, const IID& kInterfaceId>

@@ -10,9 +10,9 @@ namespace rastro {
 // Longest token stream a shader may have; a stream without an end token by then is refused.
 constexpr UINT kMaxShaderTokens = 65536;
 
-// Walks a token stream from its version token to the end token (0x0000FFFF), skipping
-// comments and instruction parameters, and reading no further than kMaxShaderTokens. Gives
-// the stream's length in tokens (end token included), or 0 when there is no end within bound.
+// Decodes a token stream from its version token to the end token (0x0000FFFF), reading no
+// further than kMaxShaderTokens. Gives the stream's length in tokens (end token included), or 0
+// when the stream is malformed or has no end within the bound.
 UINT MeasureShaderTokens(const DWORD* tokens);
 
 template <typename Interface, const IID& kInterfaceId>

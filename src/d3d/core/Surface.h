@@ -33,12 +33,25 @@ class Surface final : public IDirect3DSurface9, public Resource {
   HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
   HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
   HRESULT UnlockRect() override;
+  // LockRect and UnlockRect on behalf of a container, whose method `call` names in debug output.
+  HRESULT Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags, const char* call);
+  HRESULT Unlock(const char* call);
 
   const D3DSURFACE_DESC& Desc() const { return desc_; }
   PixelStorage& Storage() { return storage_; }
   bool IsLocked() const { return locked_; }
   bool IsLockable() const { return lockable_; }
+  // A depth-stencil surface whose contents need not survive the next Present or depth change.
+  void MarkDiscardable() { discardable_ = true; }
+  bool IsDiscardable() const { return discardable_; }
   TextureCommon* Texture() const { return texture_; }
+  // Where a texture's surface sits in it; 0 and 0 for surfaces of no texture.
+  UINT Face() const { return face_; }
+  UINT Level() const { return level_; }
+  void PlaceInTexture(UINT face, UINT level) {
+    face_ = face;
+    level_ = level;
+  }
   // Drawn into by the renderer (render targets and depth-stencil surfaces of the default pool).
   bool RendererBacked() const {
     return desc_.Pool == D3DPOOL_DEFAULT && (desc_.Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL));
@@ -54,7 +67,10 @@ class Surface final : public IDirect3DSurface9, public Resource {
   PixelStorage storage_;
   IUnknown* container_;
   TextureCommon* texture_;
+  UINT face_ = 0;
+  UINT level_ = 0;
   bool lockable_;
+  bool discardable_ = false;
   bool locked_ = false;
   DWORD lockFlags_ = 0;
   DWORD priority_ = 0;

@@ -21,6 +21,7 @@ HRESULT Texture::Create(Device& device, UINT width, UINT height, UINT levels, DW
     auto surface = std::make_unique<Surface>(device, Ownership::Contained, created.Get(),
                                              static_cast<IDirect3DTexture9*>(created.Get()), created.Get(), desc,
                                              lockable);
+    surface->PlaceInTexture(0, level);
     if (HRESULT hr = surface->Initialise(); FAILED(hr)) return hr;
     created->levels_.push_back(std::move(surface));
   }
@@ -47,12 +48,12 @@ HRESULT Texture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
 
 HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
   if (level >= levels_.size()) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DTexture9::LockRect", "no such level");
-  return levels_[level]->LockRect(locked, rect, flags);
+  return levels_[level]->Lock(locked, rect, flags, "IDirect3DTexture9::LockRect");
 }
 
 HRESULT Texture::UnlockRect(UINT level) {
   if (level >= levels_.size()) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DTexture9::UnlockRect", "no such level");
-  return levels_[level]->UnlockRect();
+  return levels_[level]->Unlock("IDirect3DTexture9::UnlockRect");
 }
 
 HRESULT Texture::AddDirtyRect(const RECT* rect) {

@@ -15,6 +15,7 @@ class Texture final : public TextureBase<IDirect3DTexture9, IID_IDirect3DTexture
   static HRESULT Create(Device& device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                         D3DPOOL pool, Texture** texture);
 
+  Subresource At(UINT, UINT level) override { return {0, level, levels_[level].get(), nullptr}; }
   HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
   HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override;
   HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;

@@ -32,6 +32,7 @@ class TextureBase : public Interface, public Resource, public TextureCommon {
   DWORD GetPriority() override { return Priority(); }
   void PreLoad() override {}
   D3DRESOURCETYPE GetType() override { return Type(); }
+  Resource& AsResource() override { return *this; }
 
   DWORD SetLOD(DWORD lod) override { return SetLODValue(lod); }
   DWORD GetLOD() override { return LOD(); }

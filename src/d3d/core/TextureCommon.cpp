@@ -1,8 +1,34 @@
 #include "TextureCommon.h"
 
 #include "DebugOutput.h"
+#include "Surface.h"
+#include "Volume.h"
 
 namespace rastro {
+
+bool Subresource::IsLocked() const { return surface ? surface->IsLocked() : volume->IsLocked(); }
+
+PixelStorage& Subresource::Storage() const { return surface ? surface->Storage() : volume->Storage(); }
+
+BYTE* Subresource::ReadableBytes() const { return surface ? surface->ReadableBytes() : volume->Storage().Bytes(); }
+
+UINT Subresource::Width() const { return surface ? surface->Desc().Width : volume->Desc().Width; }
+
+UINT Subresource::Height() const { return surface ? surface->Desc().Height : volume->Desc().Height; }
+
+UINT Subresource::Depth() const { return surface ? 1 : volume->Desc().Depth; }
+
+std::uint64_t Subresource::ContentVersion() const {
+  return surface ? surface->ContentVersion() : volume->ContentVersion();
+}
+
+void Subresource::ContentWritten() const {
+  if (surface) {
+    surface->ContentWritten();
+  } else {
+    volume->ContentWritten();
+  }
+}
 
 DWORD TextureCommon::SetLODValue(DWORD lod) {
   // Only managed textures have a level of detail; the others report 0 and keep none.

@@ -4,40 +4,13 @@
 
 #include "ComPtr.h"
 #include "DebugOutput.h"
+#include "VertexLayout.h"
 
 namespace rastro {
 
 UINT FvfVertexSize(DWORD fvf) {
-  constexpr DWORD kKnownBits = D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_DIFFUSE |
-                               D3DFVF_SPECULAR | D3DFVF_TEXCOUNT_MASK | D3DFVF_LASTBETA_UBYTE4 |
-                               D3DFVF_LASTBETA_D3DCOLOR | 0xFFFF0000u;
-  if (fvf & ~kKnownBits) return 0;
-  UINT size = 0;
-  switch (fvf & D3DFVF_POSITION_MASK) {
-    case 0: break;
-    case D3DFVF_XYZ: size = 12; break;
-    case D3DFVF_XYZRHW: size = 16; break;
-    case D3DFVF_XYZW: size = 16; break;
-    case D3DFVF_XYZB1: size = 16; break;
-    case D3DFVF_XYZB2: size = 20; break;
-    case D3DFVF_XYZB3: size = 24; break;
-    case D3DFVF_XYZB4: size = 28; break;
-    case D3DFVF_XYZB5: size = 32; break;
-    default: return 0;
-  }
-  if (fvf & D3DFVF_NORMAL) size += 12;
-  if (fvf & D3DFVF_PSIZE) size += 4;
-  if (fvf & D3DFVF_DIFFUSE) size += 4;
-  if (fvf & D3DFVF_SPECULAR) size += 4;
-  UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-  if (texCount > 8) return 0;
-  for (UINT set = 0; set < texCount; ++set) {
-    static constexpr UINT kCoordinateBytes[4] = {8, 12, 16, 4};  // TEXTUREFORMAT2, 3, 4, 1
-    size += kCoordinateBytes[(fvf >> (16 + set * 2)) & 3];
-  }
-  // Size bits of sets beyond the count must be clear.
-  if (texCount < 8 && (fvf >> (16 + texCount * 2))) return 0;
-  return size;
+  VertexLayout layout;
+  return VertexLayout::FromFvf(fvf, layout) ? layout.streamBytes[0] : 0;
 }
 
 HRESULT VertexBuffer::Create(Device& device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, VertexBuffer** buffer) {

@@ -5,12 +5,7 @@
 
 namespace rastro {
 
-UINT DeclTypeSize(BYTE type) {
-  static constexpr UINT kSizes[] = {4, 8, 12, 16, 4, 4, 4, 8, 4, 4, 8, 4, 8, 4, 4, 4, 8};
-  return type < sizeof kSizes / sizeof kSizes[0] ? kSizes[type] : 0;
-}
-
-HRESULT VertexDeclaration::Create(Device& device, const D3DVERTEXELEMENT9* elements, DWORD maxStreams,
+HRESULT VertexDeclaration::Create(Device& device, const D3DVERTEXELEMENT9* elements, DWORD maxStreams, DWORD declTypes,
                                   VertexDeclaration** declaration) {
   constexpr const char* kCall = "IDirect3DDevice9::CreateVertexDeclaration";
   std::vector<D3DVERTEXELEMENT9> checked;
@@ -25,6 +20,9 @@ HRESULT VertexDeclaration::Create(Device& device, const D3DVERTEXELEMENT9* eleme
     }
     if (element.Stream >= maxStreams) return ReportFailure(D3DERR_INVALIDCALL, kCall, "stream number beyond MaxStreams");
     if (element.Type >= D3DDECLTYPE_UNUSED) return ReportFailure(D3DERR_INVALIDCALL, kCall, "unknown element type");
+    if (DWORD bit = DeclTypeCapsBit(element.Type); bit && !(declTypes & bit)) {
+      return ReportFailure(D3DERR_INVALIDCALL, kCall, "an element type the device does not offer");
+    }
     if (element.Method > D3DDECLMETHOD_LOOKUPPRESAMPLED) {
       return ReportFailure(D3DERR_INVALIDCALL, kCall, "unknown tessellation method");
     }
@@ -40,6 +38,7 @@ HRESULT VertexDeclaration::Create(Device& device, const D3DVERTEXELEMENT9* eleme
     checked.push_back(element);
   }
   auto created = ComPtr<VertexDeclaration>::Adopt(new VertexDeclaration(device));
+  created->layout_ = VertexLayout::FromElements(checked.data(), checked.size());
   created->elements_ = std::move(checked);
   *declaration = created.Detach();
   return D3D_OK;

@@ -1,6 +1,8 @@
 // One level of a volume texture.
 #pragma once
 
+#include <cstdint>
+
 #include "PixelStorage.h"
 #include "Resource.h"
 
@@ -22,17 +24,25 @@ class Volume final : public IDirect3DVolume9, public Resource {
   HRESULT GetDesc(D3DVOLUME_DESC* desc) override;
   HRESULT LockBox(D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) override;
   HRESULT UnlockBox() override;
+  // LockBox and UnlockBox on behalf of the volume texture, whose method `call` names in debug output.
+  HRESULT Lock(D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags, const char* call);
+  HRESULT Unlock(const char* call);
 
   const D3DVOLUME_DESC& Desc() const { return desc_; }
   PixelStorage& Storage() { return storage_; }
   bool IsLocked() const { return locked_; }
+  UINT Level() const { return level_; }
+  void PlaceInTexture(UINT level) { level_ = level; }
   void ContentWritten(bool markDirty = true);
+  std::uint64_t ContentVersion() const { return version_; }
 
  private:
   D3DVOLUME_DESC desc_;
   PixelStorage storage_;
   IUnknown* container_;
   TextureCommon* texture_;
+  UINT level_ = 0;
+  std::uint64_t version_ = 1;
   bool lockable_;
   bool locked_ = false;
   DWORD lockFlags_ = 0;

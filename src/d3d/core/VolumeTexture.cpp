@@ -14,6 +14,7 @@ HRESULT VolumeTexture::Create(Device& device, UINT width, UINT height, UINT dept
                         LevelExtent(depth, level)};
     auto volume = std::make_unique<Volume>(device, created.Get(), static_cast<IDirect3DVolumeTexture9*>(created.Get()),
                                            created.Get(), desc, lockable);
+    volume->PlaceInTexture(level);
     if (HRESULT hr = volume->Initialise(); FAILED(hr)) return hr;
     created->levels_.push_back(std::move(volume));
   }
@@ -40,12 +41,12 @@ HRESULT VolumeTexture::GetVolumeLevel(UINT level, IDirect3DVolume9** volume) {
 
 HRESULT VolumeTexture::LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) {
   if (level >= levels_.size()) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVolumeTexture9::LockBox", "no such level");
-  return levels_[level]->LockBox(locked, box, flags);
+  return levels_[level]->Lock(locked, box, flags, "IDirect3DVolumeTexture9::LockBox");
 }
 
 HRESULT VolumeTexture::UnlockBox(UINT level) {
   if (level >= levels_.size()) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVolumeTexture9::UnlockBox", "no such level");
-  return levels_[level]->UnlockBox();
+  return levels_[level]->Unlock("IDirect3DVolumeTexture9::UnlockBox");
 }
 
 HRESULT VolumeTexture::AddDirtyBox(const D3DBOX* box) {

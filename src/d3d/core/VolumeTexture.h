@@ -14,6 +14,7 @@ class VolumeTexture final : public TextureBase<IDirect3DVolumeTexture9, IID_IDir
   static HRESULT Create(Device& device, UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
                         D3DFORMAT format, D3DPOOL pool, VolumeTexture** texture);
 
+  Subresource At(UINT, UINT level) override { return {0, level, nullptr, levels_[level].get()}; }
   HRESULT GetLevelDesc(UINT level, D3DVOLUME_DESC* desc) override;
   HRESULT GetVolumeLevel(UINT level, IDirect3DVolume9** volume) override;
   HRESULT LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) override;

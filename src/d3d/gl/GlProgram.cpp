@@ -9,16 +9,6 @@
 
 namespace rastro {
 
-bool ProgramKey::operator==(const ProgramKey& other) const { return std::memcmp(this, &other, sizeof *this) == 0; }
-
-size_t ProgramKeyHash::operator()(const ProgramKey& key) const {
-  // FNV-1a over the key's bytes; keys are plain bytes with zeroed padding.
-  const auto* bytes = reinterpret_cast<const unsigned char*>(&key);
-  std::uint64_t hash = 1469598103934665603ull;
-  for (size_t i = 0; i < sizeof key; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
-  return static_cast<size_t>(hash);
-}
-
 DWORD SupportedTextureOps() {
   DWORD ops = 0;
   for (DWORD op = D3DTOP_DISABLE; op <= D3DTOP_LERP; ++op) {
@@ -128,17 +118,17 @@ GLuint Compile(GLenum kind, const std::string& source) {
 std::string GlProgramCache::VertexSource(const ProgramKey& key) {
   std::string source = "#version 330 core\n";
   source += "layout(location = 0) in vec4 inPosition;\n";
-  if (key.hasDiffuse) source += "layout(location = 1) in vec4 inDiffuse;\n";
-  if (key.hasSpecular) source += "layout(location = 2) in vec4 inSpecular;\n";
-  for (UINT set = 0; set < key.texCoordSets; ++set) {
+  if (key.input.hasDiffuse) source += "layout(location = 1) in vec4 inDiffuse;\n";
+  if (key.input.hasSpecular) source += "layout(location = 2) in vec4 inSpecular;\n";
+  for (UINT set = 0; set < key.input.texCoordSets; ++set) {
     source += Format("layout(location = %u) in vec4 inTexCoord%u;\n", kTexCoordLocation + set, set);
   }
   source += "uniform vec4 uViewport;\n";
   const char* interpolation = key.flat ? "flat " : "";
   source += Format("%sout vec4 vDiffuse;\n%sout vec4 vSpecular;\n", interpolation, interpolation);
-  for (UINT set = 0; set < key.texCoordSets; ++set) source += Format("out vec4 vTexCoord%u;\n", set);
+  for (UINT set = 0; set < key.input.texCoordSets; ++set) source += Format("out vec4 vTexCoord%u;\n", set);
   source += "void main() {\n";
-  if (key.position == PositionKind::Transformed) {
+  if (key.input.position == PositionKind::Transformed) {
     // Screen-space vertices: pixel centres lie on integer coordinates, rows run downwards (as
     // they are stored), and 1/rhw restores w for perspective-correct interpolation.
     source +=
@@ -152,15 +142,15 @@ std::string GlProgramCache::VertexSource(const ProgramKey& key) {
         "  vec4 p = inPosition;\n"
         "  gl_Position = vec4(p.x + p.w / uViewport.z, -p.y + p.w / uViewport.w, p.z * 2.0 - p.w, p.w);\n";
   }
-  std::string diffuse = key.hasDiffuse ? "inDiffuse" : "vec4(1.0)";
+  std::string diffuse = key.input.hasDiffuse ? "inDiffuse" : "vec4(1.0)";
   if (key.lighting) {
     // Lit without lights or material: only the diffuse alpha survives.
     source += "  vDiffuse = vec4(0.0, 0.0, 0.0, " + diffuse + ".a);\n  vSpecular = vec4(0.0);\n";
   } else {
     source += "  vDiffuse = " + diffuse + ";\n";
-    source += std::string("  vSpecular = ") + (key.hasSpecular ? "inSpecular" : "vec4(0.0)") + ";\n";
+    source += std::string("  vSpecular = ") + (key.input.hasSpecular ? "inSpecular" : "vec4(0.0)") + ";\n";
   }
-  for (UINT set = 0; set < key.texCoordSets; ++set) source += Format("  vTexCoord%u = inTexCoord%u;\n", set, set);
+  for (UINT set = 0; set < key.input.texCoordSets; ++set) source += Format("  vTexCoord%u = inTexCoord%u;\n", set, set);
   source += "}\n";
   return source;
 }
@@ -174,13 +164,13 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
     for (std::uint8_t argument : {s.colorArg0, s.colorArg1, s.colorArg2, s.alphaArg0, s.alphaArg1, s.alphaArg2}) {
       usesSpecular |= (argument & D3DTA_SELECTMASK) == D3DTA_SPECULAR;
     }
-    if (UsesTexture(s) && s.texCoordSet < key.texCoordSets) usesSet[s.texCoordSet] = true;
+    if (UsesTexture(s) && s.texCoordSet < key.input.texCoordSets) usesSet[s.texCoordSet] = true;
   }
   std::string source = "#version 330 core\n";
   const char* interpolation = key.flat ? "flat " : "";
   source += Format("%sin vec4 vDiffuse;\n", interpolation);
   if (usesSpecular) source += Format("%sin vec4 vSpecular;\n", interpolation);
-  for (UINT set = 0; set < key.texCoordSets; ++set) {
+  for (UINT set = 0; set < key.input.texCoordSets; ++set) {
     if (usesSet[set]) source += Format("in vec4 vTexCoord%u;\n", set);
   }
   source += "uniform vec4 uTextureFactor;\nuniform float uAlphaReference;\nuniform vec4 uStageConstant[8];\n";
@@ -199,7 +189,7 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
   for (UINT stage = 0; stage < key.stageCount; ++stage) {
     const StageKey& s = key.stages[stage];
     if (UsesTexture(s)) {
-      std::string coordinates = s.texCoordSet < key.texCoordSets ? Format("vTexCoord%u", s.texCoordSet)
+      std::string coordinates = s.texCoordSet < key.input.texCoordSets ? Format("vTexCoord%u", s.texCoordSet)
                                                                  : std::string("vec4(0.0, 0.0, 0.0, 1.0)");
       switch (static_cast<TextureKind>(s.texture)) {
         case TextureKind::Flat:
@@ -216,8 +206,9 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
     }
     std::string color = Operation(s.colorOp, Argument(s.colorArg0, stage), Argument(s.colorArg1, stage),
                                   Argument(s.colorArg2, stage), stage);
-    std::string alpha = s.alphaOp == D3DTOP_DISABLE
-                            ? std::string("current")
+    // A dot product goes to every channel, alpha included, whatever the alpha operation.
+    std::string alpha = s.colorOp == D3DTOP_DOTPRODUCT3 ? color
+                        : s.alphaOp == D3DTOP_DISABLE   ? std::string("current")
                             : Operation(s.alphaOp, Argument(s.alphaArg0, stage), Argument(s.alphaArg1, stage),
                                         Argument(s.alphaArg2, stage), stage);
     const char* target = s.resultTemp ? "temp" : "current";

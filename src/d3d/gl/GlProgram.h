@@ -9,46 +9,15 @@
 #include <string>
 #include <unordered_map>
 
-#include "core/DeviceState.h"
+#include "GlProgramKey.h"
 
 namespace rastro {
-
-enum class PositionKind : std::uint8_t { None, Transformed, Clip };
-enum class TextureKind : std::uint8_t { None, Flat, Cube, Volume };
 
 // Vertex attribute locations shared by every generated program.
 constexpr GLuint kPositionLocation = 0;
 constexpr GLuint kDiffuseLocation = 1;
 constexpr GLuint kSpecularLocation = 2;
 constexpr GLuint kTexCoordLocation = 3;  // sets 0-7 at 3-10
-
-struct StageKey {
-  std::uint8_t colorOp, colorArg0, colorArg1, colorArg2;
-  std::uint8_t alphaOp, alphaArg0, alphaArg1, alphaArg2;
-  std::uint8_t texCoordSet, resultTemp, texture;  // texture: TextureKind
-  std::uint8_t pad;
-};
-
-struct ProgramKey {
-  PositionKind position = PositionKind::None;
-  std::uint8_t hasDiffuse = 0;
-  std::uint8_t hasSpecular = 0;
-  std::uint8_t texCoordSets = 0;
-  std::array<std::uint8_t, 8> texCoordSizes{};
-  std::uint8_t stageCount = 0;
-  std::uint8_t lighting = 0;       // untransformed vertices lit (with no lights: black)
-  std::uint8_t specularAdd = 0;    // D3DRS_SPECULARENABLE
-  std::uint8_t flat = 0;           // D3DSHADE_FLAT
-  std::uint8_t alphaFunc = 0;      // 0: no alpha test, else a D3DCMPFUNC
-  std::array<std::uint8_t, 3> pad{};
-  std::array<StageKey, D3DMAXTEXTURESTAGES> stages{};
-
-  bool operator==(const ProgramKey& other) const;
-};
-
-struct ProgramKeyHash {
-  size_t operator()(const ProgramKey& key) const;
-};
 
 // A linked program and where its uniforms are.
 struct GlProgram {

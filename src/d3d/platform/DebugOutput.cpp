@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace rastro {
 
@@ -10,20 +11,36 @@ namespace {
 int muted = 0;
 void (*outputSink)(const char* line) = nullptr;
 
-}  // namespace
+// 0 off, 1 failed calls, 2 declined capability checks as well. Read on every report, so a
+// process (or a test) can switch it while running.
+int DebugOutputLevel() {
+  const char* value = std::getenv("RASTROMETER_D3D_DEBUG");
+  if (!value || !*value || std::strcmp(value, "0") == 0) return 0;
+  return std::strcmp(value, "2") == 0 ? 2 : 1;
+}
 
-bool DebugOutputActive() { return std::getenv("RASTROMETER_D3D_DEBUG") != nullptr && !muted; }
-
-HRESULT ReportFailure(HRESULT result, const char* call, const char* why) {
-  if (!DebugOutputActive()) return result;
+void Print(HRESULT result, const char* call, const char* outcome, const char* why) {
   char line[512];
-  std::snprintf(line, sizeof line, "Direct3D9: %s failed: %s (0x%08X)\n", call ? call : "?", why ? why : "?",
+  std::snprintf(line, sizeof line, "Direct3D9: %s %s: %s (0x%08X)\n", call ? call : "?", outcome, why ? why : "?",
                 static_cast<unsigned>(result));
   if (outputSink) {
     outputSink(line);
   } else {
     std::fputs(line, stderr);
   }
+}
+
+}  // namespace
+
+bool DebugOutputActive() { return !muted && DebugOutputLevel() >= 1; }
+
+HRESULT ReportFailure(HRESULT result, const char* call, const char* why) {
+  if (DebugOutputActive()) Print(result, call, "failed", why);
+  return result;
+}
+
+HRESULT ReportDeclined(HRESULT result, const char* call, const char* why) {
+  if (!muted && DebugOutputLevel() >= 2) Print(result, call, "declined", why);
   return result;
 }
 

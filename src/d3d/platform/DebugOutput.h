@@ -1,6 +1,8 @@
-// The device's debug output, like the runtime's debug build: when the environment variable
-// RASTROMETER_D3D_DEBUG is set, every failing call prints one line to stderr naming the call
-// and why it failed. DebugSetMute(1) silences it until DebugSetMute(0).
+// The device's debug output, like the runtime's debug build: RASTROMETER_D3D_DEBUG=1 makes every
+// failing call print one line to stderr naming the call and why it failed. A capability check
+// that answers "no" (CheckDeviceType, CheckDeviceFormat, ...) has not failed, so it prints only
+// at RASTROMETER_D3D_DEBUG=2, for finding out why a format was passed over. Unset, empty or 0
+// means off. DebugSetMute(1) silences both until DebugSetMute(0).
 #pragma once
 
 #include "WindowsTypes.h"
@@ -16,6 +18,9 @@ bool DebugOutputActive();
 // Prints "Direct3D9: <call> failed: <why>" when debug output is active and not muted; returns
 // the result so a call can `return ReportFailure(...)`.
 HRESULT ReportFailure(HRESULT result, const char* call, const char* why);
+
+// A capability check's "no": printed as "Direct3D9: <call> declined: <why>" at level 2 only.
+HRESULT ReportDeclined(HRESULT result, const char* call, const char* why);
 
 // Where the lines go (stderr by default); tests point it elsewhere. Null restores stderr.
 void SetDebugOutputSink(void (*sink)(const char* line));

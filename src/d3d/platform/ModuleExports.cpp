@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "DebugOutput.h"
+#include "validator/ShaderValidator.h"
 
 namespace rastro {
 
@@ -21,11 +22,9 @@ struct Module {
 
 namespace {
 
-// The shader validator is offered once the layer has one; until then the lookup finds nothing
-// and callers assemble without validation.
 const ExportEntry kDirect3D9Exports[] = {
     {"DebugSetMute", reinterpret_cast<void*>(&DebugSetMute)},
-    {"Direct3DShaderValidatorCreate9", nullptr},
+    {"Direct3DShaderValidatorCreate9", reinterpret_cast<void*>(&Direct3DShaderValidatorCreate9)},
 };
 
 const Module kModules[] = {

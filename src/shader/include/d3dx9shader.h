@@ -63,3 +63,13 @@ inline constexpr IID IID_ID3DXBuffer = {0x932E6A7E, 0xC68E, 0x45DD, {0xA7, 0xBF,
 
 // Creates a buffer of NumBytes uninitialised bytes with one reference owned by the caller.
 HRESULT D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer);
+
+// Assembles the shader source file pSrcFile into a Direct3D 9 token stream. pDefines (ended
+// by a null Name) and pInclude may be null; Flags: D3DXSHADER_DEBUG, D3DXSHADER_SKIPVALIDATION.
+// ppShader receives the tokens, ppErrorMsgs (optional) the messages, or null when there are
+// none.
+HRESULT D3DXAssembleShaderFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude, DWORD Flags,
+                                    LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs);
+// The same for source text held in memory.
+HRESULT D3DXAssembleShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                           DWORD Flags, LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs);

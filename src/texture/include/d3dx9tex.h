@@ -26,10 +26,11 @@
 #define D3DX_FILTER_MIRROR_W (4u << 16)
 #define D3DX_FILTER_MIRROR (7u << 16)
 #define D3DX_FILTER_DITHER (1u << 19)
-#define D3DX_FILTER_DITHER_DIFFUSION (2u << 19)
-#define D3DX_FILTER_SRGB_IN (1u << 21)
-#define D3DX_FILTER_SRGB_OUT (2u << 21)
-#define D3DX_FILTER_SRGB (3u << 21)
+// sRGB flags as the Direct3D 9 D3DX of this program's time laid them out: the bits right
+// above D3DX_FILTER_DITHER. Everything from 1 << 22 upward is undefined in a filter word.
+#define D3DX_FILTER_SRGB_IN (1u << 20)
+#define D3DX_FILTER_SRGB_OUT (1u << 21)
+#define D3DX_FILTER_SRGB (3u << 20)
 
 // Mip levels of a DDS file to skip, carried in the top bits of a filter word.
 #define D3DX_SKIP_DDS_MIP_LEVELS_MASK 0x1Fu
