@@ -77,6 +77,20 @@ TEST(TgaDecoder, RawTopDownDataIsUsedInPlace) {
   EXPECT_EQ(decoded->image.Data, file.data() + 18 + 2);
 }
 
+TEST(TgaDecoder, ColorMapBytesAreSkippedEvenWithoutAColorMapType) {
+  TgaSpec spec;
+  spec.depth = 8;
+  spec.imageType = 3;
+  spec.colorMapEntrySize = 24;
+  spec.colorMap = {9, 9, 9, 9, 9, 9};  // two entries the map type does not announce
+  spec.data = {42};
+  std::vector<BYTE> file = MakeTga(spec);
+  auto decoded = Decode(file);
+  ASSERT_EQ(decoded->hr, S_OK);
+  EXPECT_EQ(decoded->image.Data, file.data() + 18 + 6);
+  EXPECT_EQ(decoded->image.Palette, nullptr);
+}
+
 TEST(TgaDecoder, RunLengthPacketsRepeatOrCopyAndRunOnAcrossRows) {
   TgaSpec spec;
   spec.imageType = 10;
