@@ -12,6 +12,8 @@ packages=(
   clang llvm libclang-rt-14-dev
   xvfb xauth locales
   imagemagick
+  ccache     # the build scripts compile through it when it is there
+  hyperfine  # scripts/measure-preprocessor.sh
 )
 
 missing=()
