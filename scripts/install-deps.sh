@@ -10,10 +10,8 @@ packages=(
   libgl1-mesa-dri libegl-mesa0 libegl1 libgles2 mesa-utils-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   clang llvm libclang-rt-14-dev
-  xvfb xauth locales
-  imagemagick
-  ccache     # the build scripts compile through it when it is there
-  hyperfine  # scripts/measure-preprocessor.sh
+  xvfb xauth locales libx11-dev
+  imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
 )
 
 missing=()

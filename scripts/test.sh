@@ -7,14 +7,8 @@ cd "$(dirname "$0")/.."
 preset="${1:-dev}"
 
 ./scripts/install-deps.sh
-
-# Compile through ccache when it is installed (scripts/install-deps.sh installs it), keyed on
-# paths relative to the checkout so that other checkouts share the cache.
-if command -v ccache >/dev/null 2>&1; then
-  export CMAKE_C_COMPILER_LAUNCHER="${CMAKE_C_COMPILER_LAUNCHER:-ccache}"
-  export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"
-  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(pwd)}"
-fi
+# Cached objects are shared between checkouts: paths inside the checkout hash as relative ones.
+export CCACHE_BASEDIR="$(cd .. && pwd)" CCACHE_NOHASHDIR=1
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 ctest --preset "$preset" -j "$(nproc)"

@@ -57,7 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const D3DXMACRO kDefines[] = {{"FUZZ", "1"}, {"TWO", "FUZZ + FUZZ"}, {"F", "F"}, {nullptr, nullptr}};
     rastro::Preprocessor preprocessor;
     // Expansion is exponential in the input at worst; keep each run short.
-    preprocessor.SetExpansionLimits(20000, 1 << 16);
+    rastro::ExpansionLimits limits;
+    limits.maxDepth = 256;
+    limits.maxExpansions = 20000;
+    limits.maxQueuedTokens = 1 << 16;
+    limits.maxRescannedTokens = 1 << 20;
+    preprocessor.SetExpansionLimits(limits);
     if (SUCCEEDED(preprocessor.OpenSource("main.psh", kDefines, &include))) {
       if (mode) preprocessor.PushMode(mode);
       rastro::DiagnosticList scratch;
@@ -65,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (int count = 0; count < 200000; ++count) {
         if (FAILED(preprocessor.ReadToken(token)) || token.kind == rastro::TokenKind::EndOfFile) break;
         if (token.length) (void)std::memchr(token.start, 0, token.length);  // the text must be readable
-        if ((count & 15) == 0) rastro::ShaderTokenizer::DescribeToken(scratch, 1500, token);
+        if ((count & 15) == 0) rastro::ShaderTokenizer::DescribeToken(scratch, rastro::DiagnosticMessage::DirectiveSyntaxError, token);
       }
       if (mode) preprocessor.PopMode();
     }
