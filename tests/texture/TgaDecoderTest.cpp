@@ -73,7 +73,7 @@ TEST(TgaDecoder, RawTopDownDataIsUsedInPlace) {
   EXPECT_EQ(decoded->image.Format, D3DFMT_R8G8B8);
   EXPECT_EQ(decoded->image.RowPitch, 6u);
   EXPECT_FALSE(decoded->image.OwnsData());
-  EXPECT_EQ(decoded->image.Data, file.data() + 18 + 2);
+  EXPECT_EQ(decoded->image.Data, decoded->file.data() + 18 + 2);
 }
 
 TEST(TgaDecoder, RunLengthPacketsRepeatOrCopyAndRunOnAcrossRows) {
