@@ -87,6 +87,7 @@ HRESULT Volume::Unlock(const char* call) {
 }
 
 void Volume::ContentWritten(bool markDirty) {
+  ++version_;
   texture_->ContentChanged();
   if (markDirty) texture_->MarkDirty();
 }

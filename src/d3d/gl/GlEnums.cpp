@@ -64,12 +64,12 @@ GLenum StencilOperation(DWORD op) {
   }
 }
 
-GLenum AddressMode(DWORD mode) {
+GLenum AddressMode(DWORD mode, bool mirrorOnce) {
   switch (mode) {
     case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
     case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
     case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    case D3DTADDRESS_MIRRORONCE: return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_MIRRORONCE: return mirrorOnce ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
     default: return GL_REPEAT;
   }
 }
@@ -83,6 +83,11 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
     case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
     default: return GL_TRIANGLE_STRIP;
   }
+}
+
+bool MirrorOnceSupported() {
+  return epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
+         epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp");
 }
 
 }  // namespace rastro

@@ -37,6 +37,8 @@ HRESULT GlRenderer::Initialise(const RendererCreation& creation) {
   // A vertex without a diffuse colour is white to the programs that read one anyway.
   glVertexAttrib4f(kDiffuseLocation, 1.0f, 1.0f, 1.0f, 1.0f);
   glFrontFace(GL_CCW);
+  mirrorOnce_ = MirrorOnceSupported();
+  glGetFloatv(GL_MAX_TEXTURE_LOD_BIAS, &maxLodBias_);
   return D3D_OK;
 }
 
@@ -151,58 +153,65 @@ void GlRenderer::ApplyRenderStates(const DeviceState& state) {
 }
 
 void GlRenderer::ApplyTexturesAndSamplers(const DeviceState& state, bool samplersChanged, bool bindingsChanged) {
-  // Uploads first, on their own texture unit; then the stages' bindings.
-  std::array<TextureCommon*, D3DMAXTEXTURESTAGES> textures{};
-  std::array<GlTextureData*, D3DMAXTEXTURESTAGES> datas{};
   for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
-    if (!program_ || program_->samplers[stage] == TextureKind::None) continue;
-    TextureCommon* texture = state.textures[stage];
-    if (!texture) continue;
-    // While the bindings stay, what was bound last time is still alive and still the same.
-    GlTextureData* data = !bindingsChanged && texture == stageTextures_[stage] && stageTextureData_[stage]
-                              ? stageTextureData_[stage]
-                              : resources_->TextureData(*texture);
-    if (!data) continue;
-    resources_->UpdateTexture(*texture, *data);
-    textures[stage] = texture;
-    datas[stage] = data;
-  }
-  for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
-    TextureCommon* texture = textures[stage];
-    GlTextureData* data = datas[stage];
-    if (stageTextures_[stage] != texture || stageTextureData_[stage] != data) {
+    TextureKind kind = program_ ? program_->samplers[stage] : TextureKind::None;
+    TextureCommon* texture = kind != TextureKind::None ? state.textures[stage] : nullptr;
+    GlTextureData* data = texture ? resources_->TextureData(*texture) : nullptr;
+    // Uploads use their own texture unit, so the stages' bindings stay.
+    if (data) resources_->UpdateTexture(*texture, *data);
+    bool rebind = bindingsChanged || stageTextures_[stage] != texture || stageTextureData_[stage] != data;
+    if (rebind && kind != TextureKind::None) {
       glActiveTexture(GL_TEXTURE0 + stage);
-      if (data) glBindTexture(data->target, data->texture.Get());
-      stageTextures_[stage] = texture;
-      stageTextureData_[stage] = data;
-      samplersChanged = true;
+      if (data) {
+        glBindTexture(data->target, data->texture.Get());
+      } else {
+        GLenum target = kind == TextureKind::Cube ? GL_TEXTURE_CUBE_MAP
+                        : kind == TextureKind::Volume ? GL_TEXTURE_3D
+                                                      : GL_TEXTURE_2D;
+        glBindTexture(target, resources_->EmptyTexture(target));
+      }
     }
-    if (!samplersChanged || !texture) continue;
+    stageTextures_[stage] = texture;
+    stageTextureData_[stage] = data;
+    if (!data) continue;
     const auto& ss = state.samplerStates[stage];
-    GLuint sampler = samplers_[stage].Get();
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSU])));
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSV])));
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSW])));
-    float border[4];
-    ColorFloats(ss[D3DSAMP_BORDERCOLOR], border);
-    glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
-    bool magLinear = ss[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
-    bool minLinear = ss[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
-    DWORD mip = ss[D3DSAMP_MIPFILTER];
-    bool chain = texture->Levels() > 1 || (texture->Usage() & D3DUSAGE_AUTOGENMIPMAP);
-    GLenum minFilter;
-    if (mip == D3DTEXF_NONE || !chain) {
-      minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
-    } else if (mip == D3DTEXF_POINT) {
-      minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    } else {
-      minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    // The most detailed level sampling may use: the sampler's and the texture's limits.
+    DWORD top = std::max<DWORD>(ss[D3DSAMP_MAXMIPLEVEL], texture->LOD());
+    auto baseLevel = static_cast<GLint>(std::min<DWORD>(top, texture->Levels() - 1));
+    if (data->baseLevel != baseLevel) {
+      glActiveTexture(GL_TEXTURE0 + stage);
+      glTexParameteri(data->target, GL_TEXTURE_BASE_LEVEL, baseLevel);
+      data->baseLevel = baseLevel;
     }
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
-    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
-    glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, BitsFloat(ss[D3DSAMP_MIPMAPLODBIAS]));
-    glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(ss[D3DSAMP_MAXMIPLEVEL]));
+    if (samplersChanged || rebind) ApplySampler(stage, ss, *texture);
   }
+}
+
+void GlRenderer::ApplySampler(UINT stage, const std::array<DWORD, kSamplerStateCount>& ss, const TextureCommon& texture) {
+  GLuint sampler = samplers_[stage].Get();
+  glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSU], mirrorOnce_)));
+  glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSV], mirrorOnce_)));
+  glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSW], mirrorOnce_)));
+  float border[4];
+  ColorFloats(ss[D3DSAMP_BORDERCOLOR], border);
+  glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+  // Anisotropic and the quad filters are offered by no cap; they filter linearly.
+  bool magLinear = ss[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
+  bool minLinear = ss[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
+  DWORD mip = ss[D3DSAMP_MIPFILTER];
+  bool chain = texture.Levels() > 1 || (texture.Usage() & D3DUSAGE_AUTOGENMIPMAP);
+  GLenum minFilter;
+  if (mip == D3DTEXF_NONE || !chain) {
+    minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
+  } else if (mip == D3DTEXF_POINT) {
+    minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+  } else {
+    minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+  }
+  glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
+  glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
+  glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS,
+                      std::clamp(BitsFloat(ss[D3DSAMP_MIPMAPLODBIAS]), -maxLodBias_, maxLodBias_));
 }
 
 bool GlRenderer::ApplyProgram(const DeviceState& state) {

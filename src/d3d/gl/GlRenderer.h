@@ -52,6 +52,7 @@ class GlRenderer final : public Renderer {
   void ApplyTargets(DeviceState& state);
   void ApplyRenderStates(const DeviceState& state);
   void ApplyTexturesAndSamplers(const DeviceState& state, bool samplersChanged, bool bindingsChanged);
+  void ApplySampler(UINT stage, const std::array<DWORD, kSamplerStateCount>& ss, const TextureCommon& texture);
   // Picks the program for the state (fixed function, or with the state's shaders) and sets its
   // uniforms; true when a vertex shader's inputs replaced the fixed-function attributes.
   bool ApplyProgram(const DeviceState& state);
@@ -83,6 +84,8 @@ class GlRenderer final : public Renderer {
   std::array<TextureCommon*, D3DMAXTEXTURESTAGES> stageTextures_{};
   std::array<GlTextureData*, D3DMAXTEXTURESTAGES> stageTextureData_{};
   bool masksOverridden_ = false;
+  bool mirrorOnce_ = false;  // GL mirrors once and clamps
+  float maxLodBias_ = 0.0f;
 };
 
 }  // namespace rastro
