@@ -11,3 +11,6 @@ target_link_libraries(engine_bench PRIVATE rastro_texture benchmark::benchmark b
 add_executable(decode_bench ${CMAKE_CURRENT_SOURCE_DIR}/texture/decode/DecodeBench.cpp)
 target_link_libraries(decode_bench PRIVATE rastro_texture JPEG::JPEG PNG::PNG benchmark::benchmark
                                            benchmark::benchmark_main)
+# Textures from files against libjpeg-turbo alone: texture_bench.
+add_executable(texture_bench ${CMAKE_CURRENT_SOURCE_DIR}/texture/pipeline/TextureFromFileBench.cpp)
+target_link_libraries(texture_bench PRIVATE rastro_texture JPEG::JPEG benchmark::benchmark benchmark::benchmark_main)
