@@ -10,6 +10,7 @@
 #include "Fakes.h"
 #include "ShaderTests.h"
 #include "d3dx9shader.h"
+#include "d3dx9tex.h"
 #include "shader/ShaderEvaluator.h"
 
 namespace rastro::testing {
@@ -513,6 +514,78 @@ TEST(ShaderTestsOnOpenGl, FramesOfTests7To14AreWhatTheirShadersCompute) {
       inputs.color = {Interpolated(kShaderDiffuseRamp, point[0], point[1]),
                       Interpolated(kShaderSpecularRamp, point[0], point[1])};
       ShaderVector expected = evaluator.RunPixel(inputs, ShaderConstants{}, nullptr).color[0];
+      DWORD pixel = pixels[point[1] * kFrameSize + point[0]];
+      const int channels[3] = {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+                               static_cast<int>(pixel & 0xFF)};
+      for (int k = 0; k < 3; ++k) {
+        int want = static_cast<int>(std::lround(std::clamp(expected[k], 0.0f, 1.0f) * 255.0f));
+        EXPECT_NEAR(channels[k], want, 1) << test.Name() << " at (" << point[0] << ", " << point[1] << ") channel " << k;
+      }
+    }
+    test.Destroy();
+  }
+}
+
+// Point sampling (the device's default) of level 0 of the textures on stages 0 and 1.
+class StageTexels : public ShaderTextureSampler {
+ public:
+  struct Level {
+    UINT width = 0, height = 0;
+    std::vector<DWORD> texels;
+  };
+  std::array<Level, 2> stages;
+  ShaderVector Sample(UINT sampler, const ShaderVector& c, float) const override {
+    const Level& level = stages[sampler & 1];
+    int u = static_cast<int>(std::floor(c[0] * static_cast<float>(level.width)));
+    int v = static_cast<int>(std::floor(c[1] * static_cast<float>(level.height)));
+    u = std::clamp(u, 0, static_cast<int>(level.width) - 1);
+    v = std::clamp(v, 0, static_cast<int>(level.height) - 1);
+    return Unpack(level.texels[static_cast<size_t>(v) * level.width + u] | 0xFF000000u);
+  }
+};
+
+TEST(ShaderTestsOnOpenGl, FramesOfTheLightingTestsAreWhatTheirShadersCompute) {
+  ComPtr<IDirect3D9> direct3d;
+  ComPtr<IDirect3DDevice9> device = GlDevice(direct3d);
+  ASSERT_TRUE(device) << "no OpenGL 3.3 device";
+  ShaderTestFiles files = AssemblerFiles();
+  files.loadTexture = [](IDirect3DDevice9* on, const char* name, IDirect3DTexture9** out) {
+    return D3DXCreateTextureFromFileA(on, DataFilePath(name).c_str(), out);
+  };
+  for (bool partial : {false, true}) {
+    LightingTest test(partial, {kFrameSize, kFrameSize}, files);
+    ASSERT_TRUE(test.Init(device.Get())) << test.Name();
+    std::vector<DWORD> pixels = DrawOneFrame(device.Get(), test);
+    ASSERT_EQ(pixels.size(), kFrameSize * kFrameSize);
+    // What the loader put in the textures, read back for the evaluator's sampler.
+    StageTexels sampler;
+    for (DWORD stage = 0; stage < 2; ++stage) {
+      ComPtr<IDirect3DBaseTexture9> bound;
+      ASSERT_EQ(device->GetTexture(stage, bound.ReleaseAndGetAddressOf()), D3D_OK);
+      auto* texture = static_cast<IDirect3DTexture9*>(bound.Get());
+      D3DSURFACE_DESC desc{};
+      texture->GetLevelDesc(0, &desc);
+      if (desc.Format != D3DFMT_X8R8G8B8 && desc.Format != D3DFMT_A8R8G8B8) GTEST_SKIP() << "texture format " << desc.Format;
+      D3DLOCKED_RECT locked{};
+      ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+      sampler.stages[stage].width = desc.Width;
+      sampler.stages[stage].height = desc.Height;
+      for (UINT y = 0; y < desc.Height; ++y) {
+        const auto* row = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + y * locked.Pitch);
+        sampler.stages[stage].texels.insert(sampler.stages[stage].texels.end(), row, row + desc.Width);
+      }
+      texture->UnlockRect(0);
+    }
+    Assembled assembled = Assemble(partial ? "PerPixelLightingPS20PP.psh" : "PerPixelLightingPS20.psh");
+    ShaderEvaluator evaluator;
+    ASSERT_EQ(evaluator.Load(assembled.tokens.data(), assembled.tokens.size()), D3D_OK);
+    const int points[5][2] = {{0, 0}, {kFrameSize - 1, 0}, {0, kFrameSize - 1}, {kFrameSize - 1, kFrameSize - 1},
+                              {kFrameSize / 2, kFrameSize / 2}};
+    for (const auto& point : points) {
+      // Clip-space quad with coordinates (0, 0) to (1, 1): pixel centres at x / W, y / H.
+      ShaderVaryings inputs;
+      inputs.texcoord[0] = {static_cast<float>(point[0]) / kFrameSize, static_cast<float>(point[1]) / kFrameSize, 0, 1};
+      ShaderVector expected = evaluator.RunPixel(inputs, ShaderConstants{}, &sampler).color[0];
       DWORD pixel = pixels[point[1] * kFrameSize + point[0]];
       const int channels[3] = {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
                                static_cast<int>(pixel & 0xFF)};
