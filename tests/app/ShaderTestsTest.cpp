@@ -8,6 +8,7 @@
 
 #include "DataFiles.h"
 #include "Fakes.h"
+#include "GlDriverMapping.h"
 #include "ShaderTests.h"
 #include "d3dx9shader.h"
 #include "d3dx9tex.h"
@@ -434,6 +435,7 @@ ComPtr<IDirect3DDevice9> GlDevice(ComPtr<IDirect3D9>& direct3d) {
   parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
   direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
                          device.ReleaseAndGetAddressOf());
+  KeepGlDriverMapped();
   if (device) {
     // As the shell sets them for the whole run.
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
