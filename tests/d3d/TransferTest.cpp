@@ -2,6 +2,7 @@
 // GetRenderTargetData and ColorFill, and that they move the right bytes.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 #include "TestDevice.h"
@@ -321,6 +322,31 @@ TEST(ColorFill, WritesTheColourInTheSurfacesFormat) {
     EXPECT_EQ(at(0, 0), 0u);
     EXPECT_EQ(at(3, 1), 0u);
     surface->UnlockRect();
+  }
+  // Studio-range BT.601 worked by hand: red gives Y = trunc(65.481 + 0.5) + 16 = 81,
+  // U = trunc(-37.797 + 0.5) + 128 = 91, V = trunc(112 + 0.5) + 128 = 240; white gives
+  // Y = trunc(219 + 0.5) + 16 = 235 and no colour difference.
+  struct {
+    D3DFORMAT format;
+    D3DCOLOR color;
+    std::array<BYTE, 4> group;
+  } pairs[] = {
+      {D3DFMT_YUY2, 0xFFFF0000, {81, 91, 81, 240}},
+      {D3DFMT_UYVY, 0xFFFF0000, {91, 81, 240, 81}},
+      {D3DFMT_YUY2, 0xFFFFFFFF, {235, 128, 235, 128}},
+      {D3DFMT_UYVY, 0x00000000, {128, 16, 128, 16}},
+  };
+  for (const auto& c : pairs) {
+    ComPtr<IDirect3DSurface9> surface;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(4, 2, c.format, D3DPOOL_DEFAULT, surface.ReleaseAndGetAddressOf(), nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->ColorFill(surface.Get(), nullptr, c.color), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    std::array<BYTE, 4> group{};
+    std::memcpy(group.data(), static_cast<BYTE*>(locked.pBits) + locked.Pitch + 4, 4);
+    surface->UnlockRect();
+    EXPECT_EQ(group, c.group) << c.format << " " << std::hex << c.color;
   }
   ComPtr<IDirect3DSurface9> system;
   device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, system.ReleaseAndGetAddressOf(), nullptr);
