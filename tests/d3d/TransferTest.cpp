@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 
 #include "TestDevice.h"
 
@@ -177,6 +178,67 @@ TEST(UpdateTexture, ArgumentRules) {
   ASSERT_EQ(system->LockRect(2, &locked, nullptr, 0), D3D_OK);
   EXPECT_EQ(device->UpdateTexture(system.Get(), target.Get()), D3DERR_INVALIDCALL);  // a level is locked
   system->UnlockRect(2);
+}
+
+// A source texture with one face or level locked is refused, dirty or not, and also when the
+// locked level is not one the destination takes.
+TEST(UpdateTexture, RefusesALockedSourceWhetherOrNotItIsDirty) {
+  TestDevice device;
+  ComPtr<IDirect3DTexture9> flat, flatTarget;
+  ComPtr<IDirect3DCubeTexture9> cube, cubeTarget;
+  ComPtr<IDirect3DVolumeTexture9> volume, volumeTarget;
+  // Sources one level larger than their destinations: the sources' level 0 is never copied.
+  ASSERT_EQ(device->CreateTexture(16, 16, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, flat.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateTexture(8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, flatTarget.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateCubeTexture(16, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, cube.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateCubeTexture(8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, cubeTarget.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateVolumeTexture(8, 8, 8, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                        volume.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateVolumeTexture(4, 4, 4, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                        volumeTarget.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  D3DLOCKED_RECT rect{};
+  D3DLOCKED_BOX box{};
+  struct Case {
+    const char* name;
+    IDirect3DBaseTexture9* source;
+    IDirect3DBaseTexture9* destination;
+    std::function<HRESULT(UINT level, DWORD flags)> lock;
+    std::function<HRESULT(UINT level)> unlock;
+  };
+  const Case cases[] = {
+      {"texture", flat.Get(), flatTarget.Get(),
+       [&](UINT level, DWORD flags) { return flat->LockRect(level, &rect, nullptr, flags); },
+       [&](UINT level) { return flat->UnlockRect(level); }},
+      {"cube face 5", cube.Get(), cubeTarget.Get(),
+       [&](UINT level, DWORD flags) {
+         return cube->LockRect(D3DCUBEMAP_FACE_NEGATIVE_Z, level, &rect, nullptr, flags);
+       },
+       [&](UINT level) { return cube->UnlockRect(D3DCUBEMAP_FACE_NEGATIVE_Z, level); }},
+      {"volume texture", volume.Get(), volumeTarget.Get(),
+       [&](UINT level, DWORD flags) { return volume->LockBox(level, &box, nullptr, flags); },
+       [&](UINT level) { return volume->UnlockBox(level); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(device->UpdateTexture(c.source, c.destination), D3D_OK);  // new textures are dirty
+    for (UINT level : {0u, 1u, 2u}) {
+      // Clean: a read-only lock changes nothing, yet the memory is still the caller's.
+      ASSERT_EQ(c.lock(level, D3DLOCK_READONLY), D3D_OK);
+      EXPECT_EQ(device->UpdateTexture(c.source, c.destination), D3DERR_INVALIDCALL) << "clean, level " << level;
+      ASSERT_EQ(c.unlock(level), D3D_OK);
+      // Dirty: a write lock marks the texture changed.
+      ASSERT_EQ(c.lock(level, 0), D3D_OK);
+      EXPECT_EQ(device->UpdateTexture(c.source, c.destination), D3DERR_INVALIDCALL) << "dirty, level " << level;
+      ASSERT_EQ(c.unlock(level), D3D_OK);
+      EXPECT_EQ(device->UpdateTexture(c.source, c.destination), D3D_OK) << "unlocked, level " << level;
+    }
+  }
 }
 
 TEST(StretchRect, CopiesBetweenDefaultPoolSurfaces) {

@@ -223,28 +223,37 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* sourceInterface, IDirect3DB
   if (firstSourceLevel == source->Levels() || firstSourceLevel + levelsToCopy > source->Levels()) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the source has no levels matching the destination's");
   }
+  // A source being written to is refused even when it has nothing new to give: its memory is
+  // the caller's until it is unlocked, whichever face or level that is.
+  bool sourceLocked = false;
+  source->ForEachSubresource([&](const Subresource& part) { sourceLocked = sourceLocked || part.IsLocked(); });
+  if (sourceLocked) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the source texture is locked");
   if (!source->IsDirty()) return D3D_OK;  // nothing changed since the last update
 
-  // Every face and level is checked before any is copied, so a refused update changes nothing.
-  for (UINT face = 0; face < source->Faces(); ++face) {
-    for (UINT level = 0; level < levelsToCopy; ++level) {
-      Subresource from = source->At(face, firstSourceLevel + level), to = destination->At(face, level);
-      if (from.IsLocked() || to.IsLocked()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "a level is locked");
-      if (!from.ReadableBytes() || !to.Storage().Bytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
-    }
-  }
-  for (UINT face = 0; face < source->Faces(); ++face) {
-    for (UINT level = 0; level < levelsToCopy; ++level) {
-      Subresource from = source->At(face, firstSourceLevel + level), to = destination->At(face, level);
-      for (UINT slice = 0; slice < from.Depth(); ++slice) {
-        CopyBlocks(from.Storage(), 0, 0, slice, to.Storage(), 0, 0, slice, from.Width(), from.Height());
+  return GuardAllocation(kCall, [&] {
+    // Every face and level is checked before any is copied, so a refused update changes nothing.
+    for (UINT face = 0; face < source->Faces(); ++face) {
+      for (UINT level = 0; level < levelsToCopy; ++level) {
+        Subresource from = source->At(face, firstSourceLevel + level), to = destination->At(face, level);
+        if (to.IsLocked()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "a destination level is locked");
+        if (!from.ReadableBytes() || !to.Storage().Bytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
       }
-      to.ContentWritten();
     }
-  }
-  source->MarkClean();
-  if (autoGen) renderer_->GenerateMipSubLevels(*destination);
-  return D3D_OK;
+    for (UINT face = 0; face < source->Faces(); ++face) {
+      for (UINT level = 0; level < levelsToCopy; ++level) {
+        Subresource from = source->At(face, firstSourceLevel + level), to = destination->At(face, level);
+        for (UINT slice = 0; slice < from.Depth(); ++slice) {
+          CopyBlocks(from.Storage(), 0, 0, slice, to.Storage(), 0, 0, slice, from.Width(), from.Height());
+        }
+        to.ContentWritten();
+      }
+    }
+    if (autoGen) renderer_->GenerateMipSubLevels(*destination);
+    // Clean only once the destination is whole: an update that ran out of memory on the way
+    // is done again in full by the next call.
+    source->MarkClean();
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTargetInterface, IDirect3DSurface9* destinationInterface) {
