@@ -12,6 +12,7 @@
 #include "ComPtr.h"
 #include "Fakes.h"
 #include "FrameCapture.h"
+#include "GlDriverMapping.h"
 #include "Program.h"
 #include "ScratchDirectory.h"
 
@@ -106,6 +107,12 @@ class CaptureRun : public ::testing::Test {
 TEST_F(CaptureRun, EveryMeasuredTestLeavesAPictureOfItsFrame) {
   const std::filesystem::path frames = scratch.Path() / "frames" / "run1";  // made when missing
   const std::string option = "--capture=" + frames.string();
+  {
+    // The GL driver, once loaded, stays mapped after the run's device has gone.
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    auto probe = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
+    KeepGlDriverMapped();
+  }
   ASSERT_EQ(RunProgram(std::vector<std::string_view>{"--headless", "--mode", "640x480", "--backbuffer", "X8R8G8B8",
                                                      "--depth", "D24S8", "--seconds", "0.5", option},
                        environment),
@@ -162,6 +169,7 @@ TEST(FrameCaptureTest, SixteenBitBackBuffersWidenEachField) {
   ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
   auto d3d = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   ASSERT_TRUE(d3d);
+  KeepGlDriverMapped();
   int checked = 0;
   for (D3DFORMAT format : {D3DFMT_R5G6B5, D3DFMT_X1R5G5B5}) {
     SCOPED_TRACE(format);
