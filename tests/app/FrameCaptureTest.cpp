@@ -1,6 +1,10 @@
 // --capture: every measured test's frame as DIR/NN-name.png, checked by decoding the files
 // with ImageMagick, on the OpenGL adapter without a display.
+#include <SDL.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 #include <cstdio>
 #include <cstring>
@@ -40,6 +44,18 @@ Picture Decode(const std::filesystem::path& file) {
   return picture;
 }
 
+// These tests reach OpenGL through SDL's offscreen driver. The GL driver keeps allocations for
+// the life of the process, which the leak checker can only see as reachable while the driver's
+// libraries stay mapped: one hidden GL window is kept to the end, as the benchmark keeps its.
+void KeepGlDriverLoaded() {
+  static SDL_Window* const window = [] {
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return static_cast<SDL_Window*>(nullptr);
+    return SDL_CreateWindow("driver", 0, 0, 8, 8, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  }();
+  (void)window;
+}
+
 TEST(CaptureFileNameTest, NumbersTheTestAndKeepsItsNameReadable) {
   struct Case {
     std::size_t number;
@@ -75,6 +91,7 @@ TEST(CaptureOptionTest, TakesADirectory) {
 class CaptureRun : public ::testing::Test {
  protected:
   CaptureRun() {
+    KeepGlDriverLoaded();
     environment.createDirect3D = [](UINT version) { return Direct3DCreate9(version); };
     environment.clock = &clock;
     environment.events = &events;
@@ -159,7 +176,7 @@ TEST_F(CaptureRun, ADirectoryThatCannotBeMadeEndsTheRunBeforeItStarts) {
 // meaning, field / max, rounded.
 TEST(FrameCaptureTest, SixteenBitBackBuffersWidenEachField) {
   ScratchDirectory scratch;
-  ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  KeepGlDriverLoaded();
   auto d3d = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   ASSERT_TRUE(d3d);
   int checked = 0;
