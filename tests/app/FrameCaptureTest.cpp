@@ -1,6 +1,7 @@
 // --capture: every measured test's frame as DIR/NN-name.png, checked by decoding the files
-// with ImageMagick, on the OpenGL adapter without a display.
-#include <SDL.h>
+// with ImageMagick, on the OpenGL adapter without a display. A program of its own: it keeps
+// SDL's offscreen video (and the GL driver) for its whole life, which the other shell tests
+// must not see.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -44,18 +45,6 @@ Picture Decode(const std::filesystem::path& file) {
   return picture;
 }
 
-// These tests reach OpenGL through SDL's offscreen driver. The GL driver keeps allocations for
-// the life of the process, which the leak checker can only see as reachable while the driver's
-// libraries stay mapped: one hidden GL window is kept to the end, as the benchmark keeps its.
-void KeepGlDriverLoaded() {
-  static SDL_Window* const window = [] {
-    ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return static_cast<SDL_Window*>(nullptr);
-    return SDL_CreateWindow("driver", 0, 0, 8, 8, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-  }();
-  (void)window;
-}
-
 TEST(CaptureFileNameTest, NumbersTheTestAndKeepsItsNameReadable) {
   struct Case {
     std::size_t number;
@@ -91,7 +80,6 @@ TEST(CaptureOptionTest, TakesADirectory) {
 class CaptureRun : public ::testing::Test {
  protected:
   CaptureRun() {
-    KeepGlDriverLoaded();
     environment.createDirect3D = [](UINT version) { return Direct3DCreate9(version); };
     environment.clock = &clock;
     environment.events = &events;
@@ -176,7 +164,6 @@ TEST_F(CaptureRun, ADirectoryThatCannotBeMadeEndsTheRunBeforeItStarts) {
 // meaning, field / max, rounded.
 TEST(FrameCaptureTest, SixteenBitBackBuffersWidenEachField) {
   ScratchDirectory scratch;
-  KeepGlDriverLoaded();
   auto d3d = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   ASSERT_TRUE(d3d);
   int checked = 0;
