@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang llvm libclang-rt-14-dev
   xvfb xauth locales libx11-dev
-  imagemagick
+  imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
 )
 
 missing=()

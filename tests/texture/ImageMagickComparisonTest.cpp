@@ -2,17 +2,19 @@
 // (/usr/bin/convert, installed by scripts/install-deps.sh) on a smooth grey image. The test
 // fails when convert is missing, so that the comparison is never silently skipped.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "BlitRegion.h"
-#include "TestEnvironment.h"
+#include "ScratchDirectory.h"
 #include "d3dx9tex.h"
 
 namespace rastro {
@@ -57,7 +59,7 @@ bool ReadPgm(const std::filesystem::path& path, GrayImage& image) {
 }
 
 GrayImage ResizeWithImageMagick(const GrayImage& image, const char* filter, UINT width, UINT height) {
-  testing::TemporaryDirectory directory;
+  testing::ScratchDirectory directory;
   auto in = directory.Write("in.pgm", Pgm(image));
   auto out = directory.Path() / "out.pgm";
   std::ostringstream command;

@@ -20,6 +20,7 @@ struct Command {
 };
 
 int RunInfo(std::span<char* const> arguments);
+int RunConvert(std::span<char* const> arguments);
 
 // Prints the usage of every command to stderr and returns kExitUsage.
 int PrintUsage();

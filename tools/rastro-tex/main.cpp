@@ -1,5 +1,6 @@
 // rastro-tex: the texture loader on the command line.
 //   rastro-tex info FILE... [--pixels]
+//   rastro-tex convert IN OUT.dds [options]
 #include <cstdio>
 #include <cstring>
 #include <span>
@@ -15,6 +16,11 @@ constexpr Command kCommands[] = {
      "what each image file holds: type, size, depth, mip levels, resource type, format;\n"
      "      with --pixels, also whether its pixels decode",
      RunInfo},
+    {"convert", "IN OUT.dds [--format NAME] [--size WxH|image] [--mips N] [--filter NAME] [--mipfilter NAME]\n"
+                "      [--colorkey 0xAARRGGBB] [--cube|--volume]",
+     "loads IN as a texture (a power-of-two size and a full mip chain unless told otherwise)\n"
+     "      and writes it as a DDS file",
+     RunConvert},
 };
 
 }  // namespace

@@ -136,9 +136,16 @@ D3DCAPS9 CapsFromGl() {
   caps.MaxVertexIndex = 0xFFFFFF;
   caps.MaxStreams = static_cast<DWORD>(std::min(maxAttributes, 16));
   caps.MaxStreamStride = 256;
-  // Shaders are kept but not yet translated: no version is offered.
-  caps.VertexShaderVersion = 0;
-  caps.PixelShaderVersion = 0;
+  // Shaders are translated to GLSL; version 2.0 of each is offered (the translation covers up
+  // to 3.0, whose further device limits are not described here).
+  caps.VertexShaderVersion = D3DVS_VERSION(2, 0);
+  caps.MaxVertexShaderConst = 256;
+  caps.PixelShaderVersion = D3DPS_VERSION(2, 0);
+  caps.PixelShader1xMaxValue = kDefaultPixelShader1xMaxValue;
+  caps.VS20Caps = {0, 0, 12, 1};
+  caps.PS20Caps = {0, 0, 12, 0, 96};
+  caps.MaxVShaderInstructionsExecuted = 65535;
+  caps.MaxPShaderInstructionsExecuted = 96;
   caps.DevCaps2 = D3DDEVCAPS2_STREAMOFFSET | D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES;
   caps.NumberOfAdaptersInGroup = 1;
   caps.DeclTypes = D3DDTCAPS_UBYTE4 | D3DDTCAPS_UBYTE4N | D3DDTCAPS_SHORT2N | D3DDTCAPS_SHORT4N | D3DDTCAPS_USHORT2N |

@@ -85,16 +85,6 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
   }
 }
 
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
-  switch (type) {
-    case D3DPT_POINTLIST: return primitives;
-    case D3DPT_LINELIST: return primitives * 2;
-    case D3DPT_LINESTRIP: return primitives + 1;
-    case D3DPT_TRIANGLELIST: return primitives * 3;
-    default: return primitives + 2;
-  }
-}
-
 bool MirrorOnceSupported() {
   return epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
          epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp");

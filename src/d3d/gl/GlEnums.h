@@ -19,7 +19,5 @@ GLenum AddressMode(DWORD mode, bool mirrorOnce);
 // Whether the current context can mirror once and then clamp.
 bool MirrorOnceSupported();
 GLenum PrimitiveMode(D3DPRIMITIVETYPE type);
-// Vertices a draw of `primitives` primitives of this type reads.
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives);
 
 }  // namespace rastro

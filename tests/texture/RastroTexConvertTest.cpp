@@ -1,0 +1,197 @@
+// End-to-end runs of `rastro-tex convert`: the DDS files it writes are read back by ImageMagick
+// and compared with ImageMagick's own reading of the source image.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ImageFiles.h"
+#include "ScratchDirectory.h"
+
+namespace rastro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The pixels ImageMagick reads from the first image of a file, as 8-bit RGBA.
+std::vector<unsigned char> ImageMagickPixels(const fs::path& file) {
+  std::vector<unsigned char> pixels;
+  const std::string command = "/usr/bin/convert '" + file.string() + "[0]' -depth 8 rgba:- 2>/dev/null";
+  if (std::FILE* pipe = popen(command.c_str(), "r")) {
+    unsigned char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) pixels.insert(pixels.end(), buffer, buffer + got);
+    pclose(pipe);
+  }
+  return pixels;
+}
+
+std::uint32_t Field(const std::string& file, std::size_t offset) {
+  std::uint32_t value = 0;
+  if (file.size() >= offset + 4) std::memcpy(&value, file.data() + offset, 4);
+  return value;
+}
+
+class RastroTexConvert : public ::testing::Test {
+ protected:
+  struct Run {
+    int status;
+    std::string err;
+  };
+  Run Convert(const std::string& arguments) {
+    const fs::path err = directory_.Path() / "err.txt";
+    const std::string command = "cd '" + directory_.Path().string() + "' && '" RASTRO_TEX_PATH "' convert " +
+                                arguments + " 2>'" + err.string() + "'";
+    const int status = std::system(command.c_str());
+    Run run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(err)};
+    fs::remove(err);
+    return run;
+  }
+  fs::path Write(const std::string& name, const std::string& bytes) { return directory_.Write(name, bytes); }
+  fs::path Path(const std::string& name) const { return directory_.Path() / name; }
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory_.Path())) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  ScratchDirectory directory_;
+};
+
+// Largest and mean per-channel difference over the colour channels of two RGBA readings.
+struct Difference {
+  int largest = 0;
+  double mean = 0;
+};
+Difference Compare(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int channel) {
+  Difference d;
+  const std::size_t pixels = std::min(a.size(), b.size()) / 4;
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const int delta = std::abs(int(a[i * 4 + channel]) - int(b[i * 4 + channel]));
+    d.largest = std::max(d.largest, delta);
+    d.mean += delta;
+  }
+  if (pixels) d.mean /= static_cast<double>(pixels);
+  return d;
+}
+
+TEST_F(RastroTexConvert, JpegBecomesAnX8R8G8B8ChainThatReadsBackAsTheImage) {
+  const fs::path source = Write("photo.jpg", Jpeg(64, 32));
+  const Run run = Convert("photo.jpg photo.dds");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const std::string dds = ReadFile(Path("photo.dds"));
+  EXPECT_EQ(Field(dds, 12), 32u);  // height
+  EXPECT_EQ(Field(dds, 16), 64u);  // width
+  EXPECT_EQ(Field(dds, 28), 7u);   // 64x32 down to 1x1
+  EXPECT_EQ(Field(dds, 92), 0xFF0000u);  // red mask of X8R8G8B8
+  // 64x32, 32x16, ..., 1x1 pixels of 4 bytes: (2048 + 512 + 128 + 32 + 8 + 2 + 1) x 4.
+  EXPECT_EQ(dds.size(), 128u + 2731 * 4);
+  const auto expected = ImageMagickPixels(source);
+  const auto converted = ImageMagickPixels(Path("photo.dds"));
+  ASSERT_EQ(expected.size(), 64u * 32 * 4);
+  ASSERT_EQ(converted.size(), expected.size());
+  // Both sides decode the JPEG with libjpeg's integer transform.
+  for (int channel = 0; channel < 3; ++channel) EXPECT_LE(Compare(expected, converted, channel).largest, 1) << channel;
+}
+
+TEST_F(RastroTexConvert, SixteenBitFormatKeepsTheImageWithinItsPrecision) {
+  std::vector<Rgb> pixels;
+  for (int y = 0; y < 24; ++y) {
+    for (int x = 0; x < 40; ++x) pixels.push_back({std::uint8_t(x * 6), std::uint8_t(y * 10), std::uint8_t(255 - x * 3)});
+  }
+  const fs::path source = Write("ramp.bmp", Bitmap(40, 24, 24, pixels));
+  const Run run = Convert("ramp.bmp ramp.dds --format R5G6B5 --size image --mips 1 --filter point");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string dds = ReadFile(Path("ramp.dds"));
+  EXPECT_EQ(Field(dds, 28), 1u);
+  EXPECT_EQ(Field(dds, 88), 16u);
+  EXPECT_EQ(dds.size(), 128u + 40 * 24 * 2);
+  const auto expected = ImageMagickPixels(source);
+  const auto converted = ImageMagickPixels(Path("ramp.dds"));
+  ASSERT_EQ(converted.size(), 40u * 24 * 4);
+  // Rounded to 5 bits (steps of 8.2) and 6 bits (4.05): at most half a step off, plus one for
+  // the two sides widening the fields back to 8 bits in their own ways.
+  EXPECT_LE(Compare(expected, converted, 0).largest, 5);
+  EXPECT_LE(Compare(expected, converted, 1).largest, 3);
+  EXPECT_LE(Compare(expected, converted, 2).largest, 5);
+}
+
+TEST_F(RastroTexConvert, BlockCompressionStaysCloseToTheImage) {
+  const fs::path source = Write("photo.jpg", Jpeg(64, 64));
+  const Run run = Convert("photo.jpg photo.dds --format DXT1");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string dds = ReadFile(Path("photo.dds"));
+  EXPECT_EQ(Field(dds, 84), 0x31545844u);  // "DXT1"
+  // Blocks of 8 bytes: 256 + 64 + 16 + 4 + 1 + 1 + 1 of them for 64x64 down to 1x1.
+  EXPECT_EQ(dds.size(), 128u + 343 * 8);
+  const auto expected = ImageMagickPixels(source);
+  const auto converted = ImageMagickPixels(Path("photo.dds"));
+  ASSERT_EQ(converted.size(), expected.size());
+  // A smooth ramp: each 4x4 block's colours lie on a line, so only the 5-6-5 end points and
+  // the two interpolated steps cost precision.
+  for (int channel = 0; channel < 3; ++channel) EXPECT_LT(Compare(expected, converted, channel).mean, 6.0) << channel;
+}
+
+TEST_F(RastroTexConvert, ColourKeyAndKindOptions) {
+  Write("rgb.bmp", Bitmap(2, 2, 24, {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}}));
+  ASSERT_EQ(Convert("rgb.bmp keyed.dds --colorkey 0xFF00FF00 --filter none").status, 0);
+  const auto keyed = ImageMagickPixels(Path("keyed.dds"));
+  ASSERT_EQ(keyed.size(), 16u);
+  EXPECT_EQ(std::vector<unsigned char>(keyed.begin() + 4, keyed.begin() + 8), (std::vector<unsigned char>{0, 0, 0, 0}));
+  EXPECT_EQ(keyed[3], 255);
+
+  ASSERT_EQ(Convert("rgb.bmp volume.dds --volume").status, 0);
+  EXPECT_EQ(Field(ReadFile(Path("volume.dds")), 112), 0x200000u);
+  const Run cube = Convert("rgb.bmp cube.dds --cube");
+  EXPECT_EQ(cube.status, 1);
+  EXPECT_NE(cube.err.find("six faces"), std::string::npos) << cube.err;
+  EXPECT_FALSE(fs::exists(Path("cube.dds")));
+}
+
+TEST_F(RastroTexConvert, FailuresLeaveNoFileBehindAndKeepAnOldOne) {
+  Write("garbage.jpg", "no image here");
+  Write("empty.jpg", "");
+  Write("good.bmp", Bitmap(1, 1, 24, {{1, 2, 3}}));
+  Write("old.dds", "old contents");
+  struct {
+    const char* arguments;
+    int status;
+    const char* message;
+  } const cases[] = {
+      {"missing.jpg old.dds", 1, "missing.jpg: cannot be read"},
+      {"garbage.jpg old.dds", 1, "garbage.jpg: not an image file"},
+      {"empty.jpg old.dds", 1, "empty.jpg: empty file"},
+      {"good.bmp nowhere/out.dds", 1, "nowhere/out.dds"},
+      {"good.bmp old.dds --format D3DFMT_D24S8", 2, "unknown format"},
+      {"good.bmp old.dds --size 0x4", 2, "--size"},
+      {"good.bmp old.dds --mips 33", 2, "--mips"},
+      {"good.bmp old.dds --filter box+sideways", 2, "unknown filter"},
+      {"good.bmp old.dds --colorkey green", 2, "--colorkey"},
+      {"good.bmp old.dds --cube --volume", 2, "exclude"},
+      {"good.bmp old.dds --mips", 2, "needs a value"},
+      {"good.bmp", 2, "input image file and an output"},
+      {"good.bmp old.dds --sideways", 2, "unknown option"},
+  };
+  for (const auto& c : cases) {
+    const Run run = Convert(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << ": " << run.err;
+    EXPECT_EQ(ReadFile(Path("old.dds")), "old contents") << c.arguments;
+  }
+  EXPECT_EQ(Files(), (std::vector<std::string>{"empty.jpg", "garbage.jpg", "good.bmp", "old.dds"}));
+  // A successful conversion replaces the old file whole.
+  ASSERT_EQ(Convert("good.bmp old.dds").status, 0);
+  EXPECT_EQ(ReadFile(Path("old.dds")).size(), 128u + 4);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"empty.jpg", "garbage.jpg", "good.bmp", "old.dds"}));
+}
+
+}  // namespace
+}  // namespace rastro::testing
