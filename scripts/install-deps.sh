@@ -10,8 +10,8 @@ packages=(
   libgl1-mesa-dri libegl-mesa0 libegl1 libgles2 mesa-utils-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   clang llvm libclang-rt-14-dev
-  xvfb xauth locales
-  imagemagick
+  xvfb xauth locales libx11-dev
+  imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
 )
 
 missing=()

@@ -57,7 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const D3DXMACRO kDefines[] = {{"FUZZ", "1"}, {"TWO", "FUZZ + FUZZ"}, {"F", "F"}, {nullptr, nullptr}};
     rastro::Preprocessor preprocessor;
     // Expansion is exponential in the input at worst; keep each run short.
-    preprocessor.SetExpansionLimits(20000, 1 << 16);
+    rastro::ExpansionLimits limits;
+    limits.maxDepth = 256;
+    limits.maxExpansions = 20000;
+    limits.maxQueuedTokens = 1 << 16;
+    limits.maxRescannedTokens = 1 << 20;
+    preprocessor.SetExpansionLimits(limits);
     if (SUCCEEDED(preprocessor.OpenSource("main.psh", kDefines, &include))) {
       if (mode) preprocessor.PushMode(mode);
       rastro::DiagnosticList scratch;

@@ -44,6 +44,7 @@ PumpEnd RunBenchmark(AppGlobals& app, RunEnvironment environment) {
         [catalogue, screen](std::size_t index) { return catalogue[index].create(catalogue[index], screen); },
         environment.results, environment.clock, settings);
     sequence.SetObserver(environment.observer);
+    sequence.SetFrameSink(environment.frames);
     end = RunMessagePump(environment.events, app.KeyDown, sequence);
   }  // the sequence destroys a test still current before the device goes
   app.Device.Reset();

@@ -43,6 +43,7 @@ struct RunEnvironment {
   std::span<const CatalogueRow> catalogue;
   double measuredSeconds = 5.0;
   RunObserver* observer = nullptr;
+  FrameSink* frames = nullptr;  // receives each measured test's frame when set
 };
 
 // Writes the results header, sets the state every test relies on, runs the tests until the

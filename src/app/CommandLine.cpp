@@ -60,6 +60,7 @@ std::string UsageText() {
          "  --depth NAME         Z-buffer format as --list prints it, e.g. D24S8\n"
          "  --headless           render offscreen, with no window and no dialog\n"
          "  --seconds S          measure each test for more than S seconds (default 5)\n"
+         "  --capture DIR        after each test, write its last frame to DIR/NN-name.png\n"
          "  --help               print this text\n"
          "  --version            print the program's version\n"
          "\n"
@@ -77,15 +78,16 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments) 
     }
     const bool known = option == "--list" || option == "--headless" || option == "--help" ||
                        option == "--version" || option == "--adapter" || option == "--mode" ||
-                       option == "--backbuffer" || option == "--depth" || option == "--seconds";
+                       option == "--backbuffer" || option == "--depth" || option == "--seconds" ||
+                       option == "--capture";
     if (!known) {
       return Fail("unknown option '" + std::string(arguments[i]) +
                   "'; valid options: --list, --adapter N, --mode WxH[@Hz], --backbuffer NAME, --depth NAME, "
-                  "--headless, --seconds S, --help, --version");
+                  "--headless, --seconds S, --capture DIR, --help, --version");
     }
     const bool takesValue =
         option == "--adapter" || option == "--mode" || option == "--backbuffer" || option == "--depth" ||
-        option == "--seconds";
+        option == "--seconds" || option == "--capture";
     if (!takesValue && attached) return Fail(std::string(option) + " takes no value");
     std::string_view value;
     if (takesValue) {
@@ -131,6 +133,9 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments) 
         return Fail("--seconds " + std::string(value) + ": expected a number of seconds above 0 and at most 86400");
       }
       line.seconds = *seconds;
+    } else if (option == "--capture") {
+      if (value.empty()) return Fail("--capture needs a directory name");
+      line.captureDirectory = std::string(value);
     }
   }
   return {true, line, {}};

@@ -15,6 +15,7 @@ struct CommandLine {
   SettingsRequest settings;
   bool headless = false;
   double seconds = 5.0;
+  std::string captureDirectory;  // empty: no pictures of the tests' frames
 };
 
 struct ParsedCommandLine {

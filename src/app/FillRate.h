@@ -5,8 +5,8 @@
 
 namespace rastro {
 
-// One millionth as a single-precision constant (0x358637BD); the published results were
-// computed with this value, so ours are too.
+// One millionth as a single-precision constant (0x358637BD), not the double 1e-6: every rate in
+// a results file is scaled by it, and its last printed digits depend on which one is used.
 inline constexpr float kOneMillionth = 1e-6f;
 
 // PixelFactor x (W x H x 1e-6) x frames / seconds, evaluated left to right in double precision

@@ -9,6 +9,7 @@
 #include "Application.h"
 #include "Catalogue.h"
 #include "CommandLine.h"
+#include "FrameCapture.h"
 #include "DisplayCheck.h"
 #include "SdlEvents.h"
 #include "SettingsChoice.h"
@@ -101,6 +102,15 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
     std::fputs(list.str().c_str(), environment.out);
     return kExitDone;
   }
+  std::unique_ptr<FrameCapture> capture;
+  if (!line.captureDirectory.empty()) {
+    std::string problem;
+    if (!FrameCapture::Prepare(line.captureDirectory, problem)) {
+      report.Note(problem);
+      return kExitFailed;
+    }
+    capture = std::make_unique<FrameCapture>(line.captureDirectory, environment.err);
+  }
   if (const int status = ChooseSettingsFor(app, line, headless, report); status >= 0) return status;
 
   std::unique_ptr<SDL_Window, WindowCloser> window;
@@ -128,7 +138,7 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
     SdlEvents sdlEvents;
     EventSource& events = environment.events ? *environment.events : sdlEvents;
     RunBenchmark(app, {results, environment.clock ? *environment.clock : SystemClock(), events, Catalogue(),
-                       line.seconds, &progress});
+                       line.seconds, &progress, capture.get()});
     results.SetEcho(nullptr);
   }
   std::error_code ignored;

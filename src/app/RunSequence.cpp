@@ -51,6 +51,7 @@ bool RunSequence::SelectTest() {
     out.TestName(test->Name());
     if (test->Init(&device_)) {
       current_ = std::move(test);
+      currentNumber_ = nextTest_;
     } else {
       out.Failed();
       test->Destroy();
@@ -73,6 +74,17 @@ void RunSequence::RenderFrame() {
   ++frameIndex_;
 }
 
+void RunSequence::CaptureFrame() {
+  if (!frames_) return;
+  // Drawn once more, neither timed nor presented, so that the back buffer holds the test's
+  // frame whatever the swap effect left in it.
+  if (FAILED(device_.BeginScene())) return;
+  device_.Clear(0, nullptr, settings_.clearFlags, 0x00000000, 1.0f, 0);
+  current_->Render();
+  device_.EndScene();
+  frames_->TestFrame(device_, currentNumber_, current_->Name());
+}
+
 void RunSequence::Account() {
   if (frameIndex_ <= kWarmUpFrames) {
     countedFrames_ = 0;
@@ -87,6 +99,7 @@ void RunSequence::Account() {
     const double rate = FillRate(current_->PixelFactor(), settings_.screen.width, settings_.screen.height,
                                  countedFrames_, static_cast<float>(elapsed));
     results_.Append().Rate(rate);
+    CaptureFrame();
     current_->Destroy();
     current_.reset();
   }

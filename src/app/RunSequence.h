@@ -34,6 +34,15 @@ class RunObserver {
   virtual void Measured(const char* testName, double seconds, double interval) = 0;
 };
 
+// Receives the frame of each measured test, drawn once more into the back buffer after its
+// measurement.
+class FrameSink {
+ public:
+  virtual ~FrameSink() = default;
+  // `number` counts the catalogue from 1.
+  virtual void TestFrame(IDirect3DDevice9& device, std::size_t number, const char* testName) = 0;
+};
+
 class RunSequence {
  public:
   // Makes test number `index` of the catalogue, or null when it cannot be allocated.
@@ -61,12 +70,14 @@ class RunSequence {
   std::int64_t TickSum() const { return tickSum_; }
 
   void SetObserver(RunObserver* observer) { observer_ = observer; }
+  void SetFrameSink(FrameSink* frames) { frames_ = frames; }
 
  private:
   // False when the catalogue is exhausted.
   bool SelectTest();
   void RenderFrame();
   void Account();
+  void CaptureFrame();
 
   IDirect3DDevice9& device_;
   std::size_t testCount_;
@@ -76,9 +87,11 @@ class RunSequence {
   RunSettings settings_;
   std::int64_t frequency_;
   RunObserver* observer_ = nullptr;
+  FrameSink* frames_ = nullptr;
 
   std::unique_ptr<FillTest> current_;
   std::size_t nextTest_ = 0;
+  std::size_t currentNumber_ = 0;  // the current test's place in the catalogue, from 1
   std::uint32_t frameIndex_ = 0;
   std::uint32_t countedFrames_ = 0;
   std::int64_t tickSum_ = 0;

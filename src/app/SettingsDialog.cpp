@@ -102,6 +102,9 @@ void SettingsDialog::Build() {
   const DialogRect size = ToPixels(kSettingsDialogUnits, baseUnits_);
   gtk_widget_set_size_request(fixed, size.width, size.height);
   gtk_box_pack_start(GTK_BOX(content), fixed, TRUE, TRUE, 0);
+  // Tab goes through the controls in template order, not in the order GTK would work out
+  // from their positions.
+  g_signal_connect(fixed, "focus", G_CALLBACK(OnFocus), this);
 
   for (const TemplateControl& control : kTemplate) {
     DialogRect units = control.units;
@@ -129,6 +132,7 @@ void SettingsDialog::Build() {
     if (control.id == kModeListId) modeList_ = widget;
     if (control.id == kBackBufferListId) backBufferList_ = widget;
     if (control.id == kDepthListId) depthList_ = widget;
+    if (control.kind == ControlKind::kList || control.kind == ControlKind::kButton) tabOrder_.push_back(widget);
     const DialogRect pixels = ToPixels(units, baseUnits_);
     gtk_widget_set_size_request(widget, pixels.width, pixels.height);
     gtk_fixed_put(GTK_FIXED(fixed), widget, pixels.x, pixels.y);
@@ -179,6 +183,30 @@ void SettingsDialog::OnListChanged(GtkComboBox* combo, gpointer self) {
   if (widget == dialog->backBufferList_) dialog->model_.ChooseBackBuffer(position);
   if (widget == dialog->depthList_) dialog->model_.ChooseDepth(position);
   dialog->ShowLists();
+}
+
+gboolean SettingsDialog::OnFocus(GtkWidget* container, GtkDirectionType direction, gpointer self) {
+  if (direction != GTK_DIR_TAB_FORWARD && direction != GTK_DIR_TAB_BACKWARD) return FALSE;  // arrows: GTK's own
+  const std::vector<GtkWidget*>& order = static_cast<SettingsDialog*>(self)->tabOrder_;
+  const int count = static_cast<int>(order.size());
+  const int step = direction == GTK_DIR_TAB_FORWARD ? 1 : -1;
+  // The control holding the window's focus, if any: coming in from outside starts at an end.
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(gtk_widget_get_toplevel(container)));
+  int at = 0;
+  while (at < count && !(focus && (focus == order[at] || gtk_widget_is_ancestor(focus, order[at])))) ++at;
+  int position = direction == GTK_DIR_TAB_FORWARD ? 0 : count - 1;
+  if (at < count) {
+    // A control with parts of its own moves the focus among them first.
+    if (gtk_widget_child_focus(order[at], direction)) return TRUE;
+    position = at + step;
+  }
+  // Past the last control Tab comes round to the first (and Shift+Tab to the last): the
+  // controls are all the dialog has. Returning FALSE would let GTK's own order take over.
+  for (int tried = 0; tried < count; ++tried, position += step) {
+    position = (position + count) % count;
+    if (gtk_widget_child_focus(order[position], direction)) return TRUE;
+  }
+  return FALSE;
 }
 
 void SettingsDialog::OnOk(GtkButton*, gpointer self) { static_cast<SettingsDialog*>(self)->Ok(); }

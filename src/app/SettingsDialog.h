@@ -1,11 +1,12 @@
-// The settings dialog on screen: a modal GTK dialog over the settings model, laid out like the
-// original dialog template. Escape and the window's close command do nothing; OK is the only
-// way out, and only once every list has a selection.
+// The settings dialog on screen: a modal GTK dialog over the settings model, laid out from its
+// dialog template in dialog units. Escape and the window's close command do nothing; OK is the
+// only way out, and only once every list has a selection.
 #pragma once
 
 #include <gtk/gtk.h>
 
 #include <string>
+#include <vector>
 
 #include "DialogUnits.h"
 #include "SettingsModel.h"
@@ -52,6 +53,7 @@ class SettingsDialog {
   static void OnListChanged(GtkComboBox* combo, gpointer self);
   static void OnOk(GtkButton* button, gpointer self);
   static gboolean OnDeleteEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
+  static gboolean OnFocus(GtkWidget* container, GtkDirectionType direction, gpointer self);
 
   void Build();
   void ShowLists();
@@ -66,6 +68,7 @@ class SettingsDialog {
   GtkWidget* backBufferList_ = nullptr;
   GtkWidget* depthList_ = nullptr;
   GtkWidget* okButton_ = nullptr;
+  std::vector<GtkWidget*> tabOrder_;  // the focusable controls in template order
   GtkCssProvider* css_ = nullptr;
   DialogBaseUnits baseUnits_;
   bool filling_ = false;

@@ -2,10 +2,6 @@
 
 namespace rastro {
 
-const char* UntexturedTest::Name() const {
-  return kind_ == Kind::kPureFillrate ? "FFP - Pure fillrate" : "FFP - Z pixel rate";
-}
-
 bool UntexturedTest::Init(IDirect3DDevice9* device) {
   device_ = device;
   vertexBuffer_.Reset();

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "Catalogue.h"
 #include "FillTest.h"
 
 namespace rastro {
@@ -12,15 +13,17 @@ class UntexturedTest : public FillTest {
  public:
   enum class Kind { kPureFillrate, kZPixelRate };
 
-  UntexturedTest(Kind kind, ScreenSize screen) : FillTest(screen), kind_(kind) {}
+  // The name and factor come from the test's catalogue row, which outlives the test.
+  UntexturedTest(Kind kind, const CatalogueRow& row, ScreenSize screen) : FillTest(screen), kind_(kind), row_(row) {}
 
-  const char* Name() const override;
-  unsigned PixelFactor() const override { return 32; }
+  const char* Name() const override { return row_.name; }
+  unsigned PixelFactor() const override { return row_.pixelFactor; }
   bool Init(IDirect3DDevice9* device) override;
   bool Destroy() override;
 
  private:
   Kind kind_;
+  const CatalogueRow& row_;
   ComPtr<IDirect3DVertexBuffer9> vertexBuffer_;
 };
 

@@ -63,7 +63,7 @@ void DirectiveParser::Run() {
       REPORT_DIAGNOSTIC(pp_.diagnostics_, &extra, TokensAfterDirective);
   }
   SkipRestOfLine();
-  pp_.pending_.clear();
+  pp_.expander_.ClearPending();
   // A directive on the last line still ends a line; the end of file follows on the next read.
   if (lookahead.kind == TokenKind::EndOfFile) lookahead.kind = TokenKind::EndOfLine;
 }
@@ -197,7 +197,7 @@ bool DirectiveParser::Define(const Token& name) {
   macro.functionLike = functionLike;
   macro.parameters.assign(parameters.begin(), parameters.end());
   macro.body.assign(body.begin(), body.end());
-  macro.ClassifyBody();
+  pp_.macros_.Finish(macro);
   return true;
 }
 

@@ -22,18 +22,43 @@ void Macro::ClassifyBody() {
       role = kPaste;
     roles.push_back(role);
   }
+  bodyRun = TokenRun::Make(body);
+}
+
+std::string_view MacroTable::AliasTarget(const Macro& macro) {
+  if (macro.functionLike || macro.body.size() != 1 || macro.body[0].kind != TokenKind::Identifier) return {};
+  return macro.body[0].Name();
+}
+
+void MacroTable::Retire(const Macro& macro) {
+  if (std::string_view target = AliasTarget(macro); !target.empty()) {
+    auto count = aliasCounts_.find(target);
+    if (count != aliasCounts_.end() && --count->second == 0) aliasCounts_.erase(count);
+  }
+  if (aliasCounts_.contains(macro.name)) ++generation_;
 }
 
 Macro& MacroTable::Define(std::string_view name) {
-  ++generation_;
+  if (const Macro* old = Find(name)) {
+    Retire(*old);
+  } else if (aliasCounts_.contains(name)) {
+    ++generation_;  // chains that ended at this name now continue
+  }
   Macro& macro = storage_.emplace_back();
   macro.name = name;
   byName_.Assign(name, &macro);
   return macro;
 }
 
+void MacroTable::Finish(Macro& macro) {
+  macro.ClassifyBody();
+  if (std::string_view target = AliasTarget(macro); !target.empty()) ++aliasCounts_[target];
+}
+
 void MacroTable::Undefine(std::string_view name) {
-  ++generation_;
+  const Macro* old = Find(name);
+  if (!old) return;
+  Retire(*old);
   byName_.Erase(name);
 }
 
@@ -42,8 +67,8 @@ const Macro* MacroTable::Find(std::string_view name) const {
 }
 
 const Macro* MacroTable::ChainStep(const Macro* macro) const {
-  if (macro->functionLike || macro->body.size() != 1 || macro->body[0].kind != TokenKind::Identifier) return nullptr;
-  return Find(macro->body[0].Name());
+  std::string_view target = AliasTarget(*macro);
+  return target.empty() ? nullptr : Find(target);
 }
 
 const Macro* MacroTable::Resolve(std::string_view name) const {
@@ -72,32 +97,12 @@ const Macro* MacroTable::Resolve(std::string_view name) const {
   }
   macro->resolvedGeneration = generation_;
   macro->resolved = result;
-  return result;
-}
-
-bool HideSets::Contains(const HideSet* set, const Macro* macro) {
-  for (; set; set = set->next)
-    if (set->macro == macro) return true;
-  return false;
-}
-
-const HideSet* HideSets::With(const HideSet* set, const Macro* macro) {
-  if (Contains(set, macro)) return set;
-  if (const HideSet* found = interned_.Find({set, macro})) return found;
-  const HideSet* node = &storage_.emplace_back(HideSet{macro, set});
-  interned_.Assign({set, macro}, node);
-  return node;
-}
-
-const HideSet* HideSets::Union(const HideSet* set, const HideSet* more) {
-  if (!set || set == more) return more;
-  if (!more) return set;
-  auto key = (reinterpret_cast<std::uintptr_t>(set) ^ reinterpret_cast<std::uintptr_t>(more) * 31) >> 4;
-  CachedUnion& cached = unions_[key % kUnionCacheSize];
-  if (cached.set == set && cached.more == more) return cached.result;
-  const HideSet* result = set;
-  for (const HideSet* add = more; add; add = add->next) result = With(result, add->macro);
-  cached = {set, more, result};
+  // Every macro along a chain that ends resolves to the same macro.
+  if (result)
+    for (const Macro* step = macro; step != result; step = ChainStep(step)) {
+      step->resolvedGeneration = generation_;
+      step->resolved = result;
+    }
   return result;
 }
 

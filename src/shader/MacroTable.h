@@ -1,16 +1,17 @@
-// The preprocessor's defined macros, name lookup through chains of aliases, and the hide sets
-// that keep a macro from expanding inside its own expansion.
+// The preprocessor's defined macros, and name lookup through chains of aliases.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <memory>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
 #include "FlatHashMap.h"
 #include "Token.h"
+#include "TokenRun.h"
 
 namespace rastro {
 
@@ -26,19 +27,23 @@ struct Macro {
   std::vector<Token> parameters;  // identifiers, in order
   std::vector<Token> body;        // source texts live in the string store
   std::vector<int> roles;         // per body token: a parameter index or one of the above
-  // Chain resolution, cached until the table next changes.
+  std::shared_ptr<const TokenRun> bodyRun;  // the body as expansion reads it
+  // Chain resolution, cached until a definition changes a chain.
   mutable std::uint64_t resolvedGeneration = 0;
   mutable const Macro* resolved = nullptr;
 
   int ParameterIndex(const Token& token) const;
-  // Fills `roles`; called once the body and parameters are set.
+  // Fills `roles` and `bodyRun`; called once the body and parameters are set.
   void ClassifyBody();
 };
 
 class MacroTable {
  public:
-  // Inserts or silently replaces. The returned macro lives as long as the table.
+  // Inserts or silently replaces. The returned macro lives as long as the table; fill in its
+  // parameters and body, then call Finish.
   Macro& Define(std::string_view name);
+  // Classifies the body and notes whether the macro is an alias of another name.
+  void Finish(Macro& macro);
   void Undefine(std::string_view name);
   const Macro* Find(std::string_view name) const;
 
@@ -48,6 +53,11 @@ class MacroTable {
 
  private:
   const Macro* ChainStep(const Macro* macro) const;
+  // The name a macro is an alias of (its whole body one identifier, no parameters), or empty.
+  static std::string_view AliasTarget(const Macro& macro);
+  // Forgets `macro` as an alias; a change to a name that aliases point at invalidates every
+  // cached resolution, since chains run through it.
+  void Retire(const Macro& macro);
 
   // Whole words at a time: names are short, and every identifier read is looked up.
   struct NameHash {
@@ -79,39 +89,10 @@ class MacroTable {
 
   std::deque<Macro> storage_;  // never shrinks, so hide sets can hold plain pointers
   FlatHashMap<std::string_view, Macro*, NameHash> byName_;
+  // How many macros are aliases of each name. Defining or removing a name no alias points at
+  // changes no chain but its own, so most definitions keep the cache.
+  std::unordered_map<std::string_view, std::uint32_t> aliasCounts_;
   std::uint64_t generation_ = 1;
-};
-
-// A set of macros, as a shared persistent list. Equal (set, macro) additions give the same
-// node, so the number of nodes stays bounded by the distinct sets that occur.
-struct HideSet {
-  const Macro* macro;
-  const HideSet* next;
-};
-
-class HideSets {
- public:
-  static bool Contains(const HideSet* set, const Macro* macro);
-  const HideSet* With(const HideSet* set, const Macro* macro);
-  const HideSet* Union(const HideSet* set, const HideSet* more);
-
- private:
-  struct KeyHash {
-    std::size_t operator()(const std::pair<const HideSet*, const Macro*>& key) const {
-      return reinterpret_cast<std::uintptr_t>(key.first) * 31 + reinterpret_cast<std::uintptr_t>(key.second);
-    }
-  };
-  // Recent unions: runs of tokens from one argument ask for the same one again and again.
-  struct CachedUnion {
-    const HideSet* set = nullptr;
-    const HideSet* more = nullptr;
-    const HideSet* result = nullptr;
-  };
-  static constexpr std::size_t kUnionCacheSize = 1024;
-
-  std::deque<HideSet> storage_;
-  std::array<CachedUnion, kUnionCacheSize> unions_{};
-  FlatHashMap<std::pair<const HideSet*, const Macro*>, const HideSet*, KeyHash> interned_;
 };
 
 }  // namespace rastro

@@ -40,11 +40,6 @@ Preprocessor::~Preprocessor() {
   }
 }
 
-void Preprocessor::SetExpansionLimits(std::uint64_t maxExpansions, std::size_t maxQueuedTokens) {
-  maxExpansions_ = maxExpansions;
-  maxQueuedTokens_ = maxQueuedTokens;
-}
-
 HRESULT Preprocessor::Fail(HRESULT result) {
   fatal_ = true;
   fatalResult_ = FAILED(result) ? result : E_FAIL;
@@ -213,7 +208,7 @@ HRESULT Preprocessor::DefineFromText(const char* name, const char* definition) {
     if (token.kind == TokenKind::EndOfFile) break;
     macro.body.push_back(token);
   }
-  macro.ClassifyBody();
+  macros_.Finish(macro);
   return S_OK;
 }
 
@@ -267,11 +262,10 @@ HRESULT Preprocessor::ReadTokenUnchecked(Token& token) {
       return fatal_ ? fatalResult_ : E_FAIL;
     }
 
-    QueuedToken next;
-    bool fromQueue = !pending_.empty();
+    PendingToken next;
+    const bool fromQueue = expander_.HasPending();
     if (fromQueue) {
-      next = pending_.back();
-      pending_.pop_back();
+      next = expander_.TakePending();
       next.token.fileName = current_->FileName();
       next.token.line = current_->Line();
       atLineStart_ = false;
@@ -308,10 +302,13 @@ HRESULT Preprocessor::ReadTokenUnchecked(Token& token) {
       t.fileName = current_->FileName();
       t.line = current_->Line();
     } else if (t.kind == TokenKind::Identifier) {
-      if (const Macro* macro = next.settled ? nullptr : macros_.Resolve(t.Name())) {
-        if (!HideSets::Contains(next.hidden, macro) && ExpandFromInput(next, *macro) == Expansion::Done) continue;
-        if (fatal_) continue;
-      } else if (t.value.text[0] == '_' && !(next.settled && macros_.Resolve(t.Name())) && !DeliverSpecialName(t)) {
+      if (const Macro* macro = macros_.Resolve(t.Name())) {
+        switch (expander_.Expand(next, *macro, callSource_, Mode())) {
+          case MacroExpander::Outcome::Expanded: continue;
+          case MacroExpander::Outcome::Fatal: Fail(expander_.FatalResult()); continue;
+          case MacroExpander::Outcome::NotExpanded: break;
+        }
+      } else if (t.value.text[0] == '_' && !DeliverSpecialName(t)) {
         continue;  // out of memory; the loop reports it
       }
     }

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "DiagnosticList.h"
+#include "MacroExpander.h"
 #include "MacroTable.h"
 #include "MappedFile.h"
-#include "ScratchPool.h"
 #include "ShaderTokenizer.h"
 #include "StringStore.h"
 #include "d3dx9shader.h"
@@ -70,63 +70,12 @@ class Preprocessor {
   DWORD MatrixPacking() const { return matrixPacking_; }
   const std::vector<PragmaDef>& PragmaDefs() const { return pragmaDefs_; }
 
-  // Bounds on macro expansion, so that hostile input cannot run away with time or memory:
-  // expansions in the whole run, and tokens waiting in expansion results at once. Exceeding
-  // either is a fatal error.
-  void SetExpansionLimits(std::uint64_t maxExpansions, std::size_t maxQueuedTokens);
+  // Bounds on macro expansion, so that hostile input cannot run away with time or memory.
+  // Passing one is a fatal error.
+  void SetExpansionLimits(const ExpansionLimits& limits) { expander_.SetLimits(limits); }
 
  private:
   friend class DirectiveParser;
-
-  // A token waiting in the expansion queue, with the macros it may no longer expand.
-  struct QueuedToken {
-    Token token;
-    const HideSet* hidden = nullptr;
-    // An identifier already found not to expand (not a macro, or hidden); the macro table
-    // cannot change while tokens wait in the queue.
-    bool settled = false;
-  };
-  using TokenList = std::vector<QueuedToken>;
-  using TokenSpan = std::span<QueuedToken>;
-
-  // The arguments of one macro call: all their tokens in order, and where each one ends.
-  struct CallArguments {
-    TokenList tokens;
-    std::vector<std::size_t> ends;
-
-    std::size_t Count() const { return ends.size(); }
-    TokenSpan operator[](std::size_t index) {
-      std::size_t begin = index == 0 ? 0 : ends[index - 1];
-      return TokenSpan(tokens).subspan(begin, ends[index] - begin);
-    }
-    void clear() {
-      tokens.clear();
-      ends.clear();
-    }
-    std::size_t capacity() const { return tokens.capacity(); }
-  };
-
-  // Working storage of one substitution of a macro's body.
-  struct Substitution {
-    // Where a parameter's fully expanded argument lies, once it has been made.
-    struct ExpandedArgument {
-      enum class Place { NotYet, InArguments, InExpanded } place = Place::NotYet;
-      std::size_t begin = 0;
-      std::size_t end = 0;
-    };
-    TokenList list;                   // the body with its arguments in place, before pasting
-    std::vector<std::size_t> pastes;  // where the body's own '##' operators are in `list`
-    TokenList expandedTokens;         // arguments that contained macros, fully expanded
-    std::vector<ExpandedArgument> expandedArguments;  // per parameter
-
-    void clear() {
-      list.clear();
-      pastes.clear();
-      expandedTokens.clear();
-      expandedArguments.clear();
-    }
-    std::size_t capacity() const { return list.capacity() + expandedTokens.capacity(); }
-  };
 
   struct Conditional {
     bool taken;
@@ -143,8 +92,6 @@ class Preprocessor {
     std::vector<Conditional> conditionals;
   };
 
-  enum class Expansion { Done, NotExpanded };
-
   HRESULT OpenTopLevel(const char* fileName, const char* text, std::size_t length, bool fromMemory,
                        const D3DXMACRO* defines, ID3DXInclude* include);
   HRESULT DefinePredefinedAndCallerMacros(const D3DXMACRO* defines);
@@ -160,39 +107,27 @@ class Preprocessor {
   HRESULT ReadTokenUnchecked(Token& token);
   bool DeliverSpecialName(Token& token);
 
-  // Macro expansion.
-  Expansion ExpandFromInput(const QueuedToken& name, const Macro& macro);
-  bool CollectArgumentsFromInput(CallArguments& arguments, const Token& name);
-  bool PairArguments(const Macro& macro, const CallArguments& arguments, const Token& name);
-  bool Substitute(const Macro& macro, CallArguments& arguments, const HideSet* hidden, unsigned depth,
-                  TokenList& result);
-  // Appends the full expansion of `tokens` to `out`; when nothing in them expands, leaves
-  // `out` alone and clears `changed`. Identifiers found not to expand are settled in place.
-  bool ExpandList(TokenSpan tokens, unsigned depth, TokenList& out, bool& changed);
-  bool Stringize(std::span<const QueuedToken> tokens, bool charize, const Token& operatorToken,
-                 const HideSet* hidden, TokenList& result);
-  bool Paste(const QueuedToken& left, const QueuedToken& right, const HideSet* hidden, TokenList& result);
-  bool TokenizeText(std::string_view text, const Token& position, bool firstOnly, const HideSet* hidden,
-                    TokenList& result);
-  bool CountExpansion(const Token& position);
-  bool CheckQueueSize(std::size_t extra, const Token& position);
-  void PushFront(const TokenList& tokens);
-  void PushBodyFront(const Macro& macro, const HideSet* hidden);
+  // Where macro calls read their arguments from once the pending queue is empty.
+  class CallSource final : public MacroExpander::Source {
+   public:
+    explicit CallSource(Preprocessor& preprocessor) : pp_(preprocessor) {}
+    void NextToken(Token& token) override { pp_.current_->NextToken(pp_.Mode(), token); }
+    int PeekChar() const override { return pp_.current_->PeekChar(); }
+
+   private:
+    Preprocessor& pp_;
+  };
 
   StringStore store_;
   DiagnosticList diagnostics_;
   MacroTable macros_;
-  HideSets hideSets_;
+  MacroExpander expander_{diagnostics_, store_};
+  CallSource callSource_{*this};
   std::vector<std::unique_ptr<SourceFile>> files_;  // innermost last
   ShaderTokenizer* current_ = nullptr;
   ID3DXInclude* include_ = nullptr;
   std::vector<std::string> includeDirectories_;
   std::vector<DWORD> modes_;
-  TokenList pending_;  // the queue's front is the back of the vector
-  ScratchPool<TokenList> tokenLists_;
-  ScratchPool<CallArguments> callArguments_;
-  ScratchPool<Substitution> substitutions_;
-  std::string stringizeText_;
 
   // Reused by every directive line, so that parsing one allocates nothing once warm.
   std::vector<Token> directiveTokens_;
@@ -207,10 +142,6 @@ class Preprocessor {
   bool fatal_ = false;
   HRESULT fatalResult_ = S_OK;
   Token lookahead_{};
-
-  std::uint64_t expansions_ = 0;
-  std::uint64_t maxExpansions_ = std::uint64_t(1) << 24;
-  std::size_t maxQueuedTokens_ = std::size_t(1) << 22;
 
   locale_t numericLocale_ = nullptr;
   locale_t previousLocale_ = nullptr;

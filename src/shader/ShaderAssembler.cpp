@@ -27,8 +27,8 @@ bool IsErrorKind(DWORD kind) { return (kind & 0xFFFF) == 2 || (kind & 0xFFFF) ==
 
 }  // namespace
 
-ShaderAssembler::ShaderAssembler(Preprocessor& preprocessor)
-    : diagnostics_(preprocessor.Diagnostics()), preprocessor_(preprocessor) {}
+ShaderAssembler::ShaderAssembler(Preprocessor& preprocessor, Direct3DShaderValidatorCreate9Function createValidator)
+    : diagnostics_(preprocessor.Diagnostics()), preprocessor_(preprocessor), createValidator_(createValidator) {}
 
 HRESULT ShaderAssembler::Run(DWORD flags, ID3DXBuffer** shader) {
   if ((flags & ~kKnownFlags) != 0 || !shader) return D3DERR_INVALIDCALL;
@@ -58,9 +58,9 @@ HRESULT ShaderAssembler::Parse() {
   if (!(flags_ & D3DXSHADER_SKIPVALIDATION)) {
     if (HRESULT hr = OpenValidator(); FAILED(hr)) return hr;
   }
-  Token versionToken = current_;
+  versionPosition_ = current_;
   if (HRESULT hr = AppendToken(current_.value.integer); FAILED(hr)) return hr;
-  if (HRESULT hr = ValidateNew(&versionToken); FAILED(hr)) return hr;
+  if (HRESULT hr = ValidateNew(&versionPosition_); FAILED(hr)) return hr;
   if (failed_) return D3DXERR_INVALIDDATA;
 
   int parseResult = rastro_statement_parse(*this);
@@ -76,9 +76,9 @@ HRESULT ShaderAssembler::Parse() {
   if (flags_ & D3DXSHADER_DEBUG) {
     if (HRESULT hr = InsertDebugBlock(); FAILED(hr)) return hr;
   }
-  Token endPosition = current_;
+  endPosition_ = current_;
   if (HRESULT hr = AppendToken(kEndToken); FAILED(hr)) return hr;
-  if (HRESULT hr = ValidateNew(&endPosition); FAILED(hr)) return hr;
+  if (HRESULT hr = ValidateNew(&endPosition_); FAILED(hr)) return hr;
   if (validator_) {
     if (HRESULT hr = validator_->End(); FAILED(hr)) return hr;
   }
@@ -128,10 +128,13 @@ HRESULT ShaderAssembler::ReadVersion() {
 }
 
 HRESULT ShaderAssembler::OpenValidator() {
-  const Module* module = FindLoadedModule("d3d9.dll");
-  if (!module) module = LoadModule("d3d9.dll");
-  auto create = reinterpret_cast<Direct3DShaderValidatorCreate9Function>(
-      FindExport(module, "Direct3DShaderValidatorCreate9"));
+  Direct3DShaderValidatorCreate9Function create = createValidator_;
+  if (!create) {
+    const Module* module = FindLoadedModule("d3d9.dll");
+    if (!module) module = LoadModule("d3d9.dll");
+    create = reinterpret_cast<Direct3DShaderValidatorCreate9Function>(
+        FindExport(module, "Direct3DShaderValidatorCreate9"));
+  }
   if (!create) return S_OK;
   validator_ = ComPtr<IDirect3DShaderValidator9>::Adopt(create());
   if (!validator_) return S_OK;

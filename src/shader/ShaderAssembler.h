@@ -29,7 +29,9 @@ union StatementValue {
 
 class ShaderAssembler {
  public:
-  explicit ShaderAssembler(Preprocessor& preprocessor);
+  // `createValidator` stands in for the "Direct3DShaderValidatorCreate9" export of "d3d9.dll",
+  // which is looked up when it is null.
+  explicit ShaderAssembler(Preprocessor& preprocessor, Direct3DShaderValidatorCreate9Function createValidator = nullptr);
   ~ShaderAssembler() = default;
   ShaderAssembler(const ShaderAssembler&) = delete;
   ShaderAssembler& operator=(const ShaderAssembler&) = delete;
@@ -98,6 +100,7 @@ class ShaderAssembler {
 
   DiagnosticList& diagnostics_;
   Preprocessor& preprocessor_;
+  Direct3DShaderValidatorCreate9Function createValidator_;
   ComPtr<IDirect3DShaderValidator9> validator_;
   Token current_{};
   int version_ = -1;
@@ -120,7 +123,11 @@ class ShaderAssembler {
 
   std::vector<DWORD> output_;
   std::size_t sent_ = 0;
+  // Where the validator's messages point: the statement last sent. The version and end tokens
+  // keep positions of their own, so that a report at any time finds a live token.
   const Token* validatorPosition_ = nullptr;
+  Token versionPosition_{};
+  Token endPosition_{};
   const char* entryPoint_ = nullptr;
   const char* sourceText_ = nullptr;
   DWORD sourceLength_ = 0;

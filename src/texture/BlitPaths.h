@@ -9,6 +9,9 @@ namespace rastro {
 
 // Byte copy between regions of one format and size (whole 4 x 4 blocks for DXT formats).
 HRESULT CopyDirect(PixelCodec& destination, PixelCodec& source);
+// Same-size conversion between the 32-bit RGB formats that differ only in their fourth byte,
+// done on the packed pixels; gives exactly what the float conversion gives.
+HRESULT RepackSameSize(PixelCodec& destination, PixelCodec& source);
 // Row-by-row conversion between regions of one size.
 HRESULT ConvertSameSize(PixelCodec& destination, PixelCodec& source);
 // D3DX_FILTER_NONE: the source at the top-left corner, the rest transparent black.

@@ -45,6 +45,7 @@ HRESULT ConvertSameSize(PixelCodec& destination, PixelCodec& source) {
     return E_FAIL;
   }
   DropPairedGamma(destination, source);
+  if (SUCCEEDED(RepackSameSize(destination, source))) return S_OK;
   auto row = AllocateZeroedRow(destination.Width());
   if (!row) return E_OUTOFMEMORY;
   for (UINT z = 0; z < destination.Depth(); ++z) {

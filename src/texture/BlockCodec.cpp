@@ -92,6 +92,7 @@ void BlockCodec::DecodeBlockRow(BlockPixels* pixels, UINT blockY, UINT z, UINT f
 }
 
 void BlockCodec::ReadRow(UINT y, UINT z, FloatRgba* out) {
+  RoundToNearestScope rounding;
   if (y >= height_ || z >= depth_) return;
   const UINT absoluteY = y + region_.Top;
   const UINT absoluteZ = z + region_.Front;
@@ -138,8 +139,8 @@ void BlockCodec::PrepareColorKey() {
           QuantizeKey(key_.A, alphaScale_)};
 }
 
-void BlockCodec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
-  if (y >= height_ || z >= depth_) return;
+HRESULT BlockCodec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
+  if (y >= height_ || z >= depth_) return D3DERR_INVALIDCALL;
   const UINT absoluteY = y + region_.Top;
   const UINT absoluteZ = z + region_.Front;
   const UINT blockY = RoundDown4(absoluteY);
@@ -147,17 +148,17 @@ void BlockCodec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
   if (!pending_) {
     const std::size_t entries = static_cast<std::size_t>(blockRowsDown_) * depth_;
     pending_.reset(new (std::nothrow) PendingBlockRow[entries == 0 ? 1 : entries]);
-    if (!pending_) return;
+    if (!pending_) return E_OUTOFMEMORY;
   }
   const std::size_t index = static_cast<std::size_t>(z) * blockRowsDown_ + (blockY - blockTop_) / 4;
   PendingBlockRow& entry = pending_[index];
   if (!entry.pixels) {
     entry.pixels = AllocateBlockRow();
-    if (!entry.pixels) return;
+    if (!entry.pixels) return E_OUTOFMEMORY;
   }
 
   const FloatRgba* row = ConvertRowForWriting(in);
-  if (!row) return;
+  if (!row) return E_OUTOFMEMORY;
 
   BlockPixels* pixels = entry.pixels.get();
   if (entry.rowsWritten == 15) {
@@ -191,7 +192,7 @@ void BlockCodec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
     x += count;
   }
   entry.rowsWritten |= 1u << (absoluteY & 3);
-  if (entry.rowsWritten != 15) return;
+  if (entry.rowsWritten != 15) return S_OK;
 
   EncodeBlockRow(pixels, blockY, absoluteZ);
   cacheValid_ = false;  // the surface changed under any block row read earlier
@@ -201,10 +202,11 @@ void BlockCodec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
     PendingBlockRow& next = pending_[index + 1];
     if (!next.pixels && next.rowsWritten == 0) {
       next.pixels = std::move(entry.pixels);
-      return;
+      return S_OK;
     }
   }
   entry.pixels.reset();
+  return S_OK;
 }
 
 void BlockCodec::PadBlock(BlockPixels& block, UINT x, UINT y) const {

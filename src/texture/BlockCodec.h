@@ -20,7 +20,7 @@ class BlockCodec final : public PixelCodec {
   ~BlockCodec() override;
 
   void ReadRow(UINT y, UINT z, FloatRgba* out) override;
-  void WriteRow(UINT y, UINT z, const FloatRgba* in) override;
+  HRESULT WriteRow(UINT y, UINT z, const FloatRgba* in) override;
   // The key becomes what a block can reproduce: 5:6:5 colour and 4- or 8-bit alpha.
   void PrepareColorKey() override;
 

@@ -21,6 +21,7 @@ void NormalizeVector3(float& x, float& y, float& z) {
 }
 
 void CxV8U8Codec::ReadRow(UINT y, UINT z, FloatRgba* out) {
+  RoundToNearestScope rounding;
   const BYTE* source = RowAddress(y, z);
   for (UINT x = 0; x < width_; ++x) {
     const float u = kSignedTable<8>[source[2 * x]];
@@ -31,9 +32,9 @@ void CxV8U8Codec::ReadRow(UINT y, UINT z, FloatRgba* out) {
   FinishReadRow(out);
 }
 
-void CxV8U8Codec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
+HRESULT CxV8U8Codec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
   const FloatRgba* row = ConvertRowForWriting(in);
-  if (!row) return;
+  if (!row) return E_OUTOFMEMORY;
   BYTE* destination = RowAddress(y, z);
   const float* offsets = DitherRow(y, z);
   RoundTowardZeroScope rounding;
@@ -43,6 +44,7 @@ void CxV8U8Codec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
     destination[2 * x] = static_cast<BYTE>(QuantizeSigned(nx, 127.0f, offsets[x & 3], 8));
     destination[2 * x + 1] = static_cast<BYTE>(QuantizeSigned(ny, 127.0f, offsets[x & 3], 8));
   }
+  return S_OK;
 }
 
 }  // namespace rastro

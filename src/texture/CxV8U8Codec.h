@@ -10,7 +10,7 @@ class CxV8U8Codec final : public PixelCodec {
  public:
   explicit CxV8U8Codec(const PixelRegion& region) : PixelCodec(region, 16, RangeSignedRgb) {}
   void ReadRow(UINT y, UINT z, FloatRgba* out) override;
-  void WriteRow(UINT y, UINT z, const FloatRgba* in) override;
+  HRESULT WriteRow(UINT y, UINT z, const FloatRgba* in) override;
 };
 
 // (x, y, z) scaled to unit length: unchanged when its squared length is already within 2^-23

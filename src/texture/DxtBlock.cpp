@@ -521,8 +521,14 @@ AlphaEndpoints RefineAlphaEndpoints(const float (&alphas)[16], int mode) {
   for (int round = 0; round < 8; ++round) {
     if (hi - lo < 0.00390625f) break;  // 1/256: closer than one 8-bit step
     const float scale = last / (hi - lo);
+    // lo·(n − k)/n + hi·k/n in exactly this order: pre-rounded weights would give other
+    // blocks on a fraction of inputs.
+    const float steps = last;
     float palette[8];
-    for (int k = 0; k < mode; ++k) palette[k] = lo * loWeight[k] + hi * hiWeight[k];
+    for (int k = 0; k < mode; ++k) {
+      const float fromHi = static_cast<float>(k);
+      palette[k] = lo * (steps - fromHi) / steps + hi * fromHi / steps;
+    }
 
     float pullLo = 0.0f;
     float pullHi = 0.0f;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Float16.h"
+#include "FloatRounding.h"
 
 namespace rastro {
 
@@ -30,6 +31,7 @@ void StoreChannels(const float* values, BYTE* pixel, std::size_t count) {
 
 template <unsigned Channels, bool Half>
 void FloatCodec<Channels, Half>::ReadRow(UINT y, UINT z, FloatRgba* out) {
+  RoundToNearestScope rounding;
   const BYTE* source = RowAddress(y, z);
   if constexpr (Channels == 4) {
     // Stored R, G, B, A per pixel, like the float row.
@@ -46,9 +48,9 @@ void FloatCodec<Channels, Half>::ReadRow(UINT y, UINT z, FloatRgba* out) {
 }
 
 template <unsigned Channels, bool Half>
-void FloatCodec<Channels, Half>::WriteRow(UINT y, UINT z, const FloatRgba* in) {
+HRESULT FloatCodec<Channels, Half>::WriteRow(UINT y, UINT z, const FloatRgba* in) {
   const FloatRgba* row = ConvertRowForWriting(in);
-  if (!row) return;
+  if (!row) return E_OUTOFMEMORY;
   BYTE* destination = RowAddress(y, z);
   if constexpr (Channels == 4) {
     StoreChannels<Half>(&row->R, destination, static_cast<std::size_t>(width_) * 4);
@@ -59,6 +61,7 @@ void FloatCodec<Channels, Half>::WriteRow(UINT y, UINT z, const FloatRgba* in) {
       StoreChannels<Half>(values, destination + x * kStride, Channels);
     }
   }
+  return S_OK;
 }
 
 template class FloatCodec<1, true>;

@@ -11,7 +11,7 @@ class FloatCodec final : public PixelCodec {
  public:
   explicit FloatCodec(const PixelRegion& region) : PixelCodec(region, Channels * (Half ? 16u : 32u), RangeFloat) {}
   void ReadRow(UINT y, UINT z, FloatRgba* out) override;
-  void WriteRow(UINT y, UINT z, const FloatRgba* in) override;
+  HRESULT WriteRow(UINT y, UINT z, const FloatRgba* in) override;
 };
 
 extern template class FloatCodec<1, true>;

@@ -19,9 +19,9 @@ class RoundTowardZeroScope {
   int previous_;
 };
 
-// Reading divides fields by their maximum with the quotient rounded to nearest; the vector
-// reading paths compute it through double products whose rounding follows the mode, so they
-// run in round-to-nearest whatever mode the caller left set.
+// Reading divides fields by their maximum with the quotient rounded to nearest, and decodes
+// blocks, pairs and gamma with arithmetic whose rounding follows the mode; every ReadRow runs
+// in round-to-nearest whatever mode the caller left set.
 class RoundToNearestScope {
  public:
   RoundToNearestScope() : previous_(std::fegetround()) {

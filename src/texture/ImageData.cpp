@@ -7,10 +7,11 @@ namespace rastro {
 
 ImageData::~ImageData() { ReleaseContents(); }
 
-BYTE* ImageData::AllocateData(std::size_t bytes) {
+BYTE* ImageData::AllocateData(std::size_t bytes, bool zeroFilled) {
   if (bytes > kMaxImageBytes) return nullptr;
   // At least one byte, so that an allocated image never has null Data.
-  std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[bytes ? bytes : 1]());
+  const std::size_t size = bytes ? bytes : 1;
+  std::unique_ptr<BYTE[]> buffer(zeroFilled ? new (std::nothrow) BYTE[size]() : new (std::nothrow) BYTE[size]);
   if (!buffer) return nullptr;
   ownedData_ = std::move(buffer);
   Data = ownedData_.get();

@@ -48,9 +48,10 @@ class ImageData {
   bool OwnsData() const { return ownedData_ != nullptr; }
   bool OwnsPalette() const { return ownedPalette_ != nullptr; }
 
-  // Replaces Data with a new zero-filled buffer of `bytes` owned by the image; null (and Data
-  // unchanged) when the allocation fails or `bytes` exceeds kMaxImageBytes.
-  BYTE* AllocateData(std::size_t bytes);
+  // Replaces Data with a new buffer of `bytes` owned by the image, zero-filled unless the
+  // caller is about to write every byte; null (and Data unchanged) when the allocation fails
+  // or `bytes` exceeds kMaxImageBytes.
+  BYTE* AllocateData(std::size_t bytes, bool zeroFilled = true);
   // Replaces Palette with 256 new entries owned by the image, or returns null.
   PALETTEENTRY* AllocatePalette();
   // Data / Palette point into bytes the image does not own.

@@ -85,6 +85,7 @@ inline std::uint64_t EncodePacked(const FloatRgba& p, float offset) {
 
 // Vector paths for some layouts; each returns how many leading pixels it handled (0 when it
 // has none for the layout or the processor). Defined in PackedCodecVector.cpp.
+// Reading runs inside a RoundToNearestScope.
 UINT ReadPackedVector(D3DFORMAT format, const BYTE* source, FloatRgba* out, UINT count);
 UINT WritePackedVector(D3DFORMAT format, const FloatRgba* in, BYTE* destination, UINT count, const float* offsets);
 
@@ -94,15 +95,16 @@ class PackedCodec final : public PixelCodec {
   explicit PackedCodec(const PixelRegion& region) : PixelCodec(region, L.bytes * 8u, L.range) {}
 
   void ReadRow(UINT y, UINT z, FloatRgba* out) override {
+    RoundToNearestScope rounding;  // fields wider than the tables are divided here
     const BYTE* source = RowAddress(y, z);
     UINT x = ReadPackedVector(format_, source, out, width_);
     for (; x < width_; ++x) out[x] = DecodePacked<L>(LoadPixel<L.bytes>(source + static_cast<std::size_t>(x) * L.bytes));
     FinishReadRow(out);
   }
 
-  void WriteRow(UINT y, UINT z, const FloatRgba* in) override {
+  HRESULT WriteRow(UINT y, UINT z, const FloatRgba* in) override {
     const FloatRgba* row = ConvertRowForWriting(in);
-    if (!row) return;
+    if (!row) return E_OUTOFMEMORY;
     BYTE* destination = RowAddress(y, z);
     const float* offsets = DitherRow(y, z);
     RoundTowardZeroScope rounding;
@@ -110,6 +112,7 @@ class PackedCodec final : public PixelCodec {
     for (; x < width_; ++x) {
       StorePixel<L.bytes>(destination + static_cast<std::size_t>(x) * L.bytes, EncodePacked<L>(row[x], offsets[x & 3]));
     }
+    return S_OK;
   }
 };
 

@@ -194,7 +194,6 @@ UINT ReadPackedVector(D3DFORMAT format, const BYTE* source, FloatRgba* out, UINT
   const VectorLevel level = ActiveVectorLevel();
   if (level == VectorLevel::Portable) return 0;
   const bool avx2 = level == VectorLevel::Avx2;
-  RoundToNearestScope rounding;
   switch (format) {
     case D3DFMT_A8R8G8B8:
       return avx2 ? Read8888Avx2<ByteOrder::Bgra, true>(source, out, count)

@@ -121,18 +121,20 @@ void PairCodec::EncodeSpan(UINT y, UINT z) {
 }
 
 void PairCodec::ReadRow(UINT y, UINT z, FloatRgba* out) {
+  RoundToNearestScope rounding;
   if (FAILED(Fetch(y + region_.Top, z + region_.Front, true))) return;
   std::memcpy(out, cache_.get() + (region_.Left - alignedLeft_), static_cast<std::size_t>(width_) * sizeof(FloatRgba));
   FinishReadRow(out);
 }
 
-void PairCodec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
+HRESULT PairCodec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
   const FloatRgba* row = ConvertRowForWriting(in);
-  if (!row) return;
+  if (!row) return E_OUTOFMEMORY;
   // Only a span cut at an odd edge needs the stored partner pixels.
-  if (FAILED(Fetch(y + region_.Top, z + region_.Front, alignedWidth_ != width_))) return;
+  if (HRESULT hr = Fetch(y + region_.Top, z + region_.Front, alignedWidth_ != width_); FAILED(hr)) return hr;
   std::memcpy(cache_.get() + (region_.Left - alignedLeft_), row, static_cast<std::size_t>(width_) * sizeof(FloatRgba));
   dirty_ = true;
+  return S_OK;
 }
 
 }  // namespace rastro

@@ -18,7 +18,7 @@ class PairCodec final : public PixelCodec {
   ~PairCodec() override;
 
   void ReadRow(UINT y, UINT z, FloatRgba* out) override;
-  void WriteRow(UINT y, UINT z, const FloatRgba* in) override;
+  HRESULT WriteRow(UINT y, UINT z, const FloatRgba* in) override;
   // The key stays as built from the colour-key bytes.
   void PrepareColorKey() override {}
 

@@ -98,6 +98,7 @@ BYTE PaletteCodec<SeparateAlpha>::Nearest(const FloatRgba& pixel) {
 
 template <bool SeparateAlpha>
 void PaletteCodec<SeparateAlpha>::ReadRow(UINT y, UINT z, FloatRgba* out) {
+  RoundToNearestScope rounding;
   const BYTE* source = RowAddress(y, z);
   const FloatRgba* palette = paletteTable_.get();
   for (UINT x = 0; x < width_; ++x) {
@@ -112,9 +113,9 @@ void PaletteCodec<SeparateAlpha>::ReadRow(UINT y, UINT z, FloatRgba* out) {
 }
 
 template <bool SeparateAlpha>
-void PaletteCodec<SeparateAlpha>::WriteRow(UINT y, UINT z, const FloatRgba* in) {
+HRESULT PaletteCodec<SeparateAlpha>::WriteRow(UINT y, UINT z, const FloatRgba* in) {
   const FloatRgba* row = ConvertRowForWriting(in);
-  if (!row) return;
+  if (!row) return E_OUTOFMEMORY;
   BYTE* destination = RowAddress(y, z);
   const float* offsets = DitherRow(y, z);
   RoundTowardZeroScope rounding;
@@ -137,6 +138,7 @@ void PaletteCodec<SeparateAlpha>::WriteRow(UINT y, UINT z, const FloatRgba* in) 
       destination[x] = lastIndex;
     }
   }
+  return S_OK;
 }
 
 template class PaletteCodec<false>;

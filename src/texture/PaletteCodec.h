@@ -20,7 +20,7 @@ class PaletteCodec final : public PixelCodec {
  public:
   explicit PaletteCodec(const PixelRegion& region) : PixelCodec(region, SeparateAlpha ? 16u : 8u, RangeUnsigned) {}
   void ReadRow(UINT y, UINT z, FloatRgba* out) override;
-  void WriteRow(UINT y, UINT z, const FloatRgba* in) override;
+  HRESULT WriteRow(UINT y, UINT z, const FloatRgba* in) override;
 
  private:
   BYTE Nearest(const FloatRgba& pixel);

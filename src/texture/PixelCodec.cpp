@@ -156,7 +156,14 @@ PixelCodec::PixelCodec(const PixelRegion& region, UINT bitsPerPixel, ChannelRang
 
 PixelCodec::~PixelCodec() = default;
 
+namespace {
+std::size_t rowAllocationLimit = SIZE_MAX;
+}  // namespace
+
+void PixelCodec::LimitRowAllocationForTesting(std::size_t pixels) { rowAllocationLimit = pixels; }
+
 std::unique_ptr<FloatRgba[]> PixelCodec::AllocateRow(std::size_t pixels) {
+  if (pixels > rowAllocationLimit) return nullptr;
   return std::unique_ptr<FloatRgba[]>(new (std::nothrow) FloatRgba[pixels == 0 ? 1 : pixels]);
 }
 

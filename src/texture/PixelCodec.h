@@ -70,8 +70,10 @@ class PixelCodec {
   // pixels at `out`, then applies the colour key and gamma decoding.
   virtual void ReadRow(UINT y, UINT z, FloatRgba* out) = 0;
   // Encodes Width() pixels from `in` into row y of slice z. `in` is left unchanged: range
-  // conversion and gamma encoding go through the codec's scratch row.
-  virtual void WriteRow(UINT y, UINT z, const FloatRgba* in) = 0;
+  // conversion and gamma encoding go through the codec's scratch row. E_OUTOFMEMORY when the
+  // codec could not get the memory the row needs (the row is then not written), or another
+  // failure the codec met; S_OK otherwise.
+  virtual HRESULT WriteRow(UINT y, UINT z, const FloatRgba* in) = 0;
   // Replaces the key by what the format can store. Called once by CreatePixelCodec when the
   // region has a colour key. This default serves every plain codec: it round-trips the key
   // through WriteRow and ReadRow on a one-pixel image of its own.
@@ -104,6 +106,9 @@ class PixelCodec {
 
   // A float RGBA row of `pixels` pixels, or null when memory runs out (never throws).
   static std::unique_ptr<FloatRgba[]> AllocateRow(std::size_t pixels);
+  // Rows longer than `pixels` are refused as if memory had run out, so that tests reach the
+  // failure paths; SIZE_MAX (the default) lifts the limit.
+  static void LimitRowAllocationForTesting(std::size_t pixels);
 
  protected:
   // Common construction from the region, the format's storage bits per pixel (0 for the pair

@@ -129,6 +129,31 @@ class FakeVertexBuffer final : public StubVertexBuffer {
   int references_ = 1;
 };
 
+// Shaders and declarations the fake device hands out; their last Release is logged by name.
+template <typename Interface>
+class FakeDeviceChild final : public Interface {
+ public:
+  FakeDeviceChild(const char* name, CallLog& log) : name_(name), log_(log) {}
+  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG AddRef() override { return static_cast<ULONG>(++references_); }
+  ULONG Release() override {
+    const int left = --references_;
+    if (left == 0) {
+      log_.push_back(std::string(name_) + ".Release");
+      delete this;
+    }
+    return static_cast<ULONG>(left);
+  }
+  HRESULT GetDevice(IDirect3DDevice9**) override { return E_NOTIMPL; }
+  HRESULT GetFunction(void*, UINT*) { return E_NOTIMPL; }
+  HRESULT GetDeclaration(D3DVERTEXELEMENT9*, UINT*) { return E_NOTIMPL; }
+
+ private:
+  const char* name_;
+  CallLog& log_;
+  int references_ = 1;
+};
+
 // A device that records what the benchmark asks of it. Frames (BeginScene) and draws are only
 // counted, not logged, unless `logFrames` is set.
 class FakeDevice final : public StubDevice {
@@ -148,6 +173,11 @@ class FakeDevice final : public StubDevice {
   DWORD lastClearFlags = 0;
   FakeVertexBuffer* lastVertexBuffer = nullptr;
   std::map<DWORD, IDirect3DBaseTexture9*> boundTextures;  // by stage, not referenced
+  // The highest shader versions the device accepts; creating a higher one fails.
+  DWORD pixelShaderVersion = D3DPS_VERSION(2, 0);
+  DWORD vertexShaderVersion = D3DVS_VERSION(2, 0);
+  bool createDeclarationFails = false;
+  std::vector<D3DVERTEXELEMENT9> lastDeclaration;
 
   ULONG AddRef() override { return static_cast<ULONG>(++references); }
   ULONG Release() override {
@@ -230,6 +260,39 @@ class FakeDevice final : public StubDevice {
       log_.push_back(std::string("Present") + (source || dest || window || region ? "(with arguments)" : ""));
     }
     return D3D_OK;
+  }
+  HRESULT CreatePixelShader(const DWORD* tokens, IDirect3DPixelShader9** shader) override {
+    log_.push_back("CreatePixelShader(" + VersionText(tokens[0]) + ")");
+    *shader = tokens[0] <= pixelShaderVersion ? new FakeDeviceChild<IDirect3DPixelShader9>("PixelShader", log_) : nullptr;
+    return *shader ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  HRESULT CreateVertexShader(const DWORD* tokens, IDirect3DVertexShader9** shader) override {
+    log_.push_back("CreateVertexShader(" + VersionText(tokens[0]) + ")");
+    *shader = tokens[0] <= vertexShaderVersion ? new FakeDeviceChild<IDirect3DVertexShader9>("VertexShader", log_) : nullptr;
+    return *shader ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  HRESULT SetPixelShader(IDirect3DPixelShader9* shader) override {
+    log_.push_back(std::string("SetPixelShader(") + (shader ? "shader" : "null") + ")");
+    return D3D_OK;
+  }
+  HRESULT SetVertexShader(IDirect3DVertexShader9* shader) override {
+    log_.push_back(std::string("SetVertexShader(") + (shader ? "shader" : "null") + ")");
+    return D3D_OK;
+  }
+  HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** declaration) override {
+    lastDeclaration.clear();
+    for (; elements->Stream != 0xFF; ++elements) lastDeclaration.push_back(*elements);
+    log_.push_back("CreateVertexDeclaration(" + std::to_string(lastDeclaration.size()) + ")");
+    *declaration = createDeclarationFails ? nullptr : new FakeDeviceChild<IDirect3DVertexDeclaration9>("Declaration", log_);
+    return *declaration ? D3D_OK : E_OUTOFMEMORY;
+  }
+  HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override {
+    log_.push_back(std::string("SetVertexDeclaration(") + (declaration ? "declaration" : "null") + ")");
+    return D3D_OK;
+  }
+  static std::string VersionText(DWORD version) {
+    return std::string((version >> 16) == 0xFFFF ? "ps_" : "vs_") + std::to_string((version >> 8) & 0xFF) + "_" +
+           std::to_string(version & 0xFF);
   }
 
  private:

@@ -42,11 +42,10 @@ TEST(CatalogueTest, SixteenRowsInRunOrder) {
 TEST(CatalogueTest, TestsNotBuiltYetFailTheirInitWithoutTouchingTheDevice) {
   CallLog log;
   FakeDevice device(log);
-  const auto catalogue = Catalogue();
-  for (std::size_t i = 0; i < catalogue.size(); ++i) {
-    if (!IsPlaceholder(catalogue[i])) continue;
-    const std::unique_ptr<FillTest> test = catalogue[i].create(catalogue[i], {640, 480});
-    EXPECT_FALSE(test->Init(&device)) << catalogue[i].name;
+  for (const CatalogueRow& row : Catalogue()) {
+    if (!IsPlaceholder(row)) continue;
+    const std::unique_ptr<FillTest> test = row.create(row, {640, 480});
+    EXPECT_FALSE(test->Init(&device)) << row.name;
     EXPECT_TRUE(test->Destroy());
   }
   EXPECT_TRUE(log.empty());
@@ -87,7 +86,7 @@ TEST_P(UntexturedTestInit, SetsUpExactlyItsState) {
   CallLog log;
   FakeDevice device(log);
   device.caps.PrimitiveMiscCaps = c.colourWriteCap ? D3DPMISCCAPS_COLORWRITEENABLE : 0;
-  UntexturedTest test(c.kind, {1024, 768});
+  UntexturedTest test(c.kind, Catalogue()[c.kind == UntexturedTest::Kind::kPureFillrate ? 0 : 1], {1024, 768});
   ASSERT_TRUE(test.Init(&device));
   EXPECT_EQ(log, c.expectedCalls);
 
@@ -145,7 +144,7 @@ TEST(UntexturedTestFailure, NoVertexBufferFailsInitAndDestroyIsStillSafe) {
   CallLog log;
   FakeDevice device(log);
   device.createVertexBufferFails = true;
-  UntexturedTest test(UntexturedTest::Kind::kPureFillrate, {640, 480});
+  UntexturedTest test(UntexturedTest::Kind::kPureFillrate, Catalogue()[0], {640, 480});
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(log, (CallLog{"CreateVertexBuffer(80,8,68,1)"}));
   EXPECT_TRUE(test.Destroy());
@@ -156,7 +155,7 @@ TEST(UntexturedTestFailure, BufferThatWillNotLockIsNotWrittenThrough) {
   CallLog log;
   FakeDevice device(log);
   device.lockFails = true;
-  UntexturedTest test(UntexturedTest::Kind::kPureFillrate, {640, 480});
+  UntexturedTest test(UntexturedTest::Kind::kPureFillrate, Catalogue()[0], {640, 480});
   EXPECT_TRUE(test.Init(&device));
   EXPECT_EQ(CallLog(log.begin(), log.begin() + 3),
             (CallLog{"CreateVertexBuffer(80,8,68,1)", "Lock(0,80,0)", "SetStreamSource(0,buffer,0,20)"}));

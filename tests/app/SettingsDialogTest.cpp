@@ -252,6 +252,38 @@ TEST_F(SettingsDialogTest, EscapeAndCloseRequestsLeaveTheDialogOpen) {
   EXPECT_EQ(params.BackBufferWidth, 0u);
 }
 
+// Which control of the dialog holds the keyboard focus (a list's focus sits on its button).
+int FocusedControl(const SettingsDialog& dialog) {
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(dialog.Window()));
+  for (int id : {kAdapterListId, kModeListId, kBackBufferListId, kDepthListId, kOkButtonId}) {
+    GtkWidget* control = dialog.Control(id);
+    if (focus && (focus == control || gtk_widget_is_ancestor(focus, control))) return id;
+  }
+  return -1;
+}
+
+TEST_F(SettingsDialogTest, TabFollowsTheTemplateOrder) {
+  SettingsModel model(d3d);
+  SettingsDialog dialog(model);
+  dialog.Show(adapterIndex, params);
+  Settle();
+  gtk_widget_grab_focus(dialog.Control(kAdapterListId));
+  Settle();
+  ASSERT_EQ(FocusedControl(dialog), kAdapterListId);
+  const std::vector<int> forward{kModeListId, kOkButtonId, kBackBufferListId, kDepthListId, kAdapterListId};
+  for (int expected : forward) {
+    g_signal_emit_by_name(dialog.Window(), "move-focus", GTK_DIR_TAB_FORWARD);
+    Settle();
+    EXPECT_EQ(FocusedControl(dialog), expected);
+  }
+  const std::vector<int> backward{kDepthListId, kBackBufferListId, kOkButtonId, kModeListId, kAdapterListId};
+  for (int expected : backward) {
+    g_signal_emit_by_name(dialog.Window(), "move-focus", GTK_DIR_TAB_BACKWARD);
+    Settle();
+    EXPECT_EQ(FocusedControl(dialog), expected);
+  }
+}
+
 TEST_F(SettingsDialogTest, OkStoresTheChoiceAndEndsTheModalRun) {
   SettingsModel model(d3d);
   SettingsDialog dialog(model);

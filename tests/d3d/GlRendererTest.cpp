@@ -7,102 +7,11 @@
 #include <cstring>
 #include <vector>
 
-#include "TestDevice.h"
+#include "GlTestDevice.h"
+#include "gl/SdlVideo.h"
 
 namespace rastro::testing {
 namespace {
-
-class GlDevice : public ::testing::Test {
- protected:
-  void SetUp() override {
-    direct3d_ = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
-    ASSERT_TRUE(direct3d_) << "no OpenGL 3.3 renderer reachable";
-  }
-
-  // A windowless device of the given size and formats, with a lockable back buffer.
-  ComPtr<IDirect3DDevice9> CreateDevice(UINT width, UINT height, D3DFORMAT backBuffer, D3DFORMAT depth,
-                                        HRESULT* result = nullptr) {
-    D3DPRESENT_PARAMETERS parameters{};
-    parameters.BackBufferWidth = width;
-    parameters.BackBufferHeight = height;
-    parameters.BackBufferFormat = backBuffer;
-    parameters.BackBufferCount = 1;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    parameters.Windowed = TRUE;
-    parameters.EnableAutoDepthStencil = depth != D3DFMT_UNKNOWN;
-    parameters.AutoDepthStencilFormat = depth;
-    parameters.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    ComPtr<IDirect3DDevice9> device;
-    HRESULT hr = direct3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_MIXED_VERTEXPROCESSING, &parameters,
-                                         device.ReleaseAndGetAddressOf());
-    if (result) *result = hr;
-    return device;
-  }
-
-  ComPtr<IDirect3D9> direct3d_;
-};
-
-struct ColoredVertex {
-  float x, y, z, rhw;
-  D3DCOLOR color;
-};
-
-// The benchmark's screen-covering quad: (0,0), (W,0), (0,H), (W,H) as one triangle strip.
-ComPtr<IDirect3DVertexBuffer9> Quad(IDirect3DDevice9* device, UINT width, UINT height, const D3DCOLOR colors[4]) {
-  float w = static_cast<float>(width), h = static_cast<float>(height);
-  const ColoredVertex vertices[4] = {{0, 0, 0, 1, colors[0]}, {w, 0, 0, 1, colors[1]}, {0, h, 0, 1, colors[2]},
-                                     {w, h, 0, 1, colors[3]}};
-  ComPtr<IDirect3DVertexBuffer9> buffer;
-  if (FAILED(device->CreateVertexBuffer(sizeof vertices, D3DUSAGE_WRITEONLY, 0x44, D3DPOOL_MANAGED,
-                                        buffer.ReleaseAndGetAddressOf(), nullptr))) {
-    return {};
-  }
-  void* data = nullptr;
-  buffer->Lock(0, sizeof vertices, &data, 0);
-  std::memcpy(data, vertices, sizeof vertices);
-  buffer->Unlock();
-  return buffer;
-}
-
-void SetUpFixedFunctionQuad(IDirect3DDevice9* device, IDirect3DVertexBuffer9* quad) {
-  device->SetStreamSource(0, quad, 0, sizeof(ColoredVertex));
-  device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
-  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  device->SetRenderState(D3DRS_LIGHTING, FALSE);
-  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-}
-
-void Frame(IDirect3DDevice9* device, DWORD clearFlags, D3DCOLOR clearColor, int draws) {
-  ASSERT_EQ(device->BeginScene(), D3D_OK);
-  ASSERT_EQ(device->Clear(0, nullptr, clearFlags, clearColor, 1.0f, 0), D3D_OK);
-  for (int i = 0; i < draws; ++i) ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
-  ASSERT_EQ(device->EndScene(), D3D_OK);
-  ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-}
-
-// The back buffer's pixels, as 32-bit values, through GetRenderTargetData.
-std::vector<DWORD> ReadBackBuffer(IDirect3DDevice9* device, UINT width, UINT height) {
-  ComPtr<IDirect3DSurface9> backBuffer, copy;
-  device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, backBuffer.ReleaseAndGetAddressOf());
-  device->CreateOffscreenPlainSurface(width, height, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, copy.ReleaseAndGetAddressOf(),
-                                      nullptr);
-  std::vector<DWORD> pixels;
-  if (FAILED(device->GetRenderTargetData(backBuffer.Get(), copy.Get()))) return pixels;
-  D3DLOCKED_RECT locked{};
-  copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-  for (UINT y = 0; y < height; ++y) {
-    const auto* row = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + y * locked.Pitch);
-    pixels.insert(pixels.end(), row, row + width);
-  }
-  copy->UnlockRect();
-  return pixels;
-}
-
-int Red(DWORD pixel) { return static_cast<int>((pixel >> 16) & 0xFF); }
-int Green(DWORD pixel) { return static_cast<int>((pixel >> 8) & 0xFF); }
-int Blue(DWORD pixel) { return static_cast<int>(pixel & 0xFF); }
 
 TEST_F(GlDevice, PureFillrateWorkloadDrawsTheColourRamp) {
   constexpr UINT kWidth = 64, kHeight = 48;
@@ -316,6 +225,29 @@ TEST_F(GlDevice, AdapterOffersOnlyCompleteFramebufferCombinations) {
   EXPECT_GT(checked, 0u);
 }
 
+// Offscreen there is no display to ask: the adapter reports what an ordinary 24-bit desktop
+// has, X8R8G8B8 modes only, so nothing picks a 10-bit or 16-bit display by default.
+TEST_F(GlDevice, OffscreenDisplayFormatsAreThoseOfA24BitDesktop) {
+  EXPECT_GT(direct3d_->GetAdapterModeCount(0, D3DFMT_X8R8G8B8), 0u);
+  for (D3DFORMAT other : {D3DFMT_A2R10G10B10, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A8R8G8B8}) {
+    SCOPED_TRACE(other);
+    EXPECT_EQ(direct3d_->GetAdapterModeCount(0, other), 0u);
+    EXPECT_NE(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, other, other, FALSE), D3D_OK);
+  }
+  // Both 32-bit back buffers stay offered on the X8R8G8B8 display, full screen and windowed;
+  // 16-bit ones only windowed, where Present converts them to the desktop's format.
+  for (BOOL windowed : {FALSE, TRUE}) {
+    EXPECT_EQ(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, windowed), D3D_OK);
+    EXPECT_EQ(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, windowed), D3D_OK);
+  }
+  EXPECT_EQ(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, TRUE), D3D_OK);
+  EXPECT_NE(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, FALSE), D3D_OK);
+  EXPECT_NE(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10, TRUE), D3D_OK);
+  D3DDISPLAYMODE desktop{};
+  ASSERT_EQ(direct3d_->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+  EXPECT_EQ(desktop.Format, D3DFMT_X8R8G8B8);
+}
+
 TEST_F(GlDevice, AdapterDescribesTheGlRenderer) {
   ASSERT_EQ(direct3d_->GetAdapterCount(), 1u);
   D3DADAPTER_IDENTIFIER9 identifier{};
@@ -456,6 +388,27 @@ TEST_F(GlDevice, DevicesTakeTheProgramsOpenGlWindow) {
   EXPECT_FALSE(refused);
   SDL_DestroyWindow(plain);
   SDL_DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace rastro::testing
+
+namespace rastro::testing {
+namespace {
+
+TEST(DisplayFormatOf, MapsEachDisplayDepthToItsDirect3DDisplayFormat) {
+  struct {
+    Uint32 pixelFormat;
+    D3DFORMAT expected;
+  } cases[] = {
+      {SDL_PIXELFORMAT_RGB888, D3DFMT_X8R8G8B8},      {SDL_PIXELFORMAT_ARGB8888, D3DFMT_X8R8G8B8},
+      {SDL_PIXELFORMAT_BGR888, D3DFMT_X8R8G8B8},      {SDL_PIXELFORMAT_RGB24, D3DFMT_X8R8G8B8},
+      {SDL_PIXELFORMAT_RGB565, D3DFMT_R5G6B5},        {SDL_PIXELFORMAT_RGB555, D3DFMT_X1R5G5B5},
+      {SDL_PIXELFORMAT_ARGB2101010, D3DFMT_A2R10G10B10}, {SDL_PIXELFORMAT_INDEX8, D3DFMT_UNKNOWN},
+      {SDL_PIXELFORMAT_RGB332, D3DFMT_UNKNOWN},       {SDL_PIXELFORMAT_YUY2, D3DFMT_UNKNOWN},
+      {SDL_PIXELFORMAT_RGB444, D3DFMT_UNKNOWN},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DisplayFormatOf(c.pixelFormat), c.expected) << SDL_GetPixelFormatName(c.pixelFormat);
 }
 
 }  // namespace

@@ -123,7 +123,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RectCase{D3DFMT_DXT5, 12, 8, 2, {0, 0, 3, 2}, D3D_OK},  // 3 x 2 level: one partial block
                       RectCase{D3DFMT_YUY2, 8, 2, 0, {2, 0, 6, 2}, D3D_OK},
                       RectCase{D3DFMT_YUY2, 8, 2, 0, {3, 0, 6, 2}, D3DERR_INVALIDCALL},
-                      RectCase{D3DFMT_UYVY, 7, 2, 0, {4, 0, 7, 1}, D3D_OK}));  // odd width: ends at the edge
+                      RectCase{D3DFMT_UYVY, 7, 2, 0, {4, 0, 7, 1}, D3D_OK},  // odd width: ends at the edge
+                      // Empty rectangles lock nothing.
+                      RectCase{D3DFMT_A8R8G8B8, 64, 64, 0, {8, 8, 8, 16}, D3DERR_INVALIDCALL},
+                      RectCase{D3DFMT_A8R8G8B8, 64, 64, 0, {8, 8, 16, 8}, D3DERR_INVALIDCALL},
+                      RectCase{D3DFMT_A8R8G8B8, 64, 64, 0, {64, 64, 64, 64}, D3DERR_INVALIDCALL},
+                      RectCase{D3DFMT_DXT1, 16, 16, 0, {4, 4, 4, 8}, D3DERR_INVALIDCALL}));
 
 TEST(SurfaceLock, RenderTargetsLockOnlyWhenCreatedLockable) {
   TestDevice device;
@@ -213,6 +218,11 @@ TEST(VolumeLock, BoxMustLieInsideAndDefaultPoolNeedsDynamic) {
   EXPECT_EQ(static_cast<BYTE*>(locked.pBits) - static_cast<BYTE*>(whole.pBits), 1 * 256 + 2 * 32 + 1 * 4);
   for (D3DBOX outside : {D3DBOX{0, 0, 9, 8, 0, 4}, D3DBOX{0, 0, 8, 8, 0, 5}, D3DBOX{0, 0, 8, 8, 3, 2}}) {
     EXPECT_EQ(managed->LockBox(0, &locked, &outside, 0), D3DERR_INVALIDCALL);
+  }
+  for (D3DBOX empty : {D3DBOX{2, 0, 2, 8, 0, 4}, D3DBOX{0, 3, 8, 3, 0, 4}, D3DBOX{0, 0, 8, 8, 2, 2}}) {
+    EXPECT_EQ(managed->LockBox(0, &locked, &empty, 0), D3DERR_INVALIDCALL)
+        << empty.Left << "," << empty.Top << "," << empty.Right << "," << empty.Bottom << "," << empty.Front << ","
+        << empty.Back;
   }
 }
 

@@ -192,6 +192,16 @@ TEST(Scenes, BeginAndEndPairUp) {
   EXPECT_EQ(device.probe->endScenes, 1u);
 }
 
+TEST(Scenes, PresentWaitsForTheSceneToEnd) {
+  DrawingDevice device;
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device.probe->presents, 0u);
+  ASSERT_EQ(device->EndScene(), D3D_OK);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(device.probe->presents, 1u);
+}
+
 TEST(Scenes, BeginSceneCanBeMadeToFailForAWhile) {
   DrawingDevice device;
   device.probe->failingBeginScenes = 2;

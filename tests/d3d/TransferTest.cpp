@@ -251,6 +251,33 @@ TEST(StretchRect, ArgumentRules) {
   s.device->CreateOffscreenPlainSurface(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, offscreen2.ReleaseAndGetAddressOf(),
                                         nullptr);
   EXPECT_EQ(stretch(s.offscreen.Get(), offscreen2.Get()), D3D_OK);
+  // Between offscreen plain surfaces only same-size copies.
+  const RECT quarter{0, 0, 8, 8};
+  EXPECT_EQ(stretch(s.offscreen.Get(), offscreen2.Get(), &quarter), D3DERR_INVALIDCALL);
+  EXPECT_EQ(s.device->StretchRect(s.offscreen.Get(), &quarter, offscreen2.Get(), &quarter, D3DTEXF_NONE), D3D_OK);
+  EXPECT_EQ(stretch(s.offscreen.Get(), s.renderTarget.Get(), &quarter), D3D_OK);  // a render target may stretch
+}
+
+TEST(StretchRect, DiscardableDepthBuffersDoNotCopy) {
+  D3DPRESENT_PARAMETERS parameters = FullScreenParameters();
+  parameters.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
+  TestDevice device(CapableProfile(), parameters);
+  ASSERT_EQ(device.created, D3D_OK);
+  ComPtr<IDirect3DSurface9> kept, kept2, discardable, automatic;
+  for (auto [surface, discard] : {std::pair{&kept, FALSE}, {&kept2, FALSE}, {&discardable, TRUE}}) {
+    ASSERT_EQ(device->CreateDepthStencilSurface(640, 480, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, discard,
+                                                surface->ReleaseAndGetAddressOf(), nullptr),
+              D3D_OK);
+  }
+  ASSERT_EQ(device->GetDepthStencilSurface(automatic.ReleaseAndGetAddressOf()), D3D_OK);
+  auto copy = [&](IDirect3DSurface9* from, IDirect3DSurface9* to) {
+    return device->StretchRect(from, nullptr, to, nullptr, D3DTEXF_NONE);
+  };
+  EXPECT_EQ(copy(kept.Get(), kept2.Get()), D3D_OK);
+  EXPECT_EQ(copy(kept.Get(), discardable.Get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(copy(discardable.Get(), kept.Get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(copy(automatic.Get(), kept.Get()), D3DERR_INVALIDCALL);  // created with the discard flag
+  EXPECT_EQ(copy(kept.Get(), automatic.Get()), D3DERR_INVALIDCALL);
 }
 
 TEST(GetRenderTargetData, CopiesARenderTargetIntoSystemMemory) {

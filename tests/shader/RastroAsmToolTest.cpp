@@ -3,16 +3,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "ScratchDirectory.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using DWORDValue = std::uint32_t;
 using rastro::testing::ReadFile;
 using rastro::testing::ScratchDirectory;
 
@@ -79,6 +83,64 @@ TEST_F(RastroAsmTool, LongTokensAndLargeOutputArriveWhole) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_TRUE(run.out == expected) << "output of " << run.out.size() << " bytes differs";
+}
+
+std::vector<DWORDValue> Words(const std::string& bytes) {
+  std::vector<DWORDValue> words(bytes.size() / 4);
+  std::memcpy(words.data(), bytes.data(), words.size() * 4);
+  return words;
+}
+
+TEST_F(RastroAsmTool, AssemblesToTheSourceNameWithBin) {
+  Write("a.psh", "ps.1.1\nmov r0, v0\n");
+  ToolRun run = Execute("a.psh");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(Words(ReadFile(dir_ / "a.bin")),
+            (std::vector<DWORDValue>{0xFFFF0101, 0x00000001, 0x800F0000, 0x90E40000, 0x0000FFFF}));
+
+  Write("noext", "vs_1_1\ndcl_position v0\nmov oPos, v0\n");
+  EXPECT_EQ(Execute("noext").status, 0);
+  EXPECT_EQ(Words(ReadFile(dir_ / "noext.bin")),
+            (std::vector<DWORDValue>{0xFFFE0101, 0x0000001F, 0x80000000, 0x900F0000, 0x00000001, 0xC00F0000,
+                                     0x90E40000, 0x0000FFFF}));
+}
+
+TEST_F(RastroAsmTool, OutputNameDefinesIncludesAndDebug) {
+  Write("inc/regs.h", "#define DEST r1\n");
+  Write("d.vsh", "#include \"regs.h\"\nvs_1_1\nmov DEST, SOURCE\n");
+  ToolRun run = Execute("d.vsh -o out.bin -D SOURCE=c2 -I inc --skip-validation");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Words(ReadFile(dir_ / "out.bin")),
+            (std::vector<DWORDValue>{0xFFFE0101, 0x00000001, 0x800F0001, 0xA0E40002, 0x0000FFFF}));
+  EXPECT_FALSE(fs::exists(dir_ / "d.bin"));
+
+  ToolRun debug = Execute("d.vsh -o debug.bin -DSOURCE=c2 -Iinc --debug --skip-validation");
+  EXPECT_EQ(debug.status, 0) << debug.err;
+  std::vector<DWORDValue> words = Words(ReadFile(dir_ / "debug.bin"));
+  ASSERT_GE(words.size(), 3u);
+  EXPECT_EQ(words[1] & 0xFFFF, 0xFFFEu);
+  EXPECT_EQ(words[2], 0x47554244u);  // "DBUG"
+}
+
+TEST_F(RastroAsmTool, AssemblyErrorsExitWithOneAndWriteNothing) {
+  Write("e.psh", "ps_2_0\nmov r0, foo\n");
+  ToolRun run = Execute("e.psh");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, fs::canonical(dir_ / "e.psh").string() + "(2): error X2005: invalid register 'foo'\n");
+  EXPECT_FALSE(fs::exists(dir_ / "e.bin"));
+
+  // The validator's messages come out in the same format.
+  Write("g.vsh", "vs_1_1\nmov r0, c0\n");
+  ToolRun invalid = Execute("g.vsh");
+  EXPECT_EQ(invalid.status, 1);
+  EXPECT_NE(invalid.err.find("g.vsh("), std::string::npos) << invalid.err;
+  EXPECT_NE(invalid.err.find("error X5"), std::string::npos) << invalid.err;
+
+  Write("f.psh", "ps_2_0\n");
+  ToolRun unwritable = Execute("f.psh -o missing/dir/f.bin --skip-validation");
+  EXPECT_EQ(unwritable.status, 2);
+  EXPECT_EQ(unwritable.err, "rastro-asm: cannot write 'missing/dir/f.bin'\n");
 }
 
 TEST_F(RastroAsmTool, BadUsageExitsWithTwo) {

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "BlitRegion.h"
+#include "PixelCodec.h"
 #include "d3dx9tex.h"
 
 namespace rastro {
@@ -75,6 +77,52 @@ TEST(BlitRegion, SameFormatAndSizeCopiesBytesUnlessTheSidesDisagreeOnSrgb) {
     EXPECT_LT(p & 0xFF, 0x80u);           // and the colour decoded from sRGB (darker)
   }
 }
+
+struct FourthByteCase {
+  D3DFORMAT from, to;
+  DWORD fourthByte;
+};
+
+class FourthByteConversion : public ::testing::TestWithParam<FourthByteCase> {};
+
+TEST_P(FourthByteConversion, KeepsEveryColourByteAndSetsTheFourth) {
+  const FourthByteCase& c = GetParam();
+  Argb source(256, 3, c.from);
+  for (UINT x = 0; x < 256; ++x) {
+    source.at(x, 0) = 0x5A000000u | x * 0x010101u;
+    source.at(x, 1) = (x << 24) | ((255 - x) << 16) | (x << 8) | ((x * 7) & 0xFF);
+    source.at(x, 2) = 0x80000000u | (x << 16) | ((x * 3) & 0xFF) << 8 | (255 - x);
+  }
+  for (DWORD filter : {D3DX_FILTER_NONE, D3DX_FILTER_POINT | D3DX_FILTER_DITHER}) {
+    Argb destination(256, 3, c.to);
+    ASSERT_EQ(BlitRegion(destination.Region(), source.Region(), filter), S_OK);
+    // Through the codecs' own float rows, for comparison.
+    Argb viaFloat(256, 3, c.to);
+    PixelRegion to = viaFloat.Region();
+    to.Dither = (filter & D3DX_FILTER_DITHER) != 0;
+    auto reader = CreatePixelCodec(source.Region());
+    auto writer = CreatePixelCodec(to);
+    ASSERT_TRUE(reader && writer);
+    ASSERT_EQ(LinkCodecs(*writer, *reader), S_OK);
+    std::vector<FloatRgba> row(256);
+    for (UINT y = 0; y < 3; ++y) {
+      reader->ReadRow(y, 0, row.data());
+      writer->WriteRow(y, 0, row.data());
+    }
+    for (UINT y = 0; y < 3; ++y) {
+      for (UINT x = 0; x < 256; ++x) {
+        EXPECT_EQ(destination.at(x, y), (source.at(x, y) & 0xFFFFFFu) | c.fourthByte) << x << "," << y;
+        EXPECT_EQ(destination.at(x, y), viaFloat.at(x, y)) << x << "," << y;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FourthByteConversion,
+                         ::testing::Values(FourthByteCase{D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, 0},
+                                           FourthByteCase{D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, 0xFF000000u},
+                                           FourthByteCase{D3DFMT_A8B8G8R8, D3DFMT_X8B8G8R8, 0},
+                                           FourthByteCase{D3DFMT_X8B8G8R8, D3DFMT_A8B8G8R8, 0xFF000000u}));
 
 TEST(BlitRegion, ColourKeyedSourcesConvertEvenWhenFormatsMatch) {
   Argb source(2, 1), destination(2, 1);
@@ -181,6 +229,45 @@ TEST(BlitRegion, LinearWrapsOrMirrorsAtTheEdges) {
   EXPECT_EQ(tall.at(0, 0), 50);
   ASSERT_EQ(BlitRegion(tall.Region(), column.Region(), D3DX_FILTER_LINEAR | D3DX_FILTER_MIRROR_V), S_OK);
   EXPECT_EQ(tall.at(0, 0), 0);
+}
+
+// Bilinear taps worked out from their definition: m = (i + 0.5) * s / d + 0.5, taps
+// trunc(m) - 1 and trunc(m) with weights trunc(m) + 1 - m and the rest; off-edge taps wrap.
+struct ReferenceTap {
+  int first, second;
+  double firstWeight;
+};
+
+ReferenceTap Tap(int i, int s, int d, bool wrap) {
+  double m = (i + 0.5) * s / d + 0.5;
+  int n = static_cast<int>(m);
+  ReferenceTap t{n - 1, n, n + 1 - m};
+  if (t.first < 0) t.first = wrap ? s - 1 : 0;
+  if (t.second >= s) t.second = wrap ? 0 : s - 1;
+  return t;
+}
+
+TEST(BlitRegion, BilinearMatchesTheTapsOnARandomImage) {
+  std::mt19937 random(21);
+  const int sw = 9, sh = 7;
+  for (auto [dw, dh, mirror] : {std::tuple{20, 5, 0u}, std::tuple{4, 16, D3DX_FILTER_MIRROR}, std::tuple{13, 13, 0u}}) {
+    Gray source(sw, sh);
+    for (BYTE& p : source.pixels) p = static_cast<BYTE>(random());
+    std::vector<float> out(std::size_t(dw) * dh * 4);
+    PixelRegion destination = MemoryRegion(out.data(), D3DFMT_A32B32G32R32F, dw * 16, dw, dh);
+    ASSERT_EQ(BlitRegion(destination, source.Region(), D3DX_FILTER_LINEAR | mirror), S_OK);
+    for (int y = 0; y < dh; ++y) {
+      ReferenceTap ty = Tap(y, sh, dh, mirror == 0);
+      for (int x = 0; x < dw; ++x) {
+        ReferenceTap tx = Tap(x, sw, dw, mirror == 0);
+        auto row = [&](int r) {
+          return tx.firstWeight * source.at(tx.first, r) + (1 - tx.firstWeight) * source.at(tx.second, r);
+        };
+        double expected = (ty.firstWeight * row(ty.first) + (1 - ty.firstWeight) * row(ty.second)) / 255.0;
+        EXPECT_NEAR(out[(std::size_t(y) * dw + x) * 4], expected, 1e-5) << dw << "x" << dh << " " << x << "," << y;
+      }
+    }
+  }
 }
 
 struct TentCase {

@@ -2,10 +2,12 @@
 // (/usr/bin/convert, installed by scripts/install-deps.sh) on a smooth grey image. The test
 // fails when convert is missing, so that the comparison is never silently skipped.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>

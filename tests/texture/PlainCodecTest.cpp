@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -659,6 +660,40 @@ TEST(Gamma, DestinationOnlyEncodesColourWithThe22Curve) {
       EXPECT_EQ(ChannelByte(srgb, x, shifts[c]), static_cast<std::uint32_t>(encoded)) << x << " " << c;
     }
     EXPECT_EQ(ChannelByte(srgb, x, 24), alphas[x]);  // alpha stays linear
+  }
+}
+
+// A codec that cannot get the row it converts into says so and leaves the image alone,
+// rather than dropping the row silently.
+TEST(Gamma, WriteRowReportsARowItCouldNotConvert) {
+  struct Case {
+    D3DFORMAT format;
+    UINT rowPitch;
+    UINT height;
+  };
+  const Case cases[] = {{D3DFMT_A8R8G8B8, 32, 1}, {D3DFMT_R5G6B5, 16, 1}, {D3DFMT_A16B16G16R16F, 64, 1},
+                        {D3DFMT_P8, 8, 1},        {D3DFMT_YUY2, 16, 1},   {D3DFMT_DXT1, 16, 4}};
+  PALETTEENTRY palette[256] = {};
+  const FloatRgba row[8] = {{0.5f, 0.25f, 0.75f, 1.0f}, {0.1f, 0.2f, 0.3f, 0.4f}, {}, {}, {}, {}, {}, {}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format);
+    TestImage image(c.format, c.rowPitch, 8, c.height, 1, 0xAB, 0);
+    image.region.Srgb = TRUE;
+    image.region.Palette = palette;
+    auto codec = image.Codec();
+    ASSERT_NE(codec, nullptr);
+    {
+      struct Limit {
+        Limit() { PixelCodec::LimitRowAllocationForTesting(4); }
+        ~Limit() { PixelCodec::LimitRowAllocationForTesting(SIZE_MAX); }
+      } limit;
+      EXPECT_EQ(codec->WriteRow(0, 0, row), E_OUTOFMEMORY);
+    }
+    codec.reset();  // a codec flushes what it holds when it goes
+    EXPECT_TRUE(std::all_of(image.bytes.begin(), image.bytes.end(), [](BYTE b) { return b == 0xAB; }));
+    auto working = image.Codec();
+    ASSERT_NE(working, nullptr);
+    EXPECT_EQ(working->WriteRow(0, 0, row), S_OK);
   }
 }
 

@@ -8,10 +8,12 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "CodecTestSupport.h"
+#include "FormatCatalogue.h"
 #include "ProcessorFeatures.h"
 
 namespace rastro {
@@ -235,6 +237,109 @@ TEST(Quantization, ReadingDoesNotDependOnTheCallersRoundingMode) {
       }
     }
   }
+  OverrideVectorLevel(DetectVectorLevel());
+}
+
+// Sixteen-bit fields have no tables: field / 65535 (signed: s / 32767) must still come out
+// rounded to nearest.
+TEST(Quantization, SixteenBitFieldsReadToNearestInEveryRoundingMode) {
+  struct Case {
+    const char* name;
+    D3DFORMAT format;
+    unsigned bytes;
+    std::vector<int> shifts;  // of the R, G, B, A fields that the format stores, -1 for none
+    bool isSigned;
+  };
+  const std::vector<Case> cases{
+      {"G16R16", D3DFMT_G16R16, 4, {0, 16, -1, -1}, false},
+      {"A16B16G16R16", D3DFMT_A16B16G16R16, 8, {0, 16, 32, 48}, false},
+      {"V16U16", D3DFMT_V16U16, 4, {0, 16, -1, -1}, true},
+      {"Q16W16V16U16", D3DFMT_Q16W16V16U16, 8, {0, 16, 32, 48}, true},
+  };
+  constexpr UINT kWidth = 256;
+  for (const Case& c : cases) {
+    TestImage image(c.format, c.bytes, kWidth, 1);
+    std::uint32_t seed = 99;
+    for (BYTE& b : image.bytes) {
+      seed = seed * 1664525u + 1013904223u;
+      b = static_cast<BYTE>(seed >> 24);
+    }
+    for (VectorLevel level : LevelsToTest()) {
+      OverrideVectorLevel(level);
+      auto codec = image.Codec();
+      ASSERT_NE(codec, nullptr) << c.name;
+      for (int mode : {FE_TOWARDZERO, FE_UPWARD, FE_DOWNWARD}) {
+        std::vector<FloatRgba> out(kWidth);
+        std::fesetround(mode);
+        codec->ReadRow(0, 0, out.data());
+        std::fesetround(FE_TONEAREST);
+        for (UINT x = 0; x < kWidth; ++x) {
+          const std::uint64_t pixel = LoadLittleEndian(image.Pixel(x, 0, 0, c.bytes), c.bytes);
+          const float got[4] = {out[x].R, out[x].G, out[x].B, out[x].A};
+          for (int ch = 0; ch < 4; ++ch) {
+            if (c.shifts[ch] < 0) continue;
+            const auto field = static_cast<std::uint32_t>((pixel >> c.shifts[ch]) & 0xFFFF);
+            const float expected =
+                c.isSigned ? static_cast<float>(std::max(static_cast<int>(static_cast<std::int16_t>(field)), -32767)) / 32767.0f
+                           : static_cast<float>(field) / 65535.0f;
+            ASSERT_EQ(got[ch], expected) << c.name << " pixel " << x << " channel " << ch << " mode " << mode
+                                         << " level " << static_cast<int>(level);
+          }
+        }
+      }
+    }
+  }
+  OverrideVectorLevel(DetectVectorLevel());
+}
+
+// Every format the loader knows reads the same bits whatever rounding mode the caller left
+// set, on every vector level.
+TEST(Quantization, EveryFormatReadsTheSameInEveryRoundingMode) {
+  constexpr UINT kWidth = 64;
+  constexpr UINT kHeight = 4;
+  PALETTEENTRY palette[256];
+  for (int i = 0; i < 256; ++i) {
+    palette[i] = {static_cast<BYTE>(i * 7), static_cast<BYTE>(i * 13), static_cast<BYTE>(i * 29), static_cast<BYTE>(i)};
+  }
+  UINT formatsRead = 0;
+  for (UINT i = 0; i < FormatCatalogueSize(); ++i) {
+    const FormatInfo& info = FormatCatalogue()[i];
+    const bool block = info.Format == D3DFMT_DXT1 || info.Format == D3DFMT_DXT2 || info.Format == D3DFMT_DXT3 ||
+                       info.Format == D3DFMT_DXT4 || info.Format == D3DFMT_DXT5;
+    const UINT rowPitch = block ? kWidth / 4 * (info.Format == D3DFMT_DXT1 ? 8 : 16) : kWidth * info.BitsPerPixel / 8;
+    TestImage image(info.Format, rowPitch, kWidth, block ? 1 : kHeight, 1, 0, 0);
+    image.region.Extent.Bottom = image.region.Region.Bottom = kHeight;
+    image.region.Palette = palette;
+    std::uint32_t seed = 12345 + i;
+    for (BYTE& b : image.bytes) {
+      seed = seed * 1664525u + 1013904223u;
+      b = static_cast<BYTE>(seed >> 24);
+    }
+    for (VectorLevel level : LevelsToTest()) {
+      OverrideVectorLevel(level);
+      auto codec = image.Codec();
+      if (!codec) continue;  // a format the loader only names
+      const UINT rows = block ? 4 : kHeight;
+      std::vector<FloatRgba> nearest(kWidth), other(kWidth);
+      for (UINT y = 0; y < rows; ++y) {
+        codec->ReadRow(y, 0, nearest.data());
+        for (int mode : {FE_TOWARDZERO, FE_UPWARD, FE_DOWNWARD}) {
+          std::fesetround(mode);
+          codec->ReadRow(y, 0, other.data());
+          std::fesetround(FE_TONEAREST);
+          for (UINT x = 0; x < kWidth; ++x) {
+            ASSERT_EQ(std::memcmp(&nearest[x], &other[x], sizeof(FloatRgba)), 0)
+                << "format " << std::hex << info.Format << std::dec << " pixel " << x << " row " << y << " mode "
+                << mode << " level " << static_cast<int>(level) << ": " << std::hexfloat << nearest[x].R << ","
+                << nearest[x].G << "," << nearest[x].B << "," << nearest[x].A << " against " << other[x].R << ","
+                << other[x].G << "," << other[x].B << "," << other[x].A;
+          }
+        }
+      }
+      ++formatsRead;
+    }
+  }
+  EXPECT_GE(formatsRead, 50u);
   OverrideVectorLevel(DetectVectorLevel());
 }
 

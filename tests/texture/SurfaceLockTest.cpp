@@ -5,7 +5,10 @@
 
 #include <cstring>
 
+#include "DebugOutput.h"
+#include "MuteDebugOutput.h"
 #include "RecordingDevice.h"
+#include "TestEnvironment.h"
 #include "SurfaceLock.h"
 #include "VolumeLock.h"
 
@@ -308,6 +311,32 @@ TEST(SurfaceLock, EveryPathGivesBackWhatItTook) {
   unlockable.Reset();
   dxtUnreadable.Reset();
   EXPECT_EQ(RefCount(f.device.device.Get()), deviceRefs);
+}
+
+std::vector<std::string> debugLines;
+void CollectLine(const char* line) { debugLines.push_back(line); }
+
+TEST(SurfaceLock, TrialCallsThatMayFailAreNotReported) {
+  ScopedEnvironment debug("RASTROMETER_D3D_DEBUG", "1");
+  ScopedEnvironment mutable_("D3DXDoNotMute", std::nullopt);
+  ResetDebugMuteForTesting();
+  debugLines.clear();
+  SetDebugOutputSink(CollectLine);
+  Fixture f;
+  auto surface = f.Level(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, 0);
+  {
+    // The direct lock and the direct read of the old contents both fail on this level.
+    SurfaceLock lock;
+    PixelRegion region;
+    EXPECT_EQ(lock.Lock(region, surface.Get(), nullptr, nullptr, 0, LockReadOnly), D3D_OK);
+  }
+  EXPECT_TRUE(debugLines.empty()) << debugLines.front();
+  // Failures outside the trial calls still are.
+  D3DLOCKED_RECT bits{};
+  EXPECT_EQ(surface->LockRect(&bits, nullptr, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(debugLines.size(), 1u);
+  SetDebugOutputSink(nullptr);
+  ResetDebugMuteForTesting();
 }
 
 TEST(VolumeLock, RefusesBadBoxesAndVolumesItCannotLock) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AllocationGuard.h"
 #include "DebugOutput.h"
 #include "Direct3D.h"
 #include "FormatLayout.h"
@@ -182,6 +183,7 @@ HRESULT Device::CreateSwapChain(const D3DPRESENT_PARAMETERS& parameters) {
     depthStencil = std::make_unique<Surface>(*this, Resource::Ownership::Implicit, nullptr, nullptr, nullptr, desc,
                                              IsLockableDepthFormat(desc.Format));
     if (HRESULT hr = depthStencil->Initialise(); FAILED(hr)) return hr;
+    if (parameters.Flags & D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL) depthStencil->MarkDiscardable();
   }
   if (HRESULT hr = renderer_->AttachSwapChain(parameters, {backBuffer.get(), depthStencil.get()}); FAILED(hr)) return hr;
 
@@ -312,18 +314,22 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* presentation) {
     HWND window = parameters.hDeviceWindow ? parameters.hDeviceWindow : focusWindow_;
     renderer_->WindowClientSize(window, parameters.BackBufferWidth, parameters.BackBufferHeight);
   }
-  if (HRESULT hr = CreateSwapChain(parameters); FAILED(hr)) return ReportFailure(hr, kCall, "no swap chain");
+  if (HRESULT hr = GuardAllocation(kCall, [&] { return CreateSwapChain(parameters); }); FAILED(hr)) {
+    return ReportFailure(hr, kCall, "no swap chain");
+  }
   state_.softwareVertexProcessing = (behaviorFlags_ & D3DCREATE_SOFTWARE_VERTEXPROCESSING) != 0;
   *presentation = parameters;
   return D3D_OK;
 }
 
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, const RGNDATA*) {
+  // A frame is shown once its scene has ended.
+  if (inScene_) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::Present", "inside BeginScene/EndScene");
   if ((sourceRect || destRect) && presentation_.SwapEffect != D3DSWAPEFFECT_COPY) {
     return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::Present",
                          "source and destination rectangles need D3DSWAPEFFECT_COPY");
   }
-  return renderer_->Present();
+  return GuardAllocation("IDirect3DDevice9::Present", [&] { return renderer_->Present(); });
 }
 
 HRESULT Device::GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface) {
@@ -400,7 +406,7 @@ HRESULT Device::GetDepthStencilSurface(IDirect3DSurface9** depthStencil) {
 
 HRESULT Device::BeginScene() {
   if (inScene_) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::BeginScene", "already inside a scene");
-  HRESULT hr = renderer_->BeginScene();
+  HRESULT hr = GuardAllocation("IDirect3DDevice9::BeginScene", [&] { return renderer_->BeginScene(); });
   if (FAILED(hr)) return ReportFailure(hr, "IDirect3DDevice9::BeginScene", "the device cannot render now");
   inScene_ = true;
   return D3D_OK;
@@ -409,8 +415,10 @@ HRESULT Device::BeginScene() {
 HRESULT Device::EndScene() {
   if (!inScene_) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::EndScene", "not inside a scene");
   inScene_ = false;
-  renderer_->EndScene();
-  return D3D_OK;
+  return GuardAllocation("IDirect3DDevice9::EndScene", [&] {
+    renderer_->EndScene();
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::SetSoftwareVertexProcessing(BOOL software) {

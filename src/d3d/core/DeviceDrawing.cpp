@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "AllocationGuard.h"
 #include "DebugOutput.h"
 #include "Device.h"
 #include "FormatLayout.h"
@@ -453,22 +454,24 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     right = std::min(right, state_.scissor.right);
     bottom = std::min(bottom, state_.scissor.bottom);
   }
-  clearRects_.clear();
-  bool whole = false;
-  if (!count) {
-    if (left < right && top < bottom) clearRects_.push_back({left, top, right, bottom});
-    whole = left == 0 && top == 0 && right == static_cast<LONG>(target.Width) &&
-            bottom == static_cast<LONG>(target.Height);
-  } else {
-    for (DWORD i = 0; i < count; ++i) {
-      D3DRECT clipped{std::max(left, rects[i].x1), std::max(top, rects[i].y1), std::min(right, rects[i].x2),
-                      std::min(bottom, rects[i].y2)};
-      if (clipped.x1 < clipped.x2 && clipped.y1 < clipped.y2) clearRects_.push_back(clipped);
+  return GuardAllocation(kCall, [&] {
+    clearRects_.clear();
+    bool whole = false;
+    if (!count) {
+      if (left < right && top < bottom) clearRects_.push_back({left, top, right, bottom});
+      whole = left == 0 && top == 0 && right == static_cast<LONG>(target.Width) &&
+              bottom == static_cast<LONG>(target.Height);
+    } else {
+      for (DWORD i = 0; i < count; ++i) {
+        D3DRECT clipped{std::max(left, rects[i].x1), std::max(top, rects[i].y1), std::min(right, rects[i].x2),
+                        std::min(bottom, rects[i].y2)};
+        if (clipped.x1 < clipped.x2 && clipped.y1 < clipped.y2) clearRects_.push_back(clipped);
+      }
     }
-  }
-  if (clearRects_.empty()) return D3D_OK;
-  renderer_->Clear(state_, clearRects_, whole, flags, color, z, stencil);
-  return D3D_OK;
+    if (clearRects_.empty()) return D3D_OK;
+    renderer_->Clear(state_, clearRects_, whole, flags, color, z, stencil);
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
@@ -494,8 +497,10 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
       return ReportFailure(D3DERR_INVALIDCALL, kCall, "the vertices drawn reach past the end of the vertex buffer");
     }
   }
-  renderer_->Draw(state_, type, startVertex, primitiveCount);
-  return D3D_OK;
+  return GuardAllocation(kCall, [&] {
+    renderer_->Draw(state_, type, startVertex, primitiveCount);
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) {
@@ -508,19 +513,25 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   if (primitiveCount > Caps().MaxPrimitiveCount) return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");
   std::uint64_t bytes = std::uint64_t{vertices} * stride;
   if (bytes > kMaxResourceBytes) return ReportFailure(E_OUTOFMEMORY, kCall, "too much vertex data");
-  if (!userVertices_) {
-    VertexBuffer* created = nullptr;
-    VertexBuffer::Create(*this, static_cast<UINT>(bytes), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
-                         D3DPOOL_DEFAULT, &created);
-    // The device keeps it by a private reference only, so it does not keep the device alive.
-    created->AddRefPrivate();
-    created->ReleasePublic();
-    userVertices_ = created;
-  }
-  userVertices_->Fill(vertexData, static_cast<UINT>(bytes));
-  HRESULT hr = SetStreamSource(0, userVertices_, 0, stride);
-  if (SUCCEEDED(hr)) hr = DrawPrimitive(type, 0, primitiveCount);
-  // As in the runtime, stream 0 is left unset afterwards.
+  const HRESULT hr = GuardAllocation(kCall, [&] {
+    if (!userVertices_) {
+      VertexBuffer* created = nullptr;
+      if (FAILED(VertexBuffer::Create(*this, static_cast<UINT>(bytes), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
+                                      D3DPOOL_DEFAULT, &created)) ||
+          !created) {
+        return ReportFailure(E_OUTOFMEMORY, kCall, "no buffer for the vertices");
+      }
+      // The device keeps it by a private reference only, so it does not keep the device alive.
+      created->AddRefPrivate();
+      created->ReleasePublic();
+      userVertices_ = created;
+    }
+    userVertices_->Fill(vertexData, static_cast<UINT>(bytes));
+    HRESULT drawn = SetStreamSource(0, userVertices_, 0, stride);
+    if (SUCCEEDED(drawn)) drawn = DrawPrimitive(type, 0, primitiveCount);
+    return drawn;
+  });
+  // As in the runtime, stream 0 is left unset afterwards, whatever happened.
   SetStreamSource(0, nullptr, 0, 0);
   return hr;
 }

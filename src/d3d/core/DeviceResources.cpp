@@ -1,8 +1,8 @@
 // Resource creation: every argument rule of the runtime, then the object.
 #include <algorithm>
-#include <new>
 #include <string>
 
+#include "AllocationGuard.h"
 #include "CubeTexture.h"
 #include "DebugOutput.h"
 #include "Device.h"
@@ -17,6 +17,15 @@
 #include "validator/ShaderValidator.h"
 
 namespace rastro {
+
+namespace {
+
+// A creation that failed without throwing has not reported itself yet.
+HRESULT ReportedCreation(const char* call, HRESULT hr) {
+  return FAILED(hr) ? ReportFailure(hr, call, "not enough memory") : hr;
+}
+
+}  // namespace
 
 namespace {
 
@@ -121,12 +130,11 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     }
   }
   Texture* created = nullptr;
-  try {
-    if (HRESULT hr = Texture::Create(*this, width, height, levels, usage, format, pool, &created); FAILED(hr)) {
-      return ReportFailure(hr, kCall, "not enough memory");
-    }
-  } catch (const std::bad_alloc&) {
-    return ReportFailure(E_OUTOFMEMORY, kCall, "not enough memory");
+  if (HRESULT hr = GuardAllocation(kCall, [&] {
+        return ReportedCreation(kCall, Texture::Create(*this, width, height, levels, usage, format, pool, &created));
+      });
+      FAILED(hr)) {
+    return hr;
   }
   if (pool == D3DPOOL_DEFAULT) created->CountInDefaultPool();
   *texture = created;
@@ -163,12 +171,11 @@ HRESULT Device::CreateCubeTexture(UINT edge, UINT levels, DWORD usage, D3DFORMAT
     }
   }
   CubeTexture* created = nullptr;
-  try {
-    if (HRESULT hr = CubeTexture::Create(*this, edge, levels, usage, format, pool, &created); FAILED(hr)) {
-      return ReportFailure(hr, kCall, "not enough memory");
-    }
-  } catch (const std::bad_alloc&) {
-    return ReportFailure(E_OUTOFMEMORY, kCall, "not enough memory");
+  if (HRESULT hr = GuardAllocation(kCall, [&] {
+        return ReportedCreation(kCall, CubeTexture::Create(*this, edge, levels, usage, format, pool, &created));
+      });
+      FAILED(hr)) {
+    return hr;
   }
   if (pool == D3DPOOL_DEFAULT) created->CountInDefaultPool();
   *texture = created;
@@ -210,13 +217,12 @@ HRESULT Device::CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT le
     }
   }
   VolumeTexture* created = nullptr;
-  try {
-    if (HRESULT hr = VolumeTexture::Create(*this, width, height, depth, levels, usage, format, pool, &created);
-        FAILED(hr)) {
-      return ReportFailure(hr, kCall, "not enough memory");
-    }
-  } catch (const std::bad_alloc&) {
-    return ReportFailure(E_OUTOFMEMORY, kCall, "not enough memory");
+  if (HRESULT hr = GuardAllocation(kCall, [&] {
+        return ReportedCreation(kCall,
+                                VolumeTexture::Create(*this, width, height, depth, levels, usage, format, pool, &created));
+      });
+      FAILED(hr)) {
+    return hr;
   }
   if (pool == D3DPOOL_DEFAULT) created->CountInDefaultPool();
   *texture = created;
@@ -226,17 +232,14 @@ HRESULT Device::CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT le
 HRESULT Device::CreateSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool, bool lockable,
                               Surface** surface) {
   D3DSURFACE_DESC desc{format, D3DRTYPE_SURFACE, usage, pool, D3DMULTISAMPLE_NONE, 0, width, height};
-  try {
-    auto* created = new Surface(*this, Resource::Ownership::Standalone, nullptr, nullptr, nullptr, desc, lockable);
-    if (HRESULT hr = created->Initialise(); FAILED(hr)) {
-      created->Release();
-      return hr;
-    }
-    if (pool == D3DPOOL_DEFAULT) created->CountInDefaultPool();
-    *surface = created;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+  // Callers run this through GuardAllocation.
+  auto* created = new Surface(*this, Resource::Ownership::Standalone, nullptr, nullptr, nullptr, desc, lockable);
+  if (HRESULT hr = created->Initialise(); FAILED(hr)) {
+    created->Release();
+    return hr;
   }
+  if (pool == D3DPOOL_DEFAULT) created->CountInDefaultPool();
+  *surface = created;
   return D3D_OK;
 }
 
@@ -254,17 +257,19 @@ HRESULT Device::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the format is not a render-target format of the device");
   }
   Surface* created = nullptr;
-  if (HRESULT hr = CreateSurface(width, height, format, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, lockable != FALSE,
-                                 &created);
+  if (HRESULT hr = GuardAllocation(kCall, [&] {
+        return ReportedCreation(kCall, CreateSurface(width, height, format, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
+                                                     lockable != FALSE, &created));
+      });
       FAILED(hr)) {
-    return ReportFailure(hr, kCall, "not enough memory");
+    return hr;
   }
   *surface = created;
   return D3D_OK;
 }
 
 HRESULT Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
-                                          DWORD multisampleQuality, BOOL, IDirect3DSurface9** surface,
+                                          DWORD multisampleQuality, BOOL discard, IDirect3DSurface9** surface,
                                           HANDLE* sharedHandle) {
   constexpr const char* kCall = "IDirect3DDevice9::CreateDepthStencilSurface";
   if (HRESULT hr = CheckOutPointers(kCall, surface, sharedHandle); FAILED(hr)) return hr;
@@ -278,11 +283,14 @@ HRESULT Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT for
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the format is not a depth-stencil format of the device");
   }
   Surface* created = nullptr;
-  if (HRESULT hr = CreateSurface(width, height, format, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT,
-                                 IsLockableDepthFormat(format), &created);
+  if (HRESULT hr = GuardAllocation(kCall, [&] {
+        return ReportedCreation(kCall, CreateSurface(width, height, format, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT,
+                                                     IsLockableDepthFormat(format), &created));
+      });
       FAILED(hr)) {
-    return ReportFailure(hr, kCall, "not enough memory");
+    return hr;
   }
+  if (discard) created->MarkDiscardable();
   *surface = created;
   return D3D_OK;
 }
@@ -305,8 +313,11 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT f
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "a DXT surface must be a multiple of 4 in each direction");
   }
   Surface* created = nullptr;
-  if (HRESULT hr = CreateSurface(width, height, format, 0, pool, true, &created); FAILED(hr)) {
-    return ReportFailure(hr, kCall, "not enough memory");
+  if (HRESULT hr = GuardAllocation(kCall, [&] {
+        return ReportedCreation(kCall, CreateSurface(width, height, format, 0, pool, true, &created));
+      });
+      FAILED(hr)) {
+    return hr;
   }
   *surface = created;
   return D3D_OK;
@@ -332,10 +343,11 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
   }
   if (length > kMaxResourceBytes) return ReportFailure(E_OUTOFMEMORY, kCall, "too large");
   VertexBuffer* created = nullptr;
-  try {
-    VertexBuffer::Create(*this, length, usage, fvf, pool, &created);
-  } catch (const std::bad_alloc&) {
-    return ReportFailure(E_OUTOFMEMORY, kCall, "not enough memory");
+  if (HRESULT hr = GuardAllocation(kCall, [&] {
+        return ReportedCreation(kCall, VertexBuffer::Create(*this, length, usage, fvf, pool, &created));
+      });
+      FAILED(hr)) {
+    return hr;
   }
   if (pool == D3DPOOL_DEFAULT) created->CountInDefaultPool();
   *buffer = created;
@@ -347,11 +359,11 @@ HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDire
   if (!elements || !declaration) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null elements or out pointer");
   *declaration = nullptr;
   VertexDeclaration* created = nullptr;
-  try {
-    DWORD streams = std::min<DWORD>(Caps().MaxStreams ? Caps().MaxStreams : 1, kMaxStreams);
-    if (HRESULT hr = VertexDeclaration::Create(*this, elements, streams, Caps().DeclTypes, &created); FAILED(hr)) return hr;
-  } catch (const std::bad_alloc&) {
-    return ReportFailure(E_OUTOFMEMORY, kCall, "not enough memory");
+  const DWORD streams = std::min<DWORD>(Caps().MaxStreams ? Caps().MaxStreams : 1, kMaxStreams);
+  if (HRESULT hr = GuardAllocation(
+          kCall, [&] { return VertexDeclaration::Create(*this, elements, streams, Caps().DeclTypes, &created); });
+      FAILED(hr)) {
+    return hr;
   }
   *declaration = created;
   return D3D_OK;
@@ -409,12 +421,10 @@ HRESULT Device::CreatePixelShader(const DWORD* function, IDirect3DPixelShader9**
   *shader = nullptr;
   UINT length = CheckShaderFunction(kCall, function, ShaderKind::Pixel, Caps().PixelShaderVersion);
   if (!length) return D3DERR_INVALIDCALL;
-  try {
+  return GuardAllocation(kCall, [&] {
     *shader = new PixelShader(*this, std::vector<DWORD>(function, function + length));
-  } catch (const std::bad_alloc&) {
-    return ReportFailure(E_OUTOFMEMORY, kCall, "not enough memory");
-  }
-  return D3D_OK;
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::CreateVertexShader(const DWORD* function, IDirect3DVertexShader9** shader) {
@@ -425,12 +435,10 @@ HRESULT Device::CreateVertexShader(const DWORD* function, IDirect3DVertexShader9
   DWORD highest = state_.softwareVertexProcessing ? D3DVS_VERSION(3, 0) : Caps().VertexShaderVersion;
   UINT length = CheckShaderFunction(kCall, function, ShaderKind::Vertex, highest);
   if (!length) return D3DERR_INVALIDCALL;
-  try {
+  return GuardAllocation(kCall, [&] {
     *shader = new VertexShader(*this, std::vector<DWORD>(function, function + length));
-  } catch (const std::bad_alloc&) {
-    return ReportFailure(E_OUTOFMEMORY, kCall, "not enough memory");
-  }
-  return D3D_OK;
+    return D3D_OK;
+  });
 }
 
 }  // namespace rastro

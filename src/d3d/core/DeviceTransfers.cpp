@@ -3,7 +3,9 @@
 // touches a byte.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
+#include "AllocationGuard.h"
 #include "CubeTexture.h"
 #include "DebugOutput.h"
 #include "Device.h"
@@ -152,16 +154,23 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* sourceInterface, const RECT* so
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the source rectangle is not inside the source or not block-aligned");
   }
   POINT at = destPoint ? *destPoint : POINT{0, 0};
-  RECT target{at.x, at.y, at.x + (region.right - region.left), at.y + (region.bottom - region.top)};
-  if (at.x < 0 || at.y < 0 || !RectFits(layout, to, target)) {
+  // The region lies inside the source, so its size is small; the point may be anything, and
+  // the far corner is only formed once it cannot overflow.
+  const LONG width = region.right - region.left;
+  const LONG height = region.bottom - region.top;
+  if (at.x < 0 || at.y < 0 || at.x > std::numeric_limits<LONG>::max() - width ||
+      at.y > std::numeric_limits<LONG>::max() - height ||
+      !RectFits(layout, to, RECT{at.x, at.y, at.x + width, at.y + height})) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the destination area is not inside the destination or not block-aligned");
   }
-  if (!source->ReadableBytes() || !destination->ReadableBytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
-  CopyBlocks(source->Storage(), static_cast<UINT>(region.left), static_cast<UINT>(region.top), 0, destination->Storage(),
-             static_cast<UINT>(at.x), static_cast<UINT>(at.y), 0, static_cast<UINT>(region.right - region.left),
-             static_cast<UINT>(region.bottom - region.top));
-  destination->ContentWritten();
-  return D3D_OK;
+  return GuardAllocation(kCall, [&] {
+    if (!source->ReadableBytes() || !destination->ReadableBytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
+    CopyBlocks(source->Storage(), static_cast<UINT>(region.left), static_cast<UINT>(region.top), 0,
+               destination->Storage(), static_cast<UINT>(at.x), static_cast<UINT>(at.y), 0, static_cast<UINT>(width),
+               static_cast<UINT>(height));
+    destination->ContentWritten();
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* sourceInterface, IDirect3DBaseTexture9* destinationInterface) {
@@ -236,9 +245,11 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTargetInterface, ID
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the surfaces differ in format or size");
   }
   if (destination->IsLocked()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the destination is locked");
-  if (!source->ReadableBytes() || !destination->Storage().Bytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
-  CopyWholeSurface(*source, *destination);
-  return D3D_OK;
+  return GuardAllocation(kCall, [&] {
+    if (!source->ReadableBytes() || !destination->Storage().Bytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
+    CopyWholeSurface(*source, *destination);
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::StretchRect(IDirect3DSurface9* sourceInterface, const RECT* sourceRect,
@@ -268,8 +279,14 @@ HRESULT Device::StretchRect(IDirect3DSurface9* sourceInterface, const RECT* sour
       return ReportFailure(D3DERR_INVALIDCALL, kCall,
                            "depth-stencil surfaces copy whole, unscaled and unfiltered, outside a scene");
     }
-    CopyWholeSurface(*source, *destination);
-    return D3D_OK;
+    // A discardable depth buffer's contents are not kept, so they cannot be copied either way.
+    if (source->IsDiscardable() || destination->IsDiscardable()) {
+      return ReportFailure(D3DERR_INVALIDCALL, kCall, "a discardable depth-stencil surface");
+    }
+    return GuardAllocation(kCall, [&] {
+      CopyWholeSurface(*source, *destination);
+      return D3D_OK;
+    });
   }
   bool sourceIsTexture = source->Texture() != nullptr;
   bool sourceIsRenderTarget = from.Usage & D3DUSAGE_RENDERTARGET;
@@ -293,13 +310,18 @@ HRESULT Device::StretchRect(IDirect3DSurface9* sourceInterface, const RECT* sour
   }
   bool scaled = sourceArea.right - sourceArea.left != destinationArea.right - destinationArea.left ||
                 sourceArea.bottom - sourceArea.top != destinationArea.bottom - destinationArea.top;
+  if (scaled && !sourceIsRenderTarget && !sourceIsTexture && !destinationIsRenderTarget) {
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "offscreen plain surfaces copy to each other unscaled only");
+  }
   if (scaled && layout.kind != FormatClass::Plain) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "block and pair formats copy unscaled only");
   }
-  if (!source->ReadableBytes() || !destination->ReadableBytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
-  HRESULT hr = CopyRects(*source, sourceArea, *destination, destinationArea, filter);
-  if (FAILED(hr)) return ReportFailure(hr, kCall, "copy failed");
-  return D3D_OK;
+  return GuardAllocation(kCall, [&] {
+    if (!source->ReadableBytes() || !destination->ReadableBytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
+    HRESULT hr = CopyRects(*source, sourceArea, *destination, destinationArea, filter);
+    if (FAILED(hr)) return ReportFailure(hr, kCall, "copy failed");
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::CopyRects(Surface& source, const RECT& sourceArea, Surface& destination, const RECT& destinationArea,
@@ -372,16 +394,18 @@ HRESULT Device::ColorFill(IDirect3DSurface9* surfaceInterface, const RECT* rect,
   RECT area = rect ? *rect : WholeRect(desc);
   if (!RectFits(layout, desc, area)) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the rectangle is not inside the surface");
   if (IsEmpty(area)) return D3D_OK;
-  if (!surface->ReadableBytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
-  PixelStorage& storage = surface->Storage();
-  UINT blocks = (static_cast<UINT>(area.right) + layout.blockWidth - 1) / layout.blockWidth -
-                static_cast<UINT>(area.left) / layout.blockWidth;
-  for (LONG y = area.top; y < area.bottom; ++y) {
-    BYTE* row = storage.Address(static_cast<UINT>(area.left), static_cast<UINT>(y), 0);
-    for (UINT i = 0; i < blocks; ++i) std::memcpy(row + size_t{i} * pixelBytes, pixel, pixelBytes);
-  }
-  surface->ContentWritten();
-  return D3D_OK;
+  return GuardAllocation(kCall, [&] {
+    if (!surface->ReadableBytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
+    PixelStorage& storage = surface->Storage();
+    UINT blocks = (static_cast<UINT>(area.right) + layout.blockWidth - 1) / layout.blockWidth -
+                  static_cast<UINT>(area.left) / layout.blockWidth;
+    for (LONG y = area.top; y < area.bottom; ++y) {
+      BYTE* row = storage.Address(static_cast<UINT>(area.left), static_cast<UINT>(y), 0);
+      for (UINT i = 0; i < blocks; ++i) std::memcpy(row + size_t{i} * pixelBytes, pixel, pixelBytes);
+    }
+    surface->ContentWritten();
+    return D3D_OK;
+  });
 }
 
 }  // namespace rastro

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "AllocationGuard.h"
 #include "DebugOutput.h"
 #include "Device.h"
 #include "ProfileQueries.h"
@@ -179,7 +180,9 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
   if (!device) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null device pointer");
   *device = nullptr;
   if (HRESULT hr = CheckAdapter(adapter, deviceType, kCall); FAILED(hr)) return hr;
-  return Device::Create(*this, adapter, deviceType, focusWindow, behaviorFlags, presentation, device);
+  return GuardAllocation(kCall, [&] {
+    return Device::Create(*this, adapter, deviceType, focusWindow, behaviorFlags, presentation, device);
+  });
 }
 
 // ---------------------------------------------------------------------------------------------

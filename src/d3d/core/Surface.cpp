@@ -1,5 +1,6 @@
 #include "Surface.h"
 
+#include "AllocationGuard.h"
 #include "DebugOutput.h"
 #include "Device.h"
 #include "TextureCommon.h"
@@ -71,6 +72,9 @@ HRESULT Surface::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags, con
   }
   UINT left = 0, top = 0;
   if (rect) {
+    if (rect->left >= rect->right || rect->top >= rect->bottom) {
+      return ReportFailure(D3DERR_INVALIDCALL, call, "the rectangle is empty");
+    }
     if (rect->left < 0 || rect->top < 0 || rect->right < 0 || rect->bottom < 0 ||
         !RegionFits(storage_.Layout(), desc_.Width, desc_.Height, static_cast<UINT>(rect->left),
                     static_cast<UINT>(rect->top), static_cast<UINT>(rect->right), static_cast<UINT>(rect->bottom))) {
@@ -80,8 +84,13 @@ HRESULT Surface::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags, con
     left = static_cast<UINT>(rect->left);
     top = static_cast<UINT>(rect->top);
   }
-  BYTE* bytes = (flags & D3DLOCK_DISCARD) ? storage_.Bytes() : ReadableBytes();
-  if (!bytes) return ReportFailure(E_OUTOFMEMORY, call, "no memory for the surface");
+  if (HRESULT hr = GuardAllocation(call, [&] {
+        const BYTE* bytes = (flags & D3DLOCK_DISCARD) ? storage_.Bytes() : ReadableBytes();
+        return bytes ? D3D_OK : ReportFailure(E_OUTOFMEMORY, call, "no memory for the surface");
+      });
+      FAILED(hr)) {
+    return hr;
+  }
   locked->pBits = storage_.Address(left, top, 0);
   locked->Pitch = static_cast<INT>(storage_.RowPitch());
   locked_ = true;
@@ -94,8 +103,11 @@ HRESULT Surface::UnlockRect() { return Unlock("IDirect3DSurface9::UnlockRect"); 
 HRESULT Surface::Unlock(const char* call) {
   if (!locked_) return ReportFailure(D3DERR_INVALIDCALL, call, "the surface is not locked");
   locked_ = false;
-  if (!(lockFlags_ & D3DLOCK_READONLY)) ContentWritten(!(lockFlags_ & D3DLOCK_NO_DIRTY_UPDATE));
-  return D3D_OK;
+  if (lockFlags_ & D3DLOCK_READONLY) return D3D_OK;
+  return GuardAllocation(call, [&] {
+    ContentWritten(!(lockFlags_ & D3DLOCK_NO_DIRTY_UPDATE));
+    return D3D_OK;
+  });
 }
 
 BYTE* Surface::ReadableBytes() {

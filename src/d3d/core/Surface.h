@@ -41,6 +41,9 @@ class Surface final : public IDirect3DSurface9, public Resource {
   PixelStorage& Storage() { return storage_; }
   bool IsLocked() const { return locked_; }
   bool IsLockable() const { return lockable_; }
+  // A depth-stencil surface whose contents need not survive the next Present or depth change.
+  void MarkDiscardable() { discardable_ = true; }
+  bool IsDiscardable() const { return discardable_; }
   TextureCommon* Texture() const { return texture_; }
   // Where a texture's surface sits in it; 0 and 0 for surfaces of no texture.
   UINT Face() const { return face_; }
@@ -67,6 +70,7 @@ class Surface final : public IDirect3DSurface9, public Resource {
   UINT face_ = 0;
   UINT level_ = 0;
   bool lockable_;
+  bool discardable_ = false;
   bool locked_ = false;
   DWORD lockFlags_ = 0;
   DWORD priority_ = 0;

@@ -18,6 +18,10 @@ UINT Subresource::Height() const { return surface ? surface->Desc().Height : vol
 
 UINT Subresource::Depth() const { return surface ? 1 : volume->Desc().Depth; }
 
+std::uint64_t Subresource::ContentVersion() const {
+  return surface ? surface->ContentVersion() : volume->ContentVersion();
+}
+
 void Subresource::ContentWritten() const {
   if (surface) {
     surface->ContentWritten();

@@ -30,6 +30,8 @@ struct Subresource {
   UINT Depth() const;  // 1 for surfaces
   // The CPU changed the memory: the texture counts a new version (and is dirty).
   void ContentWritten() const;
+  // Counts the changes of this face and level's memory.
+  std::uint64_t ContentVersion() const;
 };
 
 class TextureCommon {

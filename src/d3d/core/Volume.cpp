@@ -60,6 +60,9 @@ HRESULT Volume::Lock(D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags, cons
   }
   UINT left = 0, top = 0, front = 0;
   if (box) {
+    if (box->Left >= box->Right || box->Top >= box->Bottom || box->Front >= box->Back) {
+      return ReportFailure(D3DERR_INVALIDCALL, call, "the box is empty");
+    }
     if (!RegionFits(storage_.Layout(), desc_.Width, desc_.Height, box->Left, box->Top, box->Right, box->Bottom) ||
         box->Front > box->Back || box->Back > desc_.Depth) {
       return ReportFailure(D3DERR_INVALIDCALL, call, "the box is not inside the volume or not aligned to the format's blocks");
@@ -87,6 +90,7 @@ HRESULT Volume::Unlock(const char* call) {
 }
 
 void Volume::ContentWritten(bool markDirty) {
+  ++version_;
   texture_->ContentChanged();
   if (markDirty) texture_->MarkDirty();
 }

@@ -1,6 +1,8 @@
 // One level of a volume texture.
 #pragma once
 
+#include <cstdint>
+
 #include "PixelStorage.h"
 #include "Resource.h"
 
@@ -32,6 +34,7 @@ class Volume final : public IDirect3DVolume9, public Resource {
   UINT Level() const { return level_; }
   void PlaceInTexture(UINT level) { level_ = level; }
   void ContentWritten(bool markDirty = true);
+  std::uint64_t ContentVersion() const { return version_; }
 
  private:
   D3DVOLUME_DESC desc_;
@@ -39,6 +42,7 @@ class Volume final : public IDirect3DVolume9, public Resource {
   IUnknown* container_;
   TextureCommon* texture_;
   UINT level_ = 0;
+  std::uint64_t version_ = 1;
   bool lockable_;
   bool locked_ = false;
   DWORD lockFlags_ = 0;

@@ -9,6 +9,7 @@
 
 #include "Direct3D.h"
 #include "FormatLayout.h"
+#include "GlEnums.h"
 #include "GlFormats.h"
 #include "GlProgram.h"
 #include "GlRenderer.h"
@@ -18,28 +19,20 @@ namespace rastro {
 
 namespace {
 
-// Formats a texture may have, in the order the profile lists them.
-constexpr D3DFORMAT kTextureFormats[] = {
-    D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8,     D3DFMT_R5G6B5,       D3DFMT_X1R5G5B5,     D3DFMT_A1R5G5B5,  D3DFMT_A4R4G4B4,
-    D3DFMT_X4R4G4B4, D3DFMT_R3G3B2,       D3DFMT_A8,           D3DFMT_A2R10G10B10,  D3DFMT_A2B10G10R10, D3DFMT_A8B8G8R8,
-    D3DFMT_X8B8G8R8, D3DFMT_G16R16,       D3DFMT_A16B16G16R16, D3DFMT_L8,           D3DFMT_A8L8,      D3DFMT_L16,
-    D3DFMT_V8U8,     D3DFMT_Q8W8V8U8,     D3DFMT_V16U16,       D3DFMT_Q16W16V16U16, D3DFMT_DXT1,      D3DFMT_DXT2,
-    D3DFMT_DXT3,     D3DFMT_DXT4,         D3DFMT_DXT5,         D3DFMT_R16F,         D3DFMT_G16R16F,   D3DFMT_A16B16G16R16F,
-    D3DFMT_R32F,     D3DFMT_G32R32F,      D3DFMT_A32B32G32R32F};
-
 constexpr D3DFORMAT kDepthFormats[] = {D3DFMT_D16_LOCKABLE, D3DFMT_D32, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D16,
                                        D3DFMT_D32F_LOCKABLE};
 
-struct DisplayPair {
-  D3DFORMAT display;
+// Back buffers the renderer draws into, with the display format each is shown in full screen.
+// Windowed, Present converts any of them but A2R10G10B10 to the desktop's format, as Direct3D 9
+// allows where the hardware converts colours.
+constexpr struct {
   D3DFORMAT backBuffer;
+  D3DFORMAT fullScreenDisplay;
   bool windowed;
-};
-
-constexpr DisplayPair kDisplayPairs[] = {
-    {D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, true},       {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, true},
-    {D3DFMT_R5G6B5, D3DFMT_R5G6B5, true},           {D3DFMT_X1R5G5B5, D3DFMT_X1R5G5B5, true},
-    {D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, true},       {D3DFMT_A2R10G10B10, D3DFMT_A2R10G10B10, false},
+} kBackBuffers[] = {
+    {D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, true}, {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, true},
+    {D3DFMT_R5G6B5, D3DFMT_R5G6B5, true},     {D3DFMT_X1R5G5B5, D3DFMT_X1R5G5B5, true},
+    {D3DFMT_A1R5G5B5, D3DFMT_X1R5G5B5, true}, {D3DFMT_A2R10G10B10, D3DFMT_A2R10G10B10, false},
 };
 
 // The modes offered when nothing can be shown: common sizes, ascending.
@@ -124,6 +117,10 @@ D3DCAPS9 CapsFromGl() {
   caps.TextureAddressCaps = caps.VolumeTextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR |
                                                             D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_BORDER |
                                                             D3DPTADDRESSCAPS_INDEPENDENTUV;
+  if (MirrorOnceSupported()) {
+    caps.TextureAddressCaps |= D3DPTADDRESSCAPS_MIRRORONCE;
+    caps.VolumeTextureAddressCaps |= D3DPTADDRESSCAPS_MIRRORONCE;
+  }
   caps.MaxTextureWidth = caps.MaxTextureHeight = static_cast<DWORD>(maxTexture);
   caps.MaxVolumeExtent = static_cast<DWORD>(max3d);
   caps.MaxTextureRepeat = 8192;
@@ -142,9 +139,16 @@ D3DCAPS9 CapsFromGl() {
   caps.MaxVertexIndex = 0xFFFFFF;
   caps.MaxStreams = static_cast<DWORD>(std::min(maxAttributes, 16));
   caps.MaxStreamStride = 256;
-  // Shaders are kept but not yet translated: no version is offered.
-  caps.VertexShaderVersion = 0;
-  caps.PixelShaderVersion = 0;
+  // Shaders are translated to GLSL; version 2.0 of each is offered (the translation covers up
+  // to 3.0, whose further device limits are not described here).
+  caps.VertexShaderVersion = D3DVS_VERSION(2, 0);
+  caps.MaxVertexShaderConst = 256;
+  caps.PixelShaderVersion = D3DPS_VERSION(2, 0);
+  caps.PixelShader1xMaxValue = kDefaultPixelShader1xMaxValue;
+  caps.VS20Caps = {0, 0, 12, 1};
+  caps.PS20Caps = {0, 0, 12, 0, 96};
+  caps.MaxVShaderInstructionsExecuted = 65535;
+  caps.MaxPShaderInstructionsExecuted = 96;
   caps.DevCaps2 = D3DDEVCAPS2_STREAMOFFSET | D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES;
   caps.NumberOfAdaptersInGroup = 1;
   caps.DeclTypes = D3DDTCAPS_UBYTE4 | D3DDTCAPS_UBYTE4N | D3DDTCAPS_SHORT2N | D3DDTCAPS_SHORT4N | D3DDTCAPS_USHORT2N |
@@ -155,42 +159,40 @@ D3DCAPS9 CapsFromGl() {
   return caps;
 }
 
-void AddDisplayModes(DeviceProfile& profile, const std::vector<D3DFORMAT>& displayFormats) {
-  std::vector<D3DDISPLAYMODE> sizes;
+// The display's own modes, each in the Direct3D format of its depth, sizes ascending; without a
+// display, the common sizes of an ordinary 24-bit desktop.
+std::vector<D3DDISPLAYMODE> DisplayModes() {
+  std::vector<D3DDISPLAYMODE> modes;
   if (SdlVideoHeadless()) {
-    for (auto mode : kHeadlessModes) sizes.push_back({mode.width, mode.height, 60, D3DFMT_UNKNOWN});
+    for (auto mode : kHeadlessModes) modes.push_back({mode.width, mode.height, 60, D3DFMT_X8R8G8B8});
   } else {
     int count = SDL_GetNumDisplayModes(0);
     for (int i = 0; i < count; ++i) {
       SDL_DisplayMode mode{};
       if (SDL_GetDisplayMode(0, i, &mode) != 0 || mode.w <= 0 || mode.h <= 0) continue;
-      sizes.push_back({static_cast<UINT>(mode.w), static_cast<UINT>(mode.h),
-                       static_cast<UINT>(mode.refresh_rate > 0 ? mode.refresh_rate : 60), D3DFMT_UNKNOWN});
+      D3DFORMAT format = DisplayFormatOf(mode.format);
+      if (format == D3DFMT_UNKNOWN) continue;
+      modes.push_back({static_cast<UINT>(mode.w), static_cast<UINT>(mode.h),
+                       static_cast<UINT>(mode.refresh_rate > 0 ? mode.refresh_rate : 60), format});
     }
   }
-  std::sort(sizes.begin(), sizes.end(), [](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
-    return std::tie(a.Width, a.Height, a.RefreshRate) < std::tie(b.Width, b.Height, b.RefreshRate);
-  });
-  sizes.erase(std::unique(sizes.begin(), sizes.end(),
-                          [](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
-                            return a.Width == b.Width && a.Height == b.Height && a.RefreshRate == b.RefreshRate;
-                          }),
-              sizes.end());
-  // The device draws into framebuffer objects, so every size is offered in every format the
-  // renderer can hold.
-  for (D3DFORMAT format : displayFormats) {
-    for (D3DDISPLAYMODE mode : sizes) {
-      mode.Format = format;
-      profile.displayModes.push_back(mode);
-    }
-  }
+  auto key = [](const D3DDISPLAYMODE& m) { return std::tie(m.Format, m.Width, m.Height, m.RefreshRate); };
+  std::sort(modes.begin(), modes.end(), [&](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) { return key(a) < key(b); });
+  modes.erase(std::unique(modes.begin(), modes.end(),
+                          [&](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) { return key(a) == key(b); }),
+              modes.end());
+  return modes;
+}
+
+D3DDISPLAYMODE DesktopMode() {
   SDL_DisplayMode desktop{};
-  if (!SdlVideoHeadless() && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0) {
-    profile.desktopMode = {static_cast<UINT>(desktop.w), static_cast<UINT>(desktop.h),
-                           static_cast<UINT>(desktop.refresh_rate > 0 ? desktop.refresh_rate : 60), D3DFMT_X8R8G8B8};
-  } else {
-    profile.desktopMode = {1024, 768, 60, D3DFMT_X8R8G8B8};
+  if (!SdlVideoHeadless() && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+    D3DFORMAT format = DisplayFormatOf(desktop.format);
+    return {static_cast<UINT>(desktop.w), static_cast<UINT>(desktop.h),
+            static_cast<UINT>(desktop.refresh_rate > 0 ? desktop.refresh_rate : 60),
+            format == D3DFMT_UNKNOWN ? D3DFMT_X8R8G8B8 : format};
   }
+  return {1024, 768, 60, D3DFMT_X8R8G8B8};
 }
 
 bool ProbeAdapter(DeviceProfile& profile) {
@@ -214,9 +216,9 @@ bool ProbeAdapter(DeviceProfile& profile) {
   bool blocks = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
 
   constexpr DWORD kQueries = D3DUSAGE_QUERY_FILTER | D3DUSAGE_QUERY_WRAPANDMIP;
-  for (D3DFORMAT format : kTextureFormats) {
-    GlFormat gl;
-    if (!LookupGlFormat(format, gl) || (gl.compressed && !blocks)) continue;
+  for (const GlFormat& gl : GlFormatTable()) {
+    if (!gl.sampled || (gl.compressed && !blocks)) continue;
+    D3DFORMAT format = gl.d3dFormat;
     bool renderable = gl.renderable && Complete(format, D3DFMT_UNKNOWN);
     DWORD usage = kQueries | D3DUSAGE_DYNAMIC;
     if (renderable) {
@@ -241,16 +243,33 @@ bool ProbeAdapter(DeviceProfile& profile) {
       if (Complete(support.format, depth)) profile.depthStencilMatches.push_back({support.format, depth});
     }
   }
+  // Display formats are the display's own; the device draws into framebuffer objects and
+  // Present blits, so a windowed device may draw in another format than the desktop's.
+  std::vector<D3DDISPLAYMODE> modes = DisplayModes();
+  profile.desktopMode = DesktopMode();
   std::vector<D3DFORMAT> displayFormats;
-  for (const DisplayPair& pair : kDisplayPairs) {
-    const FormatSupport* support = profile.FindFormat(D3DRTYPE_SURFACE, pair.backBuffer);
-    if (!support || !(support->usage & D3DUSAGE_RENDERTARGET)) continue;
-    profile.deviceTypes.push_back({pair.display, pair.backBuffer, pair.windowed, true});
-    if (std::find(displayFormats.begin(), displayFormats.end(), pair.display) == displayFormats.end()) {
-      displayFormats.push_back(pair.display);
+  for (const D3DDISPLAYMODE& mode : modes) {
+    if (std::find(displayFormats.begin(), displayFormats.end(), mode.Format) == displayFormats.end()) {
+      displayFormats.push_back(mode.Format);
     }
   }
-  AddDisplayModes(profile, displayFormats);
+  if (std::find(displayFormats.begin(), displayFormats.end(), profile.desktopMode.Format) == displayFormats.end()) {
+    displayFormats.push_back(profile.desktopMode.Format);  // windowed devices still have the desktop
+  }
+  for (D3DFORMAT display : displayFormats) {
+    for (const auto& candidate : kBackBuffers) {
+      const FormatSupport* support = profile.FindFormat(D3DRTYPE_SURFACE, candidate.backBuffer);
+      if (!support || !(support->usage & D3DUSAGE_RENDERTARGET)) continue;
+      bool fullScreen = candidate.fullScreenDisplay == display;
+      bool windowed = candidate.windowed && display == profile.desktopMode.Format;
+      if (fullScreen || windowed) profile.deviceTypes.push_back({display, candidate.backBuffer, windowed, fullScreen});
+    }
+  }
+  for (const D3DDISPLAYMODE& mode : modes) {
+    bool usable = std::any_of(profile.deviceTypes.begin(), profile.deviceTypes.end(),
+                              [&](const auto& type) { return type.displayFormat == mode.Format; });
+    if (usable) profile.displayModes.push_back(mode);
+  }
 
   SDL_GL_MakeCurrent(window, nullptr);
   SDL_GL_DeleteContext(context);

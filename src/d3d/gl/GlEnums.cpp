@@ -64,12 +64,12 @@ GLenum StencilOperation(DWORD op) {
   }
 }
 
-GLenum AddressMode(DWORD mode) {
+GLenum AddressMode(DWORD mode, bool mirrorOnce) {
   switch (mode) {
     case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
     case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
     case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    case D3DTADDRESS_MIRRORONCE: return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_MIRRORONCE: return mirrorOnce ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
     default: return GL_REPEAT;
   }
 }
@@ -85,14 +85,9 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
   }
 }
 
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
-  switch (type) {
-    case D3DPT_POINTLIST: return primitives;
-    case D3DPT_LINELIST: return primitives * 2;
-    case D3DPT_LINESTRIP: return primitives + 1;
-    case D3DPT_TRIANGLELIST: return primitives * 3;
-    default: return primitives + 2;
-  }
+bool MirrorOnceSupported() {
+  return epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
+         epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp");
 }
 
 }  // namespace rastro

@@ -14,9 +14,10 @@ GLenum CompareFunction(DWORD func);
 GLenum BlendFactor(DWORD blend);
 GLenum BlendEquation(DWORD op);
 GLenum StencilOperation(DWORD op);
-GLenum AddressMode(DWORD mode);
+// D3DTADDRESS_MIRRORONCE needs mirror-clamp support in GL; without it, it clamps.
+GLenum AddressMode(DWORD mode, bool mirrorOnce);
+// Whether the current context can mirror once and then clamp.
+bool MirrorOnceSupported();
 GLenum PrimitiveMode(D3DPRIMITIVETYPE type);
-// Vertices a draw of `primitives` primitives of this type reads.
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives);
 
 }  // namespace rastro

@@ -1,6 +1,7 @@
 #include "GlPresenter.h"
 
 #include "DebugOutput.h"
+#include "GlxDrawable.h"
 #include "SdlVideo.h"
 
 namespace rastro {
@@ -41,6 +42,15 @@ HRESULT GlPresenter::Open(const RendererCreation& creation) {
     mode.w = static_cast<int>(presentation.BackBufferWidth);
     mode.h = static_cast<int>(presentation.BackBufferHeight);
     mode.refresh_rate = static_cast<int>(presentation.FullScreen_RefreshRateInHz);
+    // Without a window manager nobody but us moves or sizes the window for full screen: it is
+    // placed on its display's origin at the mode's size first, then made full screen.
+    SDL_GetWindowPosition(window_, &windowedBox_.x, &windowedBox_.y);
+    SDL_GetWindowSize(window_, &windowedBox_.w, &windowedBox_.h);
+    SDL_Rect bounds{};
+    int display = SDL_GetWindowDisplayIndex(window_);
+    if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) bounds = {};
+    SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+    SDL_SetWindowSize(window_, mode.w, mode.h);
     if (SDL_SetWindowDisplayMode(window_, &mode) != 0 || SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) {
       return ReportFailure(D3DERR_NOTAVAILABLE, "IDirect3D9::CreateDevice", SDL_GetError());
     }
@@ -49,11 +59,33 @@ HRESULT GlPresenter::Open(const RendererCreation& creation) {
   return D3D_OK;
 }
 
+void GlPresenter::DrawableSize(int& width, int& height) {
+  int sdlWidth = 0, sdlHeight = 0;
+  SDL_GL_GetDrawableSize(window_, &sdlWidth, &sdlHeight);
+  // SDL's idea of the size is what it last heard from the window system or assumed when going
+  // full screen; the X server is asked again whenever that idea changes, and on the first
+  // frame, so a window manager that did not do what SDL assumed is noticed.
+  if (!drawableKnown_ || sdlWidth != sdlSize_[0] || sdlHeight != sdlSize_[1]) {
+    sdlSize_[0] = sdlWidth;
+    sdlSize_[1] = sdlHeight;
+    drawableSize_[0] = sdlWidth;
+    drawableSize_[1] = sdlHeight;
+    CurrentGlxDrawableSize(drawableSize_[0], drawableSize_[1]);
+    drawableKnown_ = true;
+  }
+  width = drawableSize_[0];
+  height = drawableSize_[1];
+}
+
 GlPresenter::~GlPresenter() {
   if (context_) {
     MakeCurrent();
     for (GLsync fence : framesInFlight_) glDeleteSync(fence);
-    if (fullScreenSet_) SDL_SetWindowFullscreen(window_, 0);
+    if (fullScreenSet_) {
+      SDL_SetWindowFullscreen(window_, 0);
+      SDL_SetWindowSize(window_, windowedBox_.w, windowedBox_.h);
+      SDL_SetWindowPosition(window_, windowedBox_.x, windowedBox_.y);
+    }
     SDL_GL_MakeCurrent(window_, nullptr);
     SDL_GL_DeleteContext(context_);
     current_ = nullptr;
@@ -84,7 +116,7 @@ bool GlPresenter::Visible() const {
 
 void GlPresenter::Show(GLuint readFramebuffer, UINT width, UINT height) {
   int drawableWidth = 0, drawableHeight = 0;
-  SDL_GL_GetDrawableSize(window_, &drawableWidth, &drawableHeight);
+  DrawableSize(drawableWidth, drawableHeight);
   if (drawableWidth <= 0 || drawableHeight <= 0) return;
   glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
   glReadBuffer(GL_COLOR_ATTACHMENT0);

@@ -37,7 +37,7 @@ class GlPresenter {
   // driver shows nothing, and a hidden or minimised window has nothing to show it in.
   bool Visible() const;
   // Blits a top-down image (colour attachment 0 of `readFramebuffer`, width × height) across
-  // the window's whole drawable and swaps. Leaves the default framebuffer bound for drawing.
+  // the window's whole real drawable, whatever size the window manager gave it, and swaps. Leaves the default framebuffer bound for drawing.
   void Show(GLuint readFramebuffer, UINT width, UINT height);
   // Ends a frame: at most two frames stay in flight, so the time of a frame includes the work
   // it asked for. The wait for the oldest is bounded, so a hung GPU cannot hang the caller.
@@ -45,6 +45,8 @@ class GlPresenter {
 
  private:
   void MakeCurrentSlow();
+  // The window's real drawable size.
+  void DrawableSize(int& width, int& height);
 
   static GlPresenter* current_;
 
@@ -54,6 +56,10 @@ class GlPresenter {
   bool headless_ = false;
   SDL_GLContext context_ = nullptr;
   std::deque<GLsync> framesInFlight_;
+  SDL_Rect windowedBox_{};  // where the window was before full screen
+  bool drawableKnown_ = false;
+  int sdlSize_[2] = {0, 0};
+  int drawableSize_[2] = {0, 0};
 };
 
 }  // namespace rastro

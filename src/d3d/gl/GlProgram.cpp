@@ -206,8 +206,9 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
     }
     std::string color = Operation(s.colorOp, Argument(s.colorArg0, stage), Argument(s.colorArg1, stage),
                                   Argument(s.colorArg2, stage), stage);
-    std::string alpha = s.alphaOp == D3DTOP_DISABLE
-                            ? std::string("current")
+    // A dot product goes to every channel, alpha included, whatever the alpha operation.
+    std::string alpha = s.colorOp == D3DTOP_DOTPRODUCT3 ? color
+                        : s.alphaOp == D3DTOP_DISABLE   ? std::string("current")
                             : Operation(s.alphaOp, Argument(s.alphaArg0, stage), Argument(s.alphaArg1, stage),
                                         Argument(s.alphaArg2, stage), stage);
     const char* target = s.resultTemp ? "temp" : "current";

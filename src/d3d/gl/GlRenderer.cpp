@@ -7,6 +7,7 @@
 #include "GlEnums.h"
 #include "Surface.h"
 #include "core/Shader.h"
+#include "core/TextureCommon.h"
 
 namespace rastro {
 
@@ -33,7 +34,11 @@ HRESULT GlRenderer::Initialise(const RendererCreation& creation) {
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   // Direct3D's flat shading takes the first vertex of a primitive.
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+  // A vertex without a diffuse colour is white to the programs that read one anyway.
+  glVertexAttrib4f(kDiffuseLocation, 1.0f, 1.0f, 1.0f, 1.0f);
   glFrontFace(GL_CCW);
+  mirrorOnce_ = MirrorOnceSupported();
+  glGetFloatv(GL_MAX_TEXTURE_LOD_BIAS, &maxLodBias_);
   return D3D_OK;
 }
 
@@ -41,6 +46,7 @@ GlRenderer::~GlRenderer() {
   // The GL objects below go before the presenter's context, with it current.
   MakeCurrent();
   programs_.reset();
+  shaderPrograms_.reset();
 }
 
 HRESULT GlRenderer::AttachSwapChain(const D3DPRESENT_PARAMETERS& presentation, const SwapChainSurfaces& surfaces) {
@@ -52,6 +58,7 @@ HRESULT GlRenderer::AttachSwapChain(const D3DPRESENT_PARAMETERS& presentation, c
   presenter_.SetSwapInterval(presentation.PresentationInterval);
   colorTarget_ = depthTarget_ = nullptr;
   program_ = nullptr;
+  shaderProgram_ = nullptr;
   return D3D_OK;
 }
 
@@ -146,64 +153,109 @@ void GlRenderer::ApplyRenderStates(const DeviceState& state) {
 }
 
 void GlRenderer::ApplyTexturesAndSamplers(const DeviceState& state, bool samplersChanged, bool bindingsChanged) {
-  // Uploads first, on their own texture unit; then the stages' bindings.
-  std::array<TextureCommon*, D3DMAXTEXTURESTAGES> textures{};
-  std::array<GlTextureData*, D3DMAXTEXTURESTAGES> datas{};
   for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
-    if (!program_ || program_->samplers[stage] == TextureKind::None) continue;
-    TextureCommon* texture = state.textures[stage];
-    if (!texture) continue;
-    // While the bindings stay, what was bound last time is still alive and still the same.
-    GlTextureData* data = !bindingsChanged && texture == stageTextures_[stage] && stageTextureData_[stage]
-                              ? stageTextureData_[stage]
-                              : resources_->TextureData(*texture);
-    if (!data) continue;
-    resources_->UpdateTexture(*texture, *data);
-    textures[stage] = texture;
-    datas[stage] = data;
-  }
-  for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
-    TextureCommon* texture = textures[stage];
-    GlTextureData* data = datas[stage];
-    if (stageTextures_[stage] != texture || stageTextureData_[stage] != data) {
+    TextureKind kind = program_ ? program_->samplers[stage] : TextureKind::None;
+    TextureCommon* texture = kind != TextureKind::None ? state.textures[stage] : nullptr;
+    GlTextureData* data = texture ? resources_->TextureData(*texture) : nullptr;
+    // Uploads use their own texture unit, so the stages' bindings stay.
+    if (data) resources_->UpdateTexture(*texture, *data);
+    bool rebind = bindingsChanged || stageTextures_[stage] != texture || stageTextureData_[stage] != data;
+    if (rebind && kind != TextureKind::None) {
       glActiveTexture(GL_TEXTURE0 + stage);
-      if (data) glBindTexture(data->target, data->texture.Get());
-      stageTextures_[stage] = texture;
-      stageTextureData_[stage] = data;
-      samplersChanged = true;
+      if (data) {
+        glBindTexture(data->target, data->texture.Get());
+      } else {
+        GLenum target = kind == TextureKind::Cube ? GL_TEXTURE_CUBE_MAP
+                        : kind == TextureKind::Volume ? GL_TEXTURE_3D
+                                                      : GL_TEXTURE_2D;
+        glBindTexture(target, resources_->EmptyTexture(target));
+      }
     }
-    if (!samplersChanged || !texture) continue;
+    stageTextures_[stage] = texture;
+    stageTextureData_[stage] = data;
+    if (!data) continue;
     const auto& ss = state.samplerStates[stage];
-    GLuint sampler = samplers_[stage].Get();
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSU])));
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSV])));
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSW])));
-    float border[4];
-    ColorFloats(ss[D3DSAMP_BORDERCOLOR], border);
-    glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
-    bool magLinear = ss[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
-    bool minLinear = ss[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
-    DWORD mip = ss[D3DSAMP_MIPFILTER];
-    bool chain = texture->Levels() > 1 || (texture->Usage() & D3DUSAGE_AUTOGENMIPMAP);
-    GLenum minFilter;
-    if (mip == D3DTEXF_NONE || !chain) {
-      minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
-    } else if (mip == D3DTEXF_POINT) {
-      minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    } else {
-      minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    // The most detailed level sampling may use: the sampler's and the texture's limits.
+    DWORD top = std::max<DWORD>(ss[D3DSAMP_MAXMIPLEVEL], texture->LOD());
+    auto baseLevel = static_cast<GLint>(std::min<DWORD>(top, texture->Levels() - 1));
+    if (data->baseLevel != baseLevel) {
+      glActiveTexture(GL_TEXTURE0 + stage);
+      glTexParameteri(data->target, GL_TEXTURE_BASE_LEVEL, baseLevel);
+      data->baseLevel = baseLevel;
     }
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
-    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
-    glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, BitsFloat(ss[D3DSAMP_MIPMAPLODBIAS]));
-    glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(ss[D3DSAMP_MAXMIPLEVEL]));
+    if (samplersChanged || rebind) ApplySampler(stage, ss, *texture);
   }
 }
 
-void GlRenderer::ApplyProgram(const DeviceState& state) {
+void GlRenderer::ApplySampler(UINT stage, const std::array<DWORD, kSamplerStateCount>& ss, const TextureCommon& texture) {
+  GLuint sampler = samplers_[stage].Get();
+  glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSU], mirrorOnce_)));
+  glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSV], mirrorOnce_)));
+  glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSW], mirrorOnce_)));
+  float border[4];
+  ColorFloats(ss[D3DSAMP_BORDERCOLOR], border);
+  glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+  // Anisotropic and the quad filters are offered by no cap; they filter linearly.
+  bool magLinear = ss[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
+  bool minLinear = ss[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
+  DWORD mip = ss[D3DSAMP_MIPFILTER];
+  bool chain = texture.Levels() > 1 || (texture.Usage() & D3DUSAGE_AUTOGENMIPMAP);
+  GLenum minFilter;
+  if (mip == D3DTEXF_NONE || !chain) {
+    minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
+  } else if (mip == D3DTEXF_POINT) {
+    minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+  } else {
+    minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+  }
+  glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
+  glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
+  glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS,
+                      std::clamp(BitsFloat(ss[D3DSAMP_MIPMAPLODBIAS]), -maxLodBias_, maxLodBias_));
+}
+
+bool GlRenderer::ApplyProgram(const DeviceState& state) {
   key_ = FixedFunctionKey(state, vertexInput_.Key());
-  program_ = programs_->Find(key_);
-  if (!program_) return;
+  // Screen-space vertices pass no vertex shader, even when one is set.
+  bool vertexShaderRuns = state.vertexShader && !state.vertexLayout.pretransformed;
+  shaderProgram_ = nullptr;
+  bool shaderInputs = false;
+  if (vertexShaderRuns || state.pixelShader) {
+    shaderKey_.vertexTokens.clear();
+    shaderKey_.pixelTokens.clear();
+    if (vertexShaderRuns) shaderKey_.vertexTokens = state.vertexShader->Tokens();
+    if (state.pixelShader) shaderKey_.pixelTokens = state.pixelShader->Tokens();
+    shaderKey_.fixedFunction = key_;
+    // Colours arrive in [0, 1] from a vertex shader (which clamps them) or from unsigned
+    // normalised vertex data; float colours may not.
+    shaderKey_.colorsInRange = vertexShaderRuns;
+    if (!vertexShaderRuns) {
+      shaderKey_.colorsInRange = true;
+      for (const VertexElement& element : state.vertexLayout.elements) {
+        bool normalised = element.type == D3DDECLTYPE_D3DCOLOR || element.type == D3DDECLTYPE_UBYTE4N ||
+                          element.type == D3DDECLTYPE_USHORT2N || element.type == D3DDECLTYPE_USHORT4N;
+        if (element.usage == D3DDECLUSAGE_COLOR && !normalised) shaderKey_.colorsInRange = false;
+      }
+    }
+    shaderKey_.normalisedTarget = colorTarget_ && colorTarget_->format.type != GL_FLOAT &&
+                                  colorTarget_->format.type != GL_HALF_FLOAT;
+    for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
+      const TextureCommon* texture = state.textures[stage];
+      shaderKey_.stageTextures[stage] = !texture                                       ? TextureKind::None
+                                        : texture->Type() == D3DRTYPE_CUBETEXTURE     ? TextureKind::Cube
+                                        : texture->Type() == D3DRTYPE_VOLUMETEXTURE ? TextureKind::Volume
+                                                                                      : TextureKind::Flat;
+    }
+    shaderProgram_ = shaderPrograms_->Find(shaderKey_);
+    program_ = shaderProgram_ ? &shaderProgram_->base : nullptr;
+    if (shaderProgram_ && vertexShaderRuns) {
+      vertexInput_.UseShaderInputs(state, shaderProgram_->vertexInputs);
+      shaderInputs = true;
+    }
+  } else {
+    program_ = programs_->Find(key_);
+  }
+  if (!program_) return shaderInputs;
   const auto& rs = state.renderStates;
   glUseProgram(program_->name);
   glUniform4f(program_->viewport, static_cast<float>(state.viewport.X), static_cast<float>(state.viewport.Y),
@@ -217,6 +269,39 @@ void GlRenderer::ApplyProgram(const DeviceState& state) {
     float constant[4];
     ColorFloats(state.stageStates[stage][D3DTSS_CONSTANT], constant);
     glUniform4fv(program_->stageConstants[stage], 1, constant);
+  }
+  if (shaderProgram_) ApplyShaderConstants(state);
+  return shaderInputs;
+}
+
+void GlRenderer::ApplyShaderConstants(const DeviceState& state) {
+  const GlShaderProgram& p = *shaderProgram_;
+  if (p.vertexFloats >= 0) {
+    GLsizei count = static_cast<GLsizei>(std::min<UINT>(p.vertexFloatCount, kVertexFloatConstants));
+    glUniform4fv(p.vertexFloats, count, state.vertexFloatConstants[0].data());
+  }
+  if (p.pixelFloats >= 0) {
+    GLsizei count = static_cast<GLsizei>(std::min<UINT>(p.pixelFloatCount, kPixelFloatConstants));
+    glUniform4fv(p.pixelFloats, count, state.pixelFloatConstants[0].data());
+  }
+  if (p.vertexInts >= 0) glUniform4iv(p.vertexInts, kIntConstants, state.vertexIntConstants[0].data());
+  if (p.pixelInts >= 0) glUniform4iv(p.pixelInts, kIntConstants, state.pixelIntConstants[0].data());
+  if (p.vertexBools >= 0) glUniform1iv(p.vertexBools, kBoolConstants, reinterpret_cast<const GLint*>(state.vertexBoolConstants.data()));
+  if (p.pixelBools >= 0) glUniform1iv(p.pixelBools, kBoolConstants, reinterpret_cast<const GLint*>(state.pixelBoolConstants.data()));
+  if (p.bumpEnvironment >= 0 || p.bumpLuminance >= 0) {
+    float matrices[D3DMAXTEXTURESTAGES][4];
+    float luminance[D3DMAXTEXTURESTAGES][2];
+    for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
+      const auto& ts = state.stageStates[stage];
+      matrices[stage][0] = BitsFloat(ts[D3DTSS_BUMPENVMAT00]);
+      matrices[stage][1] = BitsFloat(ts[D3DTSS_BUMPENVMAT01]);
+      matrices[stage][2] = BitsFloat(ts[D3DTSS_BUMPENVMAT10]);
+      matrices[stage][3] = BitsFloat(ts[D3DTSS_BUMPENVMAT11]);
+      luminance[stage][0] = BitsFloat(ts[D3DTSS_BUMPENVLSCALE]);
+      luminance[stage][1] = BitsFloat(ts[D3DTSS_BUMPENVLOFFSET]);
+    }
+    glUniform4fv(p.bumpEnvironment, D3DMAXTEXTURESTAGES, matrices[0]);
+    glUniform2fv(p.bumpLuminance, D3DMAXTEXTURESTAGES, luminance[0]);
   }
 }
 
@@ -233,13 +318,16 @@ void GlRenderer::ApplyState(DeviceState& state) {
   }
   if (dirty & (kDirtyRenderStates | kDirtyTargets)) ApplyRenderStates(state);
   if (dirty & (kDirtyRenderStates | kDirtyScissor | kDirtyTargets)) ApplyScissor(state);
-  if (dirty & kDirtyShaders) shadersUntranslated_ = state.vertexShader || state.pixelShader;
-  if (dirty & kDirtyVertexFormat) vertexInput_.Describe(state);
-  if (dirty & (kDirtyVertexFormat | kDirtyStreams)) vertexInput_.BindStreams(state, *resources_, vertexArray_.Get());
+  if (dirty & (kDirtyVertexFormat | kDirtyShaders)) vertexInput_.Describe(state);
+  bool programChanged = false;
   if (dirty & (kDirtyRenderStates | kDirtyStageStates | kDirtyTextures | kDirtyVertexFormat | kDirtyViewport |
-               kDirtyTargets)) {
+               kDirtyTargets | kDirtyShaders)) {
     ApplyProgram(state);
+    programChanged = true;
+  } else if ((dirty & kDirtyConstants) && shaderProgram_) {
+    ApplyShaderConstants(state);
   }
+  if (programChanged || (dirty & kDirtyStreams)) vertexInput_.BindStreams(state, *resources_, vertexArray_.Get());
   ApplyTexturesAndSamplers(state, (dirty & (kDirtySamplerStates | kDirtyTextures)) != 0,
                            (dirty & kDirtyTextures) != 0);
 }
@@ -307,10 +395,10 @@ void GlRenderer::Draw(DeviceState& state, D3DPRIMITIVETYPE type, UINT startVerte
     cache_.SetStencilWriteMask(state.renderStates[D3DRS_STENCILWRITEMASK]);
     ApplyScissor(state);
   }
-  // Shaders are kept as token streams until they are translated; their draws draw nothing.
-  if (shadersUntranslated_ || !program_ || !framebufferComplete_ || key_.input.position == PositionKind::None) return;
+  if (!program_ || !framebufferComplete_ || key_.input.position == PositionKind::None) return;
   vertexInput_.UploadChangedBuffers(*resources_);
-  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(VertexCount(type, primitiveCount)));
+  glDrawArrays(PrimitiveMode(type), static_cast<GLint>(startVertex),
+               static_cast<GLsizei>(PrimitiveVertexCount(type, primitiveCount)));
   colorTarget_->gpuNewer = true;
   if (depthTarget_) depthTarget_->gpuNewer = true;
 }

@@ -12,6 +12,7 @@
 #include "GlObject.h"
 #include "GlPresenter.h"
 #include "GlProgram.h"
+#include "GlShaderProgram.h"
 #include "GlResources.h"
 #include "GlStateCache.h"
 #include "GlVertexInput.h"
@@ -51,7 +52,11 @@ class GlRenderer final : public Renderer {
   void ApplyTargets(DeviceState& state);
   void ApplyRenderStates(const DeviceState& state);
   void ApplyTexturesAndSamplers(const DeviceState& state, bool samplersChanged, bool bindingsChanged);
-  void ApplyProgram(const DeviceState& state);
+  void ApplySampler(UINT stage, const std::array<DWORD, kSamplerStateCount>& ss, const TextureCommon& texture);
+  // Picks the program for the state (fixed function, or with the state's shaders) and sets its
+  // uniforms; true when a vertex shader's inputs replaced the fixed-function attributes.
+  bool ApplyProgram(const DeviceState& state);
+  void ApplyShaderConstants(const DeviceState& state);
   void ApplyScissor(const DeviceState& state);
 
   // First, so the context outlives every GL object below.
@@ -66,6 +71,7 @@ class GlRenderer final : public Renderer {
   GlVertexArrayName vertexArray_;
   std::array<GlSamplerName, D3DMAXTEXTURESTAGES> samplers_{};
   std::unique_ptr<GlProgramCache> programs_ = std::make_unique<GlProgramCache>();
+  std::unique_ptr<GlShaderProgramCache> shaderPrograms_ = std::make_unique<GlShaderProgramCache>();
 
   // What the last ApplyState left in GL.
   GlSurfaceData* colorTarget_ = nullptr;
@@ -73,10 +79,13 @@ class GlRenderer final : public Renderer {
   bool framebufferComplete_ = false;
   const GlProgram* program_ = nullptr;
   ProgramKey key_;
+  const GlShaderProgram* shaderProgram_ = nullptr;  // when the draw runs shaders
+  ShaderProgramKey shaderKey_;
   std::array<TextureCommon*, D3DMAXTEXTURESTAGES> stageTextures_{};
   std::array<GlTextureData*, D3DMAXTEXTURESTAGES> stageTextureData_{};
-  bool shadersUntranslated_ = false;
   bool masksOverridden_ = false;
+  bool mirrorOnce_ = false;  // GL mirrors once and clamps
+  float maxLodBias_ = 0.0f;
 };
 
 }  // namespace rastro

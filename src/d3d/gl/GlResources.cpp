@@ -78,24 +78,38 @@ void GlResources::UploadTexture(TextureCommon& texture, GlTextureData& data) {
   if (!data.allocated) {
     glTexParameteri(data.target, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(data.target, GL_TEXTURE_MAX_LEVEL, autoGen ? 1000 : static_cast<GLint>(texture.Levels()) - 1);
-    glTexParameteriv(data.target, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
+    glTexParameteriv(data.target, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle.data());
   }
+  bool allocated = data.allocated;
+  data.uploadedParts.resize(static_cast<size_t>(texture.Faces()) * texture.Levels(), 0);
   texture.ForEachSubresource([&](const Subresource& part) {
+    std::uint64_t& uploaded = data.uploadedParts[part.face * texture.Levels() + part.level];
     // Levels drawn into on the GPU are kept there; the CPU side reaches them through
     // SurfaceWritten.
-    if (part.surface && part.surface->RendererBacked() && data.allocated) return;
+    if (allocated && (uploaded == part.ContentVersion() || (part.surface && part.surface->RendererBacked()))) return;
+    uploaded = part.ContentVersion();
     const BYTE* bytes = part.Storage().Bytes();
+    if (!bytes) return;
     auto level = static_cast<GLint>(part.level);
     auto w = static_cast<GLsizei>(part.Width()), h = static_cast<GLsizei>(part.Height());
+    auto size = static_cast<GLsizei>(part.Storage().Size());
     if (part.volume) {
-      glTexImage3D(GL_TEXTURE_3D, level, static_cast<GLint>(format.internalFormat), w, h,
-                   static_cast<GLsizei>(part.Depth()), 0, format.format, format.type, bytes);
+      auto d = static_cast<GLsizei>(part.Depth());
+      if (allocated) {
+        glTexSubImage3D(GL_TEXTURE_3D, level, 0, 0, 0, w, h, d, format.format, format.type, bytes);
+      } else {
+        glTexImage3D(GL_TEXTURE_3D, level, static_cast<GLint>(format.internalFormat), w, h, d, 0, format.format,
+                     format.type, bytes);
+      }
       return;
     }
     GLenum target = data.target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + part.face : GL_TEXTURE_2D;
-    if (format.compressed) {
-      glCompressedTexImage2D(target, level, format.internalFormat, w, h, 0,
-                             static_cast<GLsizei>(part.Storage().Size()), bytes);
+    if (format.compressed && allocated) {
+      glCompressedTexSubImage2D(target, level, 0, 0, w, h, format.internalFormat, size, bytes);
+    } else if (format.compressed) {
+      glCompressedTexImage2D(target, level, format.internalFormat, w, h, 0, size, bytes);
+    } else if (allocated) {
+      glTexSubImage2D(target, level, 0, 0, w, h, format.format, format.type, bytes);
     } else {
       glTexImage2D(target, level, static_cast<GLint>(format.internalFormat), w, h, 0, format.format, format.type, bytes);
     }
@@ -165,6 +179,26 @@ void GlResources::GenerateMipSubLevels(TextureCommon& texture) {
   glActiveTexture(GL_TEXTURE0 + kUploadUnit);
   glBindTexture(data->target, data->texture.Get());
   glGenerateMipmap(data->target);
+}
+
+GLuint GlResources::EmptyTexture(GLenum target) {
+  GlTextureName& name = target == GL_TEXTURE_CUBE_MAP ? emptyCube_ : target == GL_TEXTURE_3D ? empty3d_ : empty2d_;
+  if (name) return name.Get();
+  name.Generate();
+  glActiveTexture(GL_TEXTURE0 + kUploadUnit);
+  glBindTexture(target, name.Get());
+  glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, 0);
+  static const GLubyte kBlack[4] = {0, 0, 0, 255};
+  if (target == GL_TEXTURE_CUBE_MAP) {
+    for (GLenum face = 0; face < 6; ++face) {
+      glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, kBlack);
+    }
+  } else if (target == GL_TEXTURE_3D) {
+    glTexImage3D(target, 0, GL_RGBA8, 1, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, kBlack);
+  } else {
+    glTexImage2D(target, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, kBlack);
+  }
+  return name.Get();
 }
 
 GLuint GlResources::ReadFramebufferFor(const GlSurfaceData& surface) {

@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "GlFormats.h"
 #include "GlObject.h"
@@ -37,8 +38,10 @@ struct GlTextureData final : RendererObject {
   GlTextureName texture;
   GLenum target = GL_TEXTURE_2D;
   GlFormat format;
-  std::uint64_t uploadedVersion = 0;
+  std::uint64_t uploadedVersion = 0;  // the texture's content version last uploaded
+  std::vector<std::uint64_t> uploadedParts;  // each face and level's, face-major
   bool allocated = false;
+  GLint baseLevel = 0;  // the most detailed level sampling may use
   ~GlTextureData() override;
 };
 
@@ -53,6 +56,8 @@ class GlResources {
  public:
   // Uploads bind their texture on this unit, past every stage's, so stage bindings stay.
   static constexpr GLuint kUploadUnit = D3DMAXTEXTURESTAGES;
+  // Bound to a texture target while a stage samples no texture: samples (0, 0, 0, 1).
+  GLuint EmptyTexture(GLenum target);
 
   // Needs `presenter`'s context current.
   explicit GlResources(GlPresenter& presenter);
@@ -61,7 +66,8 @@ class GlResources {
   GlSurfaceData* SurfaceData(Surface& surface);
   GlTextureData* TextureData(TextureCommon& texture);
   GlBufferData* BufferData(VertexBuffer& buffer);
-  // Brings a texture's GL copy up to date with its memory when it changed.
+  // Brings a texture's GL copy up to date with its memory when it changed: the faces and
+  // levels written since the last upload go up.
   void UpdateTexture(TextureCommon& texture, GlTextureData& data) {
     if (!data.allocated || data.uploadedVersion != texture.ContentVersion()) UploadTexture(texture, data);
   }
@@ -79,6 +85,7 @@ class GlResources {
  private:
   GlPresenter& presenter_;
   GlFramebufferName readFramebuffer_;
+  GlTextureName empty2d_, emptyCube_, empty3d_;
 };
 
 }  // namespace rastro

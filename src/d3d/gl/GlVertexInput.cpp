@@ -46,80 +46,45 @@ void GlVertexInput::Describe(const DeviceState& state) {
   streamUsed_.fill(false);
   VertexInputKey& key = key_;
   key = VertexInputKey{};
-  if (state.declaration) {
-    for (const D3DVERTEXELEMENT9& element : state.declaration->Elements()) {
-      DeclarationType type;
-      if (!DeclarationAttribute(element.Type, type)) continue;
-      GLuint location;
-      if (element.Usage == D3DDECLUSAGE_POSITIONT && element.UsageIndex == 0) {
-        location = kPositionLocation;
-        key.position = PositionKind::Transformed;
-      } else if (element.Usage == D3DDECLUSAGE_POSITION && element.UsageIndex == 0) {
-        location = kPositionLocation;
-        key.position = PositionKind::Clip;
-      } else if (element.Usage == D3DDECLUSAGE_COLOR && element.UsageIndex < 2) {
-        location = element.UsageIndex == 0 ? kDiffuseLocation : kSpecularLocation;
-        (element.UsageIndex == 0 ? key.hasDiffuse : key.hasSpecular) = 1;
-      } else if (element.Usage == D3DDECLUSAGE_TEXCOORD && element.UsageIndex < 8) {
-        location = kTexCoordLocation + element.UsageIndex;
-        key.texCoordSets = std::max<std::uint8_t>(key.texCoordSets, element.UsageIndex + 1);
-        key.texCoordSizes[element.UsageIndex] = static_cast<std::uint8_t>(type.size == GL_BGRA ? 4 : type.size);
-      } else {
-        continue;
-      }
-      attributes_.push_back({location, element.Stream, type.size, type.type, type.normalized, element.Offset});
-      streamUsed_[element.Stream] = true;
-    }
-    // Sets below the highest one given read as absent.
-    return;
-  }
-  DWORD fvf = state.fvf;
-  if (!fvf) return;
-  UINT offset = 0;
-  switch (fvf & D3DFVF_POSITION_MASK) {
-    case D3DFVF_XYZRHW:
-      attributes_.push_back({kPositionLocation, 0, 4, GL_FLOAT, GL_FALSE, 0});
+  for (const VertexElement& element : state.vertexLayout.elements) {
+    DeclarationType type;
+    if (!DeclarationAttribute(element.type, type) || element.stream >= kMaxStreams) continue;
+    GLuint location;
+    if (element.usage == D3DDECLUSAGE_POSITIONT && element.usageIndex == 0) {
+      location = kPositionLocation;
       key.position = PositionKind::Transformed;
-      offset = 16;
-      break;
-    case D3DFVF_XYZW:
-      attributes_.push_back({kPositionLocation, 0, 4, GL_FLOAT, GL_FALSE, 0});
+    } else if (element.usage == D3DDECLUSAGE_POSITION && element.usageIndex == 0) {
+      location = kPositionLocation;
       key.position = PositionKind::Clip;
-      offset = 16;
-      break;
-    case 0:
-      break;
-    default: {
-      attributes_.push_back({kPositionLocation, 0, 3, GL_FLOAT, GL_FALSE, 0});
-      key.position = PositionKind::Clip;
-      // Blend weights follow the position; the fixed pipeline here has no use for them.
-      static constexpr UINT kPositionBytes[] = {0, 0, 12, 0, 16, 0, 20, 0, 24, 0, 28, 0, 32, 0, 36};
-      offset = kPositionBytes[fvf & 0xE];
-      break;
+    } else if (element.usage == D3DDECLUSAGE_COLOR && element.usageIndex < 2) {
+      location = element.usageIndex == 0 ? kDiffuseLocation : kSpecularLocation;
+      (element.usageIndex == 0 ? key.hasDiffuse : key.hasSpecular) = 1;
+    } else if (element.usage == D3DDECLUSAGE_TEXCOORD && element.usageIndex < 8) {
+      location = kTexCoordLocation + element.usageIndex;
+      // Sets below the highest one given read as absent.
+      key.texCoordSets = std::max<std::uint8_t>(key.texCoordSets, element.usageIndex + 1);
+      key.texCoordSizes[element.usageIndex] = static_cast<std::uint8_t>(type.size == GL_BGRA ? 4 : type.size);
+    } else {
+      continue;  // normals, sizes, blend weights: the fixed pipeline here has no use for them
     }
+    attributes_.push_back({location, element.stream, type.size, type.type, type.normalized, element.offset});
+    streamUsed_[element.stream] = true;
   }
-  if (fvf & D3DFVF_NORMAL) offset += 12;
-  if (fvf & D3DFVF_PSIZE) offset += 4;
-  if (fvf & D3DFVF_DIFFUSE) {
-    attributes_.push_back({kDiffuseLocation, 0, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, offset});
-    key.hasDiffuse = 1;
-    offset += 4;
+}
+
+void GlVertexInput::UseShaderInputs(const DeviceState& state, const std::vector<ShaderInputDeclaration>& inputs) {
+  attributes_.clear();
+  streamUsed_.fill(false);
+  for (const ShaderInputDeclaration& input : inputs) {
+    const VertexElement* element = state.vertexLayout.Find(input.usage, input.usageIndex);
+    DeclarationType type;
+    if (!element || input.registerNumber >= kMaxAttributes || element->stream >= kMaxStreams ||
+        !DeclarationAttribute(element->type, type)) {
+      continue;  // the register reads the attribute's current value
+    }
+    attributes_.push_back({input.registerNumber, element->stream, type.size, type.type, type.normalized, element->offset});
+    streamUsed_[element->stream] = true;
   }
-  if (fvf & D3DFVF_SPECULAR) {
-    attributes_.push_back({kSpecularLocation, 0, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, offset});
-    key.hasSpecular = 1;
-    offset += 4;
-  }
-  UINT sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-  for (UINT set = 0; set < sets; ++set) {
-    static constexpr GLint kComponents[4] = {2, 3, 4, 1};
-    GLint components = kComponents[(fvf >> (16 + set * 2)) & 3];
-    attributes_.push_back({kTexCoordLocation + set, 0, components, GL_FLOAT, GL_FALSE, offset});
-    key.texCoordSizes[set] = static_cast<std::uint8_t>(components);
-    offset += static_cast<UINT>(components) * 4;
-  }
-  key.texCoordSets = static_cast<std::uint8_t>(sets);
-  streamUsed_[0] = true;
 }
 
 void GlVertexInput::BindStreams(const DeviceState& state, GlResources& resources, GLuint vertexArray) {
@@ -129,7 +94,7 @@ void GlVertexInput::BindStreams(const DeviceState& state, GlResources& resources
     streamData_[stream] = buffer ? resources.BufferData(*buffer) : nullptr;
   }
   glBindVertexArray(vertexArray);
-  std::array<bool, kTexCoordLocation + 8> enabled{};
+  std::array<bool, kMaxAttributes> enabled{};
   for (const Attribute& attribute : attributes_) {
     GlBufferData* data = streamData_[attribute.stream];
     if (!data) continue;

@@ -1,5 +1,5 @@
-// Where the generated programs' vertex attributes come from: the FVF or vertex declaration as
-// attribute pointers into the bound streams' GL buffers.
+// Where the programs' vertex attributes come from: the vertex layout (of the FVF or the vertex
+// declaration) as attribute pointers into the bound streams' GL buffers.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -9,6 +9,7 @@
 
 #include "GlProgramKey.h"
 #include "core/DeviceState.h"
+#include "shader/ShaderEvaluator.h"
 
 namespace rastro {
 
@@ -17,8 +18,14 @@ struct GlBufferData;
 
 class GlVertexInput {
  public:
-  // Works out the attributes of the state's declaration or FVF.
+  // Vertex attributes the programs may read: 16 generic attributes.
+  static constexpr GLuint kMaxAttributes = 16;
+
+  // Works out the fixed-function attributes of the state's vertex layout, and its key.
   void Describe(const DeviceState& state);
+  // Replaces the attributes by a vertex shader's: each declared input register at the attribute
+  // of its number, read from the layout's element of the same usage. The key stays.
+  void UseShaderInputs(const DeviceState& state, const std::vector<ShaderInputDeclaration>& inputs);
   const VertexInputKey& Key() const { return key_; }
   // Points the vertex array's attributes at the streams the description reads.
   void BindStreams(const DeviceState& state, GlResources& resources, GLuint vertexArray);

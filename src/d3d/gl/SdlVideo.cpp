@@ -31,6 +31,23 @@ bool SdlVideoHeadless() {
   return !driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
 }
 
+D3DFORMAT DisplayFormatOf(Uint32 pixelFormat) {
+  if (SDL_ISPIXELFORMAT_INDEXED(pixelFormat) || SDL_ISPIXELFORMAT_FOURCC(pixelFormat)) return D3DFMT_UNKNOWN;
+  switch (pixelFormat) {
+    case SDL_PIXELFORMAT_ARGB2101010: return D3DFMT_A2R10G10B10;
+    case SDL_PIXELFORMAT_RGB565:
+    case SDL_PIXELFORMAT_BGR565: return D3DFMT_R5G6B5;
+    case SDL_PIXELFORMAT_RGB555:
+    case SDL_PIXELFORMAT_BGR555:
+    case SDL_PIXELFORMAT_ARGB1555:
+    case SDL_PIXELFORMAT_ABGR1555: return D3DFMT_X1R5G5B5;
+    default: break;
+  }
+  int bits = SDL_BITSPERPIXEL(pixelFormat);
+  int bytes = SDL_BYTESPERPIXEL(pixelFormat);
+  return (bits == 24 || bits == 32) && (bytes == 3 || bytes == 4) ? D3DFMT_X8R8G8B8 : D3DFMT_UNKNOWN;
+}
+
 void RequestCoreContext() {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);

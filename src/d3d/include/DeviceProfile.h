@@ -97,6 +97,9 @@ struct ResourceOnlyProbe {
   HRESULT beginSceneFailure = D3DERR_DEVICELOST;
   // While set, TestCooperativeLevel reports the device lost.
   bool lost = false;
+  // While set, every renderer call that could allocate (scene, clear, draw, present, surface
+  // transfers, swap chains) throws std::bad_alloc, as a renderer out of memory would.
+  bool outOfMemory = false;
 };
 
 // An adapter with the given profile whose devices use the resource-only renderer. It is only

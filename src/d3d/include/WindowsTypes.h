@@ -1,6 +1,6 @@
 // Basic Windows types, result codes and helpers that the Direct3D 9 interface is written in.
-// Declared from the public documentation with the published names and values; only the
-// meaning matters here, not the binary layout of the Windows headers.
+// Declared with their Windows names and values; only the meaning matters here, not the binary
+// layout of the Windows headers.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,7 @@
 // The renderer of tests: every resource stays in the device core's memory, draws and clears
 // are counted but put no pixels anywhere.
+#include <new>
+
 #include "DeviceProfile.h"
 #include "core/DeviceState.h"
 #include "renderer/Renderer.h"
@@ -12,11 +14,15 @@ class ResourceOnlyRenderer final : public Renderer {
  public:
   explicit ResourceOnlyRenderer(std::shared_ptr<ResourceOnlyProbe> probe) : probe_(std::move(probe)) {}
 
-  HRESULT AttachSwapChain(const D3DPRESENT_PARAMETERS&, const SwapChainSurfaces&) override { return D3D_OK; }
+  HRESULT AttachSwapChain(const D3DPRESENT_PARAMETERS&, const SwapChainSurfaces&) override {
+    RunOutOfMemoryWhenAsked();
+    return D3D_OK;
+  }
 
   HRESULT TestCooperativeLevel() override { return probe_->lost ? D3DERR_DEVICELOST : D3D_OK; }
 
   HRESULT BeginScene() override {
+    RunOutOfMemoryWhenAsked();
     if (probe_->failingBeginScenes) {
       --probe_->failingBeginScenes;
       return probe_->beginSceneFailure;
@@ -25,10 +31,14 @@ class ResourceOnlyRenderer final : public Renderer {
     return D3D_OK;
   }
 
-  void EndScene() override { ++probe_->endScenes; }
+  void EndScene() override {
+    RunOutOfMemoryWhenAsked();
+    ++probe_->endScenes;
+  }
 
   void Clear(DeviceState&, const std::vector<D3DRECT>&, bool, DWORD flags, D3DCOLOR color, float z,
              DWORD stencil) override {
+    RunOutOfMemoryWhenAsked();
     ++probe_->clears;
     probe_->lastClearFlags = flags;
     probe_->lastClearColor = color;
@@ -37,6 +47,7 @@ class ResourceOnlyRenderer final : public Renderer {
   }
 
   void Draw(DeviceState& state, D3DPRIMITIVETYPE type, UINT, UINT primitiveCount) override {
+    RunOutOfMemoryWhenAsked();
     ++probe_->draws;
     probe_->primitives += primitiveCount;
     probe_->lastPrimitiveType = type;
@@ -44,15 +55,20 @@ class ResourceOnlyRenderer final : public Renderer {
   }
 
   HRESULT Present() override {
+    RunOutOfMemoryWhenAsked();
     ++probe_->presents;
     return probe_->lost ? D3DERR_DEVICELOST : D3D_OK;
   }
 
-  void ReadSurface(Surface&) override {}
-  void SurfaceWritten(Surface&) override {}
-  void GenerateMipSubLevels(TextureCommon&) override {}
+  void ReadSurface(Surface&) override { RunOutOfMemoryWhenAsked(); }
+  void SurfaceWritten(Surface&) override { RunOutOfMemoryWhenAsked(); }
+  void GenerateMipSubLevels(TextureCommon&) override { RunOutOfMemoryWhenAsked(); }
 
  private:
+  void RunOutOfMemoryWhenAsked() const {
+    if (probe_->outOfMemory) throw std::bad_alloc();
+  }
+
   std::shared_ptr<ResourceOnlyProbe> probe_;
 };
 

@@ -172,6 +172,7 @@ UINT ConstantBank(DWORD type) {
 
 int ShaderVersionIndexOf(DWORD versionToken) {
   if (versionToken == 0xFFFE0100) return kVs11;
+  if (versionToken == 0xFFFF0100) return kPs11;
   for (int i = 0; i < kShaderVersionCount; ++i) {
     if (kVersions[i].token == versionToken) return i;
   }

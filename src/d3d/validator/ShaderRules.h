@@ -8,7 +8,7 @@
 namespace rastro {
 
 // One index per shader version, vertex versions first; the _sw versions are the software
-// ones without slot limits. vs_1_0 streams are read with the vs_1_1 rules.
+// ones without slot limits. vs_1_0 and ps_1_0 streams are read with the 1_1 rules.
 enum ShaderVersionIndex : int {
   kVs11, kVs20, kVs2x, kVs2sw, kVs30, kVs3sw,
   kPs11, kPs12, kPs13, kPs14, kPs20, kPs2x, kPs2sw, kPs30, kPs3sw,

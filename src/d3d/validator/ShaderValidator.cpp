@@ -14,12 +14,10 @@ namespace rastro {
 namespace {
 
 constexpr DWORD kEndToken = 0x0000FFFF;
-constexpr DWORD kPredicated = 0x10000000;  // D3DSHADER_INSTRUCTION_PREDICATED
 constexpr DWORD kIdentitySwizzle = 0xE4;
 constexpr UINT kMaxIfDepth = 24;
 constexpr UINT kMaxLoopDepth = 4;
 
-DWORD RegisterType(DWORD token) { return D3DShaderRegisterType(token); }
 UINT RegisterNumber(DWORD token) { return token & D3DSP_REGNUM_MASK; }
 DWORD WriteMask(DWORD token) { return (token >> 16) & 0xF; }
 DWORD Swizzle(DWORD token) { return (token >> 16) & 0xFF; }
@@ -108,13 +106,13 @@ void ShaderValidator::Reset() {
   addressWritten_ = predicateWritten_ = 0;
   colorWritten_ = positionWritten_ = false;
   positionOutput_ = -1;
-  std::fill(std::begin(outputWritten_), std::end(outputWritten_), 0);
   std::fill(std::begin(outputDeclared_), std::end(outputDeclared_), false);
   std::fill(std::begin(inputDeclared_), std::end(inputDeclared_), false);
   std::fill(std::begin(textureDeclared_), std::end(textureDeclared_), false);
   std::fill(std::begin(samplerType_), std::end(samplerType_), 0);
   miscDeclared_[0] = miscDeclared_[1] = false;
   blocks_.clear();
+  loopDepth_ = repeatDepth_ = ifDepth_ = 0;
   labelsDefined_.assign(2048, false);
   labelsCalled_.clear();
   arithmeticSlots_ = textureSlots_ = totalSlots_ = 0;
@@ -143,11 +141,21 @@ const char* ShaderValidator::Name(const Operand& operand) {
 
 const char* ShaderValidator::OpName(const Decoded& d) const { return d.rule ? d.rule->name : "?"; }
 
-bool ShaderValidator::InLoop() const {
-  for (Block block : blocks_) {
-    if (block == Block::Loop) return true;
-  }
-  return false;
+bool ShaderValidator::InLoop() const { return loopDepth_ > 0; }
+
+void ShaderValidator::PushBlock(Block block) {
+  blocks_.push_back(block);
+  if (block == Block::Loop) ++loopDepth_;
+  if (block == Block::Loop || block == Block::Rep) ++repeatDepth_;
+  if (block == Block::If) ++ifDepth_;
+}
+
+void ShaderValidator::PopBlock() {
+  Block block = blocks_.back();
+  blocks_.pop_back();
+  if (block == Block::Loop) --loopDepth_;
+  if (block == Block::Loop || block == Block::Rep) --repeatDepth_;
+  if (block == Block::If || block == Block::IfElse) --ifDepth_;
 }
 
 HRESULT ShaderValidator::Begin(ShaderValidatorReport report, void* context, DWORD) {
@@ -170,9 +178,9 @@ HRESULT ShaderValidator::Instruction(const char* sourceFile, UINT line, const DW
   while (at < tokenCount) {
     if (!versionSeen_) {
       versionSeen_ = true;
-      version_ = ShaderVersionIndexOf(tokens[0]);
-      if (version_ < 0) {
-        Report(ValidatorMessage::BadVersion, static_cast<unsigned>(tokens[0]));
+      version_ = ShaderVersionIndexOf(tokens[at]);
+      if (version_ < 0 || !DecodeShaderVersion(tokens[at], decoderVersion_)) {
+        Report(ValidatorMessage::BadVersion, static_cast<unsigned>(tokens[at]));
         failed_ = true;
         return E_FAIL;
       }
@@ -193,138 +201,66 @@ HRESULT ShaderValidator::Instruction(const char* sourceFile, UINT line, const DW
 }
 
 bool ShaderValidator::ReadInstruction(const DWORD* tokens, UINT count, UINT& at) {
-  DWORD token = tokens[at];
-  if (token == kEndToken) {
+  if (tokens[at] == kEndToken) {
     ended_ = true;
     ++at;
     return true;
   }
-  DWORD opcode = token & D3DSI_OPCODE_MASK;
-  if (opcode == D3DSIO_COMMENT) {
-    UINT words = (token & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT;
-    if (words > count - at - 1) {
-      Report(ValidatorMessage::Truncated, "comment");
-      return false;
-    }
-    at += 1 + words;
-    return true;
+  ShaderInstruction instruction;
+  std::string why;
+  size_t taken = DecodeShaderInstruction(decoderVersion_, tokens + at, count - at, instruction, &why);
+  if (!taken) {
+    Report(ValidatorMessage::Malformed, why.c_str());
+    return false;
   }
+  DWORD token = tokens[at];
+  at += static_cast<UINT>(taken);
+  if (instruction.opcode == D3DSIO_COMMENT) return true;
   Decoded d;
   d.token = token;
   d.key = OpcodeKey(token);
   d.rule = FindOpcodeRule(d.key, version_);
-  const OpcodeRule* anyRule = d.rule ? d.rule : FindOpcodeRuleAnyVersion(d.key);
-  // ifc, breakc and setp carry their comparison in the control bits.
-  if (!anyRule && (opcode == D3DSIO_IFC || opcode == D3DSIO_BREAKC || opcode == D3DSIO_SETP)) {
-    d.key = opcode;
-    d.rule = FindOpcodeRule(opcode, version_);
-    anyRule = FindOpcodeRuleAnyVersion(opcode);
-  }
-  const char* name = anyRule ? anyRule->name : "instruction";
-  UINT paramCount;
-  if (HasLengthField(version_)) {
-    paramCount = (token & D3DSI_INSTLENGTH_MASK) >> D3DSI_INSTLENGTH_SHIFT;
-  } else if (opcode == D3DSIO_DEF) {
-    paramCount = 5;
-  } else {
-    // Without a length field the parameters are the tokens with their marker bit set.
-    paramCount = 0;
-    while (at + 1 + paramCount < count && (tokens[at + 1 + paramCount] & 0x80000000u)) ++paramCount;
-  }
-  if (paramCount > count - at - 1) {
-    Report(ValidatorMessage::Truncated, name);
-    return false;
-  }
-  const DWORD* params = tokens + at + 1;
-  at += 1 + paramCount;
-  if (!anyRule) {
-    Report(ValidatorMessage::UnknownOpcode, static_cast<unsigned>(opcode));
-    return HasLengthField(version_);  // without lengths the next instruction cannot be found
-  }
   if (!d.rule) {
-    Report(ValidatorMessage::NotInVersion, name, ShaderVersionText(version_));
+    const OpcodeRule* anyRule = FindOpcodeRuleAnyVersion(d.key);
+    Report(ValidatorMessage::NotInVersion, anyRule ? anyRule->name : ShaderOpcodeName(instruction.opcode),
+           ShaderVersionText(version_));
     return true;
   }
   d.form = OpcodeForm(*d.rule, version_);
-  if (!DecodeOperands(params, paramCount, d)) return true;
-  Check(d);
+  if (TakeOperands(instruction, d)) Check(d);
   return true;
 }
 
-bool ShaderValidator::DecodeOperands(const DWORD* params, UINT paramCount, Decoded& d) {
-  bool extraRelativeTokens = version_ != kVs11;
-  UINT at = 0;
-  UINT needed = 0;  // tokens the instruction's form calls for, counted past a short stream too
-  bool complete = true;
-  auto take = [&](Operand& operand) {
-    ++needed;
-    if (at >= paramCount) {
-      complete = false;
-      return;
-    }
-    operand.token = params[at++];
-    operand.type = RegisterType(operand.token);
-    operand.number = RegisterNumber(operand.token);
-    operand.relative = (operand.token & D3DSHADER_ADDRMODE_RELATIVE) != 0;
-    if (operand.relative && extraRelativeTokens) {
-      ++needed;
-      if (at >= paramCount) {
-        complete = false;
-        return;
-      }
-      operand.hasRelativeToken = true;
-      operand.relativeToken = params[at++];
-    }
+bool ShaderValidator::TakeOperands(const ShaderInstruction& instruction, Decoded& d) {
+  auto take = [](Operand& operand, DWORD token, D3DSHADER_PARAM_REGISTER_TYPE type, UINT number, bool relative,
+                 const ShaderRelativeAddress& address) {
+    operand.token = token;
+    operand.type = type;
+    operand.number = number;
+    operand.relative = relative;
+    operand.address = address;
   };
-  bool predicated = (d.token & kPredicated) != 0;
-  int sources = 0;
-  bool destination = false;
-  UINT values = 0;
+  int sources;
   switch (d.form) {
-    case 'D': case 'I': destination = true; values = 4; break;
-    case 'B': destination = true; values = 1; break;
+    case 'D': case 'I': case 'B': sources = 0; break;
     case 'S': sources = 1; break;
     case 'T': sources = 2; break;
-    default:
-      destination = d.form > '0';
-      sources = destination ? d.form - '1' : 0;
-      break;
+    default: sources = d.form > '0' ? d.form - '1' : 0; break;
   }
-  if (d.rule->opcode == D3DSIO_DCL) {
-    d.hasDeclaration = true;
-    ++needed;
-    if (at < paramCount) {
-      d.declaration = params[at++];
-    } else {
-      complete = false;
-    }
-  }
-  if (destination) {
-    d.hasDestination = true;
-    take(d.destination);
-  }
-  if (predicated) {
-    d.hasPredicate = true;
-    take(d.predicate);
-  }
+  bool destination = d.form != 'S' && d.form != 'T' && d.form != '0';
+  if (instruction.hasDestination != destination || static_cast<int>(instruction.sourceCount) != sources) return false;
+  d.hasDeclaration = instruction.opcode == D3DSIO_DCL;
+  d.declaration = instruction.declaration;
+  d.hasDestination = destination;
+  const ShaderDestination& dst = instruction.destination;
+  if (destination) take(d.destination, dst.token, dst.type, dst.number, dst.relative, dst.address);
+  d.hasPredicate = instruction.predicated;
+  const ShaderSource& p = instruction.predicate;
+  if (d.hasPredicate) take(d.predicate, p.token, p.type, p.number, p.relative, p.address);
   d.sourceCount = sources;
-  for (int i = 0; i < sources; ++i) take(d.sources[i]);
-  needed += values;
-  if (complete && at + values <= paramCount) {
-    d.values = params + at;
-    d.valueCount = values;
-    at += values;
-  }
-  if (needed != paramCount) {
-    Report(ValidatorMessage::LengthMismatch, OpName(d), paramCount, needed);
-    return false;
-  }
-  UINT markedTokens = paramCount - d.valueCount;
-  for (UINT i = 0; i < markedTokens; ++i) {
-    if (!(params[i] & 0x80000000u)) {
-      Report(ValidatorMessage::ParameterMarker, OpName(d), i + 1);
-      return false;
-    }
+  for (int i = 0; i < sources; ++i) {
+    const ShaderSource& s = instruction.sources[i];
+    take(d.sources[i], s.token, s.type, s.number, s.relative, s.address);
   }
   return true;
 }
@@ -422,22 +358,18 @@ void ShaderValidator::CheckRelative(const Decoded& d, const Operand& operand) {
     Report(ValidatorMessage::RelativeNotAllowed, OpName(d), Name(operand), ShaderVersionText(version_));
     return;
   }
-  if (!operand.hasRelativeToken) {
-    // vs_1_1: always a0.x.
+  if (version_ == kVs11) {
+    // Always a0.x, with no address token.
     if (!(addressWritten_ & 1) && !inSubroutine_) {
       Report(ValidatorMessage::ReadBeforeWrite, OpName(d), "a0", "x");
     }
     return;
   }
-  Operand address;
-  address.token = operand.relativeToken;
-  address.type = RegisterType(address.token);
-  address.number = RegisterNumber(address.token);
+  const ShaderRelativeAddress& address = operand.address;
   bool pixel = IsPixelVersion(version_);
   bool addressRegister = !pixel && address.type == D3DSPR_ADDR && address.number == 0;
   bool loopCounter = address.type == D3DSPR_LOOP && address.number == 0 && RegisterCount(D3DSPR_LOOP, version_);
-  if ((!addressRegister && !loopCounter) || (address.relativeToken & D3DSHADER_ADDRMODE_RELATIVE) ||
-      (address.token & D3DSHADER_ADDRMODE_RELATIVE)) {
+  if (!addressRegister && !loopCounter) {
     Report(ValidatorMessage::RelativeRegister, OpName(d));
     return;
   }
@@ -445,7 +377,7 @@ void ShaderValidator::CheckRelative(const Decoded& d, const Operand& operand) {
     if (!InLoop() && !inSubroutine_) Report(ValidatorMessage::LoopCounterOutsideLoop, OpName(d));
     return;
   }
-  UINT component = SwizzleComponent(Swizzle(address.token), 0);
+  UINT component = address.component;
   if (!(addressWritten_ & (1u << component)) && !inSubroutine_) {
     char letters[5];
     MaskText(1u << component, letters);
@@ -914,16 +846,11 @@ void ShaderValidator::CheckTextureStage(const Decoded& d) {
 void ShaderValidator::CheckFlowControl(const Decoded& d) {
   if (d.rule->kind != OpcodeKind::FlowControl) return;
   DWORD opcode = d.rule->opcode;
-  auto depthOf = [&](Block a, Block b) {
-    UINT depth = 0;
-    for (Block block : blocks_) depth += block == a || block == b;
-    return depth;
-  };
   switch (opcode) {
     case D3DSIO_IF:
     case D3DSIO_IFC:
-      blocks_.push_back(Block::If);
-      if (depthOf(Block::If, Block::IfElse) > kMaxIfDepth) Report(ValidatorMessage::NestingDepth, "if", kMaxIfDepth);
+      PushBlock(Block::If);
+      if (ifDepth_ > kMaxIfDepth) Report(ValidatorMessage::NestingDepth, "if", kMaxIfDepth);
       break;
     case D3DSIO_ELSE:
       if (blocks_.empty() || blocks_.back() != Block::If) {
@@ -936,15 +863,13 @@ void ShaderValidator::CheckFlowControl(const Decoded& d) {
       if (blocks_.empty() || (blocks_.back() != Block::If && blocks_.back() != Block::IfElse)) {
         Report(ValidatorMessage::Unbalanced, "endif", "if");
       } else {
-        blocks_.pop_back();
+        PopBlock();
       }
       break;
     case D3DSIO_LOOP:
     case D3DSIO_REP:
-      blocks_.push_back(opcode == D3DSIO_LOOP ? Block::Loop : Block::Rep);
-      if (depthOf(Block::Loop, Block::Rep) > kMaxLoopDepth) {
-        Report(ValidatorMessage::NestingDepth, OpName(d), kMaxLoopDepth);
-      }
+      PushBlock(opcode == D3DSIO_LOOP ? Block::Loop : Block::Rep);
+      if (repeatDepth_ > kMaxLoopDepth) Report(ValidatorMessage::NestingDepth, OpName(d), kMaxLoopDepth);
       break;
     case D3DSIO_ENDLOOP:
     case D3DSIO_ENDREP: {
@@ -952,14 +877,14 @@ void ShaderValidator::CheckFlowControl(const Decoded& d) {
       if (blocks_.empty() || blocks_.back() != wanted) {
         Report(ValidatorMessage::Unbalanced, OpName(d), opcode == D3DSIO_ENDLOOP ? "loop" : "rep");
       } else {
-        blocks_.pop_back();
+        PopBlock();
       }
       break;
     }
     case D3DSIO_BREAK:
     case D3DSIO_BREAKC:
     case D3DSIO_BREAKP:
-      if (depthOf(Block::Loop, Block::Rep) == 0) Report(ValidatorMessage::Unbalanced, "break", "loop or rep");
+      if (repeatDepth_ == 0) Report(ValidatorMessage::Unbalanced, "break", "loop or rep");
       break;
     case D3DSIO_LABEL: {
       UINT label = d.sources[0].number;

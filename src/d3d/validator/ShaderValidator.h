@@ -10,6 +10,7 @@
 #include "ShaderRules.h"
 #include "ValidatorMessages.h"
 #include "include/ShaderValidator.h"
+#include "shader/ShaderInstruction.h"
 
 namespace rastro {
 
@@ -36,8 +37,7 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
     DWORD type = 0;
     UINT number = 0;
     bool relative = false;
-    bool hasRelativeToken = false;
-    DWORD relativeToken = 0;
+    ShaderRelativeAddress address;  // a0.x in vs_1_1, where no address token is written
   };
   struct Decoded {
     DWORD token = 0;
@@ -52,8 +52,6 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
     Operand predicate;
     int sourceCount = 0;
     Operand sources[4];
-    const DWORD* values = nullptr;
-    UINT valueCount = 0;
   };
   enum class Block : BYTE { If, IfElse, Loop, Rep };
 
@@ -61,7 +59,9 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   void Report(ValidatorMessage message, ...);
   // Reads one instruction at `at`; false when the stream cannot be read further.
   bool ReadInstruction(const DWORD* tokens, UINT count, UINT& at);
-  bool DecodeOperands(const DWORD* params, UINT paramCount, Decoded& decoded);
+  // Takes the decoder's record into the form the checks read; false when the version's operand
+  // form and the record disagree.
+  bool TakeOperands(const ShaderInstruction& instruction, Decoded& decoded);
   void Check(const Decoded& d);
   void CheckOrdering(const Decoded& d);
   void CheckCoissueAndPredicate(const Decoded& d);
@@ -82,6 +82,8 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   const char* Name(const Operand& operand);
   const char* OpName(const Decoded& d) const;
   bool InLoop() const;
+  void PushBlock(Block block);
+  void PopBlock();
 
   ULONG references_ = 1;
   ShaderValidatorReport report_ = nullptr;
@@ -93,6 +95,7 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
 
   // Per shader.
   int version_ = -1;
+  ShaderVersion decoderVersion_;
   bool versionSeen_ = false;
   bool ended_ = false;
   bool failed_ = false;  // stream unreadable: later calls are ignored
@@ -110,7 +113,6 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   bool colorWritten_ = false;
   bool positionWritten_ = false;     // oPos, or the output declared as position0
   int positionOutput_ = -1;
-  BYTE outputWritten_[16] = {};
   bool outputDeclared_[16] = {};
   DWORD outputUsage_[16] = {};
   bool inputDeclared_[16] = {};
@@ -119,6 +121,9 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   DWORD samplerType_[16] = {};       // 0: not declared
   bool miscDeclared_[2] = {};
   std::vector<Block> blocks_;
+  UINT loopDepth_ = 0;    // loop blocks open (aL is defined inside them)
+  UINT repeatDepth_ = 0;  // loop and rep blocks open
+  UINT ifDepth_ = 0;
   std::vector<bool> labelsDefined_;
   std::vector<UINT> labelsCalled_;
   UINT arithmeticSlots_ = 0;

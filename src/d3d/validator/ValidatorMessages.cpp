@@ -9,11 +9,8 @@ using enum ValidatorMessage;
 constexpr ValidatorMessageEntry kMessages[] = {
     {BadVersion, "BadVersion", "the stream does not start with a shader version this validator knows (0x%08X)"},
     {AfterEnd, "AfterEnd", "tokens follow the end token"},
-    {Truncated, "Truncated", "%s: the instruction runs past the tokens given"},
-    {LengthMismatch, "LengthMismatch", "%s: the instruction has %u parameter tokens where %u belong"},
-    {UnknownOpcode, "UnknownOpcode", "unknown opcode 0x%04X"},
+    {Malformed, "Malformed", "the tokens cannot be read as instructions: %s"},
     {NotInVersion, "NotInVersion", "%s is not an instruction of %s"},
-    {ParameterMarker, "ParameterMarker", "%s: parameter token %u lacks its marker bit"},
     {NoEnd, "NoEnd", "the shader ends without an end token"},
     {Coissue, "Coissue", "%s: only a ps_1_x arithmetic instruction right after another, with a separate write mask, can be coissued"},
     {Predication, "Predication", "%s: predicated instructions are not available in %s"},

@@ -10,11 +10,8 @@ enum class ValidatorMessage : DWORD {
   // The stream itself.
   BadVersion = 101,
   AfterEnd = 102,
-  Truncated = 103,
-  LengthMismatch = 104,
-  UnknownOpcode = 105,
+  Malformed = 103,
   NotInVersion = 106,
-  ParameterMarker = 107,
   NoEnd = 108,
   Coissue = 109,
   Predication = 110,

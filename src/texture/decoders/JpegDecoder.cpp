@@ -8,6 +8,10 @@
 // After jpeglib.h, which it builds on.
 #include <jerror.h>
 
+#ifndef JCS_EXTENSIONS
+#error "the JPEG decoder needs libjpeg-turbo's output colour spaces"
+#endif
+
 #include "ImageDecoder.h"
 #include "ProcessorFeatures.h"
 
@@ -97,14 +101,29 @@ class JpegDecompressor {
   MemorySource source_;
 };
 
-// 0x00RRGGBB from each (R, G, B) sample triple.
-void PackRow(const JSAMPLE* samples, UINT width, BYTE* out) {
-  for (UINT x = 0; x < width; ++x, samples += 3, out += 4) {
-    out[0] = samples[2];
-    out[1] = samples[1];
-    out[2] = samples[0];
-    out[3] = 0;
+// Reads every scanline straight into `pixels`: libjpeg-turbo writes grey samples, or blue,
+// green, red and a filler byte, which is cleared so that each pixel reads 0x00RRGGBB. Kept out
+// of line: the function that calls setjmp is compiled without the usual optimisations, and
+// this loop is the decoder's hot path.
+[[gnu::noinline]] void ReadPixels(jpeg_decompress_struct& info, BYTE* pixels, UINT pitch) {
+  const bool grey = info.out_color_space == JCS_GRAYSCALE;
+  const UINT width = info.output_width;
+  if (!grey) info.out_color_space = JCS_EXT_BGRX;
+  jpeg_start_decompress(&info);
+  while (info.output_scanline < info.output_height) {
+    BYTE* out = pixels + std::size_t{info.output_scanline} * pitch;
+    JSAMPROW row = out;
+    if (jpeg_read_scanlines(&info, &row, 1) != 1) ERREXIT(&info, JERR_INPUT_EOF);
+    if (!grey) {
+      for (std::size_t x = 0; x < width; ++x) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, out + 4 * x, 4);
+        pixel &= 0x00FFFFFFu;
+        std::memcpy(out + 4 * x, &pixel, 4);
+      }
+    }
   }
+  jpeg_finish_decompress(&info);
 }
 
 }  // namespace
@@ -114,19 +133,17 @@ bool SniffJpeg(FileBytes bytes) { return bytes.size() >= 2 && bytes[0] == 0xFF &
 HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
   if (bytes.empty()) return E_FAIL;
   JpegDecompressor decompressor(bytes);
-  const bool loadPixels = image.LoadPixels != FALSE;
 
   bool headerRead = decompressor.Run([&](jpeg_decompress_struct& info) {
     jpeg_create_decompress(&info);
+    // Whole-image buffers (progressive files) count against the same limit as the image;
+    // beyond it libjpeg stops with an error instead of asking for more.
+    info.mem->max_memory_to_use = static_cast<long>(kMaxImageBytes);
     decompressor.AttachSource(info);
     jpeg_read_header(&info, TRUE);
     // Without MMX the integer method is slow; the fast one trades a little accuracy.
     if (!ProcessorHasMmx()) info.dct_method = JDCT_IFAST;
-    if (loadPixels) {
-      jpeg_start_decompress(&info);
-    } else {
-      jpeg_calc_output_dimensions(&info);
-    }
+    jpeg_calc_output_dimensions(&info);
   });
   if (!headerRead) return E_FAIL;
 
@@ -148,26 +165,12 @@ HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
   image.Height = height;
   image.Depth = 1;
   image.RowPitch = width * bytesPerPixel;
-  if (!loadPixels) return S_OK;
+  if (!image.LoadPixels) return S_OK;
 
-  BYTE* pixels = image.AllocateData(imageBytes);
+  BYTE* pixels = image.AllocateData(imageBytes, false);
   if (!pixels) return E_OUTOFMEMORY;
   const UINT pitch = image.RowPitch;
-  const bool grey = image.Format == D3DFMT_L8;
-  bool read = decompressor.Run([&](jpeg_decompress_struct& i) {
-    JSAMPARRAY sampleRow = grey ? nullptr : (*i.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&i), JPOOL_IMAGE, width * 3, 1);
-    while (i.output_scanline < height) {
-      BYTE* out = pixels + std::size_t{i.output_scanline} * pitch;
-      if (grey) {
-        JSAMPROW row = out;
-        if (jpeg_read_scanlines(&i, &row, 1) != 1) ERREXIT(&i, JERR_INPUT_EOF);
-      } else {
-        if (jpeg_read_scanlines(&i, sampleRow, 1) != 1) ERREXIT(&i, JERR_INPUT_EOF);
-        PackRow(sampleRow[0], width, out);
-      }
-    }
-    jpeg_finish_decompress(&i);
-  });
+  bool read = decompressor.Run([&](jpeg_decompress_struct& info) { ReadPixels(info, pixels, pitch); });
   return read ? S_OK : E_FAIL;
 }
 

@@ -72,7 +72,7 @@ HRESULT DecodePfm(ImageData& image, FileBytes bytes) {
   image.RowPitch = width * 16;
   if (!image.LoadPixels) return S_OK;
 
-  float* out = reinterpret_cast<float*>(image.AllocateData(imageBytes));
+  float* out = reinterpret_cast<float*>(image.AllocateData(imageBytes, false));
   if (!out) return E_OUTOFMEMORY;
   const bool bigEndian = !(scale < 0);
   for (std::uint64_t p = 0; p < std::uint64_t{width} * height; ++p, out += 4) {

@@ -226,7 +226,7 @@ HRESULT DecodePng(ImageData& image, FileBytes bytes) {
   image.RowPitch = static_cast<UINT>(header.rowBytes);
   if (!image.LoadPixels) return S_OK;
 
-  BYTE* pixels = image.AllocateData(imageBytes);
+  BYTE* pixels = image.AllocateData(imageBytes, false);
   std::unique_ptr<png_bytep[]> rows(new (std::nothrow) png_bytep[header.height]);
   if (!pixels || !rows) return E_OUTOFMEMORY;
   for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = pixels + std::size_t{y} * header.rowBytes;

@@ -86,7 +86,7 @@ HRESULT DecodePpm(ImageData& image, FileBytes bytes) {
   image.RowPitch = static_cast<UINT>(width * 4);
   if (!image.LoadPixels) return S_OK;
 
-  BYTE* out = image.AllocateData(imageBytes);
+  BYTE* out = image.AllocateData(imageBytes, false);
   if (!out) return E_OUTOFMEMORY;
   if (raw) {
     BYTE table[256];

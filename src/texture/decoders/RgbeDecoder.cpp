@@ -173,7 +173,7 @@ HRESULT DecodeRgbe(ImageData& image, FileBytes bytes) {
   image.RowPitch = static_cast<UINT>(width * 16);
   if (!image.LoadPixels) return S_OK;
 
-  float* out = reinterpret_cast<float*>(image.AllocateData(imageBytes));
+  float* out = reinterpret_cast<float*>(image.AllocateData(imageBytes, false));
   if (!out) return E_OUTOFMEMORY;
   const Placement placement = PlaceScanlines(first, second, static_cast<std::int64_t>(width),
                                              static_cast<std::int64_t>(height));

@@ -192,7 +192,7 @@ HRESULT DecodeTga(ImageData& image, FileBytes bytes) {
     const std::uint64_t pixelCount = std::uint64_t{header.width} * header.height;
     const BYTE* stored = runLength ? in.Here() : in.Take(imageBytes);
     if (!stored || (runLength && in.Remaining() < (pixelCount + 127) / 128 * (1 + pixelBytes))) return E_FAIL;
-    BYTE* pixels = image.AllocateData(imageBytes);
+    BYTE* pixels = image.AllocateData(imageBytes, false);
     if (!pixels) return E_OUTOFMEMORY;
     PixelPlacer out(header, pixels, image.RowPitch, pixelBytes);
     if (runLength) {

@@ -1,0 +1,171 @@
+#include "GlShaderProgram.h"
+
+#include <cstdio>
+
+#include "DebugOutput.h"
+
+namespace rastro {
+
+namespace {
+
+std::uint64_t Fnv(std::uint64_t hash, const void* data, size_t bytes) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  for (size_t i = 0; i < bytes; ++i) hash = (hash ^ p[i]) * 1099511628211ull;
+  return hash;
+}
+
+GLuint Compile(GLenum kind, const std::string& source) {
+  GLuint shader = glCreateShader(kind);
+  const char* text = source.c_str();
+  glShaderSource(shader, 1, &text, nullptr);
+  glCompileShader(shader);
+  GLint ok = 0;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    char log[1024] = {};
+    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    ReportFailure(E_FAIL, "OpenGL shader compilation", log);
+    glDeleteShader(shader);
+    return 0;
+  }
+  return shader;
+}
+
+ShaderSamplerKind SamplerKindOf(TextureKind kind) {
+  switch (kind) {
+    case TextureKind::Cube: return ShaderSamplerKind::Cube;
+    case TextureKind::Volume: return ShaderSamplerKind::Volume;
+    default: return ShaderSamplerKind::Flat;
+  }
+}
+
+TextureKind TextureKindOf(ShaderSamplerKind kind) {
+  switch (kind) {
+    case ShaderSamplerKind::Flat: return TextureKind::Flat;
+    case ShaderSamplerKind::Cube: return TextureKind::Cube;
+    case ShaderSamplerKind::Volume: return TextureKind::Volume;
+    default: return TextureKind::None;
+  }
+}
+
+bool Translate(const std::vector<DWORD>& tokens, const ShaderTranslationOptions& options, GlslShader& out) {
+  DecodedShader decoded;
+  std::string problem;
+  if (FAILED(DecodeShader(tokens.data(), tokens.size(), decoded, &problem)) ||
+      FAILED(TranslateShader(decoded, options, out, &problem))) {
+    ReportFailure(E_FAIL, "shader translation", problem.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+size_t ShaderProgramKeyHash::operator()(const ShaderProgramKey& key) const {
+  std::uint64_t hash = 1469598103934665603ull;
+  hash = Fnv(hash, key.vertexTokens.data(), key.vertexTokens.size() * sizeof(DWORD));
+  hash = Fnv(hash, "|", 1);
+  hash = Fnv(hash, key.pixelTokens.data(), key.pixelTokens.size() * sizeof(DWORD));
+  hash ^= ProgramKeyHash()(key.fixedFunction);
+  hash = Fnv(hash, key.stageTextures.data(), sizeof key.stageTextures);
+  hash = hash * 31 + (key.colorsInRange ? 1 : 0) * 2 + (key.normalisedTarget ? 1 : 0);
+  return static_cast<size_t>(hash);
+}
+
+bool GlShaderProgramCache::Sources(const ShaderProgramKey& key, std::string& vertex, std::string& fragment,
+                                   GlslShader& vertexShader, GlslShader& pixelShader) {
+  ShaderTranslationOptions options;
+  options.flatColors = key.fixedFunction.flat != 0;
+  options.alphaFunc = key.fixedFunction.alphaFunc;
+  options.clampColorInputs = !key.colorsInRange;
+  options.targetClampsColor = key.normalisedTarget;
+  for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) options.stageTextures[stage] = SamplerKindOf(key.stageTextures[stage]);
+  // The fixed-function side reads and writes every varying the shader side may use.
+  ProgramKey fixedFunction = key.fixedFunction;
+  fixedFunction.input.texCoordSets = 8;
+  if (key.vertexTokens.empty()) {
+    vertex = GlProgramCache::VertexSource(fixedFunction);
+  } else {
+    if (!Translate(key.vertexTokens, options, vertexShader)) return false;
+    vertex = vertexShader.source;
+  }
+  if (key.pixelTokens.empty()) {
+    fixedFunction.input.hasDiffuse = fixedFunction.input.hasSpecular = 1;
+    fragment = GlProgramCache::FragmentSource(fixedFunction);
+  } else {
+    if (!Translate(key.pixelTokens, options, pixelShader)) return false;
+    fragment = pixelShader.source;
+  }
+  return true;
+}
+
+GlShaderProgramCache::~GlShaderProgramCache() {
+  for (auto& [key, program] : programs_) {
+    if (program) glDeleteProgram(program->base.name);
+  }
+}
+
+const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
+  if (auto found = programs_.find(key); found != programs_.end()) return found->second.get();
+  std::unique_ptr<GlShaderProgram> program;
+  std::string vertexSource, fragmentSource;
+  GlslShader vertexShader, pixelShader;
+  if (Sources(key, vertexSource, fragmentSource, vertexShader, pixelShader)) {
+    GLuint vertex = Compile(GL_VERTEX_SHADER, vertexSource);
+    GLuint fragment = vertex ? Compile(GL_FRAGMENT_SHADER, fragmentSource) : 0;
+    GLuint name = 0;
+    if (vertex && fragment) {
+      name = glCreateProgram();
+      glAttachShader(name, vertex);
+      glAttachShader(name, fragment);
+      glLinkProgram(name);
+      GLint ok = 0;
+      glGetProgramiv(name, GL_LINK_STATUS, &ok);
+      if (!ok) {
+        char log[1024] = {};
+        glGetProgramInfoLog(name, sizeof log, nullptr, log);
+        ReportFailure(E_FAIL, "OpenGL shader program link", log);
+        glDeleteProgram(name);
+        name = 0;
+      }
+    }
+    if (vertex) glDeleteShader(vertex);
+    if (fragment) glDeleteShader(fragment);
+    if (name) {
+      program = std::make_unique<GlShaderProgram>();
+      GlProgram& base = program->base;
+      base.name = name;
+      base.viewport = glGetUniformLocation(name, "uViewport");
+      base.textureFactor = glGetUniformLocation(name, "uTextureFactor");
+      base.alphaReference = glGetUniformLocation(name, "uAlphaReference");
+      program->vertexFloats = glGetUniformLocation(name, "vc");
+      program->vertexInts = glGetUniformLocation(name, "vi");
+      program->vertexBools = glGetUniformLocation(name, "vb");
+      program->pixelFloats = glGetUniformLocation(name, "pc");
+      program->pixelInts = glGetUniformLocation(name, "pi");
+      program->pixelBools = glGetUniformLocation(name, "pb");
+      program->vertexFloatCount = vertexShader.floatConstants;
+      program->pixelFloatCount = pixelShader.floatConstants;
+      program->bumpEnvironment = glGetUniformLocation(name, "uBumpEnv");
+      program->bumpLuminance = glGetUniformLocation(name, "uBumpLuminance");
+      program->vertexInputs = vertexShader.inputs;
+      glUseProgram(name);
+      char uniform[32];
+      for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
+        std::snprintf(uniform, sizeof uniform, "uStageConstant[%u]", stage);
+        base.stageConstants[stage] = glGetUniformLocation(name, uniform);
+        std::snprintf(uniform, sizeof uniform, key.pixelTokens.empty() ? "sStage%u" : "ps_s%u", stage);
+        if (GLint sampler = glGetUniformLocation(name, uniform); sampler >= 0) {
+          glUniform1i(sampler, static_cast<GLint>(stage));
+          // The stage's texture is read: by the kind the shader declared, or the fixed stage's.
+          base.samplers[stage] = key.pixelTokens.empty() ? static_cast<TextureKind>(key.fixedFunction.stages[stage].texture)
+                                                         : TextureKindOf(pixelShader.samplers[stage]);
+        }
+      }
+    }
+  }
+  auto [slot, inserted] = programs_.emplace(key, std::move(program));
+  return slot->second.get();
+}
+
+}  // namespace rastro

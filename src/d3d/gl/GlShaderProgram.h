@@ -1,0 +1,63 @@
+// Programs for draws with Direct3D shaders: the translated vertex and pixel shaders, or one of
+// them joined to the fixed-function stage the other side needs. Programs are cached by the
+// token streams and the device state that changes the generated code.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "GlProgram.h"
+#include "shader/ShaderTranslator.h"
+
+namespace rastro {
+
+struct ShaderProgramKey {
+  std::vector<DWORD> vertexTokens;  // empty: no vertex shader runs
+  std::vector<DWORD> pixelTokens;   // empty: the fixed-function pixel stage
+  ProgramKey fixedFunction;         // the fixed-function side, and flat shading and alpha test
+  std::array<TextureKind, D3DMAXTEXTURESTAGES> stageTextures{};  // ps 1.x: what each stage holds
+  bool colorsInRange = false;  // the colour inputs cannot leave [0, 1]
+  bool normalisedTarget = false;  // the render target keeps only [0, 1]
+
+  bool operator==(const ShaderProgramKey& other) const = default;
+};
+
+struct ShaderProgramKeyHash {
+  size_t operator()(const ShaderProgramKey& key) const;
+};
+
+// A linked shader program: the fixed-function uniforms it may share, the constant arrays and
+// the vertex inputs the vertex shader declared.
+struct GlShaderProgram {
+  GlProgram base;  // name, viewport, fixed-function uniforms, samplers read by stage
+  GLint vertexFloats = -1, vertexInts = -1, vertexBools = -1;
+  GLint pixelFloats = -1, pixelInts = -1, pixelBools = -1;
+  UINT vertexFloatCount = 0, pixelFloatCount = 0;
+  GLint bumpEnvironment = -1, bumpLuminance = -1;
+  std::vector<ShaderInputDeclaration> vertexInputs;
+};
+
+class GlShaderProgramCache {
+ public:
+  GlShaderProgramCache() = default;
+  GlShaderProgramCache(const GlShaderProgramCache&) = delete;
+  GlShaderProgramCache& operator=(const GlShaderProgramCache&) = delete;
+  ~GlShaderProgramCache();
+
+  // The program for a key, translated, compiled and linked on first use; null when the shaders
+  // cannot be translated or the program does not link.
+  const GlShaderProgram* Find(const ShaderProgramKey& key);
+
+  // The sources a key compiles to; false when a shader cannot be translated.
+  static bool Sources(const ShaderProgramKey& key, std::string& vertex, std::string& fragment, GlslShader& vertexShader,
+                      GlslShader& pixelShader);
+
+ private:
+  std::unordered_map<ShaderProgramKey, std::unique_ptr<GlShaderProgram>, ShaderProgramKeyHash> programs_;
+};
+
+}  // namespace rastro

@@ -1,0 +1,210 @@
+// --capture: every measured test's frame as DIR/NN-name.png, checked by decoding the files
+// with ImageMagick, on the OpenGL adapter without a display.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Catalogue.h"
+#include "CommandLine.h"
+#include "ComPtr.h"
+#include "Fakes.h"
+#include "FrameCapture.h"
+#include "Program.h"
+#include "ScratchDirectory.h"
+
+namespace rastro::testing {
+namespace {
+
+// A picture decoded by ImageMagick into 8-bit RGB.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;
+  const unsigned char* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+Picture Decode(const std::filesystem::path& file) {
+  Picture picture;
+  std::string command = "/usr/bin/convert '" + file.string() + "' -depth 8 ppm:- 2>/dev/null";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return picture;
+  int max = 0;
+  if (std::fscanf(pipe, "P6 %d %d %d", &picture.width, &picture.height, &max) == 3 && max == 255) {
+    std::fgetc(pipe);  // the single whitespace after the header
+    picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
+    if (std::fread(picture.rgb.data(), 1, picture.rgb.size(), pipe) != picture.rgb.size()) picture.rgb.clear();
+  }
+  pclose(pipe);
+  return picture;
+}
+
+TEST(CaptureFileNameTest, NumbersTheTestAndKeepsItsNameReadable) {
+  struct Case {
+    std::size_t number;
+    const char* name;
+    const char* expected;
+  } cases[] = {
+      {1, "FFP - Pure fillrate", "01-FFP-Pure-fillrate.png"},
+      {3, "FFP - Single texture", "03-FFP-Single-texture.png"},
+      {13, "PS 2.0 - Longer 4 Registers", "13-PS-2-0-Longer-4-Registers.png"},
+      {123, "a/b\\..c", "123-a-b-c.png"},  // no separators or dots reach the file name
+      {7, "", "07.png"},
+      {8, " -- ", "08.png"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CaptureFileName(c.number, c.name), c.expected) << c.name;
+}
+
+TEST(CaptureOptionTest, TakesADirectory) {
+  const std::string_view with[] = {"--capture", "frames"};
+  ParsedCommandLine parsed = ParseCommandLine(with);
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(parsed.line.captureDirectory, "frames");
+  const std::string_view attached[] = {"--capture=out/dir"};
+  parsed = ParseCommandLine(attached);
+  ASSERT_TRUE(parsed.ok);
+  EXPECT_EQ(parsed.line.captureDirectory, "out/dir");
+  const std::string_view empty[] = {"--capture="};
+  EXPECT_FALSE(ParseCommandLine(empty).ok);
+  const std::string_view missing[] = {"--capture"};
+  EXPECT_FALSE(ParseCommandLine(missing).ok);
+  EXPECT_TRUE(ParseCommandLine({}).line.captureDirectory.empty());
+}
+
+class CaptureRun : public ::testing::Test {
+ protected:
+  CaptureRun() {
+    environment.createDirect3D = [](UINT version) { return Direct3DCreate9(version); };
+    environment.clock = &clock;
+    environment.events = &events;
+    environment.resultsPath = scratch.Path() / "Results.txt";
+    environment.out = out;
+    environment.err = err;
+  }
+  ~CaptureRun() override {
+    std::fclose(out);
+    std::fclose(err);
+  }
+  std::string Errors() {
+    std::fflush(err);
+    std::rewind(err);
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, err)) text += buffer;
+    return text;
+  }
+
+  ScratchDirectory scratch;
+  FakeClock clock{10, [](int) { return 1; }};  // 0.1 s per frame
+  ScriptedEvents events;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ProgramEnvironment environment;
+};
+
+TEST_F(CaptureRun, EveryMeasuredTestLeavesAPictureOfItsFrame) {
+  const std::filesystem::path frames = scratch.Path() / "frames" / "run1";  // made when missing
+  const std::string option = "--capture=" + frames.string();
+  ASSERT_EQ(RunProgram(std::vector<std::string_view>{"--headless", "--mode", "640x480", "--backbuffer", "X8R8G8B8",
+                                                     "--depth", "D24S8", "--seconds", "0.5", option},
+                       environment),
+            kExitDone)
+      << Errors();
+  EXPECT_EQ(Errors(), "");
+  // One picture per test that measured, named after it; none for those that failed.
+  std::vector<std::string> expected, found;
+  const std::string results = ReadFile(scratch.Path() / "Results.txt");
+  std::size_t number = 0;
+  for (const CatalogueRow& row : Catalogue()) {
+    ++number;
+    if (results.find(std::string(row.name) + " - Failed!") == std::string::npos) {
+      expected.push_back(CaptureFileName(number, row.name));
+    }
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(frames)) found.push_back(entry.path().filename());
+  std::sort(found.begin(), found.end());
+  ASSERT_EQ(found, expected);
+  ASSERT_GE(found.size(), 2u);
+
+  // Test 1 draws the colour ramp: black, red, green and blue corners (each corner pixel's
+  // centre lies within a pixel of its vertex).
+  Picture ramp = Decode(frames / found[0]);
+  ASSERT_EQ(ramp.width, 640);
+  ASSERT_EQ(ramp.height, 480);
+  auto near = [](const unsigned char* p, int r, int g, int b) {
+    return std::abs(p[0] - r) <= 4 && std::abs(p[1] - g) <= 4 && std::abs(p[2] - b) <= 4;
+  };
+  EXPECT_TRUE(near(ramp.At(0, 0), 0, 0, 0));
+  EXPECT_TRUE(near(ramp.At(639, 0), 255, 0, 0));
+  EXPECT_TRUE(near(ramp.At(0, 479), 0, 255, 0));
+  EXPECT_TRUE(near(ramp.At(639, 479), 0, 0, 255));
+  // Test 2 writes depth only: the frame stays the clear colour, black.
+  Picture depthOnly = Decode(frames / found[1]);
+  ASSERT_EQ(depthOnly.rgb.size(), size_t{640 * 480 * 3});
+  for (unsigned char channel : depthOnly.rgb) ASSERT_EQ(channel, 0);
+}
+
+TEST_F(CaptureRun, ADirectoryThatCannotBeMadeEndsTheRunBeforeItStarts) {
+  const std::filesystem::path file = scratch.Write("taken", "a file, not a directory");
+  const std::string option = "--capture=" + file.string();
+  EXPECT_EQ(RunProgram(std::vector<std::string_view>{"--headless", "--seconds", "0.5", option}, environment),
+            kExitFailed);
+  EXPECT_NE(Errors().find("not a directory"), std::string::npos) << Errors();
+  EXPECT_FALSE(std::filesystem::exists(scratch.Path() / "Results.txt"));
+  EXPECT_EQ(ReadFile(file), "a file, not a directory");
+}
+
+// Back buffers narrower than 8 bits a channel: each field widened to 8 bits by its published
+// meaning, field / max, rounded.
+TEST(FrameCaptureTest, SixteenBitBackBuffersWidenEachField) {
+  ScratchDirectory scratch;
+  ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  auto d3d = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
+  ASSERT_TRUE(d3d);
+  int checked = 0;
+  for (D3DFORMAT format : {D3DFMT_R5G6B5, D3DFMT_X1R5G5B5}) {
+    SCOPED_TRACE(format);
+    D3DPRESENT_PARAMETERS parameters{};
+    parameters.BackBufferWidth = 4;
+    parameters.BackBufferHeight = 2;
+    parameters.BackBufferFormat = format;
+    parameters.BackBufferCount = 1;
+    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    parameters.Windowed = TRUE;  // windowed, Present converts to the desktop's format
+    parameters.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+    ComPtr<IDirect3DDevice9> device;
+    if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_MIXED_VERTEXPROCESSING, &parameters,
+                                 device.ReleaseAndGetAddressOf()))) {
+      continue;  // not offered here
+    }
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00C08040, 1.0f, 0), D3D_OK);
+    ComPtr<IDirect3DSurface9> backBuffer;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, backBuffer.ReleaseAndGetAddressOf()), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(backBuffer->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    unsigned value = *static_cast<const std::uint16_t*>(locked.pBits);
+    backBuffer->UnlockRect();
+    const bool wideGreen = format == D3DFMT_R5G6B5;
+    const unsigned r = wideGreen ? value >> 11 : (value >> 10) & 0x1F;
+    const unsigned g = wideGreen ? (value >> 5) & 0x3F : (value >> 5) & 0x1F;
+    const unsigned b = value & 0x1F;
+    const double greenMax = wideGreen ? 63.0 : 31.0;
+
+    const std::filesystem::path file = scratch.Path() / "frame.png";
+    std::string error;
+    ASSERT_TRUE(FrameCapture::WriteBackBuffer(*device, file, error)) << error;
+    Picture picture = Decode(file);
+    ASSERT_EQ(picture.width, 4);
+    ASSERT_EQ(picture.height, 2);
+    EXPECT_EQ(picture.At(3, 1)[0], static_cast<int>(r * 255.0 / 31.0 + 0.5));
+    EXPECT_EQ(picture.At(3, 1)[1], static_cast<int>(g * 255.0 / greenMax + 0.5));
+    EXPECT_EQ(picture.At(3, 1)[2], static_cast<int>(b * 255.0 / 31.0 + 0.5));
+    EXPECT_FALSE(std::filesystem::exists(scratch.Path() / "frame.png.part"));
+    ++checked;
+  }
+  EXPECT_GT(checked, 0) << "no 16-bit back buffer offered";
+}
+
+}  // namespace
+}  // namespace rastro::testing

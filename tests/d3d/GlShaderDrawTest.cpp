@@ -1,0 +1,320 @@
+// Shaders drawn through the Direct3D device on OpenGL (llvmpipe here), the way the pixel-shader
+// tests draw: the back buffer at its corners and centre equals the CPU evaluator run on the
+// inputs the rasteriser interpolates there.
+//
+// Tolerance: one unit of the 8-bit target. The evaluator's result is exact to float precision
+// and is rounded to the nearest of 256 levels here; the GPU interpolates in float (a few units
+// in the last place off the exact barycentric value) and rounds to nearest too, so a value that
+// lies within about 1e-6 of a rounding midpoint may land one level either way.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "ShaderTokens.h"
+#include "TestDevice.h"
+#include "shader/ShaderEvaluator.h"
+
+namespace rastro::testing {
+namespace {
+
+constexpr UINT kSize = 63;  // odd, so that no check point falls on a texel edge of the 8x8 textures
+
+class GlShaderDraw : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    direct3d_ = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
+    ASSERT_TRUE(direct3d_) << "no OpenGL 3.3 renderer reachable";
+    D3DPRESENT_PARAMETERS parameters{};
+    parameters.BackBufferWidth = parameters.BackBufferHeight = kSize;
+    parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
+    parameters.BackBufferCount = 1;
+    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    parameters.Windowed = TRUE;
+    parameters.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    ASSERT_EQ(direct3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
+                                      device_.ReleaseAndGetAddressOf()),
+              D3D_OK);
+    device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device_->SetRenderState(D3DRS_ZENABLE, FALSE);
+  }
+
+  ComPtr<IDirect3DVertexBuffer9> Buffer(const void* data, UINT bytes, DWORD fvf) {
+    ComPtr<IDirect3DVertexBuffer9> buffer;
+    EXPECT_EQ(device_->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED,
+                                          buffer.ReleaseAndGetAddressOf(), nullptr),
+              D3D_OK);
+    void* target = nullptr;
+    buffer->Lock(0, bytes, &target, 0);
+    std::memcpy(target, data, bytes);
+    buffer->Unlock();
+    return buffer;
+  }
+
+  std::vector<DWORD> Frame() {
+    EXPECT_EQ(device_->BeginScene(), D3D_OK);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0);
+    EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    device_->EndScene();
+    ComPtr<IDirect3DSurface9> backBuffer, copy;
+    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, backBuffer.ReleaseAndGetAddressOf());
+    device_->CreateOffscreenPlainSurface(kSize, kSize, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, copy.ReleaseAndGetAddressOf(),
+                                         nullptr);
+    std::vector<DWORD> pixels;
+    if (FAILED(device_->GetRenderTargetData(backBuffer.Get(), copy.Get()))) return pixels;
+    D3DLOCKED_RECT locked{};
+    copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+    for (UINT y = 0; y < kSize; ++y) {
+      const auto* row = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + y * locked.Pitch);
+      pixels.insert(pixels.end(), row, row + kSize);
+    }
+    copy->UnlockRect();
+    return pixels;
+  }
+
+  ComPtr<IDirect3D9> direct3d_;
+  ComPtr<IDirect3DDevice9> device_;
+};
+
+// The quad's four corners carry `corner` values; pixel (x, y), its centre on integer
+// coordinates, interpolates them over the strip's triangles (0, 1, 2) and (1, 2, 3).
+ShaderVector Interpolate(const std::array<ShaderVector, 4>& corner, int x, int y) {
+  float s = static_cast<float>(x) / kSize, t = static_cast<float>(y) / kSize;
+  ShaderVector out;
+  for (int k = 0; k < 4; ++k) {
+    if (s + t <= 1.0f) {
+      out[k] = corner[0][k] + s * (corner[1][k] - corner[0][k]) + t * (corner[2][k] - corner[0][k]);
+    } else {
+      out[k] = corner[3][k] + (1.0f - t) * (corner[1][k] - corner[3][k]) + (1.0f - s) * (corner[2][k] - corner[3][k]);
+    }
+  }
+  return out;
+}
+
+ShaderVector Unpack(DWORD colour) {
+  return {((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f, (colour & 0xFF) / 255.0f,
+          (colour >> 24) / 255.0f};
+}
+
+void ExpectPixel(DWORD gpu, const ShaderVector& cpu, int x, int y) {
+  int channels[3] = {static_cast<int>((gpu >> 16) & 0xFF), static_cast<int>((gpu >> 8) & 0xFF), static_cast<int>(gpu & 0xFF)};
+  for (int k = 0; k < 3; ++k) {
+    int expected = static_cast<int>(std::lround(std::clamp(cpu[k], 0.0f, 1.0f) * 255.0f));
+    EXPECT_NEAR(channels[k], expected, 1) << "pixel (" << x << ", " << y << ") channel " << k;
+  }
+}
+
+const int kPoints[5][2] = {{0, 0}, {kSize - 1, 0}, {0, kSize - 1}, {kSize - 1, kSize - 1}, {kSize / 2, kSize / 2}};
+
+constexpr DWORD kDiffuse[4] = {0x00000000, 0x00FF0000, 0x0000FF00, 0x000000FF};
+constexpr DWORD kSpecular[4] = {0x000000A0, 0x0000A000, 0x00A00000, 0x00A0A0A0};
+
+struct TwoColourVertex {
+  float x, y, z, w;
+  DWORD diffuse, specular;
+};
+
+std::vector<DWORD> AddColours(DWORD version) {
+  TokenStream stream(version);
+  if (version >= D3DPS_VERSION(2, 0)) {
+    stream.Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_INPUT, 0)}).Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_INPUT, 1)});
+    stream.Op(D3DSIO_ADD, {Dst(D3DSPR_TEMP, 0), Src(D3DSPR_INPUT, 0), Src(D3DSPR_INPUT, 1)});
+    stream.Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(D3DSPR_TEMP, 0)});
+  } else {
+    stream.Op(D3DSIO_ADD, {Dst(D3DSPR_TEMP, 0), Src(D3DSPR_INPUT, 0), Src(D3DSPR_INPUT, 1)});
+  }
+  return stream.End();
+}
+
+std::array<ShaderVector, 4> Corners(const DWORD (&colours)[4]) {
+  return {Unpack(colours[0]), Unpack(colours[1]), Unpack(colours[2]), Unpack(colours[3])};
+}
+
+TEST_F(GlShaderDraw, ScreenSpaceColoursThroughPixelShadersBypassingASetVertexShader) {
+  // A vertex shader that would put everything off screen: screen-space vertices must not use it.
+  std::vector<DWORD> offScreen = TokenStream(D3DVS_VERSION(1, 1))
+                                     .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_INPUT, 0)})
+                                     .Op(D3DSIO_MOV, {Dst(D3DSPR_RASTOUT, 0), Src(D3DSPR_CONST, 0)})
+                                     .End();
+  ComPtr<IDirect3DVertexShader9> vertexShader;
+  ASSERT_EQ(device_->CreateVertexShader(offScreen.data(), vertexShader.ReleaseAndGetAddressOf()), D3D_OK);
+  const float far[4] = {5, 5, 5, 1};
+  device_->SetVertexShaderConstantF(0, far, 1);
+  device_->SetVertexShader(vertexShader.Get());
+
+  const float corners[4][2] = {{0, 0}, {kSize, 0}, {0, kSize}, {kSize, kSize}};
+  TwoColourVertex vertices[4];
+  for (int i = 0; i < 4; ++i) vertices[i] = {corners[i][0], corners[i][1], 0, 1, kDiffuse[i], kSpecular[i]};
+  auto buffer = Buffer(vertices, sizeof vertices, 0xC4);
+  device_->SetStreamSource(0, buffer.Get(), 0, sizeof(TwoColourVertex));
+  device_->SetFVF(0xC4);
+
+  for (DWORD version : {D3DPS_VERSION(1, 1), D3DPS_VERSION(2, 0)}) {
+    std::vector<DWORD> tokens = AddColours(version);
+    ComPtr<IDirect3DPixelShader9> pixelShader;
+    ASSERT_EQ(device_->CreatePixelShader(tokens.data(), pixelShader.ReleaseAndGetAddressOf()), D3D_OK);
+    device_->SetPixelShader(pixelShader.Get());
+    std::vector<DWORD> pixels = Frame();
+    ASSERT_EQ(pixels.size(), kSize * kSize);
+    ShaderEvaluator evaluator;
+    ASSERT_EQ(evaluator.Load(tokens.data(), tokens.size()), D3D_OK);
+    for (const auto& point : kPoints) {
+      ShaderVaryings inputs;
+      inputs.color = {Interpolate(Corners(kDiffuse), point[0], point[1]), Interpolate(Corners(kSpecular), point[0], point[1])};
+      ExpectPixel(pixels[point[1] * kSize + point[0]], evaluator.RunPixel(inputs, ShaderConstants{}, nullptr).color[0],
+                  point[0], point[1]);
+    }
+  }
+}
+
+TEST_F(GlShaderDraw, ClipSpaceDeclarationThroughVertexAndPixelShader14) {
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
+                                        {0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                        {0, 20, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 1},
+                                        D3DDECL_END()};
+  ComPtr<IDirect3DVertexDeclaration9> declaration;
+  ASSERT_EQ(device_->CreateVertexDeclaration(elements, declaration.ReleaseAndGetAddressOf()), D3D_OK);
+  const float corners[4][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
+  TwoColourVertex vertices[4];
+  for (int i = 0; i < 4; ++i) vertices[i] = {corners[i][0], corners[i][1], 0, 1, kDiffuse[i], kSpecular[i]};
+  auto buffer = Buffer(vertices, sizeof vertices, 0xC4);
+  // dcl_position v0, dcl_color0 v3, dcl_color1 v7: registers need not follow the declaration.
+  std::vector<DWORD> vertexTokens = TokenStream(D3DVS_VERSION(1, 1))
+                                        .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_INPUT, 0)})
+                                        .Op(D3DSIO_DCL, {0x8000000A, Dst(D3DSPR_INPUT, 3)})
+                                        .Op(D3DSIO_DCL, {0x8001000A, Dst(D3DSPR_INPUT, 7)})
+                                        .Op(D3DSIO_MOV, {Dst(D3DSPR_RASTOUT, 0), Src(D3DSPR_INPUT, 0)})
+                                        .Op(D3DSIO_MOV, {Dst(D3DSPR_ATTROUT, 0), Src(D3DSPR_INPUT, 3)})
+                                        .Op(D3DSIO_MOV, {Dst(D3DSPR_ATTROUT, 1), Src(D3DSPR_INPUT, 7)})
+                                        .End();
+  std::vector<DWORD> pixelTokens = AddColours(D3DPS_VERSION(1, 4));
+  ComPtr<IDirect3DVertexShader9> vertexShader;
+  ComPtr<IDirect3DPixelShader9> pixelShader;
+  ASSERT_EQ(device_->CreateVertexShader(vertexTokens.data(), vertexShader.ReleaseAndGetAddressOf()), D3D_OK);
+  ASSERT_EQ(device_->CreatePixelShader(pixelTokens.data(), pixelShader.ReleaseAndGetAddressOf()), D3D_OK);
+  device_->SetPixelShader(pixelShader.Get());
+  device_->SetVertexShader(vertexShader.Get());
+  device_->SetStreamSource(0, buffer.Get(), 0, sizeof(TwoColourVertex));
+  device_->SetVertexDeclaration(declaration.Get());
+  std::vector<DWORD> pixels = Frame();
+  ASSERT_EQ(pixels.size(), kSize * kSize);
+  ShaderEvaluator vertex, pixel;
+  ASSERT_EQ(vertex.Load(vertexTokens.data(), vertexTokens.size()), D3D_OK);
+  ASSERT_EQ(pixel.Load(pixelTokens.data(), pixelTokens.size()), D3D_OK);
+  // Run the vertex shader on each corner, then interpolate its outputs.
+  std::array<ShaderVector, 4> diffuse, specular;
+  for (int i = 0; i < 4; ++i) {
+    std::array<ShaderVector, 16> registers{};
+    registers[0] = {corners[i][0], corners[i][1], 0, 1};
+    registers[3] = Unpack(kDiffuse[i]);
+    registers[7] = Unpack(kSpecular[i]);
+    ShaderVaryings out = vertex.RunVertex(registers, ShaderConstants{}, nullptr);
+    diffuse[i] = out.color[0];
+    specular[i] = out.color[1];
+  }
+  for (const auto& point : kPoints) {
+    ShaderVaryings inputs;
+    inputs.color = {Interpolate(diffuse, point[0], point[1]), Interpolate(specular, point[0], point[1])};
+    ExpectPixel(pixels[point[1] * kSize + point[0]], pixel.RunPixel(inputs, ShaderConstants{}, nullptr).color[0], point[0],
+                point[1]);
+  }
+}
+
+// Point sampling of an 8x8 texture with wrapping, texel centres as Direct3D places them.
+class TexelSampler : public ShaderTextureSampler {
+ public:
+  std::array<std::array<DWORD, 64>, 2> texels{};
+  ShaderVector Sample(UINT sampler, const ShaderVector& c, float) const override {
+    int u = static_cast<int>(std::floor(c[0] * 8.0f)) & 7;
+    int v = static_cast<int>(std::floor(c[1] * 8.0f)) & 7;
+    return Unpack(texels[sampler & 1][v * 8 + u]);
+  }
+};
+
+TEST_F(GlShaderDraw, PerPixelLightingSamplesTwoTexturesAndNormalises) {
+  TexelSampler sampler;
+  std::array<ComPtr<IDirect3DTexture9>, 2> textures;
+  for (int t = 0; t < 2; ++t) {
+    for (int i = 0; i < 64; ++i) {
+      // Normals leaning different ways; colours of every channel.
+      sampler.texels[t][i] = t == 0 ? 0xFF000000 | ((40 + 25 * (i % 8)) << 16) | ((200 - 20 * (i / 8)) << 8) | (150 + i)
+                                    : 0xFF000000 | ((i * 4) << 16) | ((255 - i * 3) << 8) | (i * 2 + 60);
+    }
+    ASSERT_EQ(device_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, textures[t].ReleaseAndGetAddressOf(),
+                                     nullptr),
+              D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(textures[t]->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 8; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
+    textures[t]->UnlockRect(0);
+    device_->SetTexture(t, textures[t].Get());
+  }
+  struct Vertex {
+    float x, y, z, w, u, v;
+  };
+  const Vertex vertices[4] = {{-1, 1, 0, 1, 0, 0}, {1, 1, 0, 1, 1, 0}, {-1, -1, 0, 1, 0, 1}, {1, -1, 0, 1, 1, 1}};
+  auto buffer = Buffer(vertices, sizeof vertices, 0x104);
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
+                                        {0, 16, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                        D3DDECL_END()};
+  ComPtr<IDirect3DVertexDeclaration9> declaration;
+  ASSERT_EQ(device_->CreateVertexDeclaration(elements, declaration.ReleaseAndGetAddressOf()), D3D_OK);
+  device_->SetStreamSource(0, buffer.Get(), 0, sizeof(Vertex));
+  device_->SetVertexDeclaration(declaration.Get());
+  std::vector<DWORD> vertexTokens = TokenStream(D3DVS_VERSION(1, 1))
+                                        .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_INPUT, 0)})
+                                        .Op(D3DSIO_DCL, {0x80000005, Dst(D3DSPR_INPUT, 1)})
+                                        .Op(D3DSIO_MOV, {Dst(D3DSPR_RASTOUT, 0), Src(D3DSPR_INPUT, 0)})
+                                        .Op(D3DSIO_MOV, {Dst(D3DSPR_TEXCRDOUT, 0), Src(D3DSPR_INPUT, 1)})
+                                        .End();
+  // The lighting shader of the benchmark: expand, normalise, dot with the light, modulate.
+  constexpr DWORD kS = D3DSPR_SAMPLER, kR = D3DSPR_TEMP, kC = D3DSPR_CONST;
+  std::vector<DWORD> pixelTokens =
+      TokenStream(D3DPS_VERSION(2, 0))
+          .Def(0, 0.57735027f, 0.57735027f, 0.57735027f, 0)
+          .Def(1, 2, 1, 0, 0)
+          .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_TEXTURE, 0, 0x3)})
+          .Op(D3DSIO_DCL, {0x90000000, Dst(kS, 0)})
+          .Op(D3DSIO_DCL, {0x90000000, Dst(kS, 1)})
+          .Op(D3DSIO_TEX, {Dst(kR, 0), Src(D3DSPR_TEXTURE, 0), Src(kS, 0)})
+          .Op(D3DSIO_TEX, {Dst(kR, 1), Src(D3DSPR_TEXTURE, 0), Src(kS, 1)})
+          .Op(D3DSIO_MAD, {Dst(kR, 0, 0x7), Src(kR, 0), Src(kC, 1, Swz(0, 0, 0, 0)), Src(kC, 1, Swz(1, 1, 1, 1), D3DSPSM_NEG)})
+          .Op(D3DSIO_NRM, {Dst(kR, 2, 0x7), Src(kR, 0)})
+          .Op(D3DSIO_DP3, {Dst(kR, 3, 0x1, D3DSPDM_SATURATE), Src(kR, 2), Src(kC, 0)})
+          .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 1), Src(kR, 3, Swz(0, 0, 0, 0))})
+          .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kR, 0)})
+          .End();
+  ComPtr<IDirect3DVertexShader9> vertexShader;
+  ComPtr<IDirect3DPixelShader9> pixelShader;
+  ASSERT_EQ(device_->CreatePixelShader(pixelTokens.data(), pixelShader.ReleaseAndGetAddressOf()), D3D_OK);
+  ASSERT_EQ(device_->CreateVertexShader(vertexTokens.data(), vertexShader.ReleaseAndGetAddressOf()), D3D_OK);
+  device_->SetPixelShader(pixelShader.Get());
+  device_->SetVertexShader(vertexShader.Get());
+  std::vector<DWORD> pixels = Frame();
+  ASSERT_EQ(pixels.size(), kSize * kSize);
+  ShaderEvaluator pixel;
+  ASSERT_EQ(pixel.Load(pixelTokens.data(), pixelTokens.size()), D3D_OK);
+  const std::array<ShaderVector, 4> coordinates{{{0, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 1}, {1, 1, 0, 1}}};
+  for (const auto& point : kPoints) {
+    ShaderVaryings inputs;
+    inputs.texcoord[0] = Interpolate(coordinates, point[0], point[1]);
+    ExpectPixel(pixels[point[1] * kSize + point[0]], pixel.RunPixel(inputs, ShaderConstants{}, &sampler).color[0],
+                point[0], point[1]);
+  }
+}
+
+TEST_F(GlShaderDraw, AdapterOffersShaderVersionTwoAndRefusesThree) {
+  D3DCAPS9 caps{};
+  ASSERT_EQ(device_->GetDeviceCaps(&caps), D3D_OK);
+  EXPECT_EQ(caps.PixelShaderVersion, D3DPS_VERSION(2, 0));
+  EXPECT_EQ(caps.VertexShaderVersion, D3DVS_VERSION(2, 0));
+  const DWORD ps30[] = {D3DPS_VERSION(3, 0), 0x0000FFFF};
+  ComPtr<IDirect3DPixelShader9> shader;
+  EXPECT_EQ(device_->CreatePixelShader(ps30, shader.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
+}
+
+}  // namespace
+}  // namespace rastro::testing
