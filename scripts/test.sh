@@ -7,6 +7,8 @@ cd "$(dirname "$0")/.."
 preset="${1:-dev}"
 
 ./scripts/install-deps.sh
+# Cached objects are shared between checkouts: paths inside the checkout hash as relative ones.
+export CCACHE_BASEDIR="$(cd .. && pwd)" CCACHE_NOHASHDIR=1
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 ctest --preset "$preset" -j "$(nproc)"

@@ -28,9 +28,19 @@ inline int BuiltTestCount() {
                                         [](const CatalogueRow& row) { return !IsPlaceholder(row); }));
 }
 
-// The fixed-function texture tests: a device without texture stages fails them.
+// The tests that load textures (the fixed-function texture tests and per-pixel lighting): a
+// device without texture stages fails them.
 inline bool NeedsTextureStages(const CatalogueRow& row) {
-  return std::string_view(row.name).starts_with("FFP - ") && std::string_view(row.name).ends_with(" texture");
+  const std::string_view name(row.name);
+  return (name.starts_with("FFP - ") && name.ends_with(" texture")) || name.ends_with("Per Pixel Lighting");
+}
+
+// Frames of a whole run times quads per frame, over the tests that run.
+inline unsigned QuadsDrawn(unsigned framesPerTest, bool withTextureStages = true) {
+  unsigned quads = 0;
+  for (const CatalogueRow& row : Catalogue())
+    if (!IsPlaceholder(row) && (withTextureStages || !NeedsTextureStages(row))) quads += framesPerTest * row.pixelFactor;
+  return quads;
 }
 
 // How many tests run on a device without texture stages.

@@ -39,18 +39,6 @@ TEST(CatalogueTest, SixteenRowsInRunOrder) {
   }
 }
 
-TEST(CatalogueTest, TestsNotBuiltYetFailTheirInitWithoutTouchingTheDevice) {
-  CallLog log;
-  FakeDevice device(log);
-  for (const CatalogueRow& row : Catalogue()) {
-    if (!IsPlaceholder(row)) continue;
-    const std::unique_ptr<FillTest> test = row.create(row, {640, 480});
-    EXPECT_FALSE(test->Init(&device)) << row.name;
-    EXPECT_TRUE(test->Destroy());
-  }
-  EXPECT_TRUE(log.empty());
-}
-
 struct Vertex {
   float x, y, z, rhw;
   std::uint32_t colour;

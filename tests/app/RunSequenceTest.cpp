@@ -292,15 +292,15 @@ TEST_F(BenchmarkRunTest, CompleteRunWritesEveryLineOfTheResultsFile) {
   std::string expected = kHeader;
   // The fake device has no texture stages.
   expected += CatalogueLines([](const CatalogueRow& row) -> std::optional<std::string> {
-    EXPECT_EQ(row.pixelFactor, 32u) << row.name;
     if (NeedsTextureStages(row)) return std::nullopt;
+    EXPECT_EQ(row.pixelFactor, 32u) << row.name;
     return "1.638400";
   });
   EXPECT_EQ(Results(), expected);
 
   // 20 frames per test, one more before the end.
   EXPECT_EQ(device.presents, 20 * UntexturedTestCount() + 1);
-  EXPECT_EQ(device.draws, 20 * UntexturedTestCount() * 32);
+  EXPECT_EQ(device.draws, QuadsDrawn(20u, false));
   EXPECT_EQ(device.lastClearFlags, 7u);
   EXPECT_EQ(app.KeyDown['A'], 0);
   // State for the whole run is set once, before the first test.
@@ -308,7 +308,12 @@ TEST_F(BenchmarkRunTest, CompleteRunWritesEveryLineOfTheResultsFile) {
   EXPECT_LT(Position("SetRenderState(137,0)"), Position("CreateVertexBuffer(80,8,68,1)"));
   EXPECT_EQ(std::count(log.begin(), log.end(), "SetRenderState(22,1)"), 1);
   // Everything is released, the device before the Direct3D object.
-  EXPECT_EQ(std::count(log.begin(), log.end(), "VertexBuffer.Release"), BuiltTestCount());  // one per test
+  // One vertex buffer per test, but for the fixed-function texture tests, which fail their caps
+  // check before making one (the lighting tests make theirs and fail at loading textures).
+  const auto stagesChecked = std::count_if(Catalogue().begin(), Catalogue().end(), [](const CatalogueRow& row) {
+    return NeedsTextureStages(row) && std::string_view(row.name).starts_with("FFP - ");
+  });
+  EXPECT_EQ(std::count(log.begin(), log.end(), "VertexBuffer.Release"), BuiltTestCount() - stagesChecked);
   EXPECT_LT(Position("Device.Release"), Position("Direct3D.Release"));
   EXPECT_EQ(device.references, 1);  // only the test's own
   EXPECT_EQ(d3d.references, 0);
