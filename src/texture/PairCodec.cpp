@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "Bt601.h"
 #include "FloatRounding.h"
 #include "PixelFields.h"
 
@@ -10,14 +11,6 @@ namespace rastro {
 namespace {
 
 inline float Clamp01(float v) { return v < 0.0f ? 0.0f : (v < 1.0f ? v : 1.0f); }
-
-// trunc(x) + bias held to a byte; x is computed by the caller in round-toward-zero.
-inline std::uint32_t BiasedByte(float x, int bias) {
-  x = x > -1024.0f ? x : -1024.0f;
-  x = x < 1024.0f ? x : 1024.0f;
-  int v = static_cast<int>(x) + bias;
-  return static_cast<std::uint32_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
-}
 
 }  // namespace
 
@@ -99,11 +92,12 @@ void PairCodec::EncodeSpan(UINT y, UINT z) {
     const FloatRgba& p1 = pixel[1];
     std::uint32_t luma0, luma1, chroma0, chroma1;
     if (yuv_) {
-      luma0 = BiasedByte(65.481f * p0.R + 128.553f * p0.G + 24.966f * p0.B + 0.5f, 16);
-      luma1 = BiasedByte(65.481f * p1.R + 128.553f * p1.G + 24.966f * p1.B + 0.5f, 16);
       // The chroma of a pair comes from its first pixel.
-      chroma0 = BiasedByte(112.0f * p0.B - 74.203f * p0.G - 37.797f * p0.R + 0.5f, 128);
-      chroma1 = BiasedByte(112.0f * p0.R - 93.786f * p0.G - 18.214f * p0.B + 0.5f, 128);
+      const Bt601Bytes first = EncodeBt601(p0.R, p0.G, p0.B);
+      luma0 = first.luma;
+      luma1 = Bt601Luma(p1.R, p1.G, p1.B);
+      chroma0 = first.blueDifference;
+      chroma1 = first.redDifference;
     } else {
       luma0 = QuantizeUnsigned(p0.G, 255.0f, 0.5f);
       luma1 = QuantizeUnsigned(p1.G, 255.0f, 0.5f);

@@ -76,6 +76,47 @@ TEST(AllocationFailure, EveryRenderingCallAnswersOutOfMemory) {
   EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 }
 
+// UpdateTexture tells the renderer of what it wrote and has it build the levels of an
+// automatically mip-mapped destination; either may run out of memory. The update is then done
+// again in full by the next call, since the destination may be left half written.
+TEST(AllocationFailure, UpdateTextureAnswersOutOfMemoryAndCopiesAgainAfterwards) {
+  TestDevice device;
+  ASSERT_EQ(device.created, D3D_OK);
+  ComPtr<IDirect3DTexture9> source, mipmapped, renderTarget;
+  ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, source.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateTexture(8, 8, 0, D3DUSAGE_AUTOGENMIPMAP | D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                  mipmapped.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                  renderTarget.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  auto firstTexel = [](IDirect3DTexture9* texture, DWORD* write) {
+    D3DLOCKED_RECT locked{};
+    if (FAILED(texture->LockRect(0, &locked, nullptr, write ? 0 : D3DLOCK_READONLY))) return DWORD{0xDEADBEEF};
+    auto* texel = static_cast<DWORD*>(locked.pBits);
+    if (write) *texel = *write;
+    DWORD value = *texel;
+    texture->UnlockRect(0);
+    return value;
+  };
+  DWORD sourceValue = 0x11223344;
+  ASSERT_EQ(firstTexel(source.Get(), &sourceValue), sourceValue);
+
+  for (IDirect3DTexture9* destination : {mipmapped.Get(), renderTarget.Get()}) {
+    device.probe->outOfMemory = true;
+    HRESULT result = D3D_OK;
+    EXPECT_NO_THROW(result = device->UpdateTexture(source.Get(), destination));
+    EXPECT_EQ(result, E_OUTOFMEMORY);
+    device.probe->outOfMemory = false;
+  }
+  // The source still counts as changed: with memory back, the next update copies it.
+  DWORD cleared = 0;
+  ASSERT_EQ(firstTexel(mipmapped.Get(), &cleared), 0u);
+  ASSERT_EQ(device->UpdateTexture(source.Get(), mipmapped.Get()), D3D_OK);
+  EXPECT_EQ(firstTexel(mipmapped.Get(), nullptr), sourceValue);
+}
+
 TEST(AllocationFailure, CreatingADeviceAnswersOutOfMemory) {
   auto probe = std::make_shared<ResourceOnlyProbe>();
   probe->outOfMemory = true;

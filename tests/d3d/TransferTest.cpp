@@ -2,7 +2,9 @@
 // GetRenderTargetData and ColorFill, and that they move the right bytes.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <functional>
 
 #include "TestDevice.h"
 
@@ -178,6 +180,67 @@ TEST(UpdateTexture, ArgumentRules) {
   system->UnlockRect(2);
 }
 
+// A source texture with one face or level locked is refused, dirty or not, and also when the
+// locked level is not one the destination takes.
+TEST(UpdateTexture, RefusesALockedSourceWhetherOrNotItIsDirty) {
+  TestDevice device;
+  ComPtr<IDirect3DTexture9> flat, flatTarget;
+  ComPtr<IDirect3DCubeTexture9> cube, cubeTarget;
+  ComPtr<IDirect3DVolumeTexture9> volume, volumeTarget;
+  // Sources one level larger than their destinations: the sources' level 0 is never copied.
+  ASSERT_EQ(device->CreateTexture(16, 16, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, flat.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateTexture(8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, flatTarget.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateCubeTexture(16, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, cube.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateCubeTexture(8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, cubeTarget.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateVolumeTexture(8, 8, 8, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                        volume.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateVolumeTexture(4, 4, 4, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                        volumeTarget.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  D3DLOCKED_RECT rect{};
+  D3DLOCKED_BOX box{};
+  struct Case {
+    const char* name;
+    IDirect3DBaseTexture9* source;
+    IDirect3DBaseTexture9* destination;
+    std::function<HRESULT(UINT level, DWORD flags)> lock;
+    std::function<HRESULT(UINT level)> unlock;
+  };
+  const Case cases[] = {
+      {"texture", flat.Get(), flatTarget.Get(),
+       [&](UINT level, DWORD flags) { return flat->LockRect(level, &rect, nullptr, flags); },
+       [&](UINT level) { return flat->UnlockRect(level); }},
+      {"cube face 5", cube.Get(), cubeTarget.Get(),
+       [&](UINT level, DWORD flags) {
+         return cube->LockRect(D3DCUBEMAP_FACE_NEGATIVE_Z, level, &rect, nullptr, flags);
+       },
+       [&](UINT level) { return cube->UnlockRect(D3DCUBEMAP_FACE_NEGATIVE_Z, level); }},
+      {"volume texture", volume.Get(), volumeTarget.Get(),
+       [&](UINT level, DWORD flags) { return volume->LockBox(level, &box, nullptr, flags); },
+       [&](UINT level) { return volume->UnlockBox(level); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(device->UpdateTexture(c.source, c.destination), D3D_OK);  // new textures are dirty
+    for (UINT level : {0u, 1u, 2u}) {
+      // Clean: a read-only lock changes nothing, yet the memory is still the caller's.
+      ASSERT_EQ(c.lock(level, D3DLOCK_READONLY), D3D_OK);
+      EXPECT_EQ(device->UpdateTexture(c.source, c.destination), D3DERR_INVALIDCALL) << "clean, level " << level;
+      ASSERT_EQ(c.unlock(level), D3D_OK);
+      // Dirty: a write lock marks the texture changed.
+      ASSERT_EQ(c.lock(level, 0), D3D_OK);
+      EXPECT_EQ(device->UpdateTexture(c.source, c.destination), D3DERR_INVALIDCALL) << "dirty, level " << level;
+      ASSERT_EQ(c.unlock(level), D3D_OK);
+      EXPECT_EQ(device->UpdateTexture(c.source, c.destination), D3D_OK) << "unlocked, level " << level;
+    }
+  }
+}
+
 TEST(StretchRect, CopiesBetweenDefaultPoolSurfaces) {
   Surfaces s;
   ComPtr<IDirect3DSurface9> target;
@@ -321,6 +384,31 @@ TEST(ColorFill, WritesTheColourInTheSurfacesFormat) {
     EXPECT_EQ(at(0, 0), 0u);
     EXPECT_EQ(at(3, 1), 0u);
     surface->UnlockRect();
+  }
+  // Studio-range BT.601 worked by hand: red gives Y = trunc(65.481 + 0.5) + 16 = 81,
+  // U = trunc(-37.797 + 0.5) + 128 = 91, V = trunc(112 + 0.5) + 128 = 240; white gives
+  // Y = trunc(219 + 0.5) + 16 = 235 and no colour difference.
+  struct {
+    D3DFORMAT format;
+    D3DCOLOR color;
+    std::array<BYTE, 4> group;
+  } pairs[] = {
+      {D3DFMT_YUY2, 0xFFFF0000, {81, 91, 81, 240}},
+      {D3DFMT_UYVY, 0xFFFF0000, {91, 81, 240, 81}},
+      {D3DFMT_YUY2, 0xFFFFFFFF, {235, 128, 235, 128}},
+      {D3DFMT_UYVY, 0x00000000, {128, 16, 128, 16}},
+  };
+  for (const auto& c : pairs) {
+    ComPtr<IDirect3DSurface9> surface;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(4, 2, c.format, D3DPOOL_DEFAULT, surface.ReleaseAndGetAddressOf(), nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->ColorFill(surface.Get(), nullptr, c.color), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    std::array<BYTE, 4> group{};
+    std::memcpy(group.data(), static_cast<BYTE*>(locked.pBits) + locked.Pitch + 4, 4);
+    surface->UnlockRect();
+    EXPECT_EQ(group, c.group) << c.format << " " << std::hex << c.color;
   }
   ComPtr<IDirect3DSurface9> system;
   device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, system.ReleaseAndGetAddressOf(), nullptr);

@@ -56,6 +56,8 @@ class FileBuilder {
 };
 
 struct Decoded {
+  // The file, kept for as long as the image: decoders may point into its bytes.
+  std::vector<BYTE> file;
   HRESULT hr = E_FAIL;
   ImageData image;
   D3DXIMAGE_INFO info{};
@@ -73,8 +75,9 @@ struct Decoded {
 // The image may point into `bytes`: keep them alive while its pixels are read.
 inline std::unique_ptr<Decoded> Decode(const std::vector<BYTE>& bytes, bool pixels = true) {
   auto decoded = std::make_unique<Decoded>();
-  decoded->hr = DecodeImage(&decoded->image, bytes.data(), static_cast<UINT>(bytes.size()), &decoded->info,
-                            pixels ? TRUE : FALSE);
+  decoded->file = bytes;
+  decoded->hr = DecodeImage(&decoded->image, decoded->file.data(), static_cast<UINT>(decoded->file.size()),
+                            &decoded->info, pixels ? TRUE : FALSE);
   return decoded;
 }
 

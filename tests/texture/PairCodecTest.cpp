@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "CodecTestSupport.h"
+#include "ComPtr.h"
+#include "DeviceProfile.h"
 
 namespace rastro {
 namespace {
@@ -213,6 +218,60 @@ TEST(PairCodec, OddImageWidthUsesItsLastPairHalf) {
   // Right = 3 is odd: the last pair is read first, so the unused half keeps its luma.
   const std::vector<BYTE> expected = {235, 128, 235, 128, 235, 128, 77, 128};
   EXPECT_EQ(image.bytes, expected);
+}
+
+// The device's colour fill and the pair codec store a colour as the same bytes: a colour
+// filled into a YUY2 surface equals that colour read from an A8R8G8B8 pixel and written
+// through the codec, whatever rounding mode the caller has set.
+TEST(PairCodec, ColorFillOfTheDeviceStoresTheSameBytes) {
+  std::vector<Adapter> adapters;
+  adapters.push_back(ResourceOnlyAdapter(CapableProfile()));
+  auto direct3d = ComPtr<IDirect3D9>::Adopt(CreateDirect3D(std::move(adapters)));
+  D3DPRESENT_PARAMETERS parameters{};
+  parameters.BackBufferWidth = 640;
+  parameters.BackBufferHeight = 480;
+  parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
+  parameters.BackBufferCount = 1;
+  parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
+  ComPtr<IDirect3DDevice9> device;
+  ASSERT_EQ(direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
+                                   device.ReleaseAndGetAddressOf()),
+            D3D_OK);
+  ComPtr<IDirect3DSurface9> surface;
+  ASSERT_EQ(device->CreateOffscreenPlainSurface(2, 1, D3DFMT_YUY2, D3DPOOL_DEFAULT, surface.ReleaseAndGetAddressOf(),
+                                                nullptr),
+            D3D_OK);
+  std::uint32_t seed = 601;
+  int differing = 0;
+  for (int i = 0; i < 3000; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    const D3DCOLOR color = 0xFF000000u | (seed >> 8);
+    std::fesetround(i % 3 == 0 ? FE_UPWARD : FE_TONEAREST);
+    ASSERT_EQ(device->ColorFill(surface.Get(), nullptr, color), D3D_OK);
+    std::fesetround(FE_TONEAREST);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    BYTE filled[4];
+    std::memcpy(filled, locked.pBits, 4);
+    surface->UnlockRect();
+
+    TestImage source(D3DFMT_A8R8G8B8, 4, 2);
+    std::memcpy(&source.bytes[0], &color, 4);
+    std::memcpy(&source.bytes[4], &color, 4);
+    FloatRgba pixels[2];
+    source.Codec()->ReadRow(0, 0, pixels);
+    TestImage written = PairImage(D3DFMT_YUY2, 2);
+    {
+      auto codec = written.Codec();
+      ASSERT_EQ(codec->WriteRow(0, 0, pixels), S_OK);
+    }
+    if (std::memcmp(filled, written.bytes.data(), 4) != 0) {
+      ADD_FAILURE() << std::hex << "colour " << color << ": fill " << int(filled[0]) << " " << int(filled[1]) << " "
+                    << int(filled[2]) << " " << int(filled[3]) << ", codec " << int(written.bytes[0]) << " "
+                    << int(written.bytes[1]) << " " << int(written.bytes[2]) << " " << int(written.bytes[3]);
+      if (++differing == 5) break;
+    }
+  }
 }
 
 }  // namespace

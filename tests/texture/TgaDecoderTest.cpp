@@ -74,7 +74,7 @@ TEST(TgaDecoder, RawTopDownDataIsUsedInPlace) {
   EXPECT_EQ(decoded->image.Format, D3DFMT_R8G8B8);
   EXPECT_EQ(decoded->image.RowPitch, 6u);
   EXPECT_FALSE(decoded->image.OwnsData());
-  EXPECT_EQ(decoded->image.Data, file.data() + 18 + 2);
+  EXPECT_EQ(decoded->image.Data, decoded->file.data() + 18 + 2);
 }
 
 TEST(TgaDecoder, ColorMapBytesAreSkippedEvenWithoutAColorMapType) {
@@ -87,7 +87,7 @@ TEST(TgaDecoder, ColorMapBytesAreSkippedEvenWithoutAColorMapType) {
   std::vector<BYTE> file = MakeTga(spec);
   auto decoded = Decode(file);
   ASSERT_EQ(decoded->hr, S_OK);
-  EXPECT_EQ(decoded->image.Data, file.data() + 18 + 6);
+  EXPECT_EQ(decoded->image.Data, decoded->file.data() + 18 + 6);
   EXPECT_EQ(decoded->image.Palette, nullptr);
 }
 

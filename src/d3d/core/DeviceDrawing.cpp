@@ -285,7 +285,7 @@ HRESULT Device::GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) 
     state_.declaration->AddRef();
   } else if (state_.fvf) {
     // A vertex format reads back as the declaration that says the same.
-    return DeclarationFromFvf(declaration);
+    return GuardAllocation("IDirect3DDevice9::GetVertexDeclaration", [&] { return DeclarationFromFvf(declaration); });
   }
   return D3D_OK;
 }

@@ -419,9 +419,9 @@ HRESULT Device::CreatePixelShader(const DWORD* function, IDirect3DPixelShader9**
   constexpr const char* kCall = "IDirect3DDevice9::CreatePixelShader";
   if (!shader) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null out pointer");
   *shader = nullptr;
-  UINT length = CheckShaderFunction(kCall, function, ShaderKind::Pixel, Caps().PixelShaderVersion);
-  if (!length) return D3DERR_INVALIDCALL;
-  return GuardAllocation(kCall, [&] {
+  return GuardAllocation(kCall, [&] {  // the checks build messages too
+    const UINT length = CheckShaderFunction(kCall, function, ShaderKind::Pixel, Caps().PixelShaderVersion);
+    if (!length) return D3DERR_INVALIDCALL;
     *shader = new PixelShader(*this, std::vector<DWORD>(function, function + length));
     return D3D_OK;
   });
@@ -433,9 +433,9 @@ HRESULT Device::CreateVertexShader(const DWORD* function, IDirect3DVertexShader9
   *shader = nullptr;
   // Software vertex processing runs every vertex shader version, whatever the hardware offers.
   DWORD highest = state_.softwareVertexProcessing ? D3DVS_VERSION(3, 0) : Caps().VertexShaderVersion;
-  UINT length = CheckShaderFunction(kCall, function, ShaderKind::Vertex, highest);
-  if (!length) return D3DERR_INVALIDCALL;
   return GuardAllocation(kCall, [&] {
+    const UINT length = CheckShaderFunction(kCall, function, ShaderKind::Vertex, highest);
+    if (!length) return D3DERR_INVALIDCALL;
     *shader = new VertexShader(*this, std::vector<DWORD>(function, function + length));
     return D3D_OK;
   });

@@ -2,10 +2,13 @@
 // ColorFill. Every one checks pools, formats and rectangles as the runtime does before it
 // touches a byte.
 #include <algorithm>
+#include <cfenv>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
 #include "AllocationGuard.h"
+#include "Bt601.h"
 #include "CubeTexture.h"
 #include "DebugOutput.h"
 #include "Device.h"
@@ -52,6 +55,23 @@ void CopyWholeSurface(Surface& source, Surface& destination) {
   destination.ContentWritten();
 }
 
+// Channel bytes as the loader reads them (byte / 255, rounded to nearest) through the shared
+// conversion in the rounding mode it needs. Each step reads its inputs from volatile storage
+// after switching the mode and leaves its results there before the next switch, so that the
+// compiler cannot move the arithmetic across the switches.
+Bt601Bytes ColorToBt601(DWORD r, DWORD g, DWORD b) {
+  const int previous = std::fegetround();
+  volatile DWORD bytes[3] = {r, g, b};
+  std::fesetround(FE_TONEAREST);
+  volatile float channels[3] = {static_cast<float>(bytes[0]) / 255.0f, static_cast<float>(bytes[1]) / 255.0f,
+                                static_cast<float>(bytes[2]) / 255.0f};
+  std::fesetround(FE_TOWARDZERO);
+  const Bt601Bytes converted = EncodeBt601(channels[0], channels[1], channels[2]);
+  volatile std::uint8_t results[3] = {converted.luma, converted.blueDifference, converted.redDifference};
+  std::fesetround(previous);
+  return {results[0], results[1], results[2]};
+}
+
 // A D3DCOLOR in the bytes of one pixel of a colour format; false for formats it cannot fill.
 bool EncodeColor(D3DFORMAT format, D3DCOLOR color, BYTE* out, UINT& size) {
   DWORD a = color >> 24, r = (color >> 16) & 0xFF, g = (color >> 8) & 0xFF, b = color & 0xFF;
@@ -87,12 +107,9 @@ bool EncodeColor(D3DFORMAT format, D3DCOLOR color, BYTE* out, UINT& size) {
       break;
     case D3DFMT_YUY2:
     case D3DFMT_UYVY: {
-      // Studio-range BT.601, both pixels of the pair the same colour.
-      int y = (66 * int(r) + 129 * int(g) + 25 * int(b) + 128) / 256 + 16;
-      int u = (-38 * int(r) - 74 * int(g) + 112 * int(b) + 128) / 256 + 128;
-      int v = (112 * int(r) - 94 * int(g) - 18 * int(b) + 128) / 256 + 128;
-      BYTE yb = static_cast<BYTE>(std::clamp(y, 0, 255)), ub = static_cast<BYTE>(std::clamp(u, 0, 255)),
-           vb = static_cast<BYTE>(std::clamp(v, 0, 255));
+      // Both pixels of the pair the same colour, converted as the texture loader converts it.
+      const Bt601Bytes yuv = ColorToBt601(r, g, b);
+      const BYTE yb = yuv.luma, ub = yuv.blueDifference, vb = yuv.redDifference;
       if (format == D3DFMT_YUY2) {
         out[0] = yb, out[1] = ub, out[2] = yb, out[3] = vb;
       } else {
@@ -206,28 +223,37 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* sourceInterface, IDirect3DB
   if (firstSourceLevel == source->Levels() || firstSourceLevel + levelsToCopy > source->Levels()) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the source has no levels matching the destination's");
   }
+  // A source being written to is refused even when it has nothing new to give: its memory is
+  // the caller's until it is unlocked, whichever face or level that is.
+  bool sourceLocked = false;
+  source->ForEachSubresource([&](const Subresource& part) { sourceLocked = sourceLocked || part.IsLocked(); });
+  if (sourceLocked) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the source texture is locked");
   if (!source->IsDirty()) return D3D_OK;  // nothing changed since the last update
 
-  // Every face and level is checked before any is copied, so a refused update changes nothing.
-  for (UINT face = 0; face < source->Faces(); ++face) {
-    for (UINT level = 0; level < levelsToCopy; ++level) {
-      Subresource from = source->At(face, firstSourceLevel + level), to = destination->At(face, level);
-      if (from.IsLocked() || to.IsLocked()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "a level is locked");
-      if (!from.ReadableBytes() || !to.Storage().Bytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
-    }
-  }
-  for (UINT face = 0; face < source->Faces(); ++face) {
-    for (UINT level = 0; level < levelsToCopy; ++level) {
-      Subresource from = source->At(face, firstSourceLevel + level), to = destination->At(face, level);
-      for (UINT slice = 0; slice < from.Depth(); ++slice) {
-        CopyBlocks(from.Storage(), 0, 0, slice, to.Storage(), 0, 0, slice, from.Width(), from.Height());
+  return GuardAllocation(kCall, [&] {
+    // Every face and level is checked before any is copied, so a refused update changes nothing.
+    for (UINT face = 0; face < source->Faces(); ++face) {
+      for (UINT level = 0; level < levelsToCopy; ++level) {
+        Subresource from = source->At(face, firstSourceLevel + level), to = destination->At(face, level);
+        if (to.IsLocked()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "a destination level is locked");
+        if (!from.ReadableBytes() || !to.Storage().Bytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
       }
-      to.ContentWritten();
     }
-  }
-  source->MarkClean();
-  if (autoGen) renderer_->GenerateMipSubLevels(*destination);
-  return D3D_OK;
+    for (UINT face = 0; face < source->Faces(); ++face) {
+      for (UINT level = 0; level < levelsToCopy; ++level) {
+        Subresource from = source->At(face, firstSourceLevel + level), to = destination->At(face, level);
+        for (UINT slice = 0; slice < from.Depth(); ++slice) {
+          CopyBlocks(from.Storage(), 0, 0, slice, to.Storage(), 0, 0, slice, from.Width(), from.Height());
+        }
+        to.ContentWritten();
+      }
+    }
+    if (autoGen) renderer_->GenerateMipSubLevels(*destination);
+    // Clean only once the destination is whole: an update that ran out of memory on the way
+    // is done again in full by the next call.
+    source->MarkClean();
+    return D3D_OK;
+  });
 }
 
 HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTargetInterface, IDirect3DSurface9* destinationInterface) {
