@@ -13,3 +13,9 @@ add_executable(native_shader_fill ${CMAKE_CURRENT_LIST_DIR}/d3d/NativeShaderFill
 target_link_libraries(native_shader_fill PRIVATE rastro_d3d_core rastro_shader PkgConfig::SDL2 PkgConfig::EPOXY)
 target_include_directories(native_shader_fill PRIVATE ${PROJECT_SOURCE_DIR}/src/d3d)
 target_compile_definitions(native_shader_fill PRIVATE RASTRO_SOURCE_DATA_DIR="${RASTRO_DATA_DIR}")
+
+# First draw with a new shader pair (translation, compilation and linking) against a later one.
+add_executable(shader_first_draw ${CMAKE_CURRENT_LIST_DIR}/d3d/ShaderFirstDraw.cpp)
+target_link_libraries(shader_first_draw PRIVATE rastro_d3d_gl rastro_shader)
+target_include_directories(shader_first_draw PRIVATE ${PROJECT_SOURCE_DIR}/src/d3d)
+target_compile_definitions(shader_first_draw PRIVATE RASTRO_SOURCE_DATA_DIR="${RASTRO_DATA_DIR}")

@@ -1,6 +1,7 @@
 // Arbitrary bytes as the things a device reads from its callers without a length: shader
-// token streams (read up to their end token, within a bound) and vertex declarations (read up
-// to their end marker), and as lock rectangles of a DXT level.
+// token streams (read up to their end token, within a bound, and validated; a first byte from
+// 0xF0 up puts a version token the device knows in front), vertex declarations (read up to
+// their end marker), and as lock rectangles of a DXT level.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -39,7 +40,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const std::uint8_t mode = data[0];
   ++data;
   --size;
-  if (mode % 3 == 0) {
+  if (mode >= 0xF0) {
+    // A version token the device knows, then the input: streams that reach the validator.
+    static constexpr DWORD kVersions[] = {D3DVS_VERSION(1, 1), D3DVS_VERSION(2, 0), D3DVS_VERSION(2, 1),
+                                          D3DVS_VERSION(3, 0), D3DPS_VERSION(1, 1), D3DPS_VERSION(1, 2),
+                                          D3DPS_VERSION(1, 3), D3DPS_VERSION(1, 4), D3DPS_VERSION(2, 0),
+                                          D3DPS_VERSION(2, 1), D3DPS_VERSION(3, 0)};
+    DWORD version = kVersions[(mode & 0xF) % (sizeof kVersions / sizeof kVersions[0])];
+    std::vector<DWORD> tokens(65536 + 16, 0);
+    tokens[0] = version;
+    std::memcpy(tokens.data() + 1, data, std::min(size, (tokens.size() - 1) * sizeof(DWORD)));
+    if (version >= D3DPS_VERSION(0, 0)) {
+      IDirect3DPixelShader9* pixel = nullptr;
+      if (SUCCEEDED(device->CreatePixelShader(tokens.data(), &pixel))) pixel->Release();
+    } else {
+      IDirect3DVertexShader9* vertex = nullptr;
+      if (SUCCEEDED(device->CreateVertexShader(tokens.data(), &vertex))) vertex->Release();
+    }
+  } else if (mode % 3 == 0) {
     // A token stream: the input, then zeros up to the longest stream a shader may have, so
     // that every read the device may make lies inside the buffer.
     std::vector<DWORD> tokens(65536 + 16, 0);

@@ -1,5 +1,6 @@
 #include "ImageData.h"
 
+#include <cstdlib>
 #include <new>
 #include <utility>
 
@@ -7,11 +8,14 @@ namespace rastro {
 
 ImageData::~ImageData() { ReleaseContents(); }
 
+void ImageData::FreeBytes::operator()(BYTE* bytes) const { std::free(bytes); }
+
 BYTE* ImageData::AllocateData(std::size_t bytes, bool zeroFilled) {
   if (bytes > kMaxImageBytes) return nullptr;
-  // At least one byte, so that an allocated image never has null Data.
+  // At least one byte, so that an allocated image never has null Data. calloc: large images
+  // come from fresh pages that need no clearing, which keeps sparse run-length images cheap.
   const std::size_t size = bytes ? bytes : 1;
-  std::unique_ptr<BYTE[]> buffer(zeroFilled ? new (std::nothrow) BYTE[size]() : new (std::nothrow) BYTE[size]);
+  std::unique_ptr<BYTE, FreeBytes> buffer(static_cast<BYTE*>(zeroFilled ? std::calloc(size, 1) : std::malloc(size)));
   if (!buffer) return nullptr;
   ownedData_ = std::move(buffer);
   Data = ownedData_.get();

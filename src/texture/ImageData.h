@@ -63,7 +63,10 @@ class ImageData {
   void ReleaseContents();
 
  private:
-  std::unique_ptr<BYTE[]> ownedData_;
+  struct FreeBytes {
+    void operator()(BYTE* bytes) const;
+  };
+  std::unique_ptr<BYTE, FreeBytes> ownedData_;
   std::unique_ptr<PALETTEENTRY[]> ownedPalette_;
 };
 

@@ -120,5 +120,18 @@ TEST_F(DeviceCoreRunTest, EscapeLeavesTheCurrentLineWithoutARate) {
   EXPECT_EQ(probe->presents, 31u);
 }
 
+TEST_F(DeviceCoreRunTest, DeviceWithoutPixelShader20FailsTests9To16AndRunsTheRest) {
+  profile.caps.PixelShaderVersion = D3DPS_VERSION(1, 4);
+  ASSERT_EQ(Run({"--headless", "--mode", "1024x768", "--seconds", "0.5"}), kExitDone);
+  std::string expected;
+  for (const CatalogueRow& row : Catalogue()) {
+    bool version2 = std::string(row.name).starts_with("PS 2.0");
+    expected += std::string(row.name) + " - " +
+                (IsPlaceholder(row) || version2 ? std::string("Failed!") : std::string("251.658229M pixels/sec")) + "\n";
+  }
+  const std::string results = ReadFile(scratch.Path() / "Results.txt");
+  EXPECT_TRUE(results.ends_with(expected)) << results;
+}
+
 }  // namespace
 }  // namespace rastro::testing

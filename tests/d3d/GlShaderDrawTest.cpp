@@ -306,6 +306,60 @@ TEST_F(GlShaderDraw, PerPixelLightingSamplesTwoTexturesAndNormalises) {
   }
 }
 
+TEST_F(GlShaderDraw, Ps11BumpMappingOffsetsTheSecondStagesCoordinates) {
+  TexelSampler sampler;
+  std::array<ComPtr<IDirect3DTexture9>, 2> textures;
+  for (int t = 0; t < 2; ++t) {
+    for (int i = 0; i < 64; ++i) {
+      sampler.texels[t][i] = t == 0 ? 0xFF000000 | ((i * 37) % 256) << 16 | ((i * 91) % 256) << 8
+                                    : 0xFF000000 | ((i * 4) << 16) | ((255 - i * 3) << 8) | (i * 2 + 60);
+    }
+    ASSERT_EQ(device_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, textures[t].ReleaseAndGetAddressOf(),
+                                     nullptr),
+              D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(textures[t]->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 8; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
+    textures[t]->UnlockRect(0);
+    device_->SetTexture(t, textures[t].Get());
+  }
+  const float matrix[4] = {0.25f, 0.0f, 0.0f, 0.125f};
+  for (int k = 0; k < 4; ++k) {
+    DWORD bits;
+    std::memcpy(&bits, &matrix[k], 4);
+    device_->SetTextureStageState(1, static_cast<D3DTEXTURESTAGESTATETYPE>(D3DTSS_BUMPENVMAT00 + k), bits);
+  }
+  struct Vertex {
+    float x, y, z, rhw, u0, v0, u1, v1;
+  };
+  const float w = kSize;
+  const Vertex vertices[4] = {{0, 0, 0, 1, 0, 0, 0, 0}, {w, 0, 0, 1, 1, 0, 1, 0}, {0, w, 0, 1, 0, 1, 0, 1}, {w, w, 0, 1, 1, 1, 1, 1}};
+  auto buffer = Buffer(vertices, sizeof vertices, D3DFVF_XYZRHW | D3DFVF_TEX2);
+  device_->SetStreamSource(0, buffer.Get(), 0, sizeof(Vertex));
+  device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX2);
+  std::vector<DWORD> tokens = TokenStream(D3DPS_VERSION(1, 1))
+                                  .Op(D3DSIO_TEX, {Dst(D3DSPR_TEXTURE, 0)})
+                                  .Op(D3DSIO_TEXBEM, {Dst(D3DSPR_TEXTURE, 1), Src(D3DSPR_TEXTURE, 0)})
+                                  .Op(D3DSIO_MOV, {Dst(D3DSPR_TEMP, 0), Src(D3DSPR_TEXTURE, 1)})
+                                  .End();
+  ComPtr<IDirect3DPixelShader9> shader;
+  ASSERT_EQ(device_->CreatePixelShader(tokens.data(), shader.ReleaseAndGetAddressOf()), D3D_OK);
+  device_->SetPixelShader(shader.Get());
+  std::vector<DWORD> pixels = Frame();
+  ASSERT_EQ(pixels.size(), kSize * kSize);
+  ShaderEvaluator evaluator;
+  ASSERT_EQ(evaluator.Load(tokens.data(), tokens.size()), D3D_OK);
+  ShaderConstants constants;
+  constants.bump[1] = {matrix[0], matrix[1], matrix[2], matrix[3], 0, 0};
+  const std::array<ShaderVector, 4> coordinates{{{0, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 1}, {1, 1, 0, 1}}};
+  for (const auto& point : kPoints) {
+    ShaderVaryings inputs;
+    inputs.texcoord[0] = inputs.texcoord[1] = Interpolate(coordinates, point[0], point[1]);
+    ExpectPixel(pixels[point[1] * kSize + point[0]], evaluator.RunPixel(inputs, constants, &sampler).color[0],
+                point[0], point[1]);
+  }
+}
+
 TEST_F(GlShaderDraw, AdapterOffersShaderVersionTwoAndRefusesThree) {
   D3DCAPS9 caps{};
   ASSERT_EQ(device_->GetDeviceCaps(&caps), D3D_OK);

@@ -112,6 +112,26 @@ inline std::vector<ShaderCase> PixelCases() {
            .Op(D3DSIO_MOV, {Dst(kOC, 0), Src(kC, 2, kIdentity, D3DSPSM_ABS)})
            .Op(D3DSIO_ENDIF, {}).End(),
        {}, {}, {{0, c0}, {1, c1}, {2, {-1, 2, -3, 0.5f}}}, {}, {1, 2, 3, 0.5f}});
+  // Adds 1 until r0.x reaches 3, then a subroutine doubles it: 6.
+  add({"RepeatBreakAndSubroutine",
+       TokenStream(kPs30).Op(D3DSIO_DEFI, {Reg(D3DSPR_CONSTINT, 0), 10, 0, 1, 0})
+           .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 0)})
+           .Op(D3DSIO_REP, {Src(D3DSPR_CONSTINT, 0)})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kC, 1)})
+           .Op(D3DSIO_BREAKC | (D3DSPC_GE << 16), {Src(kR, 0, Swz(0, 0, 0, 0)), Src(kC, 2, Swz(0, 0, 0, 0))})
+           .Op(D3DSIO_ENDREP, {})
+           .Op(D3DSIO_CALL, {Src(D3DSPR_LABEL, 0)})
+           .Op(D3DSIO_MOV, {Dst(kOC, 0), Src(kR, 0)})
+           .Op(D3DSIO_RET, {})
+           .Op(D3DSIO_LABEL, {Src(D3DSPR_LABEL, 0)})
+           .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 0), Src(kC, 3)})
+           .Op(D3DSIO_RET, {}).End(),
+       {}, {}, {{0, {0, 0, 0, 0}}, {1, {1, 1, 1, 1}}, {2, {3, 0, 0, 0}}, {3, {2, 2, 2, 2}}}, {}, {6, 6, 6, 6}});
+  // sincos of 0 writes cos 1 to x and sin 0 to y; z and w keep what r0 held.
+  add({"SineCosine", TokenStream(kPs30).Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 1)})
+                         .Op(D3DSIO_SINCOS, {Dst(kR, 0, 0x3), Src(kC, 0, Swz(0, 0, 0, 0))})
+                         .Op(D3DSIO_MOV, {Dst(kOC, 0), Src(kR, 0)}).End(),
+       {}, {}, {{0, {0, 0, 0, 0}}, {1, {5, 5, 5, 5}}}, {}, {1, 0, 5, 5}, false, true});
   // ps 1.1: v0 = (0.75, 0.25, 0.5, 1); bx2 gives (0.5, -0.5, 0, 1), x2 (1, -1, 0, 2), sat (1, 0, 0, 1).
   add({"Ps11SignedScaleShiftAndSaturate",
        TokenStream(kPs11).Op(D3DSIO_MOV, {Dst(kR, 0, 0xF, D3DSPDM_SATURATE | (1u << 24)), Src(kV, 0, kIdentity, D3DSPSM_SIGN)}).End(),

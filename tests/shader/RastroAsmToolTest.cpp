@@ -143,9 +143,26 @@ TEST_F(RastroAsmTool, AssemblyErrorsExitWithOneAndWriteNothing) {
   EXPECT_EQ(unwritable.err, "rastro-asm: cannot write 'missing/dir/f.bin'\n");
 }
 
+TEST_F(RastroAsmTool, DisassemblesATokenStreamBackToSource) {
+  Write("r.psh", "ps_1_4\ntexld r0, t0\nmul_x2 r0, r0, c0_bx2\n");
+  ASSERT_EQ(Execute("r.psh --skip-validation").status, 0);
+  ToolRun listing = Execute("-d r.bin");
+  EXPECT_EQ(listing.status, 0) << listing.err;
+  EXPECT_EQ(listing.err, "");
+  Write("again.psh", listing.out);
+  ASSERT_EQ(Execute("again.psh --skip-validation").status, 0) << listing.out;
+  EXPECT_EQ(ReadFile(dir_ / "again.bin"), ReadFile(dir_ / "r.bin"));
+
+  Write("broken.bin", std::string("\x01\x01\xff\xff\x05\x00\x00", 7));
+  ToolRun broken = Execute("-d broken.bin");
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_EQ(broken.err, "rastro-asm: 'broken.bin' is not a whole shader token stream\n");
+  EXPECT_EQ(Execute("-d missing.bin").status, 2);
+}
+
 TEST_F(RastroAsmTool, BadUsageExitsWithTwo) {
   for (const char* arguments : {"", "-E", "-x a.psh", "-E a.psh -D", "-E a.psh -D =1", "-E a.psh -I", "a.psh -o",
-                                "a.psh b.psh", "-E a.psh --debug", "-E a.psh b.psh"}) {
+                                "a.psh b.psh", "-E a.psh --debug", "-E a.psh b.psh", "-d", "-d a.bin a.psh", "-d a.bin -o x.bin"}) {
     ToolRun run = Execute(arguments);
     EXPECT_EQ(run.status, 2) << arguments;
     EXPECT_NE(run.err.find("usage: rastro-asm FILE [-o OUT.bin]"), std::string::npos) << arguments;

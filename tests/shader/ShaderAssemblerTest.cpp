@@ -11,6 +11,7 @@
 #include "MemoryInclude.h"
 #include "Preprocessor.h"
 #include "ShaderAssembler.h"
+#include "ShaderDisassembler.h"
 #include "d3dx9shader.h"
 
 namespace rastro {
@@ -57,6 +58,12 @@ TEST_P(Encoding, MatchesTheHandEncodedTokens) {
   for (std::size_t i = 0; i < c.tokens.size(); ++i)
     EXPECT_EQ(assembly.tokens[i], c.tokens[i]) << "token " << i << std::hex << ": 0x" << assembly.tokens[i]
                                                 << " expected 0x" << c.tokens[i];
+
+  // Disassembled and assembled again, the shader comes back token for token.
+  std::string text;
+  ASSERT_EQ(DisassembleShader(assembly.tokens.data(), assembly.tokens.size(), text), S_OK);
+  Assembly again = AssembleText(text);
+  EXPECT_EQ(again.tokens, assembly.tokens) << text << again.messages;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -544,6 +551,41 @@ TEST(Assembler, NestingBeyondTheParserStackIsRefused) {
   Assembly assembly = AssembleText(source + "\n");
   EXPECT_EQ(assembly.result, D3DXERR_INVALIDDATA);
   EXPECT_EQ(assembly.messages, "(2): yacc stack overflow\n");
+}
+
+}  // namespace
+}  // namespace rastro
+
+namespace rastro {
+namespace {
+
+// The benchmark's own shader files assemble with validation and survive a round trip through
+// the disassembler.
+TEST(Assembler, TheBenchmarkShadersAssembleAndRoundTrip) {
+  const char* const files[] = {
+      "SimplePS11.psh",        "SimplePS14.psh",        "SimplePS14.vsh",      "SimplePS20.psh",
+      "SimplePS20PP.psh",      "LongerPS20.psh",        "LongerPS20PP.psh",    "Longer4RegPS20.psh",
+      "Longer4RegPS20PP.psh",  "PerPixelLightingPS20.psh", "PerPixelLightingPS20PP.psh",
+      "PerPixelLightingVS11.vsh",
+  };
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    std::string path = std::string(RASTRO_DATA_DIR) + "/" + file;
+    ID3DXBuffer* shader = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    HRESULT hr = D3DXAssembleShaderFromFileA(path.c_str(), nullptr, nullptr, 0, &shader, &errors);
+    EXPECT_EQ(errors, nullptr);
+    if (errors) errors->Release();
+    ASSERT_EQ(hr, S_OK);
+    const DWORD* words = static_cast<const DWORD*>(shader->GetBufferPointer());
+    std::vector<DWORD> tokens(words, words + shader->GetBufferSize() / 4);
+    shader->Release();
+    std::string text;
+    ASSERT_EQ(DisassembleShader(tokens.data(), tokens.size(), text), S_OK);
+    Assembly again = AssembleText(text, 0);
+    EXPECT_EQ(again.result, S_OK) << again.messages;
+    EXPECT_EQ(again.tokens, tokens) << text;
+  }
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -209,6 +212,21 @@ TEST(DisassemblyRoundTrip, BenchmarkStyleShadersValidateAndRoundTrip) {
     EXPECT_FALSE(Assemble(source, 0, &errors).empty()) << source << errors;
     ExpectRoundTrip(source, 0);
   }
+}
+
+// The shader files the benchmark reads, with validation.
+TEST(DisassemblyRoundTrip, TheBenchmarksShaderFiles) {
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(RASTRO_DATA_DIR)) {
+    std::string extension = entry.path().extension().string();
+    if (extension != ".psh" && extension != ".vsh") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string source{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    SCOPED_TRACE(entry.path().filename().string());
+    ExpectRoundTrip(source, 0);
+    ++files;
+  }
+  EXPECT_GE(files, 12);
 }
 
 TEST(DisassemblyRoundTrip, TheDebugBlockComesBackAsComments) {

@@ -135,7 +135,29 @@ TEST(BlitRegion, ColourKeyedSourcesConvertEvenWhenFormatsMatch) {
   EXPECT_EQ(destination.at(1, 0), 0xFF123456u);
 }
 
-TEST(BlitRegion, DxtRegionsOffBlockEdgesAreConvertedNotCopied) {
+TEST(BlitRegion, PalettizedBytesCopyOnlyUnderTheSamePalette) {
+  PALETTEENTRY first[256] = {}, reversed[256] = {};
+  for (int i = 0; i < 256; ++i) {
+    first[i] = {static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 255};
+    reversed[255 - i] = first[i];
+  }
+  PALETTEENTRY copyOfFirst[256];
+  std::memcpy(copyOfFirst, first, sizeof first);
+  BYTE indices[4] = {0, 10, 200, 255};
+  BYTE out[4] = {};
+  PixelRegion from = MemoryRegion(indices, D3DFMT_P8, 4, 4, 1);
+  PixelRegion to = MemoryRegion(out, D3DFMT_P8, 4, 4, 1);
+  from.Palette = first;
+  to.Palette = copyOfFirst;  // equal contents: the indices are copied
+  ASSERT_EQ(BlitRegion(to, from, D3DX_FILTER_NONE), S_OK);
+  EXPECT_EQ(std::memcmp(out, indices, 4), 0);
+  to.Palette = reversed;  // the same colours under other indices: converted to them
+  ASSERT_EQ(BlitRegion(to, from, D3DX_FILTER_NONE), S_OK);
+  const BYTE expected[4] = {255, 245, 55, 0};
+  EXPECT_EQ(std::memcmp(out, expected, 4), 0);
+}
+
+TEST(BlitRegion, DxtRegionsOnBlockEdgesCopyWholeBlocks) {
   // 8x8 DXT1 = 2x2 blocks of 8 bytes; a block copy at (4, 4) moves one block whole.
   std::vector<BYTE> source(32), destination(32, 0);
   for (int i = 0; i < 32; ++i) source[i] = static_cast<BYTE>(i * 13 + 5);

@@ -69,7 +69,7 @@ TEST(BmpDecoder, TopDownDataIsUsedInPlace) {
   auto decoded = Decode(file);
   ASSERT_EQ(decoded->hr, S_OK);
   EXPECT_FALSE(decoded->image.OwnsData());
-  EXPECT_EQ(decoded->image.Data, file.data() + 14 + 40);
+  EXPECT_EQ(decoded->image.Data, decoded->file.data() + 14 + 40);
   EXPECT_EQ(decoded->image.Height, 2u);
   EXPECT_EQ(decoded->RowBytes(1, 6), (std::vector<BYTE>{7, 8, 9, 10, 11, 12}));
 }

@@ -44,7 +44,7 @@ TEST(DdsDecoder, Dxt1PitchCountsBlockRows) {
   EXPECT_EQ(decoded->image.Format, D3DFMT_DXT1);
   EXPECT_EQ(decoded->image.RowPitch, 16u);
   EXPECT_EQ(decoded->image.SlicePitch, 32u);
-  EXPECT_EQ(decoded->image.Data, file.data() + 128);
+  EXPECT_EQ(decoded->image.Data, decoded->file.data() + 128);
   EXPECT_FALSE(decoded->image.OwnsData());
   EXPECT_EQ(decoded->info.ImageFileFormat, D3DXIFF_DDS);
   EXPECT_EQ(decoded->info.ResourceType, D3DRTYPE_TEXTURE);
@@ -101,7 +101,7 @@ TEST(DdsDecoder, CubeMapsChainSixFacesOfEveryLevel) {
     UINT size = 4;
     for (const ImageData* level = face; level; level = level->NextMip.get(), ++levels, size = size > 1 ? size / 2 : 1) {
       EXPECT_EQ(level->Width, size);
-      EXPECT_EQ(level->Data, file.data() + 128 + faces * 24 + levels * 8);
+      EXPECT_EQ(level->Data, decoded->file.data() + 128 + faces * 24 + levels * 8);
       EXPECT_EQ(level->ResourceType, D3DRTYPE_CUBETEXTURE);
       EXPECT_EQ(level->Box.Right, size);
       EXPECT_EQ(level->Box.Back, 1u);
@@ -173,9 +173,9 @@ TEST(DdsDecoder, PaletteFollowsTheHeaderInPlace) {
   auto decoded = Decode(file);
   ASSERT_EQ(decoded->hr, S_OK);
   EXPECT_EQ(decoded->image.Format, D3DFMT_P8);
-  EXPECT_EQ(reinterpret_cast<const BYTE*>(decoded->image.Palette), file.data() + 128);
+  EXPECT_EQ(reinterpret_cast<const BYTE*>(decoded->image.Palette), decoded->file.data() + 128);
   EXPECT_FALSE(decoded->image.OwnsPalette());
-  EXPECT_EQ(decoded->image.Data, file.data() + 1152);
+  EXPECT_EQ(decoded->image.Data, decoded->file.data() + 1152);
   EXPECT_EQ(decoded->image.RowPitch, 3u);
   spec.dataBytes = 1023;
   EXPECT_EQ(Decode(MakeDds(spec))->hr, D3DXERR_INVALIDDATA);

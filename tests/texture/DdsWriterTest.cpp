@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DdsWriter.h"
+#include "DecodeImage.h"
 #include "FormatCatalogue.h"
 #include "ProfiledDevice.h"
 #include "ScratchDirectory.h"
@@ -373,6 +374,37 @@ TEST(DdsWriter, PixelFormatDescriptions) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(Read32(bytes, 92 + 4 * i), c.masks[i]) << c.format << " mask " << i;
     EXPECT_EQ(Read32(bytes, 20), c.pitch) << c.format;
     EXPECT_EQ(bytes.size(), 128u + 2 * c.pitch) << c.format;
+  }
+}
+
+// The loader's own DDS decoder reads back every format the writer holds, with its levels and
+// the bytes of the smallest one.
+TEST(DdsWriter, TheLoaderReadsEveryFormatBack) {
+  ProfiledTestDevice device;
+  PALETTEENTRY palette[256] = {};
+  for (UINT i = 0; i < FormatCatalogueSize(); ++i) {
+    const D3DFORMAT format = FormatCatalogue()[i].Format;
+    if (!DdsCanHold(format)) continue;
+    ComPtr<IDirect3DTexture9> texture;
+    if (FAILED(device->CreateTexture(8, 4, 3, 0, format, D3DPOOL_SCRATCH, texture.ReleaseAndGetAddressOf(), nullptr))) {
+      ADD_FAILURE() << "no scratch texture of format " << format;
+      continue;
+    }
+    D3DLOCKED_RECT lock{};
+    ASSERT_EQ(texture->LockRect(2, &lock, nullptr, 0), D3D_OK);
+    static_cast<BYTE*>(lock.pBits)[0] = 0xA5;
+    texture->UnlockRect(2);
+    std::vector<BYTE> bytes;
+    ASSERT_EQ(WriteDds(texture.Get(), palette, bytes), D3D_OK) << format;
+    ImageData image;
+    ASSERT_EQ(DecodeImage(&image, bytes.data(), static_cast<UINT>(bytes.size()), nullptr, TRUE), D3D_OK) << format;
+    EXPECT_EQ(image.Format, format);
+    EXPECT_EQ(image.Width, 8u) << format;
+    EXPECT_EQ(image.Height, 4u) << format;
+    ASSERT_TRUE(image.NextMip && image.NextMip->NextMip) << format;
+    EXPECT_FALSE(image.NextMip->NextMip->NextMip) << format;
+    EXPECT_EQ(image.NextMip->NextMip->Width, 2u) << format;
+    EXPECT_EQ(image.NextMip->NextMip->Data[0], 0xA5) << format;
   }
 }
 

@@ -72,6 +72,7 @@ struct Decoded {
   }
 };
 
+// The image may point into `bytes`: keep them alive while its pixels are read.
 inline std::unique_ptr<Decoded> Decode(const std::vector<BYTE>& bytes, bool pixels = true) {
   auto decoded = std::make_unique<Decoded>();
   decoded->file = bytes;

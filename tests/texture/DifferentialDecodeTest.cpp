@@ -381,7 +381,7 @@ TEST(EncodedFiles, DxtMipChainCoversTheWholeFile) {
   for (const ImageData* level = &decoded->image; level; level = level->NextMip.get()) {
     EXPECT_EQ(level->Width, width);
     EXPECT_EQ(level->Height, height);
-    EXPECT_EQ(level->Data, bytes.data() + end);
+    EXPECT_EQ(level->Data, decoded->file.data() + end);
     end += (width + 3) / 4 * 8 * ((height + 3) / 4);
     width = std::max(1u, width / 2);
     height = std::max(1u, height / 2);

@@ -47,7 +47,8 @@ TEST_P(TgaOrientation, RowZeroIsTheTopAndColumnZeroTheLeft) {
     spec.height = 2;
     spec.descriptor = GetParam().descriptor;
     spec.data = runLength ? std::vector<BYTE>{0x05, 1, 2, 3, 4, 5, 6} : std::vector<BYTE>{1, 2, 3, 4, 5, 6};
-    auto decoded = Decode(MakeTga(spec));
+    std::vector<BYTE> file = MakeTga(spec);  // raw top-down pixels stay in the file
+    auto decoded = Decode(file);
     ASSERT_EQ(decoded->hr, S_OK) << runLength;
     EXPECT_EQ(decoded->image.Format, D3DFMT_L8);
     EXPECT_EQ(decoded->image.FileFormat, D3DXIFF_TGA);
@@ -73,7 +74,21 @@ TEST(TgaDecoder, RawTopDownDataIsUsedInPlace) {
   EXPECT_EQ(decoded->image.Format, D3DFMT_R8G8B8);
   EXPECT_EQ(decoded->image.RowPitch, 6u);
   EXPECT_FALSE(decoded->image.OwnsData());
-  EXPECT_EQ(decoded->image.Data, file.data() + 18 + 2);
+  EXPECT_EQ(decoded->image.Data, decoded->file.data() + 18 + 2);
+}
+
+TEST(TgaDecoder, ColorMapBytesAreSkippedEvenWithoutAColorMapType) {
+  TgaSpec spec;
+  spec.depth = 8;
+  spec.imageType = 3;
+  spec.colorMapEntrySize = 24;
+  spec.colorMap = {9, 9, 9, 9, 9, 9};  // two entries the map type does not announce
+  spec.data = {42};
+  std::vector<BYTE> file = MakeTga(spec);
+  auto decoded = Decode(file);
+  ASSERT_EQ(decoded->hr, S_OK);
+  EXPECT_EQ(decoded->image.Data, file.data() + 18 + 6);
+  EXPECT_EQ(decoded->image.Palette, nullptr);
 }
 
 TEST(TgaDecoder, RunLengthPacketsRepeatOrCopyAndRunOnAcrossRows) {

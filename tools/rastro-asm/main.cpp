@@ -4,6 +4,8 @@
 // default FILE with its extension replaced by ".bin".
 //   rastro-asm -E FILE [-D NAME[=VALUE]]... [-I DIR]...
 // prints the tokens that reach the assembler (one output line per source line end).
+//   rastro-asm -d IN.bin
+// prints source for a token stream that assembles back to the same tokens.
 // Messages go to stderr in the assembler's own format. Exit status: 0 success, 1 errors in the
 // source, 2 bad usage or an output that cannot be written.
 #include <cstdio>
@@ -14,6 +16,7 @@
 
 #include "Preprocessor.h"
 #include "ShaderAssembler.h"
+#include "ShaderDisassembler.h"
 
 namespace {
 
@@ -25,11 +28,13 @@ int Usage(const char* problem) {
   std::fprintf(stderr,
                "usage: rastro-asm FILE [-o OUT.bin] [-D NAME[=VALUE]]... [-I DIR]... [--debug] [--skip-validation]\n"
                "       rastro-asm -E FILE [-D NAME[=VALUE]]... [-I DIR]...\n"
+               "       rastro-asm -d IN.bin\n"
                "  FILE             assemble FILE and write its token stream\n"
                "  -o OUT.bin       where to write the tokens (default: FILE with the extension .bin)\n"
                "  --debug          add the debug-information block\n"
                "  --skip-validation  do not run the shader validator\n"
                "  -E FILE          preprocess FILE as shader assembly and print its tokens\n"
+               "  -d IN.bin        print a token stream as assembly source\n"
                "  -D NAME[=VALUE]  define NAME (empty, or as VALUE)\n"
                "  -I DIR           search DIR for includes not found beside the including file\n");
   return kExitUsage;
@@ -148,10 +153,39 @@ int Assemble(const char* file, const std::string& outputName, const std::vector<
   return 0;
 }
 
+int Disassemble(const char* file) {
+  std::FILE* in = std::fopen(file, "rb");
+  if (!in) {
+    std::fprintf(stderr, "rastro-asm: cannot read '%s'\n", file);
+    return kExitUsage;
+  }
+  std::string bytes;
+  char block[1 << 16];
+  for (std::size_t got; (got = std::fread(block, 1, sizeof block, in)) != 0;) bytes.append(block, got);
+  bool readError = std::ferror(in) != 0;
+  std::fclose(in);
+  if (readError) {
+    std::fprintf(stderr, "rastro-asm: cannot read '%s'\n", file);
+    return kExitUsage;
+  }
+  std::vector<DWORD> tokens(bytes.size() / sizeof(DWORD));
+  if (!tokens.empty()) std::memcpy(tokens.data(), bytes.data(), tokens.size() * sizeof(DWORD));
+  std::string text;
+  HRESULT hr = rastro::DisassembleShader(tokens.data(), tokens.size(), text);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  if (FAILED(hr) || bytes.size() % sizeof(DWORD) != 0) {
+    std::fprintf(stderr, "rastro-asm: '%s' is not a whole shader token stream\n", file);
+    return kExitErrors;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* preprocessFile = nullptr;
+  const char* disassembleFile = nullptr;
   const char* file = nullptr;
   const char* outputName = nullptr;
   DWORD flags = 0;
@@ -174,6 +208,9 @@ int main(int argc, char** argv) {
     } else if (argument.starts_with("-E")) {
       if (preprocessFile) return Usage("only one -E FILE");
       if (!(preprocessFile = value("-E"))) return Usage("-E needs a file");
+    } else if (argument.starts_with("-d")) {
+      if (disassembleFile) return Usage("only one -d IN.bin");
+      if (!(disassembleFile = value("-d"))) return Usage("-d needs a file");
     } else if (argument.starts_with("-o")) {
       if (outputName) return Usage("only one -o OUT");
       if (!(outputName = value("-o")) || !*outputName) return Usage("-o needs a file name");
@@ -195,8 +232,14 @@ int main(int argc, char** argv) {
       file = argv[i];
     }
   }
-  if (preprocessFile && (file || outputName || flags)) return Usage("-E takes no other source, -o or flags");
-  if (!preprocessFile && !file) return Usage("nothing to do (a source FILE or -E FILE is required)");
+  if (preprocessFile && (file || outputName || flags || disassembleFile))
+    return Usage("-E takes no other source, -d, -o or flags");
+  if (disassembleFile) {
+    if (file || outputName || flags || !names.empty() || !includeDirectories.empty())
+      return Usage("-d takes no other argument");
+    return Disassemble(disassembleFile);
+  }
+  if (!preprocessFile && !file) return Usage("nothing to do (a source FILE, -E FILE or -d IN.bin is required)");
 
   std::vector<D3DXMACRO> defines;
   for (std::size_t i = 0; i < names.size(); ++i) defines.push_back({names[i].c_str(), values[i].c_str()});

@@ -19,9 +19,6 @@ namespace rastro {
 
 namespace {
 
-constexpr D3DFORMAT kDepthFormats[] = {D3DFMT_D16_LOCKABLE, D3DFMT_D32, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D16,
-                                       D3DFMT_D32F_LOCKABLE};
-
 // Back buffers the renderer draws into, with the display format each is shown in full screen.
 // Windowed, Present converts any of them but A2R10G10B10 to the desktop's format, as Direct3D 9
 // allows where the hardware converts colours.
@@ -232,8 +229,9 @@ bool ProbeAdapter(DeviceProfile& profile) {
     profile.Support(D3DRTYPE_SURFACE, format, renderable ? D3DUSAGE_RENDERTARGET : 0);
   }
   std::vector<D3DFORMAT> depthFormats;
-  for (D3DFORMAT depth : kDepthFormats) {
-    if (!Complete(D3DFMT_A8R8G8B8, depth)) continue;
+  for (const GlFormat& gl : GlFormatTable()) {
+    D3DFORMAT depth = gl.d3dFormat;
+    if (!gl.depth || !Complete(D3DFMT_A8R8G8B8, depth)) continue;
     depthFormats.push_back(depth);
     profile.Support(D3DRTYPE_SURFACE, depth, D3DUSAGE_DEPTHSTENCIL);
   }

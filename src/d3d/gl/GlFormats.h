@@ -37,7 +37,8 @@ struct GlFormat {
 // False for formats no OpenGL texture holds as they are in memory.
 bool LookupGlFormat(D3DFORMAT format, GlFormat& out);
 
-// Every format the renderer knows, textures first in the order the adapter offers them.
+// Every format the renderer knows, in the order the adapter offers them: textures, then depth
+// buffers.
 std::span<const GlFormat> GlFormatTable();
 
 }  // namespace rastro

@@ -23,6 +23,9 @@ class GlPresenter {
   // and makes it current, and switches a full-screen device's window to its mode.
   HRESULT Open(const RendererCreation& creation);
 
+  // Whether Open made a context.
+  bool Opened() const { return context_ != nullptr; }
+
   void MakeCurrent() {
     if (current_ != this) MakeCurrentSlow();
   }

@@ -96,6 +96,16 @@ bool UsesTexture(const StageKey& stage) {
   return colorUses || alphaUses;
 }
 
+// Components a texture-coordinate set is interpolated with: as many as the vertices give, at
+// least two; four for a set the vertices leave out (it reads (0, 0, 0, 1)). Fewer
+// interpolated components cost less per pixel.
+UINT CoordinateComponents(const ProgramKey& key, UINT set) {
+  UINT given = key.input.texCoordSizes[set];
+  return given == 0 ? 4 : given < 2 ? 2 : given;
+}
+
+const char* VectorType(UINT components) { return components == 2 ? "vec2" : components == 3 ? "vec3" : "vec4"; }
+
 GLuint Compile(GLenum kind, const std::string& source) {
   GLuint shader = glCreateShader(kind);
   const char* text = source.c_str();
@@ -126,7 +136,9 @@ std::string GlProgramCache::VertexSource(const ProgramKey& key) {
   source += "uniform vec4 uViewport;\n";
   const char* interpolation = key.flat ? "flat " : "";
   source += Format("%sout vec4 vDiffuse;\n%sout vec4 vSpecular;\n", interpolation, interpolation);
-  for (UINT set = 0; set < key.input.texCoordSets; ++set) source += Format("out vec4 vTexCoord%u;\n", set);
+  for (UINT set = 0; set < key.input.texCoordSets; ++set) {
+    source += Format("out %s vTexCoord%u;\n", VectorType(CoordinateComponents(key, set)), set);
+  }
   source += "void main() {\n";
   if (key.input.position == PositionKind::Transformed) {
     // Screen-space vertices: pixel centres lie on integer coordinates, rows run downwards (as
@@ -150,7 +162,10 @@ std::string GlProgramCache::VertexSource(const ProgramKey& key) {
     source += "  vDiffuse = " + diffuse + ";\n";
     source += std::string("  vSpecular = ") + (key.input.hasSpecular ? "inSpecular" : "vec4(0.0)") + ";\n";
   }
-  for (UINT set = 0; set < key.input.texCoordSets; ++set) source += Format("  vTexCoord%u = inTexCoord%u;\n", set, set);
+  static const char* kSwizzles[] = {"", "", ".xy", ".xyz", ""};
+  for (UINT set = 0; set < key.input.texCoordSets; ++set) {
+    source += Format("  vTexCoord%u = inTexCoord%u%s;\n", set, set, kSwizzles[CoordinateComponents(key, set)]);
+  }
   source += "}\n";
   return source;
 }
@@ -171,7 +186,7 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
   source += Format("%sin vec4 vDiffuse;\n", interpolation);
   if (usesSpecular) source += Format("%sin vec4 vSpecular;\n", interpolation);
   for (UINT set = 0; set < key.input.texCoordSets; ++set) {
-    if (usesSet[set]) source += Format("in vec4 vTexCoord%u;\n", set);
+    if (usesSet[set]) source += Format("in %s vTexCoord%u;\n", VectorType(CoordinateComponents(key, set)), set);
   }
   source += "uniform vec4 uTextureFactor;\nuniform float uAlphaReference;\nuniform vec4 uStageConstant[8];\n";
   for (UINT stage = 0; stage < key.stageCount; ++stage) {
@@ -189,8 +204,14 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
   for (UINT stage = 0; stage < key.stageCount; ++stage) {
     const StageKey& s = key.stages[stage];
     if (UsesTexture(s)) {
-      std::string coordinates = s.texCoordSet < key.input.texCoordSets ? Format("vTexCoord%u", s.texCoordSet)
-                                                                 : std::string("vec4(0.0, 0.0, 0.0, 1.0)");
+      // Components the vertices do not give read as 0 (w as 1).
+      std::string coordinates = std::string("vec4(0.0, 0.0, 0.0, 1.0)");
+      if (s.texCoordSet < key.input.texCoordSets) {
+        UINT components = CoordinateComponents(key, s.texCoordSet);
+        coordinates = Format("vTexCoord%u", s.texCoordSet);
+        if (components == 2) coordinates = "vec4(" + coordinates + ", 0.0, 1.0)";
+        if (components == 3) coordinates = "vec4(" + coordinates + ", 1.0)";
+      }
       switch (static_cast<TextureKind>(s.texture)) {
         case TextureKind::Flat:
           source += Format("  vec4 texel%u = texture(sStage%u, %s.xy);\n", stage, stage, coordinates.c_str());

@@ -43,6 +43,7 @@ HRESULT GlRenderer::Initialise(const RendererCreation& creation) {
 }
 
 GlRenderer::~GlRenderer() {
+  if (!presenter_.Opened()) return;  // no context: no GL object was made
   // The GL objects below go before the presenter's context, with it current.
   MakeCurrent();
   programs_.reset();

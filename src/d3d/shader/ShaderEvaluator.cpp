@@ -18,6 +18,15 @@ enum class Flow { Normal, Break, Return };
 
 float Saturate(float x) { return std::clamp(x, 0.0f, 1.0f); }
 
+// A float as an address-register integer: NaN as 0, the rest limited to what indexes anything.
+int AddressValue(float x) {
+  if (std::isnan(x)) return 0;
+  return static_cast<int>(std::clamp(x, -16777216.0f, 16777216.0f));
+}
+
+// A register number plus a relative offset, or -1 (no register) when the sum leaves int range.
+int OffsetNumber(long long number) { return number < 0 || number > (1 << 24) ? -1 : static_cast<int>(number); }
+
 bool Compare(D3DSHADER_COMPARISON comparison, float a, float b) {
   switch (comparison) {
     case D3DSPC_GT: return a > b;
@@ -174,8 +183,9 @@ class Interpreter {
 
   template <typename Machine>
   ShaderVector Read(const Machine& m, const ShaderSource& source, int numberOffset = 0) const {
-    int number = static_cast<int>(source.number) + numberOffset;
-    if (source.relative) number += RelativeOffset(m, source.address);
+    long long sum = static_cast<long long>(source.number) + numberOffset;
+    if (source.relative) sum += RelativeOffset(m, source.address);
+    int number = OffsetNumber(sum);
     ShaderVector raw = Fetch(m, source.type, number);
     ShaderVector x;
     for (int k = 0; k < 4; ++k) x[k] = raw[source.swizzle[k]];
@@ -224,8 +234,9 @@ class Interpreter {
         if (p[k] == 0.0f) mask &= ~(1u << k);
       }
     }
-    int number = static_cast<int>(d.number);
-    if (d.relative) number += RelativeOffset(m, d.address);
+    long long sum = d.number;
+    if (d.relative) sum += RelativeOffset(m, d.address);
+    int number = OffsetNumber(sum);
     auto store = [&](ShaderVector& target) {
       for (int k = 0; k < 4; ++k) {
         if (mask & (1u << k)) target[k] = value[k];
@@ -245,7 +256,7 @@ class Interpreter {
             if (!(mask & (1u << k))) continue;
             // vs 1.x moves to a0 rounding down; mova rounds to the nearest integer.
             float x = value[k];
-            m.a[k] = static_cast<int>(instruction.opcode == D3DSIO_MOVA ? std::floor(x + 0.5f) : std::floor(x));
+            m.a[k] = AddressValue(instruction.opcode == D3DSIO_MOVA ? std::floor(x + 0.5f) : std::floor(x));
           }
         }
         break;
@@ -430,8 +441,8 @@ void ShaderEvaluator::Execute(Machine& m) const {
   // Definitions take precedence over the device's constants.
   for (const ShaderInstruction& in : list) {
     UINT n = in.destination.number;
-    if (in.opcode == D3DSIO_DEF) {
-      size_t index = n + (in.destination.type == D3DSPR_CONST ? 0 : (in.destination.type - D3DSPR_CONST2 + 1) * 2048);
+    UINT index = 0;
+    if (in.opcode == D3DSIO_DEF && FloatConstantIndex(in.destination.type, n, index)) {
       if (index >= m.c.size()) m.c.resize(index + 1);
       for (UINT k = 0; k < 4; ++k) m.c[index][k] = in.FloatValue(k);
     } else if (in.opcode == D3DSIO_DEFI && n < 16) {
@@ -615,7 +626,8 @@ void ShaderEvaluator::Execute(Machine& m) const {
             Flow flow = self(self, index + 1, end);
             if (flow == Flow::Break) break;
             if (flow == Flow::Return) return flow;
-            if (in.opcode == D3DSIO_LOOP) m.aL += control[2];
+            // Wraps as the hardware's integer does, instead of overflowing.
+            if (in.opcode == D3DSIO_LOOP) m.aL = static_cast<int>(static_cast<unsigned>(m.aL) + static_cast<unsigned>(control[2]));
           }
           m.aL = saved;
           index = end + 1;

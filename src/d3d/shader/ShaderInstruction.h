@@ -125,6 +125,18 @@ size_t DecodeShaderInstruction(const ShaderVersion& version, const DWORD* tokens
 HRESULT DecodeShader(const DWORD* tokens, size_t available, DecodedShader& shader,
                      std::string* problem = nullptr);
 
+// The index among all float constants (0-8191) of register `number` of a constant register
+// type (CONST, CONST2, CONST3, CONST4); false for any other type.
+inline bool FloatConstantIndex(D3DSHADER_PARAM_REGISTER_TYPE type, UINT number, UINT& index) {
+  switch (type) {
+    case D3DSPR_CONST: index = number; return true;
+    case D3DSPR_CONST2: index = 2048 + number; return true;
+    case D3DSPR_CONST3: index = 4096 + number; return true;
+    case D3DSPR_CONST4: index = 6144 + number; return true;
+    default: return false;
+  }
+}
+
 // Mnemonic of an opcode as the assembly language writes it ("mov", "texld"); "?" if unknown.
 const char* ShaderOpcodeName(DWORD opcode);
 

@@ -472,13 +472,17 @@ class Translator {
 void Translator::Collect() {
   for (const ShaderInstruction& in : shader_.instructions) {
     const ShaderDestination& d = in.destination;
+    UINT index = 0;
     if (in.opcode == D3DSIO_DEF) {
-      UINT base = d.type == D3DSPR_CONST ? 0 : (d.type - D3DSPR_CONST2 + 1) * 2048;
+      if (!FloatConstantIndex(d.type, d.number, index)) {
+        Fail("def of a register that is no constant");
+        continue;
+      }
       ShaderVector value{in.FloatValue(0), in.FloatValue(1), in.FloatValue(2), in.FloatValue(3)};
       if (Pixel1x()) {
         for (float& x : value) x = std::clamp(x, -1.0f, 1.0f);
       }
-      floatDefs_[base + d.number] = value;
+      floatDefs_[index] = value;
     } else if (in.opcode == D3DSIO_DEFI) {
       intDefs_[d.number] = {in.IntValue(0), in.IntValue(1), in.IntValue(2), in.IntValue(3)};
     } else if (in.opcode == D3DSIO_DEFB) {

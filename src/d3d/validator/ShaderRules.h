@@ -21,13 +21,8 @@ int ShaderVersionIndexOf(DWORD versionToken);
 const char* ShaderVersionText(int versionIndex);
 inline bool IsPixelVersion(int versionIndex) { return versionIndex >= kPs11; }
 inline bool IsPs1x(int versionIndex) { return versionIndex >= kPs11 && versionIndex <= kPs14; }
-// Versions whose instruction tokens carry their length (2_0 and later).
-inline bool HasLengthField(int versionIndex) { return versionIndex != kVs11 && !IsPs1x(versionIndex); }
 inline bool IsVersion3(int versionIndex) {
   return versionIndex == kVs30 || versionIndex == kVs3sw || versionIndex == kPs30 || versionIndex == kPs3sw;
-}
-inline bool IsSoftwareVersion(int versionIndex) {
-  return versionIndex == kVs2sw || versionIndex == kVs3sw || versionIndex == kPs2sw || versionIndex == kPs3sw;
 }
 
 // How an instruction counts against the slot limits and which ordering rules it follows.

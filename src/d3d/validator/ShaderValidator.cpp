@@ -227,7 +227,11 @@ bool ShaderValidator::ReadInstruction(const DWORD* tokens, UINT count, UINT& at)
     return true;
   }
   d.form = OpcodeForm(*d.rule, version_);
-  if (TakeOperands(instruction, d)) Check(d);
+  if (!TakeOperands(instruction, d)) {
+    Report(ValidatorMessage::Malformed, "the operands do not fit the instruction");
+    return false;
+  }
+  Check(d);
   return true;
 }
 

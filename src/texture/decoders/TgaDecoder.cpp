@@ -153,7 +153,8 @@ HRESULT DecodeTga(ImageData& image, FileBytes bytes) {
   const UINT entryBytes = (header.colorMapEntrySize + 7u) / 8;
   const BYTE* colorMapEntries = nullptr;
   if (!in.Skip(header.idLength)) return E_FAIL;
-  if (colorMap && !(colorMapEntries = in.Take(std::uint64_t{header.colorMapLength} * entryBytes))) return E_FAIL;
+  // The map's bytes are skipped whatever the map type says; only type 1 uses them.
+  if (!(colorMapEntries = in.Take(std::uint64_t{header.colorMapLength} * entryBytes))) return E_FAIL;
 
   const UINT pixelBytes = (header.depth + 7u) / 8;
   const std::size_t imageBytes = CheckedImageBytes(std::uint64_t{header.width} * pixelBytes, header.height);
