@@ -87,7 +87,7 @@ TEST(TgaDecoder, ColorMapBytesAreSkippedEvenWithoutAColorMapType) {
   std::vector<BYTE> file = MakeTga(spec);
   auto decoded = Decode(file);
   ASSERT_EQ(decoded->hr, S_OK);
-  EXPECT_EQ(decoded->image.Data, file.data() + 18 + 6);
+  EXPECT_EQ(decoded->image.Data, decoded->file.data() + 18 + 6);
   EXPECT_EQ(decoded->image.Palette, nullptr);
 }
 

@@ -83,6 +83,8 @@ bool GlShaderProgramCache::Sources(const ShaderProgramKey& key, std::string& ver
   // The fixed-function side reads and writes every varying the shader side may use.
   ProgramKey fixedFunction = key.fixedFunction;
   fixedFunction.input.texCoordSets = 8;
+  // ... as four-component vectors, the shader side's type for every texture coordinate.
+  for (auto& size : fixedFunction.input.texCoordSizes) size = 4;
   if (key.vertexTokens.empty()) {
     vertex = GlProgramCache::VertexSource(fixedFunction);
   } else {
