@@ -2,15 +2,15 @@
 # Add a suite by dropping a file there.
 file(GLOB codec_bench_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/texture/*.cpp)
 add_executable(codec_bench ${codec_bench_sources})
-target_link_libraries(codec_bench PRIVATE rastro_texture benchmark::benchmark benchmark::benchmark_main)
+target_link_libraries(codec_bench PRIVATE rastro_texture_internals benchmark::benchmark benchmark::benchmark_main)
 
 # The conversion engine and mip filtering end to end, apart from the codec suites above.
 add_executable(engine_bench ${CMAKE_CURRENT_SOURCE_DIR}/texture/engine/EngineBench.cpp)
-target_link_libraries(engine_bench PRIVATE rastro_texture benchmark::benchmark benchmark::benchmark_main)
+target_link_libraries(engine_bench PRIVATE rastro_texture_internals rastro_d3d_core benchmark::benchmark benchmark::benchmark_main)
 # Image file decoding against libjpeg and libpng alone: its own program, decode_bench.
 add_executable(decode_bench ${CMAKE_CURRENT_SOURCE_DIR}/texture/decode/DecodeBench.cpp)
-target_link_libraries(decode_bench PRIVATE rastro_texture JPEG::JPEG PNG::PNG benchmark::benchmark
+target_link_libraries(decode_bench PRIVATE rastro_texture_internals JPEG::JPEG PNG::PNG benchmark::benchmark
                                            benchmark::benchmark_main)
 # Textures from files against libjpeg-turbo alone: texture_bench.
 add_executable(texture_bench ${CMAKE_CURRENT_SOURCE_DIR}/texture/pipeline/TextureFromFileBench.cpp)
-target_link_libraries(texture_bench PRIVATE rastro_texture JPEG::JPEG benchmark::benchmark benchmark::benchmark_main)
+target_link_libraries(texture_bench PRIVATE rastro_texture_internals rastro_d3d_core JPEG::JPEG benchmark::benchmark benchmark::benchmark_main)
