@@ -2,7 +2,7 @@
 // it for cube and volume requests, with sizes, level counts, usages, formats, pools, filter
 // words, colour keys and palette requests of the input's choosing, on resource-only devices
 // whose profile the input edits (power-of-two rules, square-only, mip caps, size limits,
-// withdrawn formats). The first 24 bytes steer; the rest is the file.
+// withdrawn formats). The first 32 bytes steer; the rest is the file.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -18,14 +18,15 @@ namespace {
 
 using namespace rastro;
 
-constexpr std::size_t kSteering = 24;
+constexpr std::size_t kSteering = 32;
 // Images larger than this are skipped: they only make the fuzzer slow, not wiser.
 constexpr std::uint64_t kMaxPixels = 1u << 20;
 
 class Steering {
  public:
   explicit Steering(const std::uint8_t* data) : data_(data) {}
-  std::uint8_t Byte() { return data_[position_++]; }
+  // Zero once the steering bytes are used up.
+  std::uint8_t Byte() { return position_ < kSteering ? data_[position_++] : 0; }
   std::uint32_t Word() {
     std::uint32_t v = 0;
     for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(Byte()) << (8 * i);
