@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -46,8 +47,9 @@ IDirect3DDevice9* Device() {
     adapters.push_back(ResourceOnlyAdapter(CapableProfile()));
     IDirect3D9* direct3d = CreateDirect3D(std::move(adapters));
     D3DPRESENT_PARAMETERS parameters{};
-    parameters.BackBufferWidth = 64;
-    parameters.BackBufferHeight = 64;
+    // A display mode the adapter offers, full screen, as the benchmark creates its device.
+    parameters.BackBufferWidth = 640;
+    parameters.BackBufferHeight = 480;
     parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
     parameters.BackBufferCount = 1;
     parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
@@ -257,7 +259,8 @@ void Filter(Input& in, const PALETTEENTRY* palette) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (!Device()) return 0;
+  // Without a device nothing below would run: fail loudly instead of passing every input.
+  if (!Device()) std::abort();
   Input in(data, size);
   const BYTE mode = in.Byte();
   PALETTEENTRY palette[256];
