@@ -132,6 +132,8 @@ void FillSurface(Input& in, IDirect3DSurface9* surface) {
   std::size_t rowBytes = 0;
   UINT rows = 0;
   Layout(desc.Format, desc.Width, desc.Height, rowBytes, rows);
+  // Formats the catalogue does not describe are guessed at four bytes a pixel: stay in the row.
+  rowBytes = std::min<std::size_t>(rowBytes, static_cast<std::size_t>(std::max(bits.Pitch, 0)));
   for (UINT y = 0; y < rows; ++y) in.Fill(static_cast<BYTE*>(bits.pBits) + std::size_t{y} * bits.Pitch, rowBytes);
   surface->UnlockRect();
 }
