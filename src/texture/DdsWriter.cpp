@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ComPtr.h"
+#include "DdsPixelFormats.h"
 #include "FormatCatalogue.h"
 
 namespace rastro {
@@ -20,76 +21,14 @@ constexpr DWORD kPaletteBytes = 256 * 4;
 constexpr DWORD kHasCaps = 0x1, kHasHeight = 0x2, kHasWidth = 0x4, kHasPitch = 0x8, kHasPixelFormat = 0x1000,
                 kHasMipCount = 0x20000, kHasLinearSize = 0x80000, kHasDepth = 0x800000;
 // Pixel-format flags.
-constexpr DWORD kFourCc = 0x4;
+constexpr DWORD kFourCc = kDdsFourCcFlag;
 // Capabilities.
 constexpr DWORD kCapsComplex = 0x8, kCapsTexture = 0x1000, kCapsMipMap = 0x400000;
 constexpr DWORD kCaps2CubeMap = 0x200, kCaps2AllFaces = 0xFC00, kCaps2Volume = 0x200000;
 
-struct PixelFormatRow {
-  D3DFORMAT format;
-  DWORD flags;
-  DWORD fourCc;
-  DWORD bits;
-  DWORD red, green, blue, alpha;  // for bump formats U, V, W (or L), Q
-};
 
-// How each format is described, the same table the DDS decoder matches against; formats that
-// masks cannot describe are named by their own value as a FourCC. The 10-bit colour and bump
-// rows carry red and blue masks the way files written by the platform's tools always have,
-// so that those files and ours read back alike.
-constexpr PixelFormatRow kPixelFormats[] = {
-    {D3DFMT_R8G8B8, 0x40, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0},
-    {D3DFMT_A8R8G8B8, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
-    {D3DFMT_X8R8G8B8, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0},
-    {D3DFMT_R5G6B5, 0x40, 0, 16, 0xF800, 0x7E0, 0x1F, 0},
-    {D3DFMT_X1R5G5B5, 0x40, 0, 16, 0x7C00, 0x3E0, 0x1F, 0},
-    {D3DFMT_A1R5G5B5, 0x41, 0, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},
-    {D3DFMT_A4R4G4B4, 0x41, 0, 16, 0xF00, 0xF0, 0xF, 0xF000},
-    {D3DFMT_R3G3B2, 0x40, 0, 8, 0xE0, 0x1C, 0x3, 0},
-    {D3DFMT_A8, 0x2, 0, 8, 0, 0, 0, 0xFF},
-    {D3DFMT_A8R3G3B2, 0x41, 0, 16, 0xE0, 0x1C, 0x3, 0xFF00},
-    {D3DFMT_X4R4G4B4, 0x40, 0, 16, 0xF00, 0xF0, 0xF, 0},
-    {D3DFMT_A2B10G10R10, 0x41, 0, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000},
-    {D3DFMT_A8B8G8R8, 0x41, 0, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000},
-    {D3DFMT_X8B8G8R8, 0x40, 0, 32, 0xFF, 0xFF00, 0xFF0000, 0},
-    {D3DFMT_G16R16, 0x40, 0, 32, 0xFFFF, 0xFFFF0000, 0, 0},
-    {D3DFMT_A2R10G10B10, 0x41, 0, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000},
-    {D3DFMT_A8P8, 0x21, 0, 16, 0, 0, 0, 0xFF00},
-    {D3DFMT_P8, 0x20, 0, 8, 0, 0, 0, 0},
-    {D3DFMT_L8, 0x20000, 0, 8, 0xFF, 0, 0, 0},
-    {D3DFMT_A8L8, 0x20001, 0, 16, 0xFF, 0, 0, 0xFF00},
-    {D3DFMT_A4L4, 0x20001, 0, 8, 0xF, 0, 0, 0xF0},
-    {D3DFMT_L16, 0x20000, 0, 16, 0xFFFF, 0, 0, 0},
-    {D3DFMT_V8U8, 0x80000, 0, 16, 0xFF, 0xFF00, 0, 0},
-    {D3DFMT_L6V5U5, 0x40000, 0, 16, 0x1F, 0x3E0, 0xFC00, 0},
-    {D3DFMT_X8L8V8U8, 0x40000, 0, 32, 0xFF, 0xFF00, 0xFF0000, 0},
-    {D3DFMT_Q8W8V8U8, 0x80000, 0, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000},
-    {D3DFMT_V16U16, 0x80000, 0, 32, 0xFFFF, 0xFFFF0000, 0, 0},
-    {D3DFMT_A2W10V10U10, 0x80001, 0, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000},
-    {D3DFMT_UYVY, kFourCc, D3DFMT_UYVY, 0, 0, 0, 0, 0},
-    {D3DFMT_R8G8_B8G8, kFourCc, D3DFMT_R8G8_B8G8, 0, 0, 0, 0, 0},
-    {D3DFMT_YUY2, kFourCc, D3DFMT_YUY2, 0, 0, 0, 0, 0},
-    {D3DFMT_G8R8_G8B8, kFourCc, D3DFMT_G8R8_G8B8, 0, 0, 0, 0, 0},
-    {D3DFMT_DXT1, kFourCc, D3DFMT_DXT1, 0, 0, 0, 0, 0},
-    {D3DFMT_DXT2, kFourCc, D3DFMT_DXT2, 0, 0, 0, 0, 0},
-    {D3DFMT_DXT3, kFourCc, D3DFMT_DXT3, 0, 0, 0, 0, 0},
-    {D3DFMT_DXT4, kFourCc, D3DFMT_DXT4, 0, 0, 0, 0, 0},
-    {D3DFMT_DXT5, kFourCc, D3DFMT_DXT5, 0, 0, 0, 0, 0},
-    {D3DFMT_D16_LOCKABLE, 0x400, 0, 16, 0, 0xFFFF, 0, 0},
-    {D3DFMT_D32F_LOCKABLE, kFourCc, D3DFMT_D32F_LOCKABLE, 0, 0, 0, 0, 0},
-    {D3DFMT_A16B16G16R16, kFourCc, D3DFMT_A16B16G16R16, 0, 0, 0, 0, 0},
-    {D3DFMT_Q16W16V16U16, kFourCc, D3DFMT_Q16W16V16U16, 0, 0, 0, 0, 0},
-    {D3DFMT_R16F, kFourCc, D3DFMT_R16F, 0, 0, 0, 0, 0},
-    {D3DFMT_G16R16F, kFourCc, D3DFMT_G16R16F, 0, 0, 0, 0, 0},
-    {D3DFMT_A16B16G16R16F, kFourCc, D3DFMT_A16B16G16R16F, 0, 0, 0, 0, 0},
-    {D3DFMT_R32F, kFourCc, D3DFMT_R32F, 0, 0, 0, 0, 0},
-    {D3DFMT_G32R32F, kFourCc, D3DFMT_G32R32F, 0, 0, 0, 0, 0},
-    {D3DFMT_A32B32G32R32F, kFourCc, D3DFMT_A32B32G32R32F, 0, 0, 0, 0, 0},
-    {D3DFMT_CxV8U8, kFourCc, D3DFMT_CxV8U8, 0, 0, 0, 0, 0},
-};
-
-const PixelFormatRow* FindPixelFormat(D3DFORMAT format) {
-  for (const PixelFormatRow& row : kPixelFormats) {
+const DdsPixelFormatRow* FindPixelFormat(D3DFORMAT format) {
+  for (const DdsPixelFormatRow& row : kDdsPixelFormats) {
     if (row.format == format) return &row;
   }
   return nullptr;
@@ -178,7 +117,7 @@ HRESULT WriteDds(IDirect3DBaseTexture9* texture, const PALETTEENTRY* palette, st
     width = desc.Width, height = desc.Height, depth = desc.Depth, format = desc.Format;
   }
   if (FAILED(result)) return D3DERR_INVALIDCALL;
-  const PixelFormatRow* pixelFormat = FindPixelFormat(format);
+  const DdsPixelFormatRow* pixelFormat = FindPixelFormat(format);
   if (!pixelFormat || levels == 0) return D3DERR_INVALIDCALL;
   const bool palettized = LookupFormatInfo(format).Kind == FormatKind::Palette;
   if (palettized && !palette) return D3DERR_INVALIDCALL;
@@ -208,7 +147,7 @@ HRESULT WriteDds(IDirect3DBaseTexture9* texture, const PALETTEENTRY* palette, st
   Put32(out, kPixelFormatSize);
   Put32(out, pixelFormat->flags);
   Put32(out, pixelFormat->fourCc);
-  Put32(out, pixelFormat->bits);
+  Put32(out, pixelFormat->bitCount);
   Put32(out, pixelFormat->red);
   Put32(out, pixelFormat->green);
   Put32(out, pixelFormat->blue);
