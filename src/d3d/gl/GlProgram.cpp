@@ -106,7 +106,9 @@ UINT CoordinateComponents(const ProgramKey& key, UINT set) {
 
 const char* VectorType(UINT components) { return components == 2 ? "vec2" : components == 3 ? "vec3" : "vec4"; }
 
-GLuint Compile(GLenum kind, const std::string& source) {
+}  // namespace
+
+GLuint CompileGlsl(GLenum kind, const std::string& source) {
   GLuint shader = glCreateShader(kind);
   const char* text = source.c_str();
   glShaderSource(shader, 1, &text, nullptr);
@@ -122,8 +124,6 @@ GLuint Compile(GLenum kind, const std::string& source) {
   }
   return shader;
 }
-
-}  // namespace
 
 std::string GlProgramCache::VertexSource(const ProgramKey& key) {
   std::string source = "#version 330 core\n";
@@ -254,8 +254,8 @@ GlProgramCache::~GlProgramCache() {
 const GlProgram* GlProgramCache::Find(const ProgramKey& key) {
   if (auto found = programs_.find(key); found != programs_.end()) return found->second.name ? &found->second : nullptr;
   GlProgram program;
-  GLuint vertex = Compile(GL_VERTEX_SHADER, VertexSource(key));
-  GLuint fragment = vertex ? Compile(GL_FRAGMENT_SHADER, FragmentSource(key)) : 0;
+  GLuint vertex = CompileGlsl(GL_VERTEX_SHADER, VertexSource(key));
+  GLuint fragment = vertex ? CompileGlsl(GL_FRAGMENT_SHADER, FragmentSource(key)) : 0;
   if (vertex && fragment) {
     program.name = glCreateProgram();
     glAttachShader(program.name, vertex);

@@ -20,6 +20,9 @@ constexpr GLuint kSpecularLocation = 2;
 constexpr GLuint kTexCoordLocation = 3;  // sets 0-7 at 3-10
 
 // A linked program and where its uniforms are.
+// A compiled GLSL shader of `kind`, or 0 after a debug-output line with the compiler's log.
+GLuint CompileGlsl(GLenum kind, const std::string& source);
+
 struct GlProgram {
   GLuint name = 0;
   GLint viewport = -1;       // vec4: x, y, width, height of the viewport

@@ -14,23 +14,6 @@ std::uint64_t Fnv(std::uint64_t hash, const void* data, size_t bytes) {
   return hash;
 }
 
-GLuint Compile(GLenum kind, const std::string& source) {
-  GLuint shader = glCreateShader(kind);
-  const char* text = source.c_str();
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[1024] = {};
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    ReportFailure(E_FAIL, "OpenGL shader compilation", log);
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
-}
-
 ShaderSamplerKind SamplerKindOf(TextureKind kind) {
   switch (kind) {
     case TextureKind::Cube: return ShaderSamplerKind::Cube;
@@ -113,8 +96,8 @@ const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
   std::string vertexSource, fragmentSource;
   GlslShader vertexShader, pixelShader;
   if (Sources(key, vertexSource, fragmentSource, vertexShader, pixelShader)) {
-    GLuint vertex = Compile(GL_VERTEX_SHADER, vertexSource);
-    GLuint fragment = vertex ? Compile(GL_FRAGMENT_SHADER, fragmentSource) : 0;
+    GLuint vertex = CompileGlsl(GL_VERTEX_SHADER, vertexSource);
+    GLuint fragment = vertex ? CompileGlsl(GL_FRAGMENT_SHADER, fragmentSource) : 0;
     GLuint name = 0;
     if (vertex && fragment) {
       name = glCreateProgram();
