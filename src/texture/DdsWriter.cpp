@@ -20,8 +20,6 @@ constexpr DWORD kPaletteBytes = 256 * 4;
 // Header flags.
 constexpr DWORD kHasCaps = 0x1, kHasHeight = 0x2, kHasWidth = 0x4, kHasPitch = 0x8, kHasPixelFormat = 0x1000,
                 kHasMipCount = 0x20000, kHasLinearSize = 0x80000, kHasDepth = 0x800000;
-// Pixel-format flags.
-constexpr DWORD kFourCc = kDdsFourCcFlag;
 // Capabilities.
 constexpr DWORD kCapsComplex = 0x8, kCapsTexture = 0x1000, kCapsMipMap = 0x400000;
 constexpr DWORD kCaps2CubeMap = 0x200, kCaps2AllFaces = 0xFC00, kCaps2Volume = 0x200000;
