@@ -428,3 +428,43 @@ TEST(DebugOutput, ContainersNameTheirOwnInterfaceAndGetContainerReportsMissingIn
 
 }  // namespace
 }  // namespace rastro::testing
+
+namespace rastro::testing {
+namespace {
+
+TEST(StateSetters, VertexSamplersHoldTheirTexturesApartFromThePixelStages) {
+  TestDevice device;
+  ComPtr<IDirect3DTexture9> first, second;
+  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_R32F, D3DPOOL_MANAGED, first.ReleaseAndGetAddressOf(), nullptr), D3D_OK);
+  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, second.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  const ULONG alone = RefCount(first.Get());
+  for (DWORD sampler = D3DVERTEXTEXTURESAMPLER0; sampler <= D3DVERTEXTEXTURESAMPLER3; ++sampler) {
+    ASSERT_EQ(device->SetTexture(sampler, first.Get()), D3D_OK) << sampler;
+  }
+  ASSERT_EQ(device->SetTexture(1, second.Get()), D3D_OK);
+  // Binding keeps the texture alive without counting against the application's references.
+  EXPECT_EQ(RefCount(first.Get()), alone);
+  ComPtr<IDirect3DBaseTexture9> bound;
+  ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER1, bound.ReleaseAndGetAddressOf()), D3D_OK);
+  EXPECT_EQ(bound.Get(), static_cast<IDirect3DBaseTexture9*>(first.Get()));
+  EXPECT_EQ(RefCount(first.Get()), alone + 1);  // the one GetTexture handed out
+  bound.Reset();
+  ASSERT_EQ(device->GetTexture(1, bound.ReleaseAndGetAddressOf()), D3D_OK);
+  EXPECT_EQ(bound.Get(), static_cast<IDirect3DBaseTexture9*>(second.Get()));
+  ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER0 - 1, bound.ReleaseAndGetAddressOf()), D3D_OK);  // the displacement map
+  EXPECT_EQ(bound.Get(), nullptr);
+  EXPECT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER3 + 1, bound.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->SetTexture(D3DVERTEXTEXTURESAMPLER3 + 1, first.Get()), D3DERR_INVALIDCALL);
+
+  // Unbinding one vertex sampler leaves the others bound.
+  ASSERT_EQ(device->SetTexture(D3DVERTEXTEXTURESAMPLER2, nullptr), D3D_OK);
+  ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER2, bound.ReleaseAndGetAddressOf()), D3D_OK);
+  EXPECT_EQ(bound.Get(), nullptr);
+  ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER3, bound.ReleaseAndGetAddressOf()), D3D_OK);
+  EXPECT_EQ(bound.Get(), static_cast<IDirect3DBaseTexture9*>(first.Get()));
+  bound.Reset();
+}
+
+}  // namespace
+}  // namespace rastro::testing

@@ -19,6 +19,11 @@ constexpr GLuint kDiffuseLocation = 1;
 constexpr GLuint kSpecularLocation = 2;
 constexpr GLuint kTexCoordLocation = 3;  // sets 0-7 at 3-10
 
+// Texture units: the pixel stages' samplers at 0-7, uploads at 8, then the vertex shader's four
+// samplers (D3DVERTEXTEXTURESAMPLER0-3).
+constexpr UINT kVertexSamplerCount = 4;
+constexpr GLuint kFirstVertexSamplerUnit = D3DMAXTEXTURESTAGES + 1;
+
 // A linked program and where its uniforms are.
 // A compiled GLSL shader of `kind`, or 0 after a debug-output line with the compiler's log.
 GLuint CompileGlsl(GLenum kind, const std::string& source);

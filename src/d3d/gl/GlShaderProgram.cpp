@@ -73,6 +73,8 @@ bool GlShaderProgramCache::Sources(const ShaderProgramKey& key, std::string& ver
   } else {
     if (!Translate(key.vertexTokens, options, vertexShader)) return false;
     vertex = vertexShader.source;
+    // A ps_3_0 reads what this vertex shader passes on, by usage.
+    options.vertexOutputs = vertexShader.outputs;
   }
   if (key.pixelTokens.empty()) {
     fixedFunction.input.hasDiffuse = fixedFunction.input.hasSpecular = 1;
@@ -134,6 +136,8 @@ const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
       program->bumpEnvironment = glGetUniformLocation(name, "uBumpEnv");
       program->bumpLuminance = glGetUniformLocation(name, "uBumpLuminance");
       program->vertexInputs = vertexShader.inputs;
+      program->pointSize = vertexShader.pointSize ? glGetUniformLocation(name, "uPointSize") : -1;
+      program->colorOutputs = key.pixelTokens.empty() ? 1u : pixelShader.colorOutputs;
       glUseProgram(name);
       char uniform[32];
       for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
@@ -145,6 +149,13 @@ const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
           // The stage's texture is read: by the kind the shader declared, or the fixed stage's.
           base.samplers[stage] = key.pixelTokens.empty() ? static_cast<TextureKind>(key.fixedFunction.stages[stage].texture)
                                                          : TextureKindOf(pixelShader.samplers[stage]);
+        }
+      }
+      for (UINT sampler = 0; sampler < kVertexSamplerCount; ++sampler) {
+        std::snprintf(uniform, sizeof uniform, "vs_s%u", sampler);
+        if (GLint location = glGetUniformLocation(name, uniform); location >= 0) {
+          glUniform1i(location, static_cast<GLint>(kFirstVertexSamplerUnit + sampler));
+          program->vertexSamplers[sampler] = TextureKindOf(vertexShader.samplers[sampler]);
         }
       }
     }

@@ -1,0 +1,220 @@
+// Shader model 3.0 through the Direct3D device on OpenGL (llvmpipe here): vertex texture
+// sampling, vs_3_0 outputs meeting ps_3_0 inputs by usage, vPos and vFace, several render
+// targets, fog and point-size outputs. Each drawn result is checked against the CPU evaluator
+// run on the same inputs.
+//
+// Tolerance: one unit of the 8-bit target, as in GlShaderDrawTest: the evaluator's exact value
+// rounded to the nearest level, against the GPU's float interpolation rounded to nearest.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "GlShaderDraw.h"
+
+namespace rastro::testing {
+namespace {
+
+constexpr DWORD kVs30 = D3DVS_VERSION(3, 0), kPs30 = D3DPS_VERSION(3, 0);
+constexpr DWORD kR = D3DSPR_TEMP, kV = D3DSPR_INPUT, kO = D3DSPR_OUTPUT, kS = D3DSPR_SAMPLER, kC = D3DSPR_CONST;
+
+// The usage part of a dcl token: usage in bits 0-4, index in bits 16-19.
+constexpr DWORD Usage(DWORD usage, DWORD index = 0) { return 0x80000000u | usage | (index << 16); }
+constexpr DWORD kSampler2d = 0x80000000u | D3DSTT_2D;
+
+// A corner of the quad with one four-component attribute (declared as texcoord0).
+struct AttributeVertex {
+  float x, y, z, w;
+  float a[4];
+};
+
+constexpr float kClipCorners[4][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
+
+class GlShaderModel3 : public GlShaderDraw {
+ protected:
+  // Sets a quad whose corners carry `attributes` as texcoord0, through a declaration.
+  void SetQuad(const std::array<ShaderVector, 4>& attributes) {
+    AttributeVertex vertices[4];
+    for (int i = 0; i < 4; ++i) {
+      vertices[i] = {kClipCorners[i][0], kClipCorners[i][1], 0, 1, {}};
+      std::memcpy(vertices[i].a, attributes[i].data(), sizeof vertices[i].a);
+    }
+    buffer_ = Buffer(vertices, sizeof vertices, 0);
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
+                                          {0, 16, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                          D3DDECL_END()};
+    ASSERT_EQ(device_->CreateVertexDeclaration(elements, declaration_.ReleaseAndGetAddressOf()), D3D_OK);
+    device_->SetStreamSource(0, buffer_.Get(), 0, sizeof(AttributeVertex));
+    device_->SetVertexDeclaration(declaration_.Get());
+  }
+
+  void SetShaders(const std::vector<DWORD>& vertex, const std::vector<DWORD>& pixel) {
+    ASSERT_EQ(device_->CreateVertexShader(vertex.data(), vertexShader_.ReleaseAndGetAddressOf()), D3D_OK);
+    ASSERT_EQ(device_->CreatePixelShader(pixel.data(), pixelShader_.ReleaseAndGetAddressOf()), D3D_OK);
+    device_->SetVertexShader(vertexShader_.Get());
+    device_->SetPixelShader(pixelShader_.Get());
+  }
+
+  // Runs the vertex shader on each corner (position in v0, the attribute in v1), interpolates
+  // every output to the check points and compares the pixel shader's oC`target` there.
+  void ExpectEvaluated(const std::vector<DWORD>& vertex, const std::vector<DWORD>& pixel,
+                       const std::array<ShaderVector, 4>& attributes, const std::vector<DWORD>& pixels,
+                       const ShaderTextureSampler* vertexTextures = nullptr, const ShaderConstants& constants = {},
+                       int target = 0) {
+    ShaderEvaluator vertexEvaluator, pixelEvaluator;
+    ASSERT_EQ(vertexEvaluator.Load(vertex.data(), vertex.size()), D3D_OK);
+    ASSERT_EQ(pixelEvaluator.Load(pixel.data(), pixel.size()), D3D_OK);
+    ASSERT_EQ(pixels.size(), kSize * kSize);
+    std::array<ShaderVaryings, 4> corners;
+    for (int i = 0; i < 4; ++i) {
+      std::array<ShaderVector, 16> inputs{};
+      inputs[0] = {kClipCorners[i][0], kClipCorners[i][1], 0, 1};
+      inputs[1] = attributes[i];
+      corners[i] = vertexEvaluator.RunVertex(inputs, constants, vertexTextures);
+    }
+    for (const auto& point : kPoints) {
+      ShaderVaryings at = corners[0];
+      auto blend = [&](auto member) {
+        std::array<ShaderVector, 4> values{member(corners[0]), member(corners[1]), member(corners[2]), member(corners[3])};
+        return Interpolate(values, point[0], point[1]);
+      };
+      for (int k = 0; k < 2; ++k) at.color[k] = blend([k](const ShaderVaryings& v) { return v.color[k]; });
+      for (int k = 0; k < 8; ++k) at.texcoord[k] = blend([k](const ShaderVaryings& v) { return v.texcoord[k]; });
+      at.fog = blend([](const ShaderVaryings& v) { return ShaderVector{v.fog, 0, 0, 0}; })[0];
+      for (size_t k = 0; k < at.other.size(); ++k) {
+        at.other[k].second = blend([k](const ShaderVaryings& v) { return v.other[k].second; });
+      }
+      ShaderVector position{static_cast<float>(point[0]), static_cast<float>(point[1]), 0, 0};
+      PixelResult result = pixelEvaluator.RunPixel(at, constants, nullptr, position, true);
+      ExpectPixel(pixels[point[1] * kSize + point[0]], result.color[target], point[0], point[1]);
+    }
+  }
+
+  ComPtr<IDirect3DVertexBuffer9> buffer_;
+  ComPtr<IDirect3DVertexDeclaration9> declaration_;
+  ComPtr<IDirect3DVertexShader9> vertexShader_;
+  ComPtr<IDirect3DPixelShader9> pixelShader_;
+};
+
+// Point sampling with an explicit level, texel centres as Direct3D places them, wrapping.
+class LevelSampler : public ShaderTextureSampler {
+ public:
+  struct Level {
+    int size;
+    std::vector<ShaderVector> texels;
+  };
+  std::array<std::vector<Level>, 4> samplers;
+  ShaderVector Sample(UINT sampler, const ShaderVector& c, float lod) const override {
+    const std::vector<Level>& levels = samplers[sampler & 3];
+    const Level& level = levels[std::min<size_t>(static_cast<size_t>(std::max(0.0f, std::round(lod))), levels.size() - 1)];
+    int u = static_cast<int>(std::floor(c[0] * level.size)) & (level.size - 1);
+    int v = static_cast<int>(std::floor(c[1] * level.size)) & (level.size - 1);
+    return level.texels[v * level.size + u];
+  }
+};
+
+TEST_F(GlShaderModel3, VertexShaderSamplesFloatTexturesThroughTheVertexSamplers) {
+  LevelSampler sampler;
+  // s0: A32B32G32R32F, 4x4 and 2x2 levels; s2: R32F 4x4 (reads as r, 1, 1, 1).
+  sampler.samplers[0] = {{4, {}}, {2, {}}};
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) sampler.samplers[0][0].texels.push_back({0.05f * x, 0.05f * y, 0.1f + 0.02f * (x + y), 1});
+  }
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 2; ++x) sampler.samplers[0][1].texels.push_back({0.3f + 0.1f * x, 0.3f + 0.1f * y, 0.05f, 1});
+  }
+  sampler.samplers[2] = {{4, {}}};
+  for (int i = 0; i < 16; ++i) sampler.samplers[2][0].texels.push_back({0.03f * i, 1, 1, 1});
+
+  ComPtr<IDirect3DTexture9> rgba, red;
+  ASSERT_EQ(device_->CreateTexture(4, 4, 2, 0, D3DFMT_A32B32G32R32F, D3DPOOL_MANAGED, rgba.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device_->CreateTexture(4, 4, 1, 0, D3DFMT_R32F, D3DPOOL_MANAGED, red.ReleaseAndGetAddressOf(), nullptr), D3D_OK);
+  for (UINT level = 0; level < 2; ++level) {
+    const LevelSampler::Level& texels = sampler.samplers[0][level];
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(rgba->LockRect(level, &locked, nullptr, 0), D3D_OK);
+    for (int y = 0; y < texels.size; ++y) {
+      // A32B32G32R32F holds R, G, B, A floats in that order.
+      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, texels.texels[y * texels.size].data(), 16 * texels.size);
+    }
+    rgba->UnlockRect(level);
+  }
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(red->LockRect(0, &locked, nullptr, 0), D3D_OK);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch + 4 * x, &sampler.samplers[2][0].texels[y * 4 + x][0], 4);
+    }
+  }
+  red->UnlockRect(0);
+  ASSERT_EQ(device_->SetTexture(D3DVERTEXTEXTURESAMPLER0, rgba.Get()), D3D_OK);
+  ASSERT_EQ(device_->SetTexture(D3DVERTEXTEXTURESAMPLER2, red.Get()), D3D_OK);
+  // A texture on pixel stage 0 must not be what the vertex shader's s0 reads.
+  ASSERT_EQ(device_->SetTexture(0, red.Get()), D3D_OK);
+  device_->SetSamplerState(D3DVERTEXTEXTURESAMPLER0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+
+  // Coordinates on texel centres of both levels; w picks the level.
+  const std::array<ShaderVector, 4> attributes{
+      {{0.125f, 0.125f, 0, 0}, {0.875f, 0.125f, 0, 1}, {0.125f, 0.875f, 0, 1}, {0.625f, 0.375f, 0, 0}}};
+  SetQuad(attributes);
+  std::vector<DWORD> vertex = TokenStream(kVs30)
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kV, 0)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 1)})
+                                  .Op(D3DSIO_DCL, {kSampler2d, Dst(kS, 0)})
+                                  .Op(D3DSIO_DCL, {kSampler2d, Dst(kS, 2)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kO, 0)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kO, 1)})
+                                  .Op(D3DSIO_MOV, {Dst(kO, 0), Src(kV, 0)})
+                                  .Op(D3DSIO_TEXLDL, {Dst(kR, 0), Src(kV, 1), Src(kS, 0)})
+                                  .Op(D3DSIO_TEXLDL, {Dst(kR, 1), Src(kV, 1), Src(kS, 2)})
+                                  .Op(D3DSIO_ADD, {Dst(kO, 1), Src(kR, 0), Src(kR, 1, Swz(0, 0, 0, 0))})
+                                  .End();
+  std::vector<DWORD> pixel = TokenStream(kPs30)
+                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 0)})
+                                 .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kV, 0)})
+                                 .End();
+  SetShaders(vertex, pixel);
+  ExpectEvaluated(vertex, pixel, attributes, Frame(), &sampler);
+}
+
+TEST_F(GlShaderModel3, AdapterOffersShaderModelThreeAndFloatVertexTextures) {
+  D3DCAPS9 caps{};
+  ASSERT_EQ(device_->GetDeviceCaps(&caps), D3D_OK);
+  EXPECT_EQ(caps.VertexShaderVersion, D3DVS_VERSION(3, 0));
+  EXPECT_EQ(caps.PixelShaderVersion, D3DPS_VERSION(3, 0));
+  // Shader model 3.0 devices have at least these.
+  EXPECT_GE(caps.MaxVertexShader30InstructionSlots, 512u);
+  EXPECT_GE(caps.MaxPixelShader30InstructionSlots, 512u);
+  EXPECT_GE(caps.MaxVShaderInstructionsExecuted, 65535u);
+  EXPECT_GE(caps.MaxPShaderInstructionsExecuted, 65535u);
+  EXPECT_EQ(caps.VS20Caps.NumTemps, 32);
+  EXPECT_EQ(caps.PS20Caps.NumTemps, 32);
+  EXPECT_NE(caps.VertexTextureFilterCaps & D3DPTFILTERCAPS_MINFPOINT, 0u);
+
+  // The software versions are for software vertex processing only; there is nothing above 3.0.
+  for (DWORD version : {DWORD{0xFFFE03FF}, DWORD{0xFFFE0400}}) {
+    const DWORD tokens[] = {version, 0x0000FFFF};
+    ComPtr<IDirect3DVertexShader9> shader;
+    EXPECT_EQ(device_->CreateVertexShader(tokens, shader.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL) << std::hex << version;
+  }
+  for (DWORD version : {DWORD{0xFFFF03FF}, DWORD{0xFFFF0400}}) {
+    const DWORD tokens[] = {version, 0x0000FFFF};
+    ComPtr<IDirect3DPixelShader9> shader;
+    EXPECT_EQ(device_->CreatePixelShader(tokens, shader.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL) << std::hex << version;
+  }
+
+  D3DDISPLAYMODE mode{};
+  ASSERT_EQ(device_->GetDisplayMode(0, &mode), D3D_OK);
+  auto vertexTexture = [&](D3DFORMAT format) {
+    return direct3d_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, mode.Format, D3DUSAGE_QUERY_VERTEXTEXTURE, D3DRTYPE_TEXTURE, format);
+  };
+  EXPECT_EQ(vertexTexture(D3DFMT_R32F), D3D_OK);
+  EXPECT_EQ(vertexTexture(D3DFMT_A32B32G32R32F), D3D_OK);
+  EXPECT_EQ(vertexTexture(D3DFMT_A8R8G8B8), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(vertexTexture(D3DFMT_A16B16G16R16F), D3DERR_NOTAVAILABLE);
+}
+
+}  // namespace
+}  // namespace rastro::testing
