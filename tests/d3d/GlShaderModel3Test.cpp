@@ -7,6 +7,7 @@
 // rounded to the nearest level, against the GPU's float interpolation rounded to nearest.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -214,6 +215,211 @@ TEST_F(GlShaderModel3, AdapterOffersShaderModelThreeAndFloatVertexTextures) {
   EXPECT_EQ(vertexTexture(D3DFMT_A32B32G32R32F), D3D_OK);
   EXPECT_EQ(vertexTexture(D3DFMT_A8R8G8B8), D3DERR_NOTAVAILABLE);
   EXPECT_EQ(vertexTexture(D3DFMT_A16B16G16R16F), D3DERR_NOTAVAILABLE);
+}
+
+constexpr DWORD kMisc = D3DSPR_MISCTYPE;
+
+// Corner attributes in [0, 1], different in every component.
+const std::array<ShaderVector, 4> kAttributes{
+    {{0, 0.2f, 0.4f, 1}, {1, 0.5f, 0, 0.5f}, {0.3f, 1, 0.6f, 0}, {0.8f, 0.1f, 0.9f, 0.3f}}};
+
+TEST_F(GlShaderModel3, PixelShaderInputsMeetVertexShaderOutputsByUsageNotRegister) {
+  SetQuad(kAttributes);
+  // Outputs in an order of registers the pixel shader does not follow; a tangent nobody reads.
+  std::vector<DWORD> vertex = TokenStream(kVs30)
+                                  .Def(0, 0.5f, 0.25f, 1, 0.75f)
+                                  .Def(1, 0.9f, 0.1f, 0.3f, 0.6f)
+                                  .Def(2, 0.7f, 0.2f, 0.6f, 0.4f)
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kV, 0)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 1)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD, 3), Dst(kO, 0)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_NORMAL), Dst(kO, 1)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_FOG), Dst(kO, 2, 0x1)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kO, 3)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TANGENT, 2), Dst(kO, 4)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_COLOR, 1), Dst(kO, 5)})
+                                  .Op(D3DSIO_MOV, {Dst(kO, 3), Src(kV, 0)})
+                                  .Op(D3DSIO_MUL, {Dst(kO, 0), Src(kV, 1), Src(kC, 0)})
+                                  .Op(D3DSIO_MAD, {Dst(kO, 1), Src(kV, 1, Swz(3, 2, 1, 0)), Src(kC, 1), Src(kC, 2, kIdentity, D3DSPSM_NEG)})
+                                  .Op(D3DSIO_MOV, {Dst(kO, 2, 0x1), Src(kV, 1, Swz(1, 1, 1, 1))})
+                                  .Op(D3DSIO_MOV, {Dst(kO, 4), Src(kC, 1)})
+                                  .Op(D3DSIO_MOV, {Dst(kO, 5), Src(kC, 2)})
+                                  .End();
+  // oC0 = normal/4 + texcoord3/4 + colour1/4 + fog/10 + binormal (never written: 0) + vPos/256.
+  std::vector<DWORD> pixel = TokenStream(kPs30)
+                                 .Def(0, 0.25f, 0.25f, 0.25f, 0.25f)
+                                 .Def(1, 0.1f, 0.1f, 0.1f, 0.1f)
+                                 .Def(2, 1.0f / 256, 1.0f / 256, 0, 0)
+                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_NORMAL), Dst(kV, 0)})
+                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD, 3), Dst(kV, 1)})
+                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_FOG), Dst(kV, 2, 0x1)})
+                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_COLOR, 1), Dst(kV, 3)})
+                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_BINORMAL), Dst(kV, 4)})
+                                 .Op(D3DSIO_DCL, {0x80000000, Dst(kMisc, D3DSMO_POSITION, 0x3)})
+                                 .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kV, 0), Src(kV, 1)})
+                                 .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kV, 3)})
+                                 .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 0), Src(kC, 0)})
+                                 .Op(D3DSIO_MAD, {Dst(kR, 0), Src(kV, 2, Swz(0, 0, 0, 0)), Src(kC, 1), Src(kR, 0)})
+                                 .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kV, 4)})
+                                 .Op(D3DSIO_MAD, {Dst(kR, 0, 0x3), Src(kMisc, D3DSMO_POSITION), Src(kC, 2), Src(kR, 0)})
+                                 .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kR, 0)})
+                                 .End();
+  SetShaders(vertex, pixel);
+  ExpectEvaluated(vertex, pixel, kAttributes, Frame());
+}
+
+TEST_F(GlShaderModel3, FaceRegisterIsPositiveForClockwiseTriangles) {
+  // Left: clockwise on the screen; right: counter-clockwise. No culling.
+  const AttributeVertex vertices[6] = {{-1, 1, 0, 1, {}}, {0, 1, 0, 1, {}},   {-1, -1, 0, 1, {}},
+                                       {1, 1, 0, 1, {}},  {0.1f, 1, 0, 1, {}}, {1, -1, 0, 1, {}}};
+  buffer_ = Buffer(vertices, sizeof vertices, 0);
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
+  ASSERT_EQ(device_->CreateVertexDeclaration(elements, declaration_.ReleaseAndGetAddressOf()), D3D_OK);
+  device_->SetStreamSource(0, buffer_.Get(), 0, sizeof(AttributeVertex));
+  device_->SetVertexDeclaration(declaration_.Get());
+  std::vector<DWORD> vertex = TokenStream(kVs30)
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kV, 0)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kO, 0)})
+                                  .Op(D3DSIO_MOV, {Dst(kO, 0), Src(kV, 0)})
+                                  .End();
+  std::vector<DWORD> pixel = TokenStream(kPs30)
+                                 .Def(0, 1, 0.75f, 0.5f, 1)
+                                 .Def(1, 0.25f, 0, 0.125f, 1)
+                                 .Op(D3DSIO_DCL, {0x80000000, Dst(kMisc, D3DSMO_FACE, 0x1)})
+                                 .Op(D3DSIO_CMP, {Dst(D3DSPR_COLOROUT, 0), Src(kMisc, D3DSMO_FACE, Swz(0, 0, 0, 0)), Src(kC, 0), Src(kC, 1)})
+                                 .End();
+  SetShaders(vertex, pixel);
+  std::vector<DWORD> pixels = Frame(D3DPT_TRIANGLELIST, 2);
+  ASSERT_EQ(pixels.size(), kSize * kSize);
+  ShaderEvaluator evaluator;
+  ASSERT_EQ(evaluator.Load(pixel.data(), pixel.size()), D3D_OK);
+  ExpectPixel(pixels[20 * kSize + 5], evaluator.RunPixel({}, {}, nullptr, {5, 20, 0, 0}, true).color[0], 5, 20);
+  ExpectPixel(pixels[20 * kSize + 60], evaluator.RunPixel({}, {}, nullptr, {60, 20, 0, 0}, false).color[0], 60, 20);
+  EXPECT_EQ(pixels[20 * kSize + 5] & 0xFFFFFF, 0xFFBF80u);   // c0 by hand
+  EXPECT_EQ(pixels[20 * kSize + 60] & 0xFFFFFF, 0x400020u);  // c1 by hand
+}
+
+TEST_F(GlShaderModel3, PixelShaderWritesEachRenderTargetItHasAColourFor) {
+  D3DCAPS9 caps{};
+  ASSERT_EQ(device_->GetDeviceCaps(&caps), D3D_OK);
+  ASSERT_EQ(caps.NumSimultaneousRTs, 4u);
+  std::array<ComPtr<IDirect3DSurface9>, 4> targets;
+  device_->GetRenderTarget(0, targets[0].ReleaseAndGetAddressOf());
+  for (DWORD index = 1; index < 4; ++index) {
+    ASSERT_EQ(device_->CreateRenderTarget(kSize, kSize, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                          targets[index].ReleaseAndGetAddressOf(), nullptr),
+              D3D_OK);
+    ASSERT_EQ(device_->SetRenderTarget(index, targets[index].Get()), D3D_OK);
+  }
+  SetQuad(kAttributes);
+  std::vector<DWORD> vertex = TokenStream(kVs30)
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kV, 0)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 1)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kO, 0)})
+                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kO, 1)})
+                                  .Op(D3DSIO_MOV, {Dst(kO, 0), Src(kV, 0)})
+                                  .Op(D3DSIO_MOV, {Dst(kO, 1), Src(kV, 1)})
+                                  .End();
+  // oC0 = t, oC1 = 1 - t, oC3 = t.zxyw; nothing for target 2.
+  std::vector<DWORD> pixel = TokenStream(kPs30)
+                                 .Def(0, 1, 1, 1, 1)
+                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 0)})
+                                 .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kV, 0)})
+                                 .Op(D3DSIO_ADD, {Dst(D3DSPR_COLOROUT, 1), Src(kC, 0), Src(kV, 0, kIdentity, D3DSPSM_NEG)})
+                                 .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 3), Src(kV, 0, Swz(2, 0, 1, 3))})
+                                 .End();
+  SetShaders(vertex, pixel);
+  std::vector<DWORD> first = Frame();
+  ExpectEvaluated(vertex, pixel, kAttributes, first);
+  ExpectEvaluated(vertex, pixel, kAttributes, Read(targets[1].Get()), nullptr, {}, 1);
+  ExpectEvaluated(vertex, pixel, kAttributes, Read(targets[3].Get()), nullptr, {}, 3);
+  // Cleared with the others, never drawn into.
+  std::vector<DWORD> untouched = Read(targets[2].Get());
+  ASSERT_EQ(untouched.size(), kSize * kSize);
+  for (const auto& point : kPoints) EXPECT_EQ(untouched[point[1] * kSize + point[0]], 0xFF123456u);
+
+  // Targets of another size do not draw together.
+  ComPtr<IDirect3DSurface9> small;
+  ASSERT_EQ(device_->CreateRenderTarget(kSize - 1, kSize, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                        small.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device_->SetRenderTarget(2, small.Get()), D3D_OK);
+  ASSERT_EQ(device_->BeginScene(), D3D_OK);
+  EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3DERR_INVALIDCALL);
+  device_->EndScene();
+  EXPECT_EQ(device_->SetRenderTarget(4, targets[1].Get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
+  ASSERT_EQ(device_->SetRenderTarget(2, nullptr), D3D_OK);
+  ComPtr<IDirect3DSurface9> none;
+  EXPECT_EQ(device_->GetRenderTarget(2, none.ReleaseAndGetAddressOf()), D3DERR_NOTFOUND);
+}
+
+// Lit pixels of a frame cleared to 0x123456.
+int LitPixels(const std::vector<DWORD>& pixels) {
+  return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [](DWORD p) { return (p & 0xFFFFFF) != 0x123456; }));
+}
+
+TEST_F(GlShaderModel3, PointSizeComesFromTheVertexShaderOrTheRenderState) {
+  // One point on the centre of pixel (31, 31).
+  const float centre = 2.0f * 31 / kSize - 1;
+  const AttributeVertex point{centre, -centre, 0, 1, {}};
+  buffer_ = Buffer(&point, sizeof point, 0);
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
+  ASSERT_EQ(device_->CreateVertexDeclaration(elements, declaration_.ReleaseAndGetAddressOf()), D3D_OK);
+  device_->SetStreamSource(0, buffer_.Get(), 0, sizeof(AttributeVertex));
+  device_->SetVertexDeclaration(declaration_.Get());
+  D3DCAPS9 caps{};
+  ASSERT_EQ(device_->GetDeviceCaps(&caps), D3D_OK);
+  ASSERT_GE(caps.MaxPointSize, 9.0f);
+
+  std::vector<DWORD> white = TokenStream(kPs30).Def(0, 1, 1, 1, 1).Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kC, 0)}).End();
+  std::vector<DWORD> vs30 = TokenStream(kVs30)
+                                .Def(0, 9, 0, 0, 0)
+                                .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kV, 0)})
+                                .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kO, 0)})
+                                .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_PSIZE), Dst(kO, 1, 0x1)})
+                                .Op(D3DSIO_MOV, {Dst(kO, 0), Src(kV, 0)})
+                                .Op(D3DSIO_MOV, {Dst(kO, 1, 0x1), Src(kC, 0)})
+                                .End();
+  SetShaders(vs30, white);
+  ShaderEvaluator evaluator;
+  ASSERT_EQ(evaluator.Load(vs30.data(), vs30.size()), D3D_OK);
+  std::array<ShaderVector, 16> inputs{};
+  inputs[0] = {point.x, point.y, 0, 1};
+  ASSERT_EQ(evaluator.RunVertex(inputs, {}, nullptr).pointSize, 9.0f);
+  EXPECT_EQ(LitPixels(Frame(D3DPT_POINTLIST, 1)), 81);
+  device_->SetRenderState(D3DRS_POINTSIZE_MAX, FloatBitsOf(5.0f));  // the shader's 9 is clamped
+  EXPECT_EQ(LitPixels(Frame(D3DPT_POINTLIST, 1)), 25);
+  device_->SetRenderState(D3DRS_POINTSIZE_MAX, FloatBitsOf(64.0f));
+
+  // vs_1_1 writes oPts; the pixel stage is the fixed function's.
+  std::vector<DWORD> vs11 = TokenStream(D3DVS_VERSION(1, 1))
+                                .Def(0, 3, 0, 0, 0)
+                                .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kV, 0)})
+                                .Op(D3DSIO_MOV, {Dst(D3DSPR_RASTOUT, D3DSRO_POSITION), Src(kV, 0)})
+                                .Op(D3DSIO_MOV, {Dst(D3DSPR_ATTROUT, 0), Src(kC, 0, Swz(0, 0, 0, 0))})
+                                .Op(D3DSIO_MOV, {Dst(D3DSPR_RASTOUT, D3DSRO_POINT_SIZE, 0x1), Src(kC, 0)})
+                                .End();
+  ComPtr<IDirect3DVertexShader9> shader11;
+  ASSERT_EQ(device_->CreateVertexShader(vs11.data(), shader11.ReleaseAndGetAddressOf()), D3D_OK);
+  device_->SetVertexShader(shader11.Get());
+  device_->SetPixelShader(nullptr);
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+  EXPECT_EQ(LitPixels(Frame(D3DPT_POINTLIST, 1)), 9);
+
+  // Without a vertex shader point size the render state decides.
+  device_->SetVertexShader(nullptr);
+  device_->SetRenderState(D3DRS_POINTSIZE, FloatBitsOf(7.0f));
+  struct ScreenVertex {
+    float x, y, z, rhw;
+    DWORD color;
+  };
+  const ScreenVertex screen{31, 31, 0, 1, 0xFFFFFFFF};
+  buffer_ = Buffer(&screen, sizeof screen, D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  device_->SetStreamSource(0, buffer_.Get(), 0, sizeof screen);
+  device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  EXPECT_EQ(LitPixels(Frame(D3DPT_POINTLIST, 1)), 49);
 }
 
 }  // namespace
