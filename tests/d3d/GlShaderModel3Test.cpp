@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "GlShaderDraw.h"
+#include "ShaderCases.h"
 
 namespace rastro::testing {
 namespace {
 
-constexpr DWORD kVs30 = D3DVS_VERSION(3, 0), kPs30 = D3DPS_VERSION(3, 0);
-constexpr DWORD kR = D3DSPR_TEMP, kV = D3DSPR_INPUT, kO = D3DSPR_OUTPUT, kS = D3DSPR_SAMPLER, kC = D3DSPR_CONST;
+constexpr DWORD kO = D3DSPR_OUTPUT, kS = D3DSPR_SAMPLER;
 
 // The usage part of a dcl token: usage in bits 0-4, index in bits 16-19.
 constexpr DWORD Usage(DWORD usage, DWORD index = 0) { return 0x80000000u | usage | (index << 16); }
@@ -420,6 +420,105 @@ TEST_F(GlShaderModel3, PointSizeComesFromTheVertexShaderOrTheRenderState) {
   device_->SetStreamSource(0, buffer_.Get(), 0, sizeof screen);
   device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
   EXPECT_EQ(LitPixels(Frame(D3DPT_POINTLIST, 1)), 49);
+}
+
+TEST_F(GlShaderModel3, DeviceAcceptsTheShaderModel3Cases) {
+  for (const ShaderCase& c : PixelCases()) {
+    if (c.tokens[0] != kPs30) continue;
+    ComPtr<IDirect3DPixelShader9> shader;
+    EXPECT_EQ(device_->CreatePixelShader(c.tokens.data(), shader.ReleaseAndGetAddressOf()), D3D_OK) << c.name;
+  }
+  for (const ShaderCase& c : VertexCases()) {
+    if (c.tokens[0] != kVs30) continue;
+    ComPtr<IDirect3DVertexShader9> shader;
+    EXPECT_EQ(device_->CreateVertexShader(c.tokens.data(), shader.ReleaseAndGetAddressOf()), D3D_OK) << c.name;
+  }
+}
+
+// Texture coordinates that run from 0 to 1 across the quad change by 1/63 per pixel.
+const std::array<ShaderVector, 4> kRamp{{{0, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 1}, {1, 1, 0, 1}}};
+
+std::vector<DWORD> PassCoordinates() {
+  return TokenStream(kVs30)
+      .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kV, 0)})
+      .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 1)})
+      .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kO, 0)})
+      .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kO, 1)})
+      .Op(D3DSIO_MOV, {Dst(kO, 0), Src(kV, 0)})
+      .Op(D3DSIO_MOV, {Dst(kO, 1), Src(kV, 1)})
+      .End();
+}
+
+TEST_F(GlShaderModel3, DerivativesAreTheChangeToTheNextPixel) {
+  SetQuad(kRamp);
+  // (dsx(t).x, dsy(t).y, dsx(t).y) * 31.5 + (0, 0, 0.25): half a unit per pixel along its axis,
+  // nothing across it.
+  std::vector<DWORD> pixel = TokenStream(kPs30)
+                                 .Def(0, 31.5f, 31.5f, 31.5f, 0)
+                                 .Def(1, 0, 0, 0.25f, 1)
+                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 0)})
+                                 .Op(D3DSIO_DSX, {Dst(kR, 0), Src(kV, 0)})
+                                 .Op(D3DSIO_DSY, {Dst(kR, 1), Src(kV, 0)})
+                                 .Op(D3DSIO_MOV, {Dst(kR, 2), Src(kC, 1)})
+                                 .Op(D3DSIO_MAD, {Dst(kR, 2, 0x1), Src(kR, 0, Swz(0, 0, 0, 0)), Src(kC, 0), Src(kR, 2)})
+                                 .Op(D3DSIO_MAD, {Dst(kR, 2, 0x2), Src(kR, 1, Swz(1, 1, 1, 1)), Src(kC, 0), Src(kR, 2)})
+                                 .Op(D3DSIO_MAD, {Dst(kR, 2, 0x4), Src(kR, 0, Swz(1, 1, 1, 1)), Src(kC, 0), Src(kR, 2)})
+                                 .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kR, 2)})
+                                 .End();
+  SetShaders(PassCoordinates(), pixel);
+  std::vector<DWORD> pixels = Frame();
+  ASSERT_EQ(pixels.size(), kSize * kSize);
+  for (const auto& point : kPoints) ExpectPixel(pixels[point[1] * kSize + point[0]], {0.5f, 0.5f, 0.25f, 1}, point[0], point[1]);
+}
+
+TEST_F(GlShaderModel3, ExplicitGradientsChooseTheMipLevel) {
+  // 2x2 level of four colours, 1x1 level of one.
+  LevelSampler sampler;
+  sampler.samplers[0] = {{2, {Unpack(0xFFFF0000), Unpack(0xFF00FF00), Unpack(0xFF0000FF), Unpack(0xFFFFFFFF)}},
+                         {1, {Unpack(0xFF40C080)}}};
+  ComPtr<IDirect3DTexture9> texture;
+  ASSERT_EQ(device_->CreateTexture(2, 2, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  const DWORD texels[2][4] = {{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}, {0xFF40C080}};
+  for (UINT level = 0; level < 2; ++level) {
+    UINT size = 2 >> level;
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(level, &locked, nullptr, 0), D3D_OK);
+    for (UINT y = 0; y < size; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &texels[level][y * size], 4 * size);
+    texture->UnlockRect(level);
+  }
+  device_->SetTexture(0, texture.Get());
+  device_->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+  SetQuad(kRamp);
+  auto shader = [](DWORD gradients) {
+    return TokenStream(kPs30)
+        .Def(0, 0, 0, 0, 0)
+        .Def(1, 1, 0, 0, 0)
+        .Def(2, 0, 1, 0, 0)
+        .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 0)})
+        .Op(D3DSIO_DCL, {kSampler2d, Dst(kS, 0)})
+        .Op(D3DSIO_TEXLDD, {Dst(kR, 0), Src(kV, 0), Src(kS, 0), Src(kC, gradients), Src(kC, gradients ? 2 : 0)})
+        .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kR, 0)})
+        .End();
+  };
+  // No change across the pixel: the 2x2 level, as the evaluator samples it.
+  std::vector<DWORD> flat = shader(0);
+  SetShaders(PassCoordinates(), flat);
+  {
+    std::vector<DWORD> pixels = Frame();
+    ShaderEvaluator evaluator;
+    ASSERT_EQ(evaluator.Load(flat.data(), flat.size()), D3D_OK);
+    for (const auto& point : kPoints) {
+      ShaderVaryings at;
+      at.texcoord[0] = Interpolate(kRamp, point[0], point[1]);
+      ExpectPixel(pixels[point[1] * kSize + point[0]], evaluator.RunPixel(at, {}, &sampler).color[0], point[0], point[1]);
+    }
+  }
+  // A whole texture per pixel (two texels of the top level): the 1x1 level everywhere.
+  SetShaders(PassCoordinates(), shader(1));
+  std::vector<DWORD> pixels = Frame();
+  ASSERT_EQ(pixels.size(), kSize * kSize);
+  for (const auto& point : kPoints) ExpectPixel(pixels[point[1] * kSize + point[0]], Unpack(0xFF40C080), point[0], point[1]);
 }
 
 }  // namespace
