@@ -521,5 +521,64 @@ TEST_F(GlShaderModel3, ExplicitGradientsChooseTheMipLevel) {
   for (const auto& point : kPoints) ExpectPixel(pixels[point[1] * kSize + point[0]], Unpack(0xFF40C080), point[0], point[1]);
 }
 
+TEST_F(GlShaderModel3, PointSpritesSpanTheTextureCoordinatesOverThePoint) {
+  // A five-pixel point on the centre of pixel (31, 31) covers pixels 29-33; the sprite's
+  // coordinates at their centres are 0.1, 0.3, ... 0.9.
+  struct SpriteVertex {
+    float x, y, z, rhw;
+    float u, v;
+  };
+  const SpriteVertex vertex{31, 31, 0, 1, 0.5f, 0.25f};
+  buffer_ = Buffer(&vertex, sizeof vertex, D3DFVF_XYZRHW | D3DFVF_TEX1);
+  device_->SetStreamSource(0, buffer_.Get(), 0, sizeof vertex);
+  device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+  device_->SetRenderState(D3DRS_POINTSIZE, FloatBitsOf(5.0f));
+  device_->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
+
+  std::vector<DWORD> coordinates = TokenStream(D3DPS_VERSION(2, 0))
+                                       .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_TEXTURE, 0)})
+                                       .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(D3DSPR_TEXTURE, 0)})
+                                       .End();
+  ComPtr<IDirect3DPixelShader9> shader;
+  ASSERT_EQ(device_->CreatePixelShader(coordinates.data(), shader.ReleaseAndGetAddressOf()), D3D_OK);
+  device_->SetPixelShader(shader.Get());
+  std::vector<DWORD> pixels = Frame(D3DPT_POINTLIST, 1);
+  ASSERT_EQ(pixels.size(), kSize * kSize);
+  EXPECT_EQ(LitPixels(pixels), 25);
+  for (int y = 29; y <= 33; y += 2) {
+    for (int x = 29; x <= 33; x += 2) {
+      ExpectPixel(pixels[y * kSize + x], {(x - 28.5f) / 5, (y - 28.5f) / 5, 0, 1}, x, y);
+    }
+  }
+  // Not a sprite: the vertex's coordinates over the whole point.
+  device_->SetRenderState(D3DRS_POINTSPRITEENABLE, FALSE);
+  pixels = Frame(D3DPT_POINTLIST, 1);
+  ASSERT_EQ(pixels.size(), kSize * kSize);
+  ExpectPixel(pixels[29 * kSize + 29], {0.5f, 0.25f, 0, 1}, 29, 29);
+  ExpectPixel(pixels[33 * kSize + 33], {0.5f, 0.25f, 0, 1}, 33, 33);
+
+  // The fixed-function stages take the sprite's coordinates too: a 2x2 texture's texels at the
+  // point's corners.
+  ComPtr<IDirect3DTexture9> texture;
+  ASSERT_EQ(device_->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+  for (int y = 0; y < 2; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &texels[2 * y], 8);
+  texture->UnlockRect(0);
+  device_->SetTexture(0, texture.Get());
+  device_->SetPixelShader(nullptr);
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device_->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
+  pixels = Frame(D3DPT_POINTLIST, 1);
+  ASSERT_EQ(pixels.size(), kSize * kSize);
+  EXPECT_EQ(pixels[29 * kSize + 29] & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(pixels[29 * kSize + 33] & 0xFFFFFF, 0x00FF00u);
+  EXPECT_EQ(pixels[33 * kSize + 29] & 0xFFFFFF, 0x0000FFu);
+  EXPECT_EQ(pixels[33 * kSize + 33] & 0xFFFFFF, 0xFFFFFFu);
+}
+
 }  // namespace
 }  // namespace rastro::testing

@@ -48,6 +48,8 @@ HRESULT GlRenderer::Initialise(const RendererCreation& creation) {
   // A vertex without a diffuse colour is white to the programs that read one anyway.
   glVertexAttrib4f(kDiffuseLocation, 1.0f, 1.0f, 1.0f, 1.0f);
   glFrontFace(GL_CCW);
+  // Rows are stored top-down, so GL's lower left is the top left of a Direct3D point sprite.
+  glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
   mirrorOnce_ = MirrorOnceSupported();
   glGetFloatv(GL_MAX_TEXTURE_LOD_BIAS, &maxLodBias_);
   maxPointSize_ = std::max(1.0f, creation.profile->caps.MaxPointSize);
@@ -277,6 +279,7 @@ void GlRenderer::ApplySampler(GLuint sampler, const std::array<DWORD, kSamplerSt
 
 bool GlRenderer::ApplyProgram(const DeviceState& state) {
   key_ = FixedFunctionKey(state, vertexInput_.Key());
+  key_.pointSprite = pointSprites_ ? 1 : 0;
   // Screen-space vertices pass no vertex shader, even when one is set.
   bool vertexShaderRuns = state.vertexShader && !state.vertexLayout.pretransformed;
   shaderProgram_ = nullptr;
@@ -446,6 +449,11 @@ void GlRenderer::Clear(DeviceState& state, const std::vector<D3DRECT>& rects, bo
 
 void GlRenderer::Draw(DeviceState& state, D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
   MakeCurrent();
+  bool sprites = type == D3DPT_POINTLIST && state.renderStates[D3DRS_POINTSPRITEENABLE] != 0;
+  if (sprites != pointSprites_) {
+    pointSprites_ = sprites;
+    state.dirty |= kDirtyRenderStates;  // the programs read texture coordinates differently
+  }
   if (state.dirty) {
     ApplyState(state);
   } else {

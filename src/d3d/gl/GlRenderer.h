@@ -96,6 +96,7 @@ class GlRenderer final : public Renderer {
   bool mirrorOnce_ = false;  // GL mirrors once and clamps
   float maxLodBias_ = 0.0f;
   float maxPointSize_ = 1.0f;
+  bool pointSprites_ = false;  // the draw is of point sprites
 };
 
 }  // namespace rastro

@@ -62,6 +62,7 @@ bool GlShaderProgramCache::Sources(const ShaderProgramKey& key, std::string& ver
   options.alphaFunc = key.fixedFunction.alphaFunc;
   options.clampColorInputs = !key.colorsInRange;
   options.targetClampsColor = key.normalisedTarget;
+  options.pointSprite = key.fixedFunction.pointSprite != 0;
   for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) options.stageTextures[stage] = SamplerKindOf(key.stageTextures[stage]);
   // The fixed-function side reads and writes every varying the shader side may use.
   ProgramKey fixedFunction = key.fixedFunction;

@@ -859,6 +859,9 @@ std::string Translator::Assemble() {
         if (read) texcoordInputs_.set(set);
       }
     }
+    if (options_.pointSprite) {
+      for (UINT set = 0; set < 8; ++set) s += Format("#define vTexCoord%u vec4(gl_PointCoord, 0.0, 1.0)\n", set);
+    }
     s += "layout(location = 0) out vec4 fragColor;\n";
     for (UINT k = 1; k < 4; ++k) {
       if (colorOutputs_[k]) s += Format("layout(location = %u) out vec4 fragColor%u;\n", k, k);

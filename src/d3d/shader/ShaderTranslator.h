@@ -44,6 +44,8 @@ struct ShaderTranslationOptions {
   // (GlslShader::outputs of the vertex shader; empty for the fixed-function stage). Inputs of
   // other usages read 0.
   std::vector<UINT> vertexOutputs;
+  // Points drawn as sprites: texture coordinates 0-7 span each point.
+  bool pointSprite = false;
 };
 
 struct GlslShader {
