@@ -580,5 +580,55 @@ TEST_F(GlShaderModel3, PointSpritesSpanTheTextureCoordinatesOverThePoint) {
   EXPECT_EQ(pixels[33 * kSize + 33] & 0xFFFFFF, 0xFFFFFFu);
 }
 
+// Point sampling of 2x2 textures on any of the sixteen pixel samplers.
+class QuadTexelSampler : public ShaderTextureSampler {
+ public:
+  std::array<std::array<DWORD, 4>, 16> texels{};
+  ShaderVector Sample(UINT sampler, const ShaderVector& c, float) const override {
+    int u = static_cast<int>(std::floor(c[0] * 2.0f)) & 1;
+    int v = static_cast<int>(std::floor(c[1] * 2.0f)) & 1;
+    return Unpack(texels[sampler & 15][v * 2 + u]);
+  }
+};
+
+TEST_F(GlShaderModel3, PixelShadersReadTheSamplersBeyondTheEightStages) {
+  QuadTexelSampler sampler;
+  sampler.texels[8] = {0xFF204060, 0xFF608020, 0xFF802040, 0xFF406080};
+  sampler.texels[15] = {0xFF101010, 0xFF303030, 0xFF505050, 0xFF707070};
+  sampler.texels[0] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};  // must not be read
+  std::vector<ComPtr<IDirect3DTexture9>> textures;
+  for (DWORD stage : {DWORD{0}, DWORD{8}, DWORD{15}}) {
+    ComPtr<IDirect3DTexture9> texture;
+    ASSERT_EQ(device_->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+              D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 2; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[stage][2 * y], 8);
+    texture->UnlockRect(0);
+    ASSERT_EQ(device_->SetTexture(stage, texture.Get()), D3D_OK);
+    textures.push_back(texture);
+  }
+  SetQuad(kRamp);
+  // s8 + s15 (declared the other way round from their numbers' order).
+  std::vector<DWORD> pixel = TokenStream(kPs30)
+                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 0)})
+                                 .Op(D3DSIO_DCL, {kSampler2d, Dst(kS, 15)})
+                                 .Op(D3DSIO_DCL, {kSampler2d, Dst(kS, 8)})
+                                 .Op(D3DSIO_TEX, {Dst(kR, 0), Src(kV, 0), Src(kS, 8)})
+                                 .Op(D3DSIO_TEX, {Dst(kR, 1), Src(kV, 0), Src(kS, 15)})
+                                 .Op(D3DSIO_ADD, {Dst(D3DSPR_COLOROUT, 0), Src(kR, 0), Src(kR, 1)})
+                                 .End();
+  SetShaders(PassCoordinates(), pixel);
+  std::vector<DWORD> pixels = Frame();
+  ASSERT_EQ(pixels.size(), kSize * kSize);
+  ShaderEvaluator evaluator;
+  ASSERT_EQ(evaluator.Load(pixel.data(), pixel.size()), D3D_OK);
+  for (const auto& point : kPoints) {
+    ShaderVaryings at;
+    at.texcoord[0] = Interpolate(kRamp, point[0], point[1]);
+    ExpectPixel(pixels[point[1] * kSize + point[0]], evaluator.RunPixel(at, {}, &sampler).color[0], point[0], point[1]);
+  }
+}
+
 }  // namespace
 }  // namespace rastro::testing

@@ -15,9 +15,9 @@ namespace {
 
 static_assert(GlResources::kUploadUnit < kFirstVertexSamplerUnit, "uploads keep a unit of their own");
 
-// The texture unit of a binding: pixel stages first, then the vertex samplers.
+// The texture unit of a binding: pixel samplers first, then the vertex samplers.
 GLuint BindingUnit(UINT binding) {
-  return binding < D3DMAXTEXTURESTAGES ? binding : kFirstVertexSamplerUnit + (binding - D3DMAXTEXTURESTAGES);
+  return binding < kPixelSamplerCount ? binding : kFirstVertexSamplerUnit + (binding - kPixelSamplerCount);
 }
 
 }  // namespace
@@ -209,13 +209,13 @@ void GlRenderer::ApplyRenderStates(const DeviceState& state) {
 
 void GlRenderer::ApplyTexturesAndSamplers(const DeviceState& state, bool samplersChanged, bool bindingsChanged) {
   for (UINT binding = 0; binding < kTextureBindings; ++binding) {
-    const bool vertex = binding >= D3DMAXTEXTURESTAGES;
-    const UINT slot = vertex ? static_cast<UINT>(SamplerSlot(D3DVERTEXTEXTURESAMPLER0 + binding - D3DMAXTEXTURESTAGES))
+    const bool vertex = binding >= kPixelSamplerCount;
+    const UINT slot = vertex ? static_cast<UINT>(SamplerSlot(D3DVERTEXTEXTURESAMPLER0 + binding - kPixelSamplerCount))
                              : binding;
     const GLuint unit = BindingUnit(binding);
     TextureKind kind = TextureKind::None;
     if (vertex) {
-      if (shaderProgram_) kind = shaderProgram_->vertexSamplers[binding - D3DMAXTEXTURESTAGES];
+      if (shaderProgram_) kind = shaderProgram_->vertexSamplers[binding - kPixelSamplerCount];
     } else if (program_) {
       kind = program_->samplers[binding];
     }

@@ -73,8 +73,8 @@ class GlRenderer final : public Renderer {
 
   GlFramebufferName drawFramebuffer_;
   GlVertexArrayName vertexArray_;
-  // Texture bindings: the pixel stages 0-7, then the vertex samplers.
-  static constexpr UINT kTextureBindings = D3DMAXTEXTURESTAGES + kVertexSamplerCount;
+  // Texture bindings: the pixel samplers 0-15, then the vertex samplers.
+  static constexpr UINT kTextureBindings = kPixelSamplerCount + kVertexSamplerCount;
   std::array<GlSamplerName, kTextureBindings> samplers_{};
   std::unique_ptr<GlProgramCache> programs_ = std::make_unique<GlProgramCache>();
   std::unique_ptr<GlShaderProgramCache> shaderPrograms_ = std::make_unique<GlShaderProgramCache>();

@@ -144,12 +144,15 @@ const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
       for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
         std::snprintf(uniform, sizeof uniform, "uStageConstant[%u]", stage);
         base.stageConstants[stage] = glGetUniformLocation(name, uniform);
+      }
+      for (UINT stage = 0; stage < kPixelSamplerCount; ++stage) {
         std::snprintf(uniform, sizeof uniform, key.pixelTokens.empty() ? "sStage%u" : "ps_s%u", stage);
         if (GLint sampler = glGetUniformLocation(name, uniform); sampler >= 0) {
           glUniform1i(sampler, static_cast<GLint>(stage));
           // The stage's texture is read: by the kind the shader declared, or the fixed stage's.
-          base.samplers[stage] = key.pixelTokens.empty() ? static_cast<TextureKind>(key.fixedFunction.stages[stage].texture)
-                                                         : TextureKindOf(pixelShader.samplers[stage]);
+          base.samplers[stage] = !key.pixelTokens.empty()         ? TextureKindOf(pixelShader.samplers[stage])
+                                 : stage < D3DMAXTEXTURESTAGES ? static_cast<TextureKind>(key.fixedFunction.stages[stage].texture)
+                                                               : TextureKind::None;
         }
       }
       for (UINT sampler = 0; sampler < kVertexSamplerCount; ++sampler) {
