@@ -466,5 +466,43 @@ TEST(StateSetters, VertexSamplersHoldTheirTexturesApartFromThePixelStages) {
   bound.Reset();
 }
 
+// Extra render targets draw only at the size of the first, and at its pixel size unless the
+// device offers independent bit depths.
+TEST(Scenes, RenderTargetsDrawTogetherOnlyWhenTheyMatch) {
+  struct Case {
+    UINT width;
+    D3DFORMAT format;
+    bool independentDepths;
+    HRESULT draw;
+  };
+  const Case cases[] = {
+      {640, D3DFMT_A8R8G8B8, false, D3D_OK},             // same size, same 32 bits
+      {640, D3DFMT_R5G6B5, false, D3DERR_INVALIDCALL},   // 16 bits beside 32
+      {640, D3DFMT_R5G6B5, true, D3D_OK},                // ... allowed by the cap
+      {320, D3DFMT_A8R8G8B8, true, D3DERR_INVALIDCALL},  // another size
+  };
+  for (const Case& c : cases) {
+    DeviceProfile profile = CapableProfile();
+    if (c.independentDepths) profile.caps.PrimitiveMiscCaps |= D3DPMISCCAPS_MRTINDEPENDENTBITDEPTHS;
+    TestDevice device(profile);
+    ComPtr<IDirect3DVertexBuffer9> quad;
+    device->CreateVertexBuffer(80, D3DUSAGE_WRITEONLY, 0x44, D3DPOOL_MANAGED, quad.ReleaseAndGetAddressOf(), nullptr);
+    device->SetStreamSource(0, quad.Get(), 0, 20);
+    device->SetFVF(0x44);
+    ComPtr<IDirect3DSurface9> target;
+    ASSERT_EQ(device->CreateRenderTarget(c.width, 480, c.format, D3DMULTISAMPLE_NONE, 0, FALSE, target.ReleaseAndGetAddressOf(),
+                                         nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->SetRenderTarget(2, target.Get()), D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), c.draw) << c.width << " " << c.format;
+    EXPECT_EQ(device.probe->draws, c.draw == D3D_OK ? 1u : 0u);
+    // Taking the odd target away lets the draw through.
+    ASSERT_EQ(device->SetRenderTarget(2, nullptr), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    device->EndScene();
+  }
+}
+
 }  // namespace
 }  // namespace rastro::testing
