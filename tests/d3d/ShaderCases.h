@@ -224,6 +224,17 @@ inline std::vector<ShaderCase> PixelCases() {
                                 .Op(D3DSIO_DCL, {0x8000000A, Dst(kV, 2)})
                                 .Op(D3DSIO_ADD, {Dst(kOC, 0), Src(kV, 5), Src(kV, 2)}).End(),
        Colours({0.5f, 0.25f, 2, -1}, {}, {}, {1, 2, 3, 4}), {}, {}, {}, {1.5f, 2.25f, 5, 3}});
+  // ps_3_0 inputs indexed by the loop counter: v0[aL] for aL = 0, 1 is texcoord0 + texcoord1.
+  add({"Ps30LoopIndexesInputs",
+       TokenStream(kPs30).Op(D3DSIO_DCL, {0x80000005, Dst(kV, 0)})
+           .Op(D3DSIO_DCL, {0x80010005, Dst(kV, 1)})
+           .Op(D3DSIO_DEFI, {Reg(D3DSPR_CONSTINT, 0), 2, 0, 1, 0})
+           .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 0)})
+           .Op(D3DSIO_LOOP, {Src(D3DSPR_LOOP, 0), Src(D3DSPR_CONSTINT, 0)})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kV, 0) | D3DVS_ADDRMODE_RELATIVE, Src(D3DSPR_LOOP, 0, 0)})
+           .Op(D3DSIO_ENDLOOP, {})
+           .Op(D3DSIO_MOV, {Dst(kOC, 0), Src(kR, 0)}).End(),
+       Colours({}, {}, {1, 2, 3, 4}, {0.5f, 0.25f, -1, 2}), {}, {{0, {0, 0, 0, 0}}}, {}, {1.5f, 2.25f, 2, 6}});
   return cases;
 }
 
@@ -294,6 +305,21 @@ inline std::vector<ShaderCase> VertexCases() {
            .Op(D3DSIO_RET, {}).End(),
        {}, {}, {{0, {0, 0, 0, 0}}, {1, {1, 0, 0, 0}}, {2, {0, 1, 0, 0}}, {3, {0, 0, 1, 0}}, {4, {0, 0, 0, 1}}, {5, {2, 2, 2, 2}}},
        {}, {2, 2, 2, 2}};
+  cases.push_back(c);
+  // vs_3_0 outputs indexed by the loop counter: o1[aL] = c1[aL] for aL = 0, 1 leaves c1 in
+  // texcoord0 (o1) and c2 in texcoord1 (o2).
+  c = {"Vs30LoopIndexesOutputs",
+       TokenStream(kVs30).Op(D3DSIO_DCL, {0x80000000, Dst(kV, 0)})
+           .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_OUTPUT, 0)})
+           .Op(D3DSIO_DCL, {0x80000005, Dst(D3DSPR_OUTPUT, 1)})
+           .Op(D3DSIO_DCL, {0x80010005, Dst(D3DSPR_OUTPUT, 2)})
+           .Op(D3DSIO_DEFI, {Reg(D3DSPR_CONSTINT, 0), 2, 0, 1, 0})
+           .Op(D3DSIO_MOV, {Dst(D3DSPR_OUTPUT, 0), Src(kV, 0)})
+           .Op(D3DSIO_LOOP, {Src(D3DSPR_LOOP, 0), Src(D3DSPR_CONSTINT, 0)})
+           .Op(D3DSIO_MOV, {Dst(D3DSPR_OUTPUT, 1) | D3DVS_ADDRMODE_RELATIVE, Src(D3DSPR_LOOP, 0, 0),
+                            Src(kC, 1) | D3DVS_ADDRMODE_RELATIVE, Src(D3DSPR_LOOP, 0, 0)})
+           .Op(D3DSIO_ENDLOOP, {}).End(),
+       {}, {}, {{1, {1, 2, 3, 4}}, {2, {5, 6, 7, 8}}}, {}, {1, 2, 3, 4}};
   cases.push_back(c);
   for (ShaderCase& each : cases) each.vertexInputs[0] = {0, 0, 0, 1};
   cases[0].vertexInputs[1] = {1, 2, 3, 1};
