@@ -835,17 +835,19 @@ bool Translator::Flow(const ShaderInstruction& in) {
 std::string Translator::Assemble() {
   std::string s = "#version 330 core\n";
   const bool pixel = version_.pixel;
-  bool fogDeclared = false;
   const char* colorQualifier = options_.flatColors ? "flat " : "";
   if (pixel) {
     if (Pixel3()) {
+      // Two registers may read the same usage; each varying is declared once.
+      std::vector<std::string> declared;
       for (const Declared& input : declaredInputs_) {
         std::string name = VaryingName(input.usage, input.index);
+        if (!Provided(input) || std::find(declared.begin(), declared.end(), name) != declared.end()) continue;
+        declared.push_back(name);
         bool color = input.usage == D3DDECLUSAGE_COLOR;
         if (input.usage == D3DDECLUSAGE_FOG) {
-          if (Provided(input) && !fogDeclared) s += "in float vFog;\n";
-          fogDeclared = fogDeclared || Provided(input);
-        } else if (Provided(input)) {
+          s += "in float vFog;\n";
+        } else {
           s += Format("%sin vec4 %s;\n", color ? colorQualifier : "", name.c_str());
         }
       }
