@@ -185,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextureCapsCase{"NoMipmapsTwoLevels", [](D3DCAPS9& c) { c.TextureCaps &= ~D3DPTEXTURECAPS_MIPMAP; }, 64, 64, 2,
                         D3DERR_INVALIDCALL, 0},
         TextureCapsCase{"MoreLevelsThanAChain", [](D3DCAPS9&) {}, 64, 64, 8, D3DERR_INVALIDCALL, 0}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& test) { return test.param.name; });
 
 TEST(ResourceCreation, ArgumentRules) {
   TestDevice device;

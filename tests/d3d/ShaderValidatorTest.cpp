@@ -304,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"TexToT0AndT1", 0, Stream(PS11).Op(kTex, {Dst(T, 0)}).Op(kTex, {Dst(T, 1)}).Op(kMov, {Dst(R, 0), Src(T, 0)}).End()},
         RuleCase{"DependentReadInPhaseOne", Code(PhaseOneSource), Stream(PS14).Op(kTex, {Dst(R, 1), Src(T, 0)}).Op(kTex, {Dst(R, 0), Src(R, 1)}).End()},
         RuleCase{"DependentReadInPhaseTwo", 0, Stream(PS14).Op(kTex, {Dst(R, 1), Src(T, 0)}).Op(D3DSIO_PHASE, {}).Op(kTex, {Dst(R, 0), Src(R, 1)}).End()}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& test) { return test.param.name; });
 // clang-format on
 
 TEST(ValidatorMessages, EveryCodeHasOneRowWithItsOwnText) {

@@ -349,8 +349,8 @@ INSTANTIATE_TEST_SUITE_P(
                 Reference::MagickClose},
         Variant{"bgra.dds", "/usr/bin/convert src.pam -define dds:compression=none -define dds:mipmaps=0 bgra.dds",
                 D3DFMT_A8R8G8B8, D3DXIFF_DDS, Reference::Magick}),
-    [](const ::testing::TestParamInfo<Variant>& info) {
-      std::string name = info.param.file;
+    [](const ::testing::TestParamInfo<Variant>& test) {
+      std::string name = test.param.file;
       for (char& c : name) {
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
       }
