@@ -1,18 +1,13 @@
 // Shaders drawn through the Direct3D device on OpenGL (llvmpipe here), the way the pixel-shader
 // tests draw: the back buffer at its corners and centre equals the CPU evaluator run on the
-// inputs the rasteriser interpolates there.
-//
-// Tolerance: one unit of the 8-bit target. The evaluator's result is exact to float precision
-// and is rounded to the nearest of 256 levels here; the GPU interpolates in float (a few units
-// in the last place off the exact barycentric value) and rounds to nearest too, so a value that
-// lies within about 1e-6 of a rounding midpoint may land one level either way.
+// inputs the rasteriser interpolates there (tolerance in GlShaderDrawFixture.h).
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "GlShaderDraw.h"
+#include "GlShaderDrawFixture.h"
+#include "ShaderTokens.h"
 
 namespace rastro::testing {
 namespace {
@@ -130,17 +125,6 @@ TEST_F(GlShaderDraw, ClipSpaceDeclarationThroughVertexAndPixelShader14) {
                 point[1]);
   }
 }
-
-// Point sampling of an 8x8 texture with wrapping, texel centres as Direct3D places them.
-class TexelSampler : public ShaderTextureSampler {
- public:
-  std::array<std::array<DWORD, 64>, 2> texels{};
-  ShaderVector Sample(UINT sampler, const ShaderVector& c, float) const override {
-    int u = static_cast<int>(std::floor(c[0] * 8.0f)) & 7;
-    int v = static_cast<int>(std::floor(c[1] * 8.0f)) & 7;
-    return Unpack(texels[sampler & 1][v * 8 + u]);
-  }
-};
 
 TEST_F(GlShaderDraw, PerPixelLightingSamplesTwoTexturesAndNormalises) {
   TexelSampler sampler;

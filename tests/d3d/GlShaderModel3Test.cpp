@@ -3,8 +3,7 @@
 // targets, fog and point-size outputs. Each drawn result is checked against the CPU evaluator
 // run on the same inputs.
 //
-// Tolerance: one unit of the 8-bit target, as in GlShaderDrawTest: the evaluator's exact value
-// rounded to the nearest level, against the GPU's float interpolation rounded to nearest.
+// Tolerance: one unit of the 8-bit target, as GlShaderDrawFixture.h explains.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "GlShaderDraw.h"
+#include "GlShaderDrawFixture.h"
 #include "ShaderCases.h"
 
 namespace rastro::testing {
