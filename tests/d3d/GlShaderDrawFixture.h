@@ -57,17 +57,26 @@ class GlShaderDraw : public ::testing::Test {
     return buffer;
   }
 
-  std::vector<DWORD> Frame() {
+  // Clears to 0xFF123456 (every render target set), draws once and reads the back buffer.
+  std::vector<DWORD> Frame(D3DPRIMITIVETYPE type = D3DPT_TRIANGLESTRIP, UINT count = 2) {
     EXPECT_EQ(device_->BeginScene(), D3D_OK);
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0);
-    EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    EXPECT_EQ(device_->DrawPrimitive(type, 0, count), D3D_OK);
     device_->EndScene();
-    ComPtr<IDirect3DSurface9> backBuffer, copy;
+    ComPtr<IDirect3DSurface9> backBuffer;
     device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, backBuffer.ReleaseAndGetAddressOf());
-    device_->CreateOffscreenPlainSurface(kSize, kSize, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, copy.ReleaseAndGetAddressOf(),
+    return Read(backBuffer.Get());
+  }
+
+  // A kSize x kSize render target of 32-bit pixels, row by row.
+  std::vector<DWORD> Read(IDirect3DSurface9* target) {
+    D3DSURFACE_DESC desc{};
+    target->GetDesc(&desc);
+    ComPtr<IDirect3DSurface9> copy;
+    device_->CreateOffscreenPlainSurface(kSize, kSize, desc.Format, D3DPOOL_SYSTEMMEM, copy.ReleaseAndGetAddressOf(),
                                          nullptr);
     std::vector<DWORD> pixels;
-    if (FAILED(device_->GetRenderTargetData(backBuffer.Get(), copy.Get()))) return pixels;
+    if (FAILED(device_->GetRenderTargetData(target, copy.Get()))) return pixels;
     D3DLOCKED_RECT locked{};
     copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
     for (UINT y = 0; y < kSize; ++y) {

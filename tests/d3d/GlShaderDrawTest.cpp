@@ -252,15 +252,5 @@ TEST_F(GlShaderDraw, Ps11BumpMappingOffsetsTheSecondStagesCoordinates) {
   }
 }
 
-TEST_F(GlShaderDraw, AdapterOffersShaderVersionTwoAndRefusesThree) {
-  D3DCAPS9 caps{};
-  ASSERT_EQ(device_->GetDeviceCaps(&caps), D3D_OK);
-  EXPECT_EQ(caps.PixelShaderVersion, D3DPS_VERSION(2, 0));
-  EXPECT_EQ(caps.VertexShaderVersion, D3DVS_VERSION(2, 0));
-  const DWORD ps30[] = {D3DPS_VERSION(3, 0), 0x0000FFFF};
-  ComPtr<IDirect3DPixelShader9> shader;
-  EXPECT_EQ(device_->CreatePixelShader(ps30, shader.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
-}
-
 }  // namespace
 }  // namespace rastro::testing
