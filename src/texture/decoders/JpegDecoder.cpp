@@ -167,8 +167,16 @@ HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
   image.RowPitch = width * bytesPerPixel;
   if (!image.LoadPixels) return S_OK;
 
-  BYTE* pixels = image.AllocateData(imageBytes, false);
-  if (!pixels) return E_OUTOFMEMORY;
+  // Straight into the caller's memory when it is waiting for exactly these pixels: no buffer
+  // of our own to fault in, and no copy afterwards.
+  BYTE* pixels = image.FittingTarget(width, height, image.RowPitch);
+  if (pixels) {
+    image.PointData(pixels);
+    image.RowPitch = image.Target.RowPitch;
+  } else {
+    pixels = image.AllocateData(imageBytes, false);
+    if (!pixels) return E_OUTOFMEMORY;
+  }
   const UINT pitch = image.RowPitch;
   bool read = decompressor.Run([&](jpeg_decompress_struct& info) { ReadPixels(info, pixels, pitch); });
   return read ? S_OK : E_FAIL;
