@@ -28,6 +28,11 @@ struct PixelTarget {
   D3DFORMAT Format = D3DFMT_UNKNOWN;
   UINT Width = 0;
   UINT Height = 0;
+  // When set, a decoder writing into the target calls it with a growing count of rows, from
+  // the top, that hold their final pixels (it may skip counts, and need not reach Height when
+  // decoding fails), so the caller can work on them while they are still in cache.
+  void (*RowsDone)(void* context, UINT rows) = nullptr;
+  void* Context = nullptr;
 };
 
 class ImageData {

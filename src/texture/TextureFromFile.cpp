@@ -5,14 +5,17 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "BlitRegion.h"
+#include "BoxFastPath.h"
 #include "ComPtr.h"
 #include "DecodeImage.h"
 #include "FormatCatalogue.h"
 #include "MappedFile.h"
 #include "PixelRegion.h"
+#include "StreamingBoxChain.h"
 #include "SurfaceLock.h"
 #include "TextureRequirements.h"
 
@@ -25,6 +28,8 @@ constexpr DWORD kDefaultMipFilter = D3DX_FILTER_BOX;
 // Usage bits that only ask questions of the device; creation refuses them.
 constexpr DWORD kCreationUsageMask = 0xFFE07FFF;
 constexpr UINT kCubeFaces = 6;
+// More levels than any texture can have (one per bit of a 32-bit size).
+constexpr UINT kMaxLevels = 33;
 
 using Palette = std::array<PALETTEENTRY, 256>;
 
@@ -293,13 +298,13 @@ HRESULT FillLevels(const TextureRequest& request, const LoadPlan& plan, const Fa
   return S_OK;
 }
 
-// Builds the levels the image lacks, moves a staged texture to the device and hands the
-// texture out.
-HRESULT FinishTexture(const TextureRequest& request, const LoadPlan& plan, UINT imageLevels,
+// Builds the levels below `mipSourceLevel` (the last level that holds its pixels), moves a
+// staged texture to the device and hands the texture out.
+HRESULT FinishTexture(const TextureRequest& request, const LoadPlan& plan, UINT mipSourceLevel,
                       const Textures& textures) {
   const TextureObjects& filled = textures.Filled();
-  if (plan.filterMips && imageLevels < filled.Base()->GetLevelCount()) {
-    const HRESULT result = D3DXFilterTexture(filled.Base(), plan.palette.data(), imageLevels - 1, plan.mipFilter);
+  if (plan.filterMips && mipSourceLevel + 1 < filled.Base()->GetLevelCount()) {
+    const HRESULT result = D3DXFilterTexture(filled.Base(), plan.palette.data(), mipSourceLevel, plan.mipFilter);
     if (FAILED(result)) return result;
   }
   if (textures.staged) {
@@ -331,7 +336,7 @@ HRESULT BuildFromDecodedImage(const TextureRequest& request) {
   if (FAILED(result)) return result;
   result = FillLevels(request, plan, faces, textures.Filled(), 0);
   if (FAILED(result)) return result;
-  return FinishTexture(request, plan, static_cast<UINT>(faces[0].size()), textures);
+  return FinishTexture(request, plan, static_cast<UINT>(faces[0].size()) - 1, textures);
 }
 
 // Whether loading an image level of `imageFormat` into a top level planned this way copies its
@@ -344,6 +349,49 @@ bool LoadCopiesBytes(const LoadPlan& plan, D3DFORMAT imageFormat) {
   return plan.type == D3DRTYPE_TEXTURE && plan.colorKey == 0 && filterType >= D3DX_FILTER_NONE &&
          filterType <= D3DX_FILTER_BOX && plan.filter < kFirstUndefinedFilterBit && srgbIn == srgbOut &&
          plan.sourceFormat == imageFormat && LookupFormatInfo(imageFormat).Kind != FormatKind::Palette;
+}
+
+// Whether the mip filter would build each level below the top with the integer box halving
+// (D3DXFilterTexture chaining box halvings of one format, without dithering or sRGB).
+HalvingRoutine StreamedHalving(const LoadPlan& plan) {
+  const DWORD filter = plan.mipFilter;
+  if (!plan.filterMips || (filter & kFilterTypeMask) != D3DX_FILTER_BOX || (filter & D3DX_FILTER_DITHER) ||
+      (filter & D3DX_FILTER_SRGB_OUT) || filter >= kFirstUndefinedFilterBit) {
+    return nullptr;
+  }
+  return IntegerHalvingRoutine(plan.format);
+}
+
+// Locks the levels below the top that the integer halving builds (each made from a level of at
+// least 2 x 2), as the mip filter locks the level it writes, and sets up `chain` over them.
+// Returns the last level the chain builds; 0, and no chain, when there is none.
+UINT LockStreamedMipLevels(const LoadPlan& plan, IDirect3DTexture9& texture, const PixelTarget& top,
+                           std::array<SurfaceLock, kMaxLevels>& locks, std::optional<StreamingBoxChain>& chain) {
+  const HalvingRoutine routine = StreamedHalving(plan);
+  if (!routine) return 0;
+  std::vector<StreamingBoxChain::Level> levels{{top.Data, top.RowPitch, top.Width, top.Height}};
+  const UINT textureLevels = std::min<UINT>(texture.GetLevelCount(), kMaxLevels);
+  for (UINT level = 1; level < textureLevels; ++level) {
+    const StreamingBoxChain::Level& above = levels.back();
+    if (above.Width < 2 || above.Height < 2) break;
+    ComPtr<IDirect3DSurface9> surface;
+    PixelRegion region;
+    if (FAILED(texture.GetSurfaceLevel(level, surface.ReleaseAndGetAddressOf())) ||
+        FAILED(locks[level].Lock(region, surface.Get(), plan.palette.data(), nullptr, 0, 0))) {
+      break;
+    }
+    const UINT width = region.Region.Right, height = region.Region.Bottom;
+    if (region.Format != top.Format || region.Region.Left != 0 || region.Region.Top != 0 ||
+        width != above.Width / 2 || height != above.Height / 2) {
+      locks[level].Unlock();
+      break;
+    }
+    levels.push_back({static_cast<BYTE*>(region.Data), region.RowPitch, width, height});
+  }
+  if (levels.size() < 2) return 0;
+  const UINT last = static_cast<UINT>(levels.size() - 1);
+  chain.emplace(routine, std::move(levels));
+  return last;
 }
 
 // The same pipeline for a file whose single level would be copied byte for byte into the top
@@ -374,6 +422,7 @@ HRESULT BuildDecodingInPlace(const TextureRequest& request) {
   if (!filled.plain || !(plan.filterMips || filled.plain->GetLevelCount() == 1)) return S_FALSE;
 
   ImageData image;
+  UINT mipSourceLevel = 0;
   {
     // Locked as the loading call locks the level it fills.
     ComPtr<IDirect3DSurface9> top;
@@ -382,8 +431,18 @@ HRESULT BuildDecodingInPlace(const TextureRequest& request) {
     PixelRegion region;
     if (FAILED(lock.Lock(region, top.Get(), request.Palette, nullptr, 0, 0))) return S_FALSE;
     if (region.Region.Left != 0 || region.Region.Top != 0) return S_FALSE;
-    const PixelTarget target{static_cast<BYTE*>(region.Data), region.RowPitch, region.Format, region.Region.Right,
-                             region.Region.Bottom};
+    PixelTarget target{static_cast<BYTE*>(region.Data), region.RowPitch, region.Format, region.Region.Right,
+                       region.Region.Bottom};
+    // The mip filter's halvings, done row by row as the decoder delivers the rows.
+    std::array<SurfaceLock, kMaxLevels> mipLocks;
+    std::optional<StreamingBoxChain> chain;
+    const UINT streamed = LockStreamedMipLevels(plan, *filled.plain, target, mipLocks, chain);
+    if (chain) {
+      target.RowsDone = [](void* context, UINT rows) {
+        static_cast<StreamingBoxChain*>(context)->FirstLevelRowsDone(rows);
+      };
+      target.Context = &*chain;
+    }
     D3DXIMAGE_INFO privateInfo{};
     const HRESULT decoded = DecodeImage(&image, request.FileData, request.FileSize,
                                         request.SourceInfo ? request.SourceInfo : &privateInfo, TRUE, &target);
@@ -393,11 +452,13 @@ HRESULT BuildDecodingInPlace(const TextureRequest& request) {
         image.Palette) {
       return S_FALSE;
     }
+    // Should the rows not all have come, the mip filter builds every level again from the top.
+    if (chain && chain->Complete()) mipSourceLevel = streamed;
   }
   HandOutPalette(request, plan);
   const HRESULT result = FillLevels(request, plan, CollectLevels(image), filled, 1);
   if (FAILED(result)) return result;
-  return FinishTexture(request, plan, 1, textures);
+  return FinishTexture(request, plan, mipSourceLevel, textures);
 }
 
 }  // namespace

@@ -104,8 +104,8 @@ class JpegDecompressor {
 // Reads every scanline straight into `pixels`: libjpeg-turbo writes grey samples, or blue,
 // green, red and a filler byte, which is cleared so that each pixel reads 0x00RRGGBB. Kept out
 // of line: the function that calls setjmp is compiled without the usual optimisations, and
-// this loop is the decoder's hot path.
-[[gnu::noinline]] void ReadPixels(jpeg_decompress_struct& info, BYTE* pixels, UINT pitch) {
+// this loop is the decoder's hot path. Each finished row is reported to a target that asks.
+[[gnu::noinline]] void ReadPixels(jpeg_decompress_struct& info, BYTE* pixels, UINT pitch, const PixelTarget* target) {
   const bool grey = info.out_color_space == JCS_GRAYSCALE;
   const UINT width = info.output_width;
   if (!grey) info.out_color_space = JCS_EXT_BGRX;
@@ -122,6 +122,7 @@ class JpegDecompressor {
         std::memcpy(out + 4 * x, &pixel, 4);
       }
     }
+    if (target && target->RowsDone) target->RowsDone(target->Context, info.output_scanline);
   }
   jpeg_finish_decompress(&info);
 }
@@ -170,6 +171,7 @@ HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
   // Straight into the caller's memory when it is waiting for exactly these pixels: no buffer
   // of our own to fault in, and no copy afterwards.
   BYTE* pixels = image.FittingTarget(width, height, image.RowPitch);
+  const PixelTarget* target = pixels ? &image.Target : nullptr;
   if (pixels) {
     image.PointData(pixels);
     image.RowPitch = image.Target.RowPitch;
@@ -178,7 +180,7 @@ HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
     if (!pixels) return E_OUTOFMEMORY;
   }
   const UINT pitch = image.RowPitch;
-  bool read = decompressor.Run([&](jpeg_decompress_struct& info) { ReadPixels(info, pixels, pitch); });
+  bool read = decompressor.Run([&](jpeg_decompress_struct& info) { ReadPixels(info, pixels, pitch, target); });
   return read ? S_OK : E_FAIL;
 }
 
