@@ -18,6 +18,7 @@
 #include "StreamingBoxChain.h"
 #include "SurfaceLock.h"
 #include "TextureRequirements.h"
+#include "decoders/ImageDecoder.h"
 
 namespace rastro {
 
@@ -403,6 +404,8 @@ UINT LockStreamedMipLevels(const LoadPlan& plan, IDirect3DTexture9& texture, con
 // a step before the decode fails (the decode-first order then reports whichever failure comes
 // first); nothing is handed out then.
 HRESULT BuildDecodingInPlace(const TextureRequest& request) {
+  // Other files are not worth reading twice.
+  if (!SniffJpeg(FileBytes(static_cast<const BYTE*>(request.FileData), request.FileSize))) return S_FALSE;
   ImageData header;
   D3DXIMAGE_INFO headerInfo{};
   if (FAILED(DecodeImage(&header, request.FileData, request.FileSize, &headerInfo, FALSE))) return S_FALSE;
