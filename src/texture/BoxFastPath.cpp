@@ -131,6 +131,8 @@ void HalveThreeChannelPortable(const BYTE* source, BYTE* destination, UINT sourc
                                                       destinationPitch);
 }
 
+HalvingRoutine IntegerHalvingRoutine(D3DFORMAT format) { return RoutineFor(format); }
+
 HRESULT HalveWithIntegers(const PixelCodec& source, PixelCodec& destination, UINT sourceWidth, UINT sourceHeight) {
   if (source.Format() != destination.Format()) return E_FAIL;
   HalvingRoutine routine = RoutineFor(source.Format());

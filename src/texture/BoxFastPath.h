@@ -17,6 +17,10 @@ HRESULT HalveWithIntegers(const PixelCodec& source, PixelCodec& destination, UIN
 using HalvingRoutine = void (*)(const BYTE* source, BYTE* destination, UINT sourceWidth, UINT sourceHeight,
                                 UINT sourcePitch, UINT destinationPitch);
 
+// The routine that halves two same-format levels of `format` with integers (through the
+// process-wide slots for the 32-bit formats), or null for a format without one.
+HalvingRoutine IntegerHalvingRoutine(D3DFORMAT format);
+
 // The 32-bit routines behind the two process-wide slots. The portable three-channel routine
 // writes 0 in the fourth byte; the four-channel routines (portable and vector) average it.
 void HalveFourChannelPortable(const BYTE* source, BYTE* destination, UINT sourceWidth, UINT sourceHeight,

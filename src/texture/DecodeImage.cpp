@@ -65,7 +65,7 @@ void FillInfo(const ImageData& image, D3DXIMAGE_INFO& info) {
 }  // namespace
 
 HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3DXIMAGE_INFO* info,
-                    BOOL loadPixels) {
+                    BOOL loadPixels, const PixelTarget* target) {
   if (!image || !fileBytes || byteCount == 0) return D3DERR_INVALIDCALL;
   if (!info && !loadPixels) return S_OK;
 
@@ -77,6 +77,7 @@ HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3D
   for (const ImageDecoder& decoder : ImageDecoders()) {
     image->ReleaseContents();
     image->LoadPixels = loadPixels;
+    image->Target = target && loadPixels ? *target : PixelTarget{};
     image->ResourceType = D3DRTYPE_TEXTURE;
     image->FileFormat = decoder.FileFormat;
     if (decoder.Sniff(bytes) && SUCCEEDED(decoder.Decode(*image, bytes))) {
@@ -84,6 +85,7 @@ HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3D
       break;
     }
   }
+  image->Target = PixelTarget{};
   if (!decoded) {
     image->ReleaseContents();
     return D3DXERR_INVALIDDATA;

@@ -16,8 +16,10 @@ namespace rastro {
 //   D3DXERR_INVALIDDATA  no decoder accepts the bytes
 // Without `info` and with `loadPixels` FALSE nothing is decoded and the result is S_OK. Number
 // parsing runs in the "C" numeric locale for the calling thread only; the thread's own locale
-// is back in place when the call returns.
+// is back in place when the call returns. With a `target` (see ImageData::Target), a decoder
+// whose image fits it may decode straight into it: the image's Data then equals target->Data.
+// The target's memory may be written even when decoding fails.
 HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3DXIMAGE_INFO* info,
-                    BOOL loadPixels);
+                    BOOL loadPixels, const PixelTarget* target = nullptr);
 
 }  // namespace rastro

@@ -30,6 +30,14 @@ PALETTEENTRY* ImageData::AllocatePalette() {
   return ownedPalette_.get();
 }
 
+BYTE* ImageData::FittingTarget(UINT width, UINT height, std::size_t rowBytes) const {
+  if (!Target.Data || Target.Format != Format || Target.Width != width || Target.Height != height ||
+      Target.RowPitch < rowBytes) {
+    return nullptr;
+  }
+  return Target.Data;
+}
+
 void ImageData::PointData(const BYTE* data) {
   ownedData_.reset();
   Data = data;

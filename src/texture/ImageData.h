@@ -15,6 +15,21 @@ namespace rastro {
 // four 32-bit floats). Larger images are refused as malformed.
 constexpr std::size_t kMaxImageBytes = std::size_t{1} << 30;
 
+// Memory that a decoded image would be copied into next, unchanged: the top level of the
+// texture being filled, when its format and size are those of the image.
+struct PixelTarget {
+  BYTE* Data = nullptr;  // first pixel; null for no target
+  UINT RowPitch = 0;
+  D3DFORMAT Format = D3DFMT_UNKNOWN;
+  UINT Width = 0;
+  UINT Height = 0;
+  // When set, a decoder writing into the target calls it with a growing count of rows, from
+  // the top, that hold their final pixels (it may skip counts, and need not reach Height when
+  // decoding fails), so the caller can work on them while they are still in cache.
+  void (*RowsDone)(void* context, UINT rows) = nullptr;
+  void* Context = nullptr;
+};
+
 class ImageData {
  public:
   ImageData() = default;
@@ -34,6 +49,10 @@ class ImageData {
   UINT RowPitch = 0;    // bytes from row to row; from block row to block row for DXT formats
   UINT SlicePitch = 0;  // bytes from slice to slice; 0 for single-slice images
   BOOL LoadPixels = FALSE;  // input: decode pixels (TRUE) or read the header only (FALSE)
+  // Input: a decoder whose image is one level of exactly the target's format and size may
+  // write its pixels there instead of into a buffer of its own; Data and RowPitch then
+  // describe the target (not owned). Decoders are free to ignore it.
+  PixelTarget Target{};
   D3DRESOURCETYPE ResourceType = D3DRTYPE_TEXTURE;
   D3DXIMAGE_FILEFORMAT FileFormat = D3DXIFF_BMP;
   std::unique_ptr<ImageData> NextMip;   // next smaller level of the same face
@@ -53,8 +72,12 @@ class ImageData {
   void PointData(const BYTE* data);
   void PointPalette(const PALETTEENTRY* palette);
 
+  // The target when it fits a single level of `width` x `height` pixels of the image's Format
+  // with rows of `rowBytes` bytes; null when there is none or it does not fit.
+  BYTE* FittingTarget(UINT width, UINT height, std::size_t rowBytes) const;
+
   // Frees the owned pixels and palette and both chains and clears every field but LoadPixels,
-  // ResourceType and FileFormat.
+  // Target, ResourceType and FileFormat.
   void ReleaseContents();
 
  private:

@@ -1,6 +1,6 @@
 #include "PixelStorage.h"
 
-#include <new>
+#include <cstdlib>
 
 namespace rastro {
 
@@ -17,14 +17,15 @@ HRESULT PixelStorage::Describe(const FormatLayout& layout, UINT width, UINT heig
 }
 
 BYTE* PixelStorage::Bytes() {
-  if (bytes_.size() != size_) {
-    try {
-      bytes_.assign(static_cast<size_t>(size_), 0);
-    } catch (const std::bad_alloc&) {
-      return nullptr;
-    }
+  if (size_ == 0) return nullptr;
+  if (!bytes_ || allocated_ != size_) {
+    // calloc rather than allocate-and-clear: large blocks come as fresh pages that are zero
+    // already, so a surface that is about to be written whole is not first cleared in a
+    // separate pass over memory.
+    bytes_.reset(static_cast<BYTE*>(std::calloc(static_cast<std::size_t>(size_), 1)));
+    allocated_ = bytes_ ? size_ : 0;
   }
-  return bytes_.data();
+  return bytes_.get();
 }
 
 BYTE* PixelStorage::Address(UINT x, UINT y, UINT z) {

@@ -2,7 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 #include "FormatLayout.h"
 
@@ -30,7 +31,11 @@ class PixelStorage {
   UINT rowPitch_ = 0;
   UINT slicePitch_ = 0;
   std::uint64_t size_ = 0;
-  std::vector<BYTE> bytes_;
+  struct FreeBytes {
+    void operator()(BYTE* bytes) const { std::free(bytes); }
+  };
+  std::unique_ptr<BYTE, FreeBytes> bytes_;
+  std::uint64_t allocated_ = 0;  // the size bytes_ was allocated for
 };
 
 // Whether [left, right) x [top, bottom) lies inside a width x height level and starts and ends

@@ -1,6 +1,7 @@
 // JPEG files through libjpeg (the 6b interface of libjpeg-turbo): greyscale and colour images;
 // CMYK and other four-component images are refused.
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -101,27 +102,44 @@ class JpegDecompressor {
   MemorySource source_;
 };
 
-// Reads every scanline straight into `pixels`: libjpeg-turbo writes grey samples, or blue,
-// green, red and a filler byte, which is cleared so that each pixel reads 0x00RRGGBB. Kept out
-// of line: the function that calls setjmp is compiled without the usual optimisations, and
-// this loop is the decoder's hot path.
-[[gnu::noinline]] void ReadPixels(jpeg_decompress_struct& info, BYTE* pixels, UINT pitch) {
+// Reads every scanline into `pixels`: libjpeg-turbo writes grey samples, or blue, green, red
+// and a filler byte, which is cleared so that each pixel reads 0x00RRGGBB. Kept out of line: the
+// function that calls setjmp is compiled without the usual optimisations, and this loop is the
+// decoder's hot path. Each finished row is reported to a target that asks.
+//
+// libjpeg-turbo stores rows that start on a 16-byte boundary with non-temporal writes, which go
+// past the cache; a row read again at once (to clear its filler bytes, or by the caller's
+// hook) would then come back from memory. So such rows are decoded into a scratch row that
+// starts off that boundary, where they stay in cache, and copied out from there.
+[[gnu::noinline]] void ReadPixels(jpeg_decompress_struct& info, BYTE* pixels, UINT pitch, const PixelTarget* target) {
   const bool grey = info.out_color_space == JCS_GRAYSCALE;
   const UINT width = info.output_width;
   if (!grey) info.out_color_space = JCS_EXT_BGRX;
   jpeg_start_decompress(&info);
+  const bool hook = target && target->RowsDone;
+  const std::size_t rowBytes = std::size_t{width} * (grey ? 1 : 4);
+  BYTE* scratch = nullptr;
+  if (!grey || hook) {
+    // Freed with the decompressor, on every path.
+    auto* block = static_cast<BYTE*>((*info.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                                               rowBytes + 64));
+    scratch = block + (16 - reinterpret_cast<std::uintptr_t>(block) % 16) + 4;
+  }
   while (info.output_scanline < info.output_height) {
     BYTE* out = pixels + std::size_t{info.output_scanline} * pitch;
-    JSAMPROW row = out;
+    JSAMPROW row = scratch ? scratch : out;
     if (jpeg_read_scanlines(&info, &row, 1) != 1) ERREXIT(&info, JERR_INPUT_EOF);
     if (!grey) {
       for (std::size_t x = 0; x < width; ++x) {
         std::uint32_t pixel;
-        std::memcpy(&pixel, out + 4 * x, 4);
+        std::memcpy(&pixel, scratch + 4 * x, 4);
         pixel &= 0x00FFFFFFu;
         std::memcpy(out + 4 * x, &pixel, 4);
       }
+    } else if (scratch) {
+      std::memcpy(out, scratch, rowBytes);
     }
+    if (hook) target->RowsDone(target->Context, info.output_scanline);
   }
   jpeg_finish_decompress(&info);
 }
@@ -167,10 +185,19 @@ HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
   image.RowPitch = width * bytesPerPixel;
   if (!image.LoadPixels) return S_OK;
 
-  BYTE* pixels = image.AllocateData(imageBytes, false);
-  if (!pixels) return E_OUTOFMEMORY;
+  // Straight into the caller's memory when it is waiting for exactly these pixels: no buffer
+  // of our own to fault in, and no copy afterwards.
+  BYTE* pixels = image.FittingTarget(width, height, image.RowPitch);
+  const PixelTarget* target = pixels ? &image.Target : nullptr;
+  if (pixels) {
+    image.PointData(pixels);
+    image.RowPitch = image.Target.RowPitch;
+  } else {
+    pixels = image.AllocateData(imageBytes, false);
+    if (!pixels) return E_OUTOFMEMORY;
+  }
   const UINT pitch = image.RowPitch;
-  bool read = decompressor.Run([&](jpeg_decompress_struct& info) { ReadPixels(info, pixels, pitch); });
+  bool read = decompressor.Run([&](jpeg_decompress_struct& info) { ReadPixels(info, pixels, pitch, target); });
   return read ? S_OK : E_FAIL;
 }
 
