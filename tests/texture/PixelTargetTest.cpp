@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Jpeg, FittingTarget,
                                            FittingCase{"ColourPadded", false, 24, 10, 12},
                                            FittingCase{"Grey", true, 16, 16, 0},
                                            FittingCase{"GreyPadded", true, 9, 7, 3}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(PixelTarget, IsLeftAloneUnlessItFitsExactly) {
   const std::string colour = NoisyJpeg(16, 8);

@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
     Shapes, StreamingBoxChainTest,
     ::testing::Values(ChainCase{"SquareRowByRow", 16, 16, 5, {1}}, ChainCase{"OddSizesInUnevenSteps", 13, 11, 4, {3, 1, 2}},
                       ChainCase{"WideInOneGo", 32, 4, 3, {4}}, ChainCase{"TallSkippingCounts", 6, 22, 3, {5, 2}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(StreamingBoxChain, IncompleteUntilTheLastRowsArrive) {
   std::vector<Level> levels = MakeLevels(8, 8, 4);

@@ -181,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                      5},
         PipelineCase{"LinearMipsFromTheImage", 16, 16, false, With([](Request& r) { r.mipFilter = D3DX_FILTER_LINEAR; }),
                      D3DFMT_X8R8G8B8, 16, 16, 5}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(JpegTexture, UndefinedFilterBitFailsAsTheLoadingCallDoes) {
   // The loading call refuses the filter word, so the texture fails whichever way it is filled.

@@ -197,7 +197,7 @@ HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
     if (!pixels) return E_OUTOFMEMORY;
   }
   const UINT pitch = image.RowPitch;
-  bool read = decompressor.Run([&](jpeg_decompress_struct& info) { ReadPixels(info, pixels, pitch, target); });
+  bool read = decompressor.Run([&](jpeg_decompress_struct& decompress) { ReadPixels(decompress, pixels, pitch, target); });
   return read ? S_OK : E_FAIL;
 }
 
