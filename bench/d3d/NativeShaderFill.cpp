@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <utility>
 #include <string>
@@ -67,9 +68,16 @@ GLuint Compile(GLenum kind, const char* source) {
 
 GLuint Link(const char* vertex, const char* fragment) {
   GLuint program = glCreateProgram();
-  glAttachShader(program, Compile(GL_VERTEX_SHADER, vertex));
-  glAttachShader(program, Compile(GL_FRAGMENT_SHADER, fragment));
+  GLuint shaders[2] = {Compile(GL_VERTEX_SHADER, vertex), Compile(GL_FRAGMENT_SHADER, fragment)};
+  for (GLuint shader : shaders) glAttachShader(program, shader);
   glLinkProgram(program);
+  for (GLuint shader : shaders) glDeleteShader(shader);  // they go with the program
+  GLint ok = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    std::fprintf(stderr, "%s\n%s\ndo not link\n", vertex, fragment);
+    std::exit(1);
+  }
   return program;
 }
 
@@ -232,11 +240,11 @@ int main(int argc, char** argv) {
   int width = 640, height = 480, rounds = 1;
   double seconds = 5.0;
   std::string only, colourName = "A8R8G8B8", depthName = "D16_LOCKABLE";
-  bool withTranslated = false, withDevice = false;
+  bool withTranslated = false, withDevice = false, pacedAsPresent = false;
   for (int k = 1; k < argc; ++k) {
     std::string option = argv[k];
-    if (option == "--translated" || option == "--device") {
-      (option == "--device" ? withDevice : withTranslated) = true;
+    if (option == "--translated" || option == "--device" || option == "--paced") {
+      (option == "--device" ? withDevice : option == "--paced" ? pacedAsPresent : withTranslated) = true;
       continue;
     }
     if (k + 1 >= argc) return Usage(("no value after " + option).c_str());
@@ -377,11 +385,18 @@ int main(int argc, char** argv) {
   // Rate of one program: frames of `factor` quads until more than `seconds` were measured.
   auto measure = [&](GLuint program, int factor) {
     SDL_GL_MakeCurrent(window, context);
+    while (glGetError() != GL_NO_ERROR) {
+    }
     glUseProgram(program);
+    if (glGetError() != GL_NO_ERROR) {
+      std::fprintf(stderr, "program %u cannot be used in this context\n", program);
+      std::exit(1);
+    }
     for (const char* name : {"normalMap", "ps_s0"}) glUniform1i(glGetUniformLocation(program, name), 0);
     for (const char* name : {"colourMap", "ps_s1"}) glUniform1i(glGetUniformLocation(program, name), 1);
     long frames = 0, counted = 0;
     double sum = 0;
+    std::deque<GLsync> inFlight;
     for (;;) {
       // As the benchmark clears: black, depth 1, stencil 0, with every buffer writable.
       glDepthMask(GL_TRUE);
@@ -392,7 +407,19 @@ int main(int argc, char** argv) {
       glDepthMask(GL_FALSE);
       double start = Now();
       for (int q = 0; q < factor; ++q) glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-      glFinish();
+      if (pacedAsPresent) {
+        // As the device presents: a fence after each frame, and a wait only for the frame
+        // before last, so that two frames are in flight.
+        inFlight.push_back(glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0));
+        glFlush();
+        while (inFlight.size() > 2) {
+          glClientWaitSync(inFlight.front(), GL_SYNC_FLUSH_COMMANDS_BIT, 5'000'000'000ull);
+          glDeleteSync(inFlight.front());
+          inFlight.pop_front();
+        }
+      } else {
+        glFinish();
+      }
       sum += Now() - start;
       ++counted;
       ++frames;
@@ -403,6 +430,8 @@ int main(int argc, char** argv) {
       }
       if (sum > seconds) break;
     }
+    glFinish();
+    for (GLsync fence : inFlight) glDeleteSync(fence);
     return factor * (width * static_cast<double>(height) * 1e-6) * counted / sum;
   };
   // Rate of the benchmark's own test of that name on the device, timed as the benchmark times
@@ -442,6 +471,7 @@ int main(int argc, char** argv) {
   };
   for (const Test& test : kTests) {
     if (!only.empty() && !std::strstr(test.name, only.c_str())) continue;
+    SDL_GL_MakeCurrent(window, context);  // the device's context may be current
     GLuint native = Link(kVertex, test.fragment);
     GLuint translated = withTranslated ? Link(kTranslatedVertex, Translated(test.shaderFile).c_str()) : 0;
     for (int round = 0; round < rounds; ++round) {
@@ -460,6 +490,7 @@ int main(int argc, char** argv) {
       }
       std::fflush(stdout);
     }
+    SDL_GL_MakeCurrent(window, context);
     glDeleteProgram(native);
     if (translated) glDeleteProgram(translated);
   }
