@@ -39,6 +39,10 @@ class GlRenderer final : public Renderer {
   void ReadSurface(Surface& surface) override { resources_->ReadSurface(surface); }
   void SurfaceWritten(Surface& surface) override { resources_->SurfaceWritten(surface); }
   void GenerateMipSubLevels(TextureCommon& texture) override { resources_->GenerateMipSubLevels(texture); }
+  void ShaderCreated(const std::vector<DWORD>& tokens) override {
+    MakeCurrent();
+    shaderPrograms_->Prepare(tokens);
+  }
 
   void MakeCurrent() { presenter_.MakeCurrent(); }
   // Some other context was made current (adapter probing).
