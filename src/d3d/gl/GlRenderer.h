@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "GlObject.h"
@@ -41,7 +42,11 @@ class GlRenderer final : public Renderer {
   void GenerateMipSubLevels(TextureCommon& texture) override { resources_->GenerateMipSubLevels(texture); }
   void ShaderCreated(const std::vector<DWORD>& tokens) override {
     MakeCurrent();
-    shaderPrograms_->Prepare(tokens);
+    // Preparing is only ahead of time: without memory for it the first draw does the work.
+    try {
+      shaderPrograms_->Prepare(tokens);
+    } catch (const std::bad_alloc&) {
+    }
   }
 
   void MakeCurrent() { presenter_.MakeCurrent(); }
