@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "MemoryInclude.h"
 #include "d3d9types.h"
 #include "d3dx9shader.h"
 
@@ -13,46 +14,12 @@ namespace {
 
 constexpr std::string_view kRegisters = "#define DEST r0\n#define SRC(n) c##n\n";
 constexpr std::string_view kBody = "ps_2_0\ndcl t0\ndcl_2d s0\ntexld r0, t0, s0\nmov oC0, r0\n";
-
-class FuzzInclude : public ID3DXInclude {
- public:
-  FuzzInclude(const char* data, std::size_t size) : data_(data), size_(size) {}
-
-  HRESULT Open(D3DXINCLUDE_TYPE, LPCSTR name, LPCVOID, LPCVOID* data, UINT* bytes) override {
-    std::string_view file = name;
-    if (file == "main.psh" || file == "self") {
-      *data = data_;
-      *bytes = static_cast<UINT>(size_);
-    } else if (file == "regs.h") {
-      *data = kRegisters.data();
-      *bytes = static_cast<UINT>(kRegisters.size());
-    } else if (file == "body.h") {
-      *data = kBody.data();
-      *bytes = static_cast<UINT>(kBody.size());
-    } else {
-      return E_FAIL;
-    }
-    ++open_;
-    return S_OK;
-  }
-  HRESULT Close(LPCVOID) override {
-    --open_;
-    return S_OK;
-  }
-  int OpenCount() const { return open_; }
-
- private:
-  const char* data_;
-  std::size_t size_;
-  int open_ = 0;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   DWORD flags = data[0] % 5;  // 4 is refused
-  FuzzInclude include(reinterpret_cast<const char*>(data + 1), size - 1);
+  MemoryInclude include(reinterpret_cast<const char*>(data + 1), size - 1, {{"regs.h", kRegisters}, {"body.h", kBody}});
   static const D3DXMACRO kDefines[] = {{"FUZZ", "1"}, {"ZERO", "0"}, {nullptr, nullptr}};
   ID3DXBuffer* shader = nullptr;
   ID3DXBuffer* errors = nullptr;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "MemoryInclude.h"
 #include "Preprocessor.h"
 
 namespace {
@@ -13,46 +14,12 @@ namespace {
 constexpr std::string_view kHeaderA =
     "#ifndef A_H\n#define A_H\n#define INC(x) ((x) + 1)\n#define CAT(a, b) a##b\n#define STR(s) #s\n#endif\n";
 constexpr std::string_view kHeaderB = "#include \"a.h\"\n#if INC(1)\n#endif\nmov r0, CAT(c, 1) STR(x \"y\\n\")\n";
-
-class FuzzInclude : public ID3DXInclude {
- public:
-  FuzzInclude(const char* data, std::size_t size) : data_(data), size_(size) {}
-
-  HRESULT Open(D3DXINCLUDE_TYPE, LPCSTR name, LPCVOID, LPCVOID* data, UINT* bytes) override {
-    std::string_view file = name;
-    if (file == "main.psh" || file == "self") {
-      *data = data_;
-      *bytes = static_cast<UINT>(size_);
-    } else if (file == "a.h") {
-      *data = kHeaderA.data();
-      *bytes = static_cast<UINT>(kHeaderA.size());
-    } else if (file == "b.h") {
-      *data = kHeaderB.data();
-      *bytes = static_cast<UINT>(kHeaderB.size());
-    } else {
-      return E_FAIL;
-    }
-    ++open_;
-    return S_OK;
-  }
-  HRESULT Close(LPCVOID) override {
-    --open_;
-    return S_OK;
-  }
-  int OpenCount() const { return open_; }
-
- private:
-  const char* data_;
-  std::size_t size_;
-  int open_ = 0;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The first byte picks the tokenizer mode; the whole input is the source.
   DWORD mode = size ? (data[0] & 0x0E) : 0;
-  FuzzInclude include(reinterpret_cast<const char*>(data), size);
+  MemoryInclude include(reinterpret_cast<const char*>(data), size, {{"a.h", kHeaderA}, {"b.h", kHeaderB}});
   {
     static const D3DXMACRO kDefines[] = {{"FUZZ", "1"}, {"TWO", "FUZZ + FUZZ"}, {"F", "F"}, {nullptr, nullptr}};
     rastro::Preprocessor preprocessor;

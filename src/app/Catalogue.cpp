@@ -14,23 +14,6 @@ namespace rastro {
 
 namespace {
 
-// A row whose test is not built yet: it keeps its place, name and factor and fails its Init,
-// so a run writes "Failed!" for it.
-class UnbuiltTest final : public FillTest {
- public:
-  UnbuiltTest(const CatalogueRow& row, ScreenSize screen) : FillTest(screen), row_(row) {}
-  const char* Name() const override { return row_.name; }
-  unsigned PixelFactor() const override { return row_.pixelFactor; }
-  bool Init(IDirect3DDevice9* device) override {
-    device_ = device;
-    return false;
-  }
-  bool Destroy() override { return true; }
-
- private:
-  const CatalogueRow& row_;
-};
-
 template <UntexturedTest::Kind kind>
 std::unique_ptr<FillTest> MakeUntexturedTest(const CatalogueRow& row, ScreenSize screen) {
   return std::unique_ptr<FillTest>(new (std::nothrow) UntexturedTest(kind, row, screen));
@@ -71,10 +54,6 @@ std::unique_ptr<FillTest> MakeLightingTest(const CatalogueRow&, ScreenSize scree
   return std::unique_ptr<FillTest>(new (std::nothrow) LightingTest(partialPrecision, screen, DataShaderFiles()));
 }
 
-std::unique_ptr<FillTest> MakeUnbuiltTest(const CatalogueRow& row, ScreenSize screen) {
-  return std::unique_ptr<FillTest>(new (std::nothrow) UnbuiltTest(row, screen));
-}
-
 constexpr std::array<CatalogueRow, 16> kCatalogue{{
     {"FFP - Pure fillrate", 32, MakeUntexturedTest<UntexturedTest::Kind::kPureFillrate>},
     {"FFP - Z pixel rate", 32, MakeUntexturedTest<UntexturedTest::Kind::kZPixelRate>},
@@ -97,7 +76,5 @@ constexpr std::array<CatalogueRow, 16> kCatalogue{{
 }  // namespace
 
 std::span<const CatalogueRow> Catalogue() { return kCatalogue; }
-
-bool IsPlaceholder(const CatalogueRow& row) { return row.create == MakeUnbuiltTest; }
 
 }  // namespace rastro

@@ -18,8 +18,4 @@ struct CatalogueRow {
 
 std::span<const CatalogueRow> Catalogue();
 
-// Whether the row's test is still a placeholder that fails its Init, so a run writes "Failed!"
-// for it.
-bool IsPlaceholder(const CatalogueRow& row);
-
 }  // namespace rastro

@@ -11,11 +11,6 @@
 
 namespace rastro {
 
-// File types without a published D3DXIMAGE_FILEFORMAT name of their own, numbered as
-// DecodeImage reports them in D3DXIMAGE_INFO::ImageFileFormat.
-constexpr D3DXIMAGE_FILEFORMAT kFileFormatRadiance = static_cast<D3DXIMAGE_FILEFORMAT>(8);
-constexpr D3DXIMAGE_FILEFORMAT kFileFormatPortableFloatMap = static_cast<D3DXIMAGE_FILEFORMAT>(9);
-
 // The largest pixel buffer a decoder allocates for one level (1 GiB: an 8192 x 8192 image of
 // four 32-bit floats). Larger images are refused as malformed.
 constexpr std::size_t kMaxImageBytes = std::size_t{1} << 30;

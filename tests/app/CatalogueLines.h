@@ -1,5 +1,5 @@
-// The results lines a whole run writes, derived from the catalogue: every test that is built
-// measures the rate the caller expects for it, every placeholder fails.
+// The results lines a whole run writes, derived from the catalogue: every test measures the
+// rate the caller expects for it, or fails where the run's device cannot run it.
 #pragma once
 
 #include <algorithm>
@@ -12,20 +12,14 @@
 
 namespace rastro::testing {
 
-// `measuredRate` gives a built test's rate, or nullopt when the device of the run cannot run it.
+// `measuredRate` gives a test's rate, or nullopt when the device of the run cannot run it.
 inline std::string CatalogueLines(const std::function<std::optional<std::string>(const CatalogueRow&)>& measuredRate) {
   std::string lines;
   for (const CatalogueRow& row : Catalogue()) {
-    const std::optional<std::string> rate = IsPlaceholder(row) ? std::nullopt : measuredRate(row);
+    const std::optional<std::string> rate = measuredRate(row);
     lines += std::string(row.name) + " - " + (rate ? *rate + "M pixels/sec" : std::string("Failed!")) + "\n";
   }
   return lines;
-}
-
-// How many tests of a whole run really run (and draw) rather than fail their Init.
-inline int BuiltTestCount() {
-  return static_cast<int>(std::count_if(Catalogue().begin(), Catalogue().end(),
-                                        [](const CatalogueRow& row) { return !IsPlaceholder(row); }));
 }
 
 // The tests that load textures (the fixed-function texture tests and per-pixel lighting): a
@@ -39,14 +33,14 @@ inline bool NeedsTextureStages(const CatalogueRow& row) {
 inline unsigned QuadsDrawn(unsigned framesPerTest, bool withTextureStages = true) {
   unsigned quads = 0;
   for (const CatalogueRow& row : Catalogue())
-    if (!IsPlaceholder(row) && (withTextureStages || !NeedsTextureStages(row))) quads += framesPerTest * row.pixelFactor;
+    if (withTextureStages || !NeedsTextureStages(row)) quads += framesPerTest * row.pixelFactor;
   return quads;
 }
 
 // How many tests run on a device without texture stages.
 inline int UntexturedTestCount() {
   return static_cast<int>(std::count_if(Catalogue().begin(), Catalogue().end(), [](const CatalogueRow& row) {
-    return !IsPlaceholder(row) && !NeedsTextureStages(row);
+    return !NeedsTextureStages(row);
   }));
 }
 

@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                        Calls({"SetRenderState(14,1)", "SetRenderState(7,1)", "SetTextureStageState(0,2,0)",
                               "SetTextureStageState(0,1,2)"}),
                        {0xFF000000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF}}),
-    [](const ::testing::TestParamInfo<UntexturedCase>& info) { return std::string(info.param.label); });
+    [](const ::testing::TestParamInfo<UntexturedCase>& test) { return std::string(test.param.label); });
 
 TEST(UntexturedTestFailure, NoVertexBufferFailsInitAndDestroyIsStillSafe) {
   CallLog log;

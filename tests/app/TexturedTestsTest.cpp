@@ -151,8 +151,8 @@ INSTANTIATE_TEST_SUITE_P(TestsThreeToSix, TexturedTestInit,
                                            TexturedCase{2, "FFP - Dual texture", Expected(2)},
                                            TexturedCase{3, "FFP - Triple texture", Expected(3)},
                                            TexturedCase{4, "FFP - Quad texture", Expected(4)}),
-                         [](const ::testing::TestParamInfo<TexturedCase>& info) {
-                           return "Textures" + std::to_string(info.param.textures);
+                         [](const ::testing::TestParamInfo<TexturedCase>& test) {
+                           return "Textures" + std::to_string(test.param.textures);
                          });
 
 TEST(TexturedTestFailure, TooSmallATextureLimitFailsEveryTestBeforeLoading) {

@@ -523,7 +523,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StageCase{"AlphaReplicate", D3DTOP_MODULATE, T | REP, TF, D3DTOP_SELECTARG1, TF | NOT, T},
                       StageCase{"ComplementedReplica", D3DTOP_ADD, T | REP | NOT, C, D3DTOP_SELECTARG2, T, C},
                       StageCase{"AlphaDisabled", D3DTOP_MODULATE, T, TF, D3DTOP_DISABLE, T, T}),
-    [](const ::testing::TestParamInfo<StageCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<StageCase>& test) { return std::string(test.param.name); });
 
 // Two stages, the second reading another texture through texture-coordinate set 1 (mirrored
 // left to right), the first stage's result as CURRENT, and a disabled third stage.
@@ -609,7 +609,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, AddressModes,
                                            AddressCase{"Clamp", D3DTADDRESS_CLAMP, ClampColumn},
                                            AddressCase{"Mirror", D3DTADDRESS_MIRROR, MirrorColumn},
                                            AddressCase{"Border", D3DTADDRESS_BORDER, BorderColumn}),
-                         [](const ::testing::TestParamInfo<AddressCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<AddressCase>& test) { return std::string(test.param.name); });
 
 TEST_F(GlTextures, DefaultSamplerPointSamplesTheTopLevelAndWraps) {
   // Three levels of different colours; the top level's texels random. Point filtering on the
@@ -670,7 +670,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LevelCase{"TheLargerLimitWins", D3DTEXF_NONE, 1, 2, 0.0f, 1.0f, kLevelColours[2]},
                       LevelCase{"LimitsPastTheChainClampToTheLast", D3DTEXF_POINT, 9, 0, 0.0f, 1.0f,
                                 kLevelColours[3]}),
-    [](const ::testing::TestParamInfo<LevelCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LevelCase>& test) { return std::string(test.param.name); });
 
 TEST_F(GlTextures, LinearMagnificationBlendsTheFourNearestTexels) {
   // A 2 x 2 texture over 8 x 8 pixels, clamped: pixel x samples u = (x + 0.5) / 8, i.e. texel

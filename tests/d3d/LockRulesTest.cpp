@@ -44,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PoolCase{"Managed", 0, D3DPOOL_MANAGED, D3D_OK},
                       PoolCase{"SystemMemory", 0, D3DPOOL_SYSTEMMEM, D3D_OK},
                       PoolCase{"Scratch", 0, D3DPOOL_SCRATCH, D3D_OK}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& test) { return test.param.name; });
 
 TEST(LockFlags, DiscardOnlyOnDynamicResourcesAndNeverWithReadOnly) {
   TestDevice device;

@@ -185,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextureCapsCase{"NoMipmapsTwoLevels", [](D3DCAPS9& c) { c.TextureCaps &= ~D3DPTEXTURECAPS_MIPMAP; }, 64, 64, 2,
                         D3DERR_INVALIDCALL, 0},
         TextureCapsCase{"MoreLevelsThanAChain", [](D3DCAPS9&) {}, 64, 64, 8, D3DERR_INVALIDCALL, 0}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& test) { return test.param.name; });
 
 TEST(ResourceCreation, ArgumentRules) {
   TestDevice device;
@@ -200,6 +200,16 @@ TEST(ResourceCreation, ArgumentRules) {
   EXPECT_EQ(create(8, 8, 1, 0, D3DFMT_A8R8G8B8, static_cast<D3DPOOL>(4)), D3DERR_INVALIDCALL);
   EXPECT_EQ(create(8, 8, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED), D3DERR_INVALIDCALL);  // not offered by the device
   EXPECT_EQ(create(8, 8, 1, 0, static_cast<D3DFORMAT>(12345), D3DPOOL_SCRATCH), D3DERR_INVALIDCALL);
+  // Index formats belong to index buffers, even in the scratch pool that takes any surface format.
+  EXPECT_EQ(create(8, 8, 1, 0, D3DFMT_INDEX16, D3DPOOL_SCRATCH), D3DERR_INVALIDCALL);
+  EXPECT_EQ(create(8, 8, 1, 0, D3DFMT_INDEX32, D3DPOOL_SYSTEMMEM), D3DERR_INVALIDCALL);
+  ComPtr<IDirect3DSurface9> plain;
+  EXPECT_EQ(device->CreateOffscreenPlainSurface(8, 8, D3DFMT_INDEX16, D3DPOOL_SCRATCH, plain.ReleaseAndGetAddressOf(), nullptr),
+            D3DERR_INVALIDCALL);
+  ComPtr<IDirect3DVolumeTexture9> volume;
+  EXPECT_EQ(device->CreateVolumeTexture(4, 4, 4, 1, 0, D3DFMT_INDEX16, D3DPOOL_SCRATCH, volume.ReleaseAndGetAddressOf(),
+                                        nullptr),
+            D3DERR_INVALIDCALL);
   EXPECT_EQ(create(6, 8, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED), D3DERR_INVALIDCALL);  // top level in whole blocks
   EXPECT_EQ(create(8, 8, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED), D3D_OK);
   EXPECT_EQ(texture->GetLevelCount(), 1u);

@@ -34,7 +34,7 @@ inline ShaderVaryings Colours(ShaderVector diffuse, ShaderVector specular = {0, 
 }
 
 constexpr DWORD kPs20 = 0xFFFF0200, kPs11 = 0xFFFF0101, kPs14 = 0xFFFF0104, kPs30 = 0xFFFF0300;
-constexpr DWORD kVs11 = 0xFFFE0101, kVs20 = 0xFFFE0200, kVs2x = 0xFFFE0201;
+constexpr DWORD kVs11 = 0xFFFE0101, kVs20 = 0xFFFE0200, kVs2x = 0xFFFE0201, kVs30 = 0xFFFE0300;
 constexpr DWORD kR = D3DSPR_TEMP, kV = D3DSPR_INPUT, kC = D3DSPR_CONST, kT = D3DSPR_TEXTURE, kOC = D3DSPR_COLOROUT;
 
 inline std::vector<ShaderCase> PixelCases() {
@@ -163,6 +163,78 @@ inline std::vector<ShaderCase> PixelCases() {
                                        .Op(D3DSIO_MUL, {Dst(kR, 0, 0x7), Src(kR, 0), Src(kC, 0)})
                                        .Op(D3DSIO_MOV, {Dst(kR, 0, 0x8), Src(kC, 0)}).End(),
        Colours({}, {}, {1.5f, 0.5f, 0.25f, 1}), {}, {{0, {0.5f, 1, 2, 0.5f}}}, {}, {0.75f, 0.5f, 0.25f, 0.5f}});
+  // loop aL = 1, 2, 3 (from a device integer constant) adds c[aL]: c1 + c2 + c3.
+  add({"Ps30LoopCounterIndexesConstants",
+       TokenStream(kPs30).Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 0)})
+           .Op(D3DSIO_LOOP, {Src(D3DSPR_LOOP, 0), Src(D3DSPR_CONSTINT, 0)})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kC, 0) | D3DVS_ADDRMODE_RELATIVE, Src(D3DSPR_LOOP, 0, 0)})
+           .Op(D3DSIO_ENDLOOP, {})
+           .Op(D3DSIO_MOV, {Dst(kOC, 0), Src(kR, 0)}).End(),
+       {}, {}, {{0, {0, 0, 0, 0}}, {1, {1, 0, 0, 0}}, {2, {0, 2, 0, 0}}, {3, {0, 0, 3, 1}}, {4, {9, 9, 9, 9}}},
+       {{0, {3, 1, 1, 0}}}, {1, 2, 3, 1}});
+  // setp_gt of (1, 2, 3, 4) against 2 selects z and w; the negated predicate x and y:
+  // (5, 6, 7, 8) becomes (5 + 2, 6 + 2, 9, 9).
+  add({"Ps30PredicatedWritesPerComponent",
+       TokenStream(kPs30).Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 3)})
+           .Op(D3DSIO_SETP | (D3DSPC_GT << 16), {Dst(D3DSPR_PREDICATE, 0), Src(kC, 0), Src(kC, 1)})
+           .Op(D3DSIO_MOV, {Dst(kR, 0), Src(D3DSPR_PREDICATE, 0), Src(kC, 2)}, D3DSHADER_INSTRUCTION_PREDICATED)
+           .Op(D3DSIO_ADD, {Dst(kR, 0, 0x3), Src(D3DSPR_PREDICATE, 0, kIdentity, D3DSPSM_NOT), Src(kR, 0), Src(kC, 1)},
+               D3DSHADER_INSTRUCTION_PREDICATED)
+           .Op(D3DSIO_MOV, {Dst(kOC, 0), Src(kR, 0)}).End(),
+       {}, {}, {{0, {1, 2, 3, 4}}, {1, {2, 2, 2, 2}}, {2, {9, 9, 9, 9}}, {3, {5, 6, 7, 8}}}, {}, {7, 8, 9, 9}});
+  // Adds 1 until the predicate set on r0.x >= 4 breaks the repeat: 4.
+  add({"Ps30BreakOnPredicate",
+       TokenStream(kPs30).Op(D3DSIO_DEFI, {Reg(D3DSPR_CONSTINT, 1), 10, 0, 0, 0})
+           .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 0)})
+           .Op(D3DSIO_REP, {Src(D3DSPR_CONSTINT, 1)})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kC, 1)})
+           .Op(D3DSIO_SETP | (D3DSPC_GE << 16), {Dst(D3DSPR_PREDICATE, 0, 0x1), Src(kR, 0), Src(kC, 2)})
+           .Op(D3DSIO_BREAKP, {Src(D3DSPR_PREDICATE, 0, Swz(0, 0, 0, 0))})
+           .Op(D3DSIO_ENDREP, {})
+           .Op(D3DSIO_MOV, {Dst(kOC, 0), Src(kR, 0)}).End(),
+       {}, {}, {{0, {0, 0, 0, 0}}, {1, {1, 1, 1, 1}}, {2, {4, 4, 4, 4}}}, {}, {4, 4, 4, 4}});
+  // callnz runs label 1 (b0 true) and not label 2 (b1 false); if on p0.z (0 < 1) adds 0.5 and
+  // if on p0.y (0 < -1) does not: 1 + 0.5.
+  add({"Ps30ConditionalCallsAndPredicateIf",
+       TokenStream(kPs30).Op(D3DSIO_DEFB, {Reg(D3DSPR_CONSTBOOL, 0), 1})
+           .Op(D3DSIO_DEFB, {Reg(D3DSPR_CONSTBOOL, 1), 0})
+           .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 0)})
+           .Op(D3DSIO_CALLNZ, {Src(D3DSPR_LABEL, 1), Src(D3DSPR_CONSTBOOL, 0)})
+           .Op(D3DSIO_CALLNZ, {Src(D3DSPR_LABEL, 2), Src(D3DSPR_CONSTBOOL, 1)})
+           .Op(D3DSIO_SETP | (D3DSPC_LT << 16), {Dst(D3DSPR_PREDICATE, 0), Src(kC, 3), Src(kC, 4)})
+           .Op(D3DSIO_IF, {Src(D3DSPR_PREDICATE, 0, Swz(2, 2, 2, 2))})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kC, 5)})
+           .Op(D3DSIO_ENDIF, {})
+           .Op(D3DSIO_IF, {Src(D3DSPR_PREDICATE, 0, Swz(1, 1, 1, 1))})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kC, 2)})
+           .Op(D3DSIO_ENDIF, {})
+           .Op(D3DSIO_MOV, {Dst(kOC, 0), Src(kR, 0)})
+           .Op(D3DSIO_RET, {})
+           .Op(D3DSIO_LABEL, {Src(D3DSPR_LABEL, 1)})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kC, 1)})
+           .Op(D3DSIO_RET, {})
+           .Op(D3DSIO_LABEL, {Src(D3DSPR_LABEL, 2)})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kC, 2)})
+           .Op(D3DSIO_RET, {}).End(),
+       {}, {}, {{0, {0, 0, 0, 0}}, {1, {1, 1, 1, 1}}, {2, {10, 10, 10, 10}}, {3, {0, 0, 0, 0}}, {4, {1, -1, 1, 1}},
+                {5, {0.5f, 0.5f, 0.5f, 0.5f}}},
+       {}, {1.5f, 1.5f, 1.5f, 1.5f}});
+  // ps_3_0 inputs by usage: texcoord1 in v5, colour0 in v2; v5 + v2.
+  add({"Ps30InputsByUsage", TokenStream(kPs30).Op(D3DSIO_DCL, {0x80010005, Dst(kV, 5)})
+                                .Op(D3DSIO_DCL, {0x8000000A, Dst(kV, 2)})
+                                .Op(D3DSIO_ADD, {Dst(kOC, 0), Src(kV, 5), Src(kV, 2)}).End(),
+       Colours({0.5f, 0.25f, 2, -1}, {}, {}, {1, 2, 3, 4}), {}, {}, {}, {1.5f, 2.25f, 5, 3}});
+  // ps_3_0 inputs indexed by the loop counter: v0[aL] for aL = 0, 1 is texcoord0 + texcoord1.
+  add({"Ps30LoopIndexesInputs",
+       TokenStream(kPs30).Op(D3DSIO_DCL, {0x80000005, Dst(kV, 0)})
+           .Op(D3DSIO_DCL, {0x80010005, Dst(kV, 1)})
+           .Op(D3DSIO_DEFI, {Reg(D3DSPR_CONSTINT, 0), 2, 0, 1, 0})
+           .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 0)})
+           .Op(D3DSIO_LOOP, {Src(D3DSPR_LOOP, 0), Src(D3DSPR_CONSTINT, 0)})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kV, 0) | D3DVS_ADDRMODE_RELATIVE, Src(D3DSPR_LOOP, 0, 0)})
+           .Op(D3DSIO_ENDLOOP, {})
+           .Op(D3DSIO_MOV, {Dst(kOC, 0), Src(kR, 0)}).End(),
+       Colours({}, {}, {1, 2, 3, 4}, {0.5f, 0.25f, -1, 2}), {}, {{0, {0, 0, 0, 0}}}, {}, {1.5f, 2.25f, 2, 6}});
   return cases;
 }
 
@@ -213,6 +285,41 @@ inline std::vector<ShaderCase> VertexCases() {
                                   .Op(D3DSIO_MOV, {Dst(kOT, 0), Src(kC, 2)})
                                   .Op(D3DSIO_MOV, {Dst(kOT, 0), Src(D3DSPR_PREDICATE, 0), Src(kC, 3)}, D3DSHADER_INSTRUCTION_PREDICATED).End(),
        {}, {}, {{0, {1, 2, 3, 4}}, {1, {2, 2, 2, 2}}, {2, {0, 0, 0, 0}}, {3, {9, 9, 9, 9}}}, {}, {0, 0, 9, 9}};
+  cases.push_back(c);
+  // vs_3_0: texcoord0 in o3; loop aL = 0-3 sums c1-c4, a subroutine doubles it.
+  c = {"Vs30LoopAndSubroutineIntoADeclaredOutput",
+       TokenStream(kVs30).Op(D3DSIO_DCL, {0x80000000, Dst(kV, 0)})
+           .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_OUTPUT, 0)})
+           .Op(D3DSIO_DCL, {0x80000005, Dst(D3DSPR_OUTPUT, 3)})
+           .Op(D3DSIO_DEFI, {Reg(D3DSPR_CONSTINT, 0), 4, 0, 1, 0})
+           .Op(D3DSIO_MOV, {Dst(D3DSPR_OUTPUT, 0), Src(kV, 0)})
+           .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 0)})
+           .Op(D3DSIO_LOOP, {Src(D3DSPR_LOOP, 0), Src(D3DSPR_CONSTINT, 0)})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kC, 1) | D3DVS_ADDRMODE_RELATIVE, Src(D3DSPR_LOOP, 0, 0)})
+           .Op(D3DSIO_ENDLOOP, {})
+           .Op(D3DSIO_CALL, {Src(D3DSPR_LABEL, 0)})
+           .Op(D3DSIO_MOV, {Dst(D3DSPR_OUTPUT, 3), Src(kR, 0)})
+           .Op(D3DSIO_RET, {})
+           .Op(D3DSIO_LABEL, {Src(D3DSPR_LABEL, 0)})
+           .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 0), Src(kC, 5)})
+           .Op(D3DSIO_RET, {}).End(),
+       {}, {}, {{0, {0, 0, 0, 0}}, {1, {1, 0, 0, 0}}, {2, {0, 1, 0, 0}}, {3, {0, 0, 1, 0}}, {4, {0, 0, 0, 1}}, {5, {2, 2, 2, 2}}},
+       {}, {2, 2, 2, 2}};
+  cases.push_back(c);
+  // vs_3_0 outputs indexed by the loop counter: o1[aL] = c1[aL] for aL = 0, 1 leaves c1 in
+  // texcoord0 (o1) and c2 in texcoord1 (o2).
+  c = {"Vs30LoopIndexesOutputs",
+       TokenStream(kVs30).Op(D3DSIO_DCL, {0x80000000, Dst(kV, 0)})
+           .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_OUTPUT, 0)})
+           .Op(D3DSIO_DCL, {0x80000005, Dst(D3DSPR_OUTPUT, 1)})
+           .Op(D3DSIO_DCL, {0x80010005, Dst(D3DSPR_OUTPUT, 2)})
+           .Op(D3DSIO_DEFI, {Reg(D3DSPR_CONSTINT, 0), 2, 0, 1, 0})
+           .Op(D3DSIO_MOV, {Dst(D3DSPR_OUTPUT, 0), Src(kV, 0)})
+           .Op(D3DSIO_LOOP, {Src(D3DSPR_LOOP, 0), Src(D3DSPR_CONSTINT, 0)})
+           .Op(D3DSIO_MOV, {Dst(D3DSPR_OUTPUT, 1) | D3DVS_ADDRMODE_RELATIVE, Src(D3DSPR_LOOP, 0, 0),
+                            Src(kC, 1) | D3DVS_ADDRMODE_RELATIVE, Src(D3DSPR_LOOP, 0, 0)})
+           .Op(D3DSIO_ENDLOOP, {}).End(),
+       {}, {}, {{1, {1, 2, 3, 4}}, {2, {5, 6, 7, 8}}}, {}, {1, 2, 3, 4}};
   cases.push_back(c);
   for (ShaderCase& each : cases) each.vertexInputs[0] = {0, 0, 0, 1};
   cases[0].vertexInputs[1] = {1, 2, 3, 1};

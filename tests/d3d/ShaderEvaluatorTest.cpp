@@ -33,7 +33,7 @@ TEST_P(PixelEvaluation, GivesTheHandWorkedResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PixelEvaluation, ::testing::ValuesIn(PixelCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 class VertexEvaluation : public ::testing::TestWithParam<ShaderCase> {};
 
@@ -47,7 +47,7 @@ TEST_P(VertexEvaluation, GivesTheHandWorkedResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, VertexEvaluation, ::testing::ValuesIn(VertexCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // Samples are the coordinates themselves, so the test sees what reached the sampler.
 class CoordinateSampler : public ShaderTextureSampler {

@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"RelativeDestinationInVs11", {0xFFFE0101, 0x00000001, 0xC00F2000, 0x80E40000, kEnd}},
         MalformedCase{"UnknownSourceModifier", {0xFFFF0200, 0x02000001, 0x800F0800, 0x8EE40000, kEnd}},
         MalformedCase{"DefValuesMissing", {0xFFFF0200, 0x05000051, 0xA00F0000, 0x3F800000, kEnd}}),
-    [](const ::testing::TestParamInfo<MalformedCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<MalformedCase>& test) { return std::string(test.param.name); });
 
 TEST(ShaderInstruction, OpcodeNamesFollowTheAssemblyLanguage) {
   EXPECT_STREQ(ShaderOpcodeName(D3DSIO_MOV), "mov");

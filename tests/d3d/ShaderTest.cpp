@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         ShaderCase{"VertexTokenForPixelShader", {D3DVS_VERSION(1, 1), kEnd}, true, D3DERR_INVALIDCALL, 0},
         ShaderCase{"PixelTokenForVertexShader", {D3DPS_VERSION(1, 1), kEnd}, false, D3DERR_INVALIDCALL, 0},
         ShaderCase{"NotAVersion", {0x00000001, kEnd}, true, D3DERR_INVALIDCALL, 0}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& test) { return test.param.name; });
 
 TEST(ShaderCreation, RefusesAStreamWithoutEndWithinTheBound) {
   TestDevice device;

@@ -181,7 +181,7 @@ TEST_P(PixelTranslation, DrawsWhatTheEvaluatorComputes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PixelTranslation, ::testing::ValuesIn(PixelCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 class VertexTranslation : public ::testing::TestWithParam<ShaderCase> {};
 
@@ -216,7 +216,7 @@ TEST_P(VertexTranslation, PassesOnWhatTheEvaluatorComputes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, VertexTranslation, ::testing::ValuesIn(VertexCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ShaderTranslator, RefusesWhatItCannotExpress) {
   const std::vector<DWORD> streams[] = {

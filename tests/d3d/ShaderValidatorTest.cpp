@@ -243,6 +243,9 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"LoopCounterInsideLoop", 0, Stream(VS20).Op(D3DSIO_LOOP, {Src(AL, 0), Src(I, 0)}).Op(kMov, {Dst(RAST, 0), Src(C, 1) | kRelative, Src(AL, 0, XXXX)}).Op(D3DSIO_ENDLOOP, {}).End()},
         RuleCase{"BiasInPs20", Code(SourceModifier), Stream(PS20).Op(kMov, {Dst(OC, 0), Src(C, 0, ID, 2)}).End()},
         RuleCase{"NegateInPs20", 0, Stream(PS20).Op(kMov, {Dst(OC, 0), Src(C, 0, ID, 1)}).End()},
+        RuleCase{"ExpandedNormalInPs11Texm3x2", 0, Stream(PS11).Op(kTex, {Dst(T, 0)}).Op(D3DSIO_TEXM3x2PAD, {Dst(T, 1), Src(T, 0, ID, 4)}).Op(D3DSIO_TEXM3x2TEX, {Dst(T, 2), Src(T, 0, ID, 4)}).Op(kMov, {Dst(R, 0), Src(T, 2)}).End()},
+        RuleCase{"BiasInPs11Texm3x2", Code(SourceModifier), Stream(PS11).Op(kTex, {Dst(T, 0)}).Op(D3DSIO_TEXM3x2PAD, {Dst(T, 1), Src(T, 0, ID, 2)}).Op(D3DSIO_TEXM3x2TEX, {Dst(T, 2), Src(T, 0)}).Op(kMov, {Dst(R, 0), Src(T, 2)}).End()},
+        RuleCase{"ExpandedCoordinatesInPs14Texld", Code(SourceModifier), Stream(PS14).Op(kTex, {Dst(R, 0), Src(T, 0, ID, 4)}).End()},
         RuleCase{"PartialPrecisionInPs11", Code(ResultModifier), Stream(PS11).Op(kMov, {Dst(R, 0, 0xF, D3DSPDM_PARTIALPRECISION), Src(C, 0)}).End()},
         RuleCase{"SaturateInPs11", 0, Stream(PS11).Op(kMov, {Dst(R, 0, 0xF, D3DSPDM_SATURATE), Src(C, 0)}).End()},
         RuleCase{"Ps11MaskXy", Code(WriteMask), Stream(PS11).Op(kMov, {Dst(R, 0, 3), Src(C, 0)}).End()},
@@ -301,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"TexToT0AndT1", 0, Stream(PS11).Op(kTex, {Dst(T, 0)}).Op(kTex, {Dst(T, 1)}).Op(kMov, {Dst(R, 0), Src(T, 0)}).End()},
         RuleCase{"DependentReadInPhaseOne", Code(PhaseOneSource), Stream(PS14).Op(kTex, {Dst(R, 1), Src(T, 0)}).Op(kTex, {Dst(R, 0), Src(R, 1)}).End()},
         RuleCase{"DependentReadInPhaseTwo", 0, Stream(PS14).Op(kTex, {Dst(R, 1), Src(T, 0)}).Op(D3DSIO_PHASE, {}).Op(kTex, {Dst(R, 0), Src(R, 1)}).End()}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& test) { return test.param.name; });
 // clang-format on
 
 TEST(ValidatorMessages, EveryCodeHasOneRowWithItsOwnText) {

@@ -428,3 +428,81 @@ TEST(DebugOutput, ContainersNameTheirOwnInterfaceAndGetContainerReportsMissingIn
 
 }  // namespace
 }  // namespace rastro::testing
+
+namespace rastro::testing {
+namespace {
+
+TEST(StateSetters, VertexSamplersHoldTheirTexturesApartFromThePixelStages) {
+  TestDevice device;
+  ComPtr<IDirect3DTexture9> first, second;
+  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_R32F, D3DPOOL_MANAGED, first.ReleaseAndGetAddressOf(), nullptr), D3D_OK);
+  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, second.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  const ULONG alone = RefCount(first.Get());
+  for (DWORD sampler = D3DVERTEXTEXTURESAMPLER0; sampler <= D3DVERTEXTEXTURESAMPLER3; ++sampler) {
+    ASSERT_EQ(device->SetTexture(sampler, first.Get()), D3D_OK) << sampler;
+  }
+  ASSERT_EQ(device->SetTexture(1, second.Get()), D3D_OK);
+  // Binding keeps the texture alive without counting against the application's references.
+  EXPECT_EQ(RefCount(first.Get()), alone);
+  ComPtr<IDirect3DBaseTexture9> bound;
+  ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER1, bound.ReleaseAndGetAddressOf()), D3D_OK);
+  EXPECT_EQ(bound.Get(), static_cast<IDirect3DBaseTexture9*>(first.Get()));
+  EXPECT_EQ(RefCount(first.Get()), alone + 1);  // the one GetTexture handed out
+  bound.Reset();
+  ASSERT_EQ(device->GetTexture(1, bound.ReleaseAndGetAddressOf()), D3D_OK);
+  EXPECT_EQ(bound.Get(), static_cast<IDirect3DBaseTexture9*>(second.Get()));
+  ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER0 - 1, bound.ReleaseAndGetAddressOf()), D3D_OK);  // the displacement map
+  EXPECT_EQ(bound.Get(), nullptr);
+  EXPECT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER3 + 1, bound.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->SetTexture(D3DVERTEXTEXTURESAMPLER3 + 1, first.Get()), D3DERR_INVALIDCALL);
+
+  // Unbinding one vertex sampler leaves the others bound.
+  ASSERT_EQ(device->SetTexture(D3DVERTEXTEXTURESAMPLER2, nullptr), D3D_OK);
+  ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER2, bound.ReleaseAndGetAddressOf()), D3D_OK);
+  EXPECT_EQ(bound.Get(), nullptr);
+  ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER3, bound.ReleaseAndGetAddressOf()), D3D_OK);
+  EXPECT_EQ(bound.Get(), static_cast<IDirect3DBaseTexture9*>(first.Get()));
+  bound.Reset();
+}
+
+// Extra render targets draw only at the size of the first, and at its pixel size unless the
+// device offers independent bit depths.
+TEST(Scenes, RenderTargetsDrawTogetherOnlyWhenTheyMatch) {
+  struct Case {
+    UINT width;
+    D3DFORMAT format;
+    bool independentDepths;
+    HRESULT draw;
+  };
+  const Case cases[] = {
+      {640, D3DFMT_A8R8G8B8, false, D3D_OK},             // same size, same 32 bits
+      {640, D3DFMT_R5G6B5, false, D3DERR_INVALIDCALL},   // 16 bits beside 32
+      {640, D3DFMT_R5G6B5, true, D3D_OK},                // ... allowed by the cap
+      {320, D3DFMT_A8R8G8B8, true, D3DERR_INVALIDCALL},  // another size
+  };
+  for (const Case& c : cases) {
+    DeviceProfile profile = CapableProfile();
+    if (c.independentDepths) profile.caps.PrimitiveMiscCaps |= D3DPMISCCAPS_MRTINDEPENDENTBITDEPTHS;
+    TestDevice device(profile);
+    ComPtr<IDirect3DVertexBuffer9> quad;
+    device->CreateVertexBuffer(80, D3DUSAGE_WRITEONLY, 0x44, D3DPOOL_MANAGED, quad.ReleaseAndGetAddressOf(), nullptr);
+    device->SetStreamSource(0, quad.Get(), 0, 20);
+    device->SetFVF(0x44);
+    ComPtr<IDirect3DSurface9> target;
+    ASSERT_EQ(device->CreateRenderTarget(c.width, 480, c.format, D3DMULTISAMPLE_NONE, 0, FALSE, target.ReleaseAndGetAddressOf(),
+                                         nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->SetRenderTarget(2, target.Get()), D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), c.draw) << c.width << " " << c.format;
+    EXPECT_EQ(device.probe->draws, c.draw == D3D_OK ? 1u : 0u);
+    // Taking the odd target away lets the draw through.
+    ASSERT_EQ(device->SetRenderTarget(2, nullptr), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    device->EndScene();
+  }
+}
+
+}  // namespace
+}  // namespace rastro::testing

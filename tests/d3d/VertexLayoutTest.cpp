@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {20, D3DDECLTYPE_UBYTE4, D3DDECLUSAGE_BLENDINDICES, 0}}},
         FvfCase{"HomogeneousPosition", D3DFVF_XYZW | D3DFVF_DIFFUSE, 20, false,
                 {{0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITION, 0}, {16, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(VertexLayout, RefusesFormatsThatAreNotValid) {
   VertexLayout layout;

@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"FloatInExpression", "#if 1.5\nx\n#endif\n", "\nx\n\n",
                  "main.psh(1): error X1500: syntax error : unexpected float '1.5'\n"
                  "main.psh(3): error X1510: unexpected #endif\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Macros, PreprocessorOutput,
@@ -190,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"LineDirectiveWithFile", "#line 50 \"other.psh\"\n__FILE__ __LINE__\n#bad\n",
                  "\n\"other.psh\" 50\n\n", "other.psh(51): error X1504: invalid preprocessor command 'bad'\n"},
         TextCase{"File", "__FILE__\n", "\"main.psh\"\n", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Conditionals, PreprocessorOutput,
@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "main.psh(4): error X1501: unexpected tokens following preprocessor directive\n"},
         TextCase{"UnterminatedIf", "#if 1\nx\n", "\nx\n", "main.psh(3): error X1502: unexpected end of file\n"},
         TextCase{"DirectiveOnLastLine", "a\n#define X 1", "a\n\n", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Preprocessor, ErrorDirectiveIsFatal) {
   Result result = Preprocess("a\n#error  this is bad \\\n continued\nb\n");

@@ -292,8 +292,8 @@ INSTANTIATE_TEST_SUITE_P(
                       0x0000FFFF}},
         EncodingCase{"entrypoint is not an instruction", "ps_2_0\nentrypoint main\nmov oC0, c0\n",
                      {0xFFFF0200, 0x02000001, 0x800F0800, 0xA0E40000, 0x0000FFFF}}),
-    [](const testing::TestParamInfo<EncodingCase>& info) {
-      std::string name = info.param.name;
+    [](const testing::TestParamInfo<EncodingCase>& test) {
+      std::string name = test.param.name;
       for (char& c : name)
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
       return name;

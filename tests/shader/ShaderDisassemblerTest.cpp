@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                   0x02000001, Dst(OC, 0), Src(C, 0), kEnd},
                  "ps_2_0\n// comment block, 2 words (\"DCBA\")\n// 41424344 00000007\n"
                  "// debug information from aw  \n// file 0: \n// line 0, file 0: instruction at token 0\nmov oC0, c0\n"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& test) { return test.param.name; });
 // clang-format on
 
 TEST(Disassembly, UnreadableStreamsKeepWhatWasReadAndSayWhereItStopped) {
@@ -389,7 +389,7 @@ TEST_P(GeneratedRoundTrip, EveryInstructionOfTheVersion) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, GeneratedRoundTrip, ::testing::Range(0, static_cast<int>(kShaderVersionCount)),
-                         [](const auto& info) { return std::string(kVersionNames[info.param]); });
+                         [](const auto& test) { return std::string(kVersionNames[test.param]); });
 
 }  // namespace
 }  // namespace rastro::testing

@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"A8R3G3B2", D3DFMT_A8R3G3B2, 2, {{0, 2}, {2, 3}, {5, 3}, {8, 8}}, 0},
                       FormatCase{"A8L8", D3DFMT_A8L8, 2, {{0, 8}, {8, 8}}, 0},
                       FormatCase{"A4L4", D3DFMT_A4L4, 1, {{0, 4}, {4, 4}}, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 struct QuadCase {
   const char* name;
@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         QuadCase{"A1OneOfFour", D3DFMT_A1R5G5B5, 2, {0x8000, 0, 0, 0}, 0},
         // Green 63, 63, 63, 62: (251 + 2) >> 2 = 63.
         QuadCase{"R5G6B5Green", D3DFMT_R5G6B5, 2, {63u << 5, 63u << 5, 63u << 5, 62u << 5}, 63u << 5}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(IntegerHalvingRoutines, VectorAndPortableGiveTheSameIntegers) {
   std::mt19937 random(99);

@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadableCase{"A1R5G5B5", D3DFMT_A1R5G5B5, 2, StoreA1R5G5B5, 1},
                       ReadableCase{"A4R4G4B4", D3DFMT_A4R4G4B4, 2, StoreA4R4G4B4, 1},
                       ReadableCase{"L8", D3DFMT_L8, 1, StoreL8, 0}),
-    [](const ::testing::TestParamInfo<ReadableCase>& info) { return std::string(info.param.label); });
+    [](const ::testing::TestParamInfo<ReadableCase>& test) { return std::string(test.param.label); });
 
 // The colour a test texel of a cube face or volume slice gets, stored as A8R8G8B8.
 std::array<BYTE, 4> Texel(UINT x, UINT y, UINT layer, UINT level) {

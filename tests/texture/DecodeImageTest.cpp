@@ -51,7 +51,7 @@ TEST(DecodeImage, DecodersAreTriedInTheirFixedOrder) {
   std::vector<D3DXIMAGE_FILEFORMAT> order;
   for (const ImageDecoder& decoder : ImageDecoders()) order.push_back(decoder.FileFormat);
   EXPECT_EQ(order, (std::vector<D3DXIMAGE_FILEFORMAT>{D3DXIFF_BMP, D3DXIFF_PPM, D3DXIFF_DDS, D3DXIFF_JPG, D3DXIFF_PNG,
-                                                      kFileFormatPortableFloatMap, kFileFormatRadiance, D3DXIFF_TGA,
+                                                      D3DXIFF_PFM, D3DXIFF_HDR, D3DXIFF_TGA,
                                                       D3DXIFF_DIB}));
 }
 

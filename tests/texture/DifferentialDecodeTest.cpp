@@ -340,17 +340,17 @@ INSTANTIATE_TEST_SUITE_P(
         Variant{"raw.ppm", "pamtopnm src.pam > raw.ppm", D3DFMT_X8R8G8B8, D3DXIFF_PPM, Reference::Magick},
         Variant{"raw15.ppm", "pamdepth 15 src.ppm > raw15.ppm", D3DFMT_X8R8G8B8, D3DXIFF_PPM, Reference::Magick},
         Variant{"plain.ppm", "pnmtoplainpnm src.ppm > plain.ppm", D3DFMT_X8R8G8B8, D3DXIFF_PPM, Reference::Magick},
-        Variant{"netpbm.pfm", "pamtopfm src.ppm > netpbm.pfm", D3DFMT_A32B32G32R32F, kFileFormatPortableFloatMap,
+        Variant{"netpbm.pfm", "pamtopfm src.ppm > netpbm.pfm", D3DFMT_A32B32G32R32F, D3DXIFF_PFM,
                 Reference::MagickFlipped},
         Variant{"magick.pfm", "/usr/bin/convert src.ppm magick.pfm", D3DFMT_A32B32G32R32F,
-                kFileFormatPortableFloatMap, Reference::MagickFlipped},
+                D3DXIFF_PFM, Reference::MagickFlipped},
         // Radiance and DDS.
-        Variant{"magick.hdr", "/usr/bin/convert src.ppm magick.hdr", D3DFMT_A32B32G32R32F, kFileFormatRadiance,
+        Variant{"magick.hdr", "/usr/bin/convert src.ppm magick.hdr", D3DFMT_A32B32G32R32F, D3DXIFF_HDR,
                 Reference::MagickClose},
         Variant{"bgra.dds", "/usr/bin/convert src.pam -define dds:compression=none -define dds:mipmaps=0 bgra.dds",
                 D3DFMT_A8R8G8B8, D3DXIFF_DDS, Reference::Magick}),
-    [](const ::testing::TestParamInfo<Variant>& info) {
-      std::string name = info.param.file;
+    [](const ::testing::TestParamInfo<Variant>& test) {
+      std::string name = test.param.file;
       for (char& c : name) {
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
       }

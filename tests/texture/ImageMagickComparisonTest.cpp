@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  40, 3},
                       Comparison{"TriangleUp", "Triangle", D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, 40, 30, 64, 48,
                                  3}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace rastro

@@ -59,7 +59,7 @@ TEST(PfmDecoder, ColourSamplesAreBigEndianForAPositiveScale) {
   auto decoded = Decode(file.Get());
   ASSERT_EQ(decoded->hr, S_OK);
   EXPECT_EQ(decoded->image.Format, D3DFMT_A32B32G32R32F);
-  EXPECT_EQ(decoded->info.ImageFileFormat, kFileFormatPortableFloatMap);
+  EXPECT_EQ(decoded->info.ImageFileFormat, D3DXIFF_PFM);
   EXPECT_EQ(decoded->image.RowPitch, 32u);
   const float* p = decoded->FloatPixel(0, 0);
   EXPECT_EQ(p[0], 0.5f);

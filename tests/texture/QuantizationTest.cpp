@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {{0, 16, false}, {16, 16, false}, {32, 16, false}, {48, 16, false}}, 61},
         SweepCase{"Q8W8V8U8", D3DFMT_Q8W8V8U8, 4, {{0, 8, true}, {8, 8, true}, {16, 8, true}, {24, 8, true}}, 1},
         SweepCase{"V16U16", D3DFMT_V16U16, 4, {{0, 16, true}, {16, 16, true}}, 37}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // Luminance is a weighted sum computed in the same rounding before it is quantised; the
 // reference here is that sum done by the processor in round-toward-zero, one operation at a

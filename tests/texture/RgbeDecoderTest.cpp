@@ -24,7 +24,7 @@ TEST(RgbeDecoder, FlatScanlinesKeepTheirFirstPixelAndRepeatThePrevious) {
   auto decoded = Decode(file.Get());
   ASSERT_EQ(decoded->hr, S_OK);
   EXPECT_EQ(decoded->image.Format, D3DFMT_A32B32G32R32F);
-  EXPECT_EQ(decoded->info.ImageFileFormat, kFileFormatRadiance);
+  EXPECT_EQ(decoded->info.ImageFileFormat, D3DXIFF_HDR);
   const std::array<std::array<float, 4>, 4> expected{{{0.5f, 0.5f, 0.5f, 1.0f},
                                                       {4.5f, 5.5f, 6.5f, 1.0f},
                                                       {7.5f, 8.5f, 9.5f, 1.0f},

@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(Rects, SurfaceLockRejects,
                                            BadRect{"NegativeTop", {0, -2, 4, 4}},
                                            BadRect{"LeftAfterRight", {5, 0, 4, 4}},
                                            BadRect{"TopBelowBottom", {0, 5, 4, 4}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 struct WidenCase {
   const char* name;
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(WidenCase{"Dxt1", D3DFMT_DXT1, 16, 16, {5, 5, 7, 7}, {4, 4, 8, 8}, {1, 1, 3, 3, 0, 1}},
                       WidenCase{"Yuy2", D3DFMT_YUY2, 8, 2, {3, 0, 5, 2}, {2, 0, 6, 2}, {1, 0, 3, 2, 0, 1}},
                       WidenCase{"Plain", D3DFMT_A8R8G8B8, 8, 8, {3, 1, 5, 2}, {3, 1, 5, 2}, {0, 0, 2, 1, 0, 1}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(SurfaceLock, WideningToTheWholeSurfaceLocksItWhole) {
   Fixture f;
@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DiscardCase{"MipChainWholeWrite", 3, false, 0, D3DLOCK_NOSYSLOCK},
                       DiscardCase{"OneLevelPartialWrite", 1, true, 0, D3DLOCK_NOSYSLOCK},
                       DiscardCase{"OneLevelRead", 1, false, LockReadOnly, D3DLOCK_NOSYSLOCK | D3DLOCK_READONLY}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(SurfaceLock, SmallDxt1LevelLocksThroughALevelOfABlockAlignedCopy) {
   Fixture f;

@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                         {8, 4, 1, 1}, D3DFMT_DXT5},
         RequirementCase{"DefaultUsageCountsAsNone", Capable, T, D3DX_DEFAULT, M, X8, {2, 2, 1, kDefault},
                         {2, 2, 1, 2}, X8}),
-    [](const ::testing::TestParamInfo<RequirementCase>& info) { return std::string(info.param.label); });
+    [](const ::testing::TestParamInfo<RequirementCase>& test) { return std::string(test.param.label); });
 
 TEST(ResolveTextureRequirements, MissingPointersCountAsDefaultsAndReceiveNothing) {
   ProfiledTestDevice device;

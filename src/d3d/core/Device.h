@@ -135,6 +135,7 @@ class Device final : public IDirect3DDevice9 {
                         Surface** surface);
   void UnbindAll();
   void ResetViewportAndScissor(const Surface& target);
+  HRESULT CheckRenderTargets(const char* call) const;
   template <typename T>
   void Bind(T*& slot, T* object);  // swaps the device's private reference
   HRESULT CheckTextureFormat(const char* call, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format, D3DPOOL pool);

@@ -474,6 +474,25 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
   });
 }
 
+// Several render targets draw together only when they are the same size and, unless the
+// device offers independent bit depths, of the same pixel size.
+HRESULT Device::CheckRenderTargets(const char* call) const {
+  const D3DSURFACE_DESC& first = state_.renderTargets[0]->Desc();
+  const bool anyDepth = (Caps().PrimitiveMiscCaps & D3DPMISCCAPS_MRTINDEPENDENTBITDEPTHS) != 0;
+  for (UINT index = 1; index < kMaxRenderTargets; ++index) {
+    const Surface* target = state_.renderTargets[index];
+    if (!target) continue;
+    const D3DSURFACE_DESC& desc = target->Desc();
+    if (desc.Width != first.Width || desc.Height != first.Height) {
+      return ReportFailure(D3DERR_INVALIDCALL, call, "the render targets set differ in size");
+    }
+    if (!anyDepth && DescribeFormat(desc.Format).bytesPerBlock != DescribeFormat(first.Format).bytesPerBlock) {
+      return ReportFailure(D3DERR_INVALIDCALL, call, "the render targets set differ in bit depth");
+    }
+  }
+  return D3D_OK;
+}
+
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
   constexpr const char* kCall = "IDirect3DDevice9::DrawPrimitive";
   if (!inScene_) return ReportFailure(D3DERR_INVALIDCALL, kCall, "outside BeginScene/EndScene");
@@ -481,6 +500,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   if (!primitiveCount) return D3D_OK;
   if (!vertices) return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a primitive type");
   if (primitiveCount > Caps().MaxPrimitiveCount) return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");
+  if (HRESULT hr = CheckRenderTargets(kCall); FAILED(hr)) return hr;
 
   // Every stream the vertex format reads must hold the whole range of vertices drawn.
   const std::array<UINT, kMaxStreams>& needed = state_.vertexLayout.streamBytes;  // bytes per vertex and stream

@@ -87,6 +87,7 @@ HRESULT Device::CheckTextureFormat(const char* call, DWORD usage, D3DRESOURCETYP
                                    D3DPOOL pool) {
   FormatLayout layout = DescribeFormat(format);
   if (!layout.IsKnown()) return ReportFailure(D3DERR_INVALIDCALL, call, "not a format");
+  if (IsBufferOnlyFormat(format)) return ReportFailure(D3DERR_INVALIDCALL, call, "an index format is not a texture format");
   if (pool == D3DPOOL_SCRATCH) return D3D_OK;  // scratch resources take any format
   DWORD asked = usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL | D3DUSAGE_AUTOGENMIPMAP | D3DUSAGE_DMAP);
   if (FAILED(QueryDeviceFormat(*profile_, adapterFormat_, asked, type, format))) {
@@ -306,6 +307,7 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT f
   }
   FormatLayout layout = DescribeFormat(format);
   if (!layout.IsKnown()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a format");
+  if (IsBufferOnlyFormat(format)) return ReportFailure(D3DERR_INVALIDCALL, kCall, "an index format is not a surface format");
   if (pool != D3DPOOL_SCRATCH && FAILED(QueryDeviceFormat(*profile_, adapterFormat_, 0, D3DRTYPE_SURFACE, format))) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the device does not support the format for surfaces");
   }

@@ -93,6 +93,8 @@ bool IsLockableDepthFormat(D3DFORMAT format) {
   return format == D3DFMT_D16_LOCKABLE || format == D3DFMT_D32F_LOCKABLE;
 }
 
+bool IsBufferOnlyFormat(D3DFORMAT format) { return format == D3DFMT_INDEX16 || format == D3DFMT_INDEX32; }
+
 UINT FullChainLength(UINT width, UINT height, UINT depth) {
   UINT largest = std::max({width, height, depth, 1u});
   UINT levels = 1;

@@ -37,6 +37,8 @@ FormatLayout DescribeFormat(D3DFORMAT format);
 bool IsDepthFormat(D3DFORMAT format);
 bool HasStencil(D3DFORMAT format);
 bool IsLockableDepthFormat(D3DFORMAT format);
+// Index formats describe buffers only: no surface, volume or texture takes them, in any pool.
+bool IsBufferOnlyFormat(D3DFORMAT format);
 // Size of the level `level` of a chain whose top level has this extent: halved, never below 1.
 inline UINT LevelExtent(UINT extent, UINT level) {
   UINT reduced = level < 32 ? extent >> level : 0;

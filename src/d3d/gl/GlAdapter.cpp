@@ -64,6 +64,11 @@ bool Complete(D3DFORMAT colorFormat, D3DFORMAT depthFormat) {
   return complete;
 }
 
+// Formats vertex shaders may sample: the 32-bit float ones, as on the hardware of the time.
+bool VertexTextureFormat(D3DFORMAT format) {
+  return format == D3DFMT_R32F || format == D3DFMT_G32R32F || format == D3DFMT_A32B32G32R32F;
+}
+
 // The first four numbers of the GL version string ("4.5 (Core Profile) Mesa 22.3.6" gives
 // 4.5.22.3), one per 16-bit word, most significant first.
 ULONGLONG DriverVersion(const char* version) {
@@ -131,26 +136,44 @@ D3DCAPS9 CapsFromGl() {
   caps.TextureOpCaps = SupportedTextureOps();
   caps.MaxTextureBlendStages = 8;
   caps.MaxSimultaneousTextures = static_cast<DWORD>(std::min(maxUnits, 8));
-  caps.MaxPointSize = 1.0f;
+  // Points as large as GL draws them, up to what the hardware of the time offered.
+  GLfloat pointSizes[2] = {1.0f, 1.0f};
+  glGetFloatv(GL_POINT_SIZE_RANGE, pointSizes);
+  caps.MaxPointSize = std::clamp(pointSizes[1], 1.0f, 256.0f);
   caps.MaxPrimitiveCount = 0xFFFFF;
   caps.MaxVertexIndex = 0xFFFFFF;
   caps.MaxStreams = static_cast<DWORD>(std::min(maxAttributes, 16));
   caps.MaxStreamStride = 256;
-  // Shaders are translated to GLSL; version 2.0 of each is offered (the translation covers up
-  // to 3.0, whose further device limits are not described here).
-  caps.VertexShaderVersion = D3DVS_VERSION(2, 0);
+  // Shaders are translated to GLSL, up to version 3.0 of each; GLSL has the flow control,
+  // gradients and predicates 3.0 asks for, and no limit on dependent reads or texture
+  // instructions. Vertex shaders sample 32-bit float textures, as the hardware of the time did.
+  caps.VertexShaderVersion = D3DVS_VERSION(3, 0);
   caps.MaxVertexShaderConst = 256;
-  caps.PixelShaderVersion = D3DPS_VERSION(2, 0);
+  caps.PixelShaderVersion = D3DPS_VERSION(3, 0);
   caps.PixelShader1xMaxValue = kDefaultPixelShader1xMaxValue;
-  caps.VS20Caps = {0, 0, 12, 1};
-  caps.PS20Caps = {0, 0, 12, 0, 96};
+  caps.VS20Caps = {D3DVS20CAPS_PREDICATION, D3DVS20_MAX_DYNAMICFLOWCONTROLDEPTH, D3DVS20_MAX_NUMTEMPS,
+                   D3DVS20_MAX_STATICFLOWCONTROLDEPTH};
+  caps.PS20Caps = {D3DPS20CAPS_ARBITRARYSWIZZLE | D3DPS20CAPS_GRADIENTINSTRUCTIONS | D3DPS20CAPS_PREDICATION |
+                       D3DPS20CAPS_NODEPENDENTREADLIMIT | D3DPS20CAPS_NOTEXINSTRUCTIONLIMIT,
+                   D3DPS20_MAX_DYNAMICFLOWCONTROLDEPTH, D3DPS20_MAX_NUMTEMPS, D3DPS20_MAX_STATICFLOWCONTROLDEPTH,
+                   D3DPS20_MAX_NUMINSTRUCTIONSLOTS};
+  caps.VertexTextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MAGFPOINT;
   caps.MaxVShaderInstructionsExecuted = 65535;
-  caps.MaxPShaderInstructionsExecuted = 96;
+  caps.MaxPShaderInstructionsExecuted = 65535;
+  caps.MaxVertexShader30InstructionSlots = 32768;
+  caps.MaxPixelShader30InstructionSlots = 32768;
   caps.DevCaps2 = D3DDEVCAPS2_STREAMOFFSET | D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES;
   caps.NumberOfAdaptersInGroup = 1;
   caps.DeclTypes = D3DDTCAPS_UBYTE4 | D3DDTCAPS_UBYTE4N | D3DDTCAPS_SHORT2N | D3DDTCAPS_SHORT4N | D3DDTCAPS_USHORT2N |
                    D3DDTCAPS_USHORT4N | D3DDTCAPS_FLOAT16_2 | D3DDTCAPS_FLOAT16_4;
-  caps.NumSimultaneousRTs = 1;
+  // Several render targets: each may have its own format and all take the same blending.
+  GLint drawBuffers = 1, colorAttachments = 1;
+  glGetIntegerv(GL_MAX_DRAW_BUFFERS, &drawBuffers);
+  glGetIntegerv(GL_MAX_COLOR_ATTACHMENTS, &colorAttachments);
+  caps.NumSimultaneousRTs = static_cast<DWORD>(std::clamp(std::min(drawBuffers, colorAttachments), 1, 4));
+  if (caps.NumSimultaneousRTs > 1) {
+    caps.PrimitiveMiscCaps |= D3DPMISCCAPS_MRTINDEPENDENTBITDEPTHS | D3DPMISCCAPS_MRTPOSTPIXELSHADERBLENDING;
+  }
   caps.StretchRectFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
                                D3DPTFILTERCAPS_MAGFLINEAR;
   return caps;
@@ -221,7 +244,9 @@ bool ProbeAdapter(DeviceProfile& profile) {
     if (renderable) {
       usage |= D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPMAP | D3DUSAGE_QUERY_POSTPIXELSHADER_BLENDING;
     }
+    if (VertexTextureFormat(format)) usage |= D3DUSAGE_QUERY_VERTEXTEXTURE;
     profile.Support(D3DRTYPE_TEXTURE, format, usage);
+    usage &= ~D3DUSAGE_QUERY_VERTEXTEXTURE;
     profile.Support(D3DRTYPE_CUBETEXTURE, format, usage);
     if (!gl.compressed) {
       profile.Support(D3DRTYPE_VOLUMETEXTURE, format, kQueries | D3DUSAGE_DYNAMIC);

@@ -206,7 +206,9 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
     if (UsesTexture(s)) {
       // Components the vertices do not give read as 0 (w as 1).
       std::string coordinates = std::string("vec4(0.0, 0.0, 0.0, 1.0)");
-      if (s.texCoordSet < key.input.texCoordSets) {
+      if (key.pointSprite) {
+        coordinates = "vec4(gl_PointCoord, 0.0, 1.0)";
+      } else if (s.texCoordSet < key.input.texCoordSets) {
         UINT components = CoordinateComponents(key, s.texCoordSet);
         coordinates = Format("vTexCoord%u", s.texCoordSet);
         if (components == 2) coordinates = "vec4(" + coordinates + ", 0.0, 1.0)";

@@ -19,6 +19,12 @@ constexpr GLuint kDiffuseLocation = 1;
 constexpr GLuint kSpecularLocation = 2;
 constexpr GLuint kTexCoordLocation = 3;  // sets 0-7 at 3-10
 
+// Texture units: the pixel samplers at 0-15 (the fixed-function stages use 0-7), uploads at 16,
+// then the vertex shader's four samplers (D3DVERTEXTEXTURESAMPLER0-3).
+constexpr UINT kPixelSamplerCount = D3DMAXSAMPLERS;
+constexpr UINT kVertexSamplerCount = 4;
+constexpr GLuint kFirstVertexSamplerUnit = kPixelSamplerCount + 1;
+
 // A linked program and where its uniforms are.
 // A compiled GLSL shader of `kind`, or 0 after a debug-output line with the compiler's log.
 GLuint CompileGlsl(GLenum kind, const std::string& source);
@@ -29,8 +35,8 @@ struct GlProgram {
   GLint textureFactor = -1;  // vec4
   GLint alphaReference = -1;
   std::array<GLint, D3DMAXTEXTURESTAGES> stageConstants{};
-  // Which stages sample a texture, by TextureKind.
-  std::array<TextureKind, D3DMAXTEXTURESTAGES> samplers{};
+  // Which stages (pixel samplers) sample a texture, by TextureKind.
+  std::array<TextureKind, kPixelSamplerCount> samplers{};
 };
 
 class GlProgramCache {

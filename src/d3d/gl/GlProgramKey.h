@@ -36,7 +36,10 @@ struct ProgramKey {
   std::uint8_t specularAdd = 0;    // D3DRS_SPECULARENABLE
   std::uint8_t flat = 0;           // D3DSHADE_FLAT
   std::uint8_t alphaFunc = 0;      // 0: no alpha test, else a D3DCMPFUNC
-  std::array<std::uint8_t, 3> pad{};
+  // Points drawn with D3DRS_POINTSPRITEENABLE: every texture coordinate spans the point, (0, 0)
+  // at its top left to (1, 1) at its bottom right.
+  std::uint8_t pointSprite = 0;
+  std::array<std::uint8_t, 2> pad{};
   std::array<StageKey, D3DMAXTEXTURESTAGES> stages{};
 
   bool operator==(const ProgramKey& other) const;

@@ -11,6 +11,17 @@
 
 namespace rastro {
 
+namespace {
+
+static_assert(GlResources::kUploadUnit < kFirstVertexSamplerUnit, "uploads keep a unit of their own");
+
+// The texture unit of a binding: pixel samplers first, then the vertex samplers.
+GLuint BindingUnit(UINT binding) {
+  return binding < kPixelSamplerCount ? binding : kFirstVertexSamplerUnit + (binding - kPixelSamplerCount);
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------------------------
 // Creation and the swap chain
 
@@ -29,7 +40,7 @@ HRESULT GlRenderer::Initialise(const RendererCreation& creation) {
   for (GlSamplerName& sampler : samplers_) sampler.Generate();
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, drawFramebuffer_.Get());
   glBindVertexArray(vertexArray_.Get());
-  for (GLuint stage = 0; stage < samplers_.size(); ++stage) glBindSampler(stage, samplers_[stage].Get());
+  for (UINT binding = 0; binding < kTextureBindings; ++binding) glBindSampler(BindingUnit(binding), samplers_[binding].Get());
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   // Direct3D's flat shading takes the first vertex of a primitive.
@@ -37,8 +48,11 @@ HRESULT GlRenderer::Initialise(const RendererCreation& creation) {
   // A vertex without a diffuse colour is white to the programs that read one anyway.
   glVertexAttrib4f(kDiffuseLocation, 1.0f, 1.0f, 1.0f, 1.0f);
   glFrontFace(GL_CCW);
+  // Rows are stored top-down, so GL's lower left is the top left of a Direct3D point sprite.
+  glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
   mirrorOnce_ = MirrorOnceSupported();
   glGetFloatv(GL_MAX_TEXTURE_LOD_BIAS, &maxLodBias_);
+  maxPointSize_ = std::max(1.0f, creation.profile->caps.MaxPointSize);
   return D3D_OK;
 }
 
@@ -58,6 +72,8 @@ HRESULT GlRenderer::AttachSwapChain(const D3DPRESENT_PARAMETERS& presentation, c
   if (!LookupGlFormat(presentation.BackBufferFormat, format) || !format.renderable) return D3DERR_NOTAVAILABLE;
   presenter_.SetSwapInterval(presentation.PresentationInterval);
   colorTarget_ = depthTarget_ = nullptr;
+  colorTargets_.fill(nullptr);
+  targetMask_ = 0;
   program_ = nullptr;
   shaderProgram_ = nullptr;
   return D3D_OK;
@@ -67,15 +83,22 @@ HRESULT GlRenderer::AttachSwapChain(const D3DPRESENT_PARAMETERS& presentation, c
 // State
 
 void GlRenderer::ApplyTargets(DeviceState& state) {
-  colorTarget_ = state.renderTargets[0] ? resources_->SurfaceData(*state.renderTargets[0]) : nullptr;
   depthTarget_ = state.depthStencil ? resources_->SurfaceData(*state.depthStencil) : nullptr;
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, drawFramebuffer_.Get());
-  if (colorTarget_) {
-    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, colorTarget_->target, colorTarget_->texture,
-                           colorTarget_->level);
-  } else {
-    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+  targetMask_ = 0;
+  for (UINT index = 0; index < kMaxRenderTargets; ++index) {
+    GlSurfaceData* target = state.renderTargets[index] ? resources_->SurfaceData(*state.renderTargets[index]) : nullptr;
+    colorTargets_[index] = target;
+    GLenum attachment = GL_COLOR_ATTACHMENT0 + index;
+    if (target) {
+      glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, attachment, target->target, target->texture, target->level);
+      targetMask_ |= 1u << index;
+    } else {
+      glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, attachment, GL_TEXTURE_2D, 0, 0);
+    }
   }
+  colorTarget_ = colorTargets_[0];
+  SetDrawBuffers(targetMask_);
   glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_TEXTURE_2D, 0, 0);
   if (depthTarget_) {
     GLenum attachment = depthTarget_->format.stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
@@ -85,6 +108,37 @@ void GlRenderer::ApplyTargets(DeviceState& state) {
   framebufferComplete_ = colorTarget_ && glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   if (colorTarget_ && !framebufferComplete_) {
     ReportFailure(D3DERR_DRIVERINTERNALERROR, "OpenGL framebuffer", "the render target and depth buffer do not combine");
+  }
+}
+
+void GlRenderer::SetDrawBuffers(UINT mask) {
+  if (mask == drawBuffers_) return;
+  drawBuffers_ = mask;
+  GLenum buffers[kMaxRenderTargets];
+  for (UINT index = 0; index < kMaxRenderTargets; ++index) {
+    buffers[index] = (mask & (1u << index)) ? GL_COLOR_ATTACHMENT0 + index : GL_NONE;
+  }
+  glDrawBuffers(kMaxRenderTargets, buffers);
+}
+
+void GlRenderer::MarkTargetsWritten(UINT mask) {
+  for (UINT index = 0; index < kMaxRenderTargets; ++index) {
+    if ((mask & (1u << index)) && colorTargets_[index]) colorTargets_[index]->gpuNewer = true;
+  }
+}
+
+// A vertex shader that writes a point size has it clamped to the render states' range; other
+// draws take D3DRS_POINTSIZE. Both stay within what the adapter offers.
+void GlRenderer::ApplyPointSize(const DeviceState& state) {
+  const auto& rs = state.renderStates;
+  float largest = std::clamp(BitsFloat(rs[D3DRS_POINTSIZE_MAX]), 1.0f, maxPointSize_);
+  float smallest = std::clamp(BitsFloat(rs[D3DRS_POINTSIZE_MIN]), 1.0f, largest);
+  bool fromShader = shaderProgram_ && shaderProgram_->pointSize >= 0;
+  cache_.SetEnabled(GL_PROGRAM_POINT_SIZE, fromShader);
+  if (fromShader) {
+    glUniform2f(shaderProgram_->pointSize, smallest, largest);
+  } else {
+    glPointSize(std::clamp(BitsFloat(rs[D3DRS_POINTSIZE]), smallest, largest));
   }
 }
 
@@ -154,15 +208,24 @@ void GlRenderer::ApplyRenderStates(const DeviceState& state) {
 }
 
 void GlRenderer::ApplyTexturesAndSamplers(const DeviceState& state, bool samplersChanged, bool bindingsChanged) {
-  for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
-    TextureKind kind = program_ ? program_->samplers[stage] : TextureKind::None;
-    TextureCommon* texture = kind != TextureKind::None ? state.textures[stage] : nullptr;
+  for (UINT binding = 0; binding < kTextureBindings; ++binding) {
+    const bool vertex = binding >= kPixelSamplerCount;
+    const UINT slot = vertex ? static_cast<UINT>(SamplerSlot(D3DVERTEXTEXTURESAMPLER0 + binding - kPixelSamplerCount))
+                             : binding;
+    const GLuint unit = BindingUnit(binding);
+    TextureKind kind = TextureKind::None;
+    if (vertex) {
+      if (shaderProgram_) kind = shaderProgram_->vertexSamplers[binding - kPixelSamplerCount];
+    } else if (program_) {
+      kind = program_->samplers[binding];
+    }
+    TextureCommon* texture = kind != TextureKind::None ? state.textures[slot] : nullptr;
     GlTextureData* data = texture ? resources_->TextureData(*texture) : nullptr;
     // Uploads use their own texture unit, so the stages' bindings stay.
     if (data) resources_->UpdateTexture(*texture, *data);
-    bool rebind = bindingsChanged || stageTextures_[stage] != texture || stageTextureData_[stage] != data;
+    bool rebind = bindingsChanged || stageTextures_[binding] != texture || stageTextureData_[binding] != data;
     if (rebind && kind != TextureKind::None) {
-      glActiveTexture(GL_TEXTURE0 + stage);
+      glActiveTexture(GL_TEXTURE0 + unit);
       if (data) {
         glBindTexture(data->target, data->texture.Get());
       } else {
@@ -172,24 +235,23 @@ void GlRenderer::ApplyTexturesAndSamplers(const DeviceState& state, bool sampler
         glBindTexture(target, resources_->EmptyTexture(target));
       }
     }
-    stageTextures_[stage] = texture;
-    stageTextureData_[stage] = data;
+    stageTextures_[binding] = texture;
+    stageTextureData_[binding] = data;
     if (!data) continue;
-    const auto& ss = state.samplerStates[stage];
+    const auto& ss = state.samplerStates[slot];
     // The most detailed level sampling may use: the sampler's and the texture's limits.
     DWORD top = std::max<DWORD>(ss[D3DSAMP_MAXMIPLEVEL], texture->LOD());
     auto baseLevel = static_cast<GLint>(std::min<DWORD>(top, texture->Levels() - 1));
     if (data->baseLevel != baseLevel) {
-      glActiveTexture(GL_TEXTURE0 + stage);
+      glActiveTexture(GL_TEXTURE0 + unit);
       glTexParameteri(data->target, GL_TEXTURE_BASE_LEVEL, baseLevel);
       data->baseLevel = baseLevel;
     }
-    if (samplersChanged || rebind) ApplySampler(stage, ss, *texture);
+    if (samplersChanged || rebind) ApplySampler(samplers_[binding].Get(), ss, *texture);
   }
 }
 
-void GlRenderer::ApplySampler(UINT stage, const std::array<DWORD, kSamplerStateCount>& ss, const TextureCommon& texture) {
-  GLuint sampler = samplers_[stage].Get();
+void GlRenderer::ApplySampler(GLuint sampler, const std::array<DWORD, kSamplerStateCount>& ss, const TextureCommon& texture) {
   glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSU], mirrorOnce_)));
   glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSV], mirrorOnce_)));
   glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSW], mirrorOnce_)));
@@ -217,6 +279,7 @@ void GlRenderer::ApplySampler(UINT stage, const std::array<DWORD, kSamplerStateC
 
 bool GlRenderer::ApplyProgram(const DeviceState& state) {
   key_ = FixedFunctionKey(state, vertexInput_.Key());
+  key_.pointSprite = pointSprites_ ? 1 : 0;
   // Screen-space vertices pass no vertex shader, even when one is set.
   bool vertexShaderRuns = state.vertexShader && !state.vertexLayout.pretransformed;
   shaderProgram_ = nullptr;
@@ -272,6 +335,7 @@ bool GlRenderer::ApplyProgram(const DeviceState& state) {
     glUniform4fv(program_->stageConstants[stage], 1, constant);
   }
   if (shaderProgram_) ApplyShaderConstants(state);
+  ApplyPointSize(state);
   return shaderInputs;
 }
 
@@ -352,7 +416,9 @@ void GlRenderer::Clear(DeviceState& state, const std::vector<D3DRECT>& rects, bo
     glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
     cache_.SetColorMask(0xF);
     mask |= GL_COLOR_BUFFER_BIT;
-    colorTarget_->gpuNewer = true;
+    // Every render target set is cleared.
+    SetDrawBuffers(targetMask_);
+    MarkTargetsWritten(targetMask_);
   }
   if ((flags & D3DCLEAR_ZBUFFER) && depthTarget_) {
     glClearDepth(z);
@@ -383,6 +449,11 @@ void GlRenderer::Clear(DeviceState& state, const std::vector<D3DRECT>& rects, bo
 
 void GlRenderer::Draw(DeviceState& state, D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
   MakeCurrent();
+  bool sprites = type == D3DPT_POINTLIST && state.renderStates[D3DRS_POINTSPRITEENABLE] != 0;
+  if (sprites != pointSprites_) {
+    pointSprites_ = sprites;
+    state.dirty |= kDirtyRenderStates;  // the programs read texture coordinates differently
+  }
   if (state.dirty) {
     ApplyState(state);
   } else {
@@ -398,9 +469,12 @@ void GlRenderer::Draw(DeviceState& state, D3DPRIMITIVETYPE type, UINT startVerte
   }
   if (!program_ || !framebufferComplete_ || key_.input.position == PositionKind::None) return;
   vertexInput_.UploadChangedBuffers(*resources_);
+  // Render targets the pixel shader writes no colour for keep what they held.
+  UINT written = targetMask_ & (shaderProgram_ ? shaderProgram_->colorOutputs : 1u);
+  SetDrawBuffers(written);
   glDrawArrays(PrimitiveMode(type), static_cast<GLint>(startVertex),
                static_cast<GLsizei>(PrimitiveVertexCount(type, primitiveCount)));
-  colorTarget_->gpuNewer = true;
+  MarkTargetsWritten(written);
   if (depthTarget_) depthTarget_->gpuNewer = true;
 }
 

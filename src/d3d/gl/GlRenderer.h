@@ -61,12 +61,16 @@ class GlRenderer final : public Renderer {
   void ApplyTargets(DeviceState& state);
   void ApplyRenderStates(const DeviceState& state);
   void ApplyTexturesAndSamplers(const DeviceState& state, bool samplersChanged, bool bindingsChanged);
-  void ApplySampler(UINT stage, const std::array<DWORD, kSamplerStateCount>& ss, const TextureCommon& texture);
+  void ApplySampler(GLuint sampler, const std::array<DWORD, kSamplerStateCount>& ss, const TextureCommon& texture);
   // Picks the program for the state (fixed function, or with the state's shaders) and sets its
   // uniforms; true when a vertex shader's inputs replaced the fixed-function attributes.
   bool ApplyProgram(const DeviceState& state);
   void ApplyShaderConstants(const DeviceState& state);
   void ApplyScissor(const DeviceState& state);
+  void ApplyPointSize(const DeviceState& state);
+  // Which colour attachments draws and clears write (bit k: attachment k).
+  void SetDrawBuffers(UINT mask);
+  void MarkTargetsWritten(UINT mask);
 
   // First, so the context outlives every GL object below.
   GlPresenter presenter_;
@@ -78,23 +82,30 @@ class GlRenderer final : public Renderer {
 
   GlFramebufferName drawFramebuffer_;
   GlVertexArrayName vertexArray_;
-  std::array<GlSamplerName, D3DMAXTEXTURESTAGES> samplers_{};
+  // Texture bindings: the pixel samplers 0-15, then the vertex samplers.
+  static constexpr UINT kTextureBindings = kPixelSamplerCount + kVertexSamplerCount;
+  std::array<GlSamplerName, kTextureBindings> samplers_{};
   std::unique_ptr<GlProgramCache> programs_ = std::make_unique<GlProgramCache>();
   std::unique_ptr<GlShaderProgramCache> shaderPrograms_ = std::make_unique<GlShaderProgramCache>();
 
   // What the last ApplyState left in GL.
-  GlSurfaceData* colorTarget_ = nullptr;
+  GlSurfaceData* colorTarget_ = nullptr;  // = colorTargets_[0]
+  std::array<GlSurfaceData*, kMaxRenderTargets> colorTargets_{};
+  UINT targetMask_ = 0;   // bit k: render target k is set
+  UINT drawBuffers_ = 1;  // what glDrawBuffers last selected
   GlSurfaceData* depthTarget_ = nullptr;
   bool framebufferComplete_ = false;
   const GlProgram* program_ = nullptr;
   ProgramKey key_;
   const GlShaderProgram* shaderProgram_ = nullptr;  // when the draw runs shaders
   ShaderProgramKey shaderKey_;
-  std::array<TextureCommon*, D3DMAXTEXTURESTAGES> stageTextures_{};
-  std::array<GlTextureData*, D3DMAXTEXTURESTAGES> stageTextureData_{};
+  std::array<TextureCommon*, kTextureBindings> stageTextures_{};
+  std::array<GlTextureData*, kTextureBindings> stageTextureData_{};
   bool masksOverridden_ = false;
   bool mirrorOnce_ = false;  // GL mirrors once and clamps
   float maxLodBias_ = 0.0f;
+  float maxPointSize_ = 1.0f;
+  bool pointSprites_ = false;  // the draw is of point sprites
 };
 
 }  // namespace rastro

@@ -55,7 +55,7 @@ struct GlBufferData final : RendererObject {
 class GlResources {
  public:
   // Uploads bind their texture on this unit, past every stage's, so stage bindings stay.
-  static constexpr GLuint kUploadUnit = D3DMAXTEXTURESTAGES;
+  static constexpr GLuint kUploadUnit = D3DMAXSAMPLERS;  // after every pixel sampler's
   // Bound to a texture target while a stage samples no texture: samples (0, 0, 0, 1).
   GLuint EmptyTexture(GLenum target);
 

@@ -62,6 +62,7 @@ bool GlShaderProgramCache::Sources(const ShaderProgramKey& key, std::string& ver
   options.alphaFunc = key.fixedFunction.alphaFunc;
   options.clampColorInputs = !key.colorsInRange;
   options.targetClampsColor = key.normalisedTarget;
+  options.pointSprite = key.fixedFunction.pointSprite != 0;
   for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) options.stageTextures[stage] = SamplerKindOf(key.stageTextures[stage]);
   // The fixed-function side reads and writes every varying the shader side may use.
   ProgramKey fixedFunction = key.fixedFunction;
@@ -73,6 +74,8 @@ bool GlShaderProgramCache::Sources(const ShaderProgramKey& key, std::string& ver
   } else {
     if (!Translate(key.vertexTokens, options, vertexShader)) return false;
     vertex = vertexShader.source;
+    // A ps_3_0 reads what this vertex shader passes on, by usage.
+    options.vertexOutputs = vertexShader.outputs;
   }
   if (key.pixelTokens.empty()) {
     fixedFunction.input.hasDiffuse = fixedFunction.input.hasSpecular = 1;
@@ -159,17 +162,29 @@ const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
       program->bumpEnvironment = glGetUniformLocation(name, "uBumpEnv");
       program->bumpLuminance = glGetUniformLocation(name, "uBumpLuminance");
       program->vertexInputs = vertexShader.inputs;
+      program->pointSize = vertexShader.pointSize ? glGetUniformLocation(name, "uPointSize") : -1;
+      program->colorOutputs = key.pixelTokens.empty() ? 1u : pixelShader.colorOutputs;
       glUseProgram(name);
       char uniform[32];
       for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
         std::snprintf(uniform, sizeof uniform, "uStageConstant[%u]", stage);
         base.stageConstants[stage] = glGetUniformLocation(name, uniform);
+      }
+      for (UINT stage = 0; stage < kPixelSamplerCount; ++stage) {
         std::snprintf(uniform, sizeof uniform, key.pixelTokens.empty() ? "sStage%u" : "ps_s%u", stage);
         if (GLint sampler = glGetUniformLocation(name, uniform); sampler >= 0) {
           glUniform1i(sampler, static_cast<GLint>(stage));
           // The stage's texture is read: by the kind the shader declared, or the fixed stage's.
-          base.samplers[stage] = key.pixelTokens.empty() ? static_cast<TextureKind>(key.fixedFunction.stages[stage].texture)
-                                                         : TextureKindOf(pixelShader.samplers[stage]);
+          base.samplers[stage] = !key.pixelTokens.empty()         ? TextureKindOf(pixelShader.samplers[stage])
+                                 : stage < D3DMAXTEXTURESTAGES ? static_cast<TextureKind>(key.fixedFunction.stages[stage].texture)
+                                                               : TextureKind::None;
+        }
+      }
+      for (UINT sampler = 0; sampler < kVertexSamplerCount; ++sampler) {
+        std::snprintf(uniform, sizeof uniform, "vs_s%u", sampler);
+        if (GLint location = glGetUniformLocation(name, uniform); location >= 0) {
+          glUniform1i(location, static_cast<GLint>(kFirstVertexSamplerUnit + sampler));
+          program->vertexSamplers[sampler] = TextureKindOf(vertexShader.samplers[sampler]);
         }
       }
     }

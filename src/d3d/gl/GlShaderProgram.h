@@ -41,6 +41,10 @@ struct GlShaderProgram {
   UINT vertexFloatCount = 0, pixelFloatCount = 0;
   GLint bumpEnvironment = -1, bumpLuminance = -1;
   std::vector<ShaderInputDeclaration> vertexInputs;
+  // The vertex shader's samplers, by TextureKind (vs_3_0 texldl).
+  std::array<TextureKind, kVertexSamplerCount> vertexSamplers{};
+  GLint pointSize = -1;  // the vertex shader sets the point size, clamped to this range
+  UINT colorOutputs = 1;  // bit k: the program writes render target k
 };
 
 class GlShaderProgramCache {

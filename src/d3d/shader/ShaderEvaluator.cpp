@@ -684,6 +684,14 @@ ShaderVector* VaryingOf(ShaderVaryings& varyings, UINT usage, UINT index) {
 
 }  // namespace
 
+bool IsGenericVarying(UINT usage, UINT index) {
+  if (usage == D3DDECLUSAGE_FOG || usage == D3DDECLUSAGE_PSIZE) return false;
+  if (usage == D3DDECLUSAGE_POSITION && index == 0) return false;
+  if (usage == D3DDECLUSAGE_COLOR && index < 2) return false;
+  if (usage == D3DDECLUSAGE_TEXCOORD && index < 8) return false;
+  return index < 16;
+}
+
 ShaderVaryings ShaderEvaluator::RunVertex(const std::array<ShaderVector, 16>& inputs, const ShaderConstants& constants,
                                           const ShaderTextureSampler* textures) const {
   Machine m;
@@ -699,9 +707,13 @@ ShaderVaryings ShaderEvaluator::RunVertex(const std::array<ShaderVector, 16>& in
   if (shader_.version.major >= 3) {
     for (const ShaderInstruction& in : shader_.instructions) {
       if (in.opcode != D3DSIO_DCL || in.destination.type != D3DSPR_OUTPUT || in.destination.number >= 16) continue;
-      if (in.Usage() == D3DDECLUSAGE_FOG) out.fog = m.o[in.destination.number][0];
-      if (in.Usage() == D3DDECLUSAGE_PSIZE) out.pointSize = m.o[in.destination.number][0];
-      if (ShaderVector* target = VaryingOf(out, in.Usage(), in.UsageIndex())) *target = m.o[in.destination.number];
+      const ShaderVector& value = m.o[in.destination.number];
+      if (in.Usage() == D3DDECLUSAGE_FOG) out.fog = value[0];
+      if (in.Usage() == D3DDECLUSAGE_PSIZE) out.pointSize = value[0];
+      if (ShaderVector* target = VaryingOf(out, in.Usage(), in.UsageIndex())) *target = value;
+      if (IsGenericVarying(in.Usage(), in.UsageIndex())) {
+        out.other.emplace_back(ShaderUsageKey(in.Usage(), in.UsageIndex()), value);
+      }
     }
     return out;
   }
@@ -733,7 +745,15 @@ PixelResult ShaderEvaluator::RunPixel(const ShaderVaryings& inputs, const Shader
   if (version.major >= 3) {
     for (const ShaderInstruction& in : shader_.instructions) {
       if (in.opcode != D3DSIO_DCL || in.destination.type != D3DSPR_INPUT || in.destination.number >= 16) continue;
-      if (ShaderVector* source = VaryingOf(varyings, in.Usage(), in.UsageIndex())) m.v[in.destination.number] = *source;
+      ShaderVector& input = m.v[in.destination.number];
+      if (ShaderVector* source = VaryingOf(varyings, in.Usage(), in.UsageIndex())) input = *source;
+      // Fog arrives as one value; an input the vertex stage does not pass on reads 0.
+      if (in.Usage() == D3DDECLUSAGE_FOG) input = {varyings.fog, 0, 0, 0};
+      if (IsGenericVarying(in.Usage(), in.UsageIndex())) {
+        for (const auto& [key, value] : varyings.other) {
+          if (key == ShaderUsageKey(in.Usage(), in.UsageIndex())) input = value;
+        }
+      }
     }
   } else {
     // Colour inputs arrive clamped to [0, 1].

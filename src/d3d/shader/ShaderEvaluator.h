@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ShaderInstruction.h"
@@ -23,7 +24,15 @@ struct ShaderVaryings {
   std::array<ShaderVector, 8> texcoord{};
   float fog = 0.0f;
   float pointSize = 1.0f;
+  // What a vs_3_0 passes on beyond position 0, colours 0-1, texture coordinates 0-7, fog and
+  // point size: by ShaderUsageKey, in the order the shader declares them.
+  std::vector<std::pair<UINT, ShaderVector>> other;
 };
+
+// Whether a usage travels between the stages as one of the generic varyings of
+// ShaderVaryings::other, and its key there.
+bool IsGenericVarying(UINT usage, UINT index);
+constexpr UINT ShaderUsageKey(UINT usage, UINT index) { return usage * 16 + index; }
 
 struct PixelResult {
   std::array<ShaderVector, 4> color{};

@@ -69,6 +69,7 @@ std::string VaryingName(UINT usage, UINT index) {
   if (usage == D3DDECLUSAGE_COLOR && index == 0) return "vDiffuse";
   if (usage == D3DDECLUSAGE_COLOR && index == 1) return "vSpecular";
   if (usage == D3DDECLUSAGE_TEXCOORD && index < 8) return Format("vTexCoord%u", index);
+  if (usage == D3DDECLUSAGE_FOG) return "vFog";
   return Format("vUsage%u_%u", usage, index);
 }
 
@@ -248,6 +249,7 @@ class Translator {
         return "a0";
       case D3DSPR_RASTOUT:
         if (version_.pixel || n > 2) return Fail("no such rasteriser output"), "";
+        if (n == 2) writesPointSize_ = true;
         return n == 0 ? "oPos" : (n == 1 ? "oFog" : "oPts");
       case D3DSPR_ATTROUT:
         if (version_.pixel || n >= 2) return Fail("no such colour output"), "";
@@ -432,6 +434,16 @@ class Translator {
     return Format("vTexCoord%u", set);
   }
 
+  // Whether the vertex stage passes on what a ps_3_0 input of this usage reads.
+  template <typename Declaration>
+  bool Provided(const Declaration& input) const {
+    if (input.usage == D3DDECLUSAGE_COLOR && input.index < 2) return true;
+    if (input.usage == D3DDECLUSAGE_TEXCOORD && input.index < 8) return true;
+    if (input.usage != D3DDECLUSAGE_FOG && !IsGenericVarying(input.usage, input.index)) return false;
+    const std::vector<UINT>& passed = options_.vertexOutputs;
+    return std::find(passed.begin(), passed.end(), ShaderUsageKey(input.usage, input.index)) != passed.end();
+  }
+
   bool Arithmetic(const ShaderInstruction& in, std::string& value);
   bool Texture(const ShaderInstruction& in);
   bool Flow(const ShaderInstruction& in);
@@ -454,6 +466,7 @@ class Translator {
   std::bitset<8> textureRegisters_;
   std::bitset<4> colorOutputs_;
   bool writesDepth_ = false;
+  bool writesPointSize_ = false;
   bool usesAddress_ = false;
   bool usesLoop_ = false;
   bool usesPredicate_ = false;
@@ -834,9 +847,18 @@ std::string Translator::Assemble() {
   const char* colorQualifier = options_.flatColors ? "flat " : "";
   if (pixel) {
     if (Pixel3()) {
+      // Two registers may read the same usage; each varying is declared once.
+      std::vector<std::string> declared;
       for (const Declared& input : declaredInputs_) {
+        std::string name = VaryingName(input.usage, input.index);
+        if (!Provided(input) || std::find(declared.begin(), declared.end(), name) != declared.end()) continue;
+        declared.push_back(name);
         bool color = input.usage == D3DDECLUSAGE_COLOR;
-        s += Format("%sin vec4 %s;\n", color ? colorQualifier : "", VaryingName(input.usage, input.index).c_str());
+        if (input.usage == D3DDECLUSAGE_FOG) {
+          s += "in float vFog;\n";
+        } else {
+          s += Format("%sin vec4 %s;\n", color ? colorQualifier : "", name.c_str());
+        }
       }
     } else {
       if (colorInputs_[0]) s += Format("%sin vec4 vDiffuse;\n", colorQualifier);
@@ -847,6 +869,9 @@ std::string Translator::Assemble() {
         if (read) s += Format("in vec4 vTexCoord%u;\n", set);
         if (read) texcoordInputs_.set(set);
       }
+    }
+    if (options_.pointSprite) {
+      for (UINT set = 0; set < 8; ++set) s += Format("#define vTexCoord%u vec4(gl_PointCoord, 0.0, 1.0)\n", set);
     }
     s += "layout(location = 0) out vec4 fragColor;\n";
     for (UINT k = 1; k < 4; ++k) {
@@ -860,14 +885,24 @@ std::string Translator::Assemble() {
     }
     s += Format("%sout vec4 vDiffuse;\n%sout vec4 vSpecular;\n", colorQualifier, colorQualifier);
     for (UINT set = 0; set < 8; ++set) s += Format("out vec4 vTexCoord%u;\n", set);
+    s += "out float vFog;\n";
+    out_.outputs.push_back(ShaderUsageKey(D3DDECLUSAGE_FOG, 0));
     for (const Declared& output : declaredOutputs_) {
-      std::string name = VaryingName(output.usage, output.index);
-      if (name.rfind("vUsage", 0) == 0 && output.usage != D3DDECLUSAGE_POSITION && output.usage != D3DDECLUSAGE_PSIZE &&
-          output.usage != D3DDECLUSAGE_FOG) {
-        s += "out vec4 " + name + ";\n";
+      UINT key = ShaderUsageKey(output.usage, output.index);
+      if (!IsGenericVarying(output.usage, output.index) ||
+          std::find(out_.outputs.begin(), out_.outputs.end(), key) != out_.outputs.end()) {
+        continue;
       }
+      out_.outputs.push_back(key);
+      bool color = output.usage == D3DDECLUSAGE_COLOR;
+      s += Format("%sout vec4 %s;\n", color ? colorQualifier : "", VaryingName(output.usage, output.index).c_str());
     }
     s += "uniform vec4 uViewport;\n";
+    for (const Declared& output : declaredOutputs_) {
+      if (output.usage == D3DDECLUSAGE_PSIZE && output.number < 16) writesPointSize_ = true;
+    }
+    if (writesPointSize_) s += "uniform vec2 uPointSize;\n";
+    out_.pointSize = writesPointSize_;
   }
   UINT uniformCount = relativeConstants_ ? (pixel ? 224u : 256u) : constantCount_;
   out_.floatConstants = uniformCount;
@@ -930,7 +965,14 @@ std::string Translator::Assemble() {
   if (pixel) {
     if (Pixel3()) {
       for (const Declared& input : declaredInputs_) {
-        if (input.number < 16) s += Format("  v[%u] = %s;\n", input.number, VaryingName(input.usage, input.index).c_str());
+        if (input.number >= 16) continue;
+        std::string value = VaryingName(input.usage, input.index);
+        if (!Provided(input)) {
+          value = "vec4(0.0)";
+        } else if (input.usage == D3DDECLUSAGE_FOG) {
+          value = "vec4(vFog, 0.0, 0.0, 0.0)";
+        }
+        s += Format("  v[%u] = %s;\n", input.number, value.c_str());
       }
     } else {
       const char* v0 = options_.clampColorInputs ? "  v0 = clamp(vDiffuse, 0.0, 1.0);\n" : "  v0 = vDiffuse;\n";
@@ -964,6 +1006,7 @@ std::string Translator::Assemble() {
       out_.alphaTest = true;
     }
     s += "  fragColor = result;\n";
+    out_.colorOutputs = static_cast<UINT>(colorOutputs_.to_ulong()) | 1u;
     for (UINT k = 1; k < 4; ++k) {
       if (colorOutputs_[k]) s += Format("  fragColor%u = oC%u;\n", k, k);
     }
@@ -972,22 +1015,25 @@ std::string Translator::Assemble() {
     std::string position = "oPos";
     if (version_.major >= 3) {
       position = "vec4(0.0, 0.0, 0.0, 1.0)";
-      s += "  vDiffuse = vec4(0.0);\n  vSpecular = vec4(0.0);\n";
+      s += "  vDiffuse = vec4(0.0);\n  vSpecular = vec4(0.0);\n  vFog = 0.0;\n";
       for (UINT k = 0; k < 8; ++k) s += Format("  vTexCoord%u = vec4(0.0);\n", k);
       for (const Declared& output : declaredOutputs_) {
         if (output.number >= 16) continue;
         if (output.usage == D3DDECLUSAGE_POSITION && output.index == 0) {
           position = Format("o[%u]", output.number);
-        } else if (output.usage == D3DDECLUSAGE_PSIZE || output.usage == D3DDECLUSAGE_FOG) {
-          continue;
-        } else {
+        } else if (output.usage == D3DDECLUSAGE_PSIZE) {
+          s += Format("  gl_PointSize = clamp(o[%u].x, uPointSize.x, uPointSize.y);\n", output.number);
+        } else if (output.usage == D3DDECLUSAGE_FOG) {
+          s += Format("  vFog = o[%u].x;\n", output.number);
+        } else if (output.index < 16) {
           s += Format("  %s = o[%u];\n", VaryingName(output.usage, output.index).c_str(), output.number);
         }
       }
     } else {
       // Colours leave the vertex shader clamped to [0, 1].
-      s += "  vDiffuse = clamp(oD0, 0.0, 1.0);\n  vSpecular = clamp(oD1, 0.0, 1.0);\n";
+      s += "  vDiffuse = clamp(oD0, 0.0, 1.0);\n  vSpecular = clamp(oD1, 0.0, 1.0);\n  vFog = oFog.x;\n";
       for (UINT k = 0; k < 8; ++k) s += Format("  vTexCoord%u = oT%u;\n", k, k);
+      if (writesPointSize_) s += "  gl_PointSize = clamp(oPts.x, uPointSize.x, uPointSize.y);\n";
     }
     // Direct3D's viewport puts pixel centres half a pixel off OpenGL's, its y axis points up
     // the screen while rows are stored downwards, and its depth range starts at 0.

@@ -3,10 +3,12 @@
 //
 // The generated stages meet each other, and the fixed-function programs of the OpenGL renderer,
 // through these names: vertex outputs (= pixel inputs) vDiffuse, vSpecular, vTexCoord0 ...
-// vTexCoord7, all vec4; vertex inputs at attribute location = input register number; uniforms
+// vTexCoord7, all vec4, the float vFog from vertex shaders, and vUsage<usage>_<index> for the
+// other usages a vs_3_0 passes on to a ps_3_0 (IsGenericVarying); vertex inputs at attribute location = input register number; uniforms
 // vc/vi/vb (vertex constants) and pc/pi/pb (pixel constants), samplers vs_s# and ps_s#,
 // uViewport (x, y, width, height of the viewport), uAlphaReference (0-255), uBumpEnv[8] and
-// uBumpLuminance[8] (stage bump matrices m00 m01 m10 m11, luminance scale and offset). The
+// uBumpLuminance[8] (stage bump matrices m00 m01 m10 m11, luminance scale and offset),
+// uPointSize (the smallest and largest point size, for a vertex shader that writes one). The
 // pixel stage writes fragColor (and fragColor1..3 for more targets).
 #pragma once
 
@@ -38,6 +40,12 @@ struct ShaderTranslationOptions {
   // The render target keeps only [0, 1] (a normalised format), which makes the final clamp
   // of a ps 1.x result redundant.
   bool targetClampsColor = false;
+  // ps_3_0: what the vertex stage passes on beyond colours 0-1 and texture coordinates 0-7
+  // (GlslShader::outputs of the vertex shader; empty for the fixed-function stage). Inputs of
+  // other usages read 0.
+  std::vector<UINT> vertexOutputs;
+  // Points drawn as sprites: texture coordinates 0-7 span each point.
+  bool pointSprite = false;
 };
 
 struct GlslShader {
@@ -53,6 +61,12 @@ struct GlslShader {
   bool boolConstants = false;
   bool bumpEnvironment = false;
   bool alphaTest = false;
+  // Vertex shaders: ShaderUsageKey of fog and of each generic varying they pass on, and
+  // whether they set the point size (gl_PointSize, clamped to uPointSize).
+  std::vector<UINT> outputs;
+  bool pointSize = false;
+  // Pixel shaders: bit k set when the shader writes oCk.
+  UINT colorOutputs = 0;
 };
 
 // Translates a decoded shader. D3DERR_INVALIDCALL, with the reason in `problem`, for a shader

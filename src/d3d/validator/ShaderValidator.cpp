@@ -611,7 +611,9 @@ void ShaderValidator::CheckSources(const Decoded& d) {
     switch (modifier) {
       case 0: modifierAllowed = true; break;
       case 1: modifierAllowed = !special; break;
-      case 2: case 3: case 4: case 5: case 6: modifierAllowed = IsPs1x(version_) && !texture; break;
+      // _bx2 also expands the normal a texm3x2*/texm3x3*/texdp3* reads in ps_1_1-1_3.
+      case 4: modifierAllowed = IsPs1x(version_) && (!texture || version_ <= kPs13); break;
+      case 2: case 3: case 5: case 6: modifierAllowed = IsPs1x(version_) && !texture; break;
       case 7: case 8: modifierAllowed = version_ == kPs14 && !texture; break;
       case 9: case 10: modifierAllowed = version_ == kPs14 && (opcode == D3DSIO_TEX || opcode == D3DSIO_TEXCOORD); break;
       case 11: case 12: modifierAllowed = IsVersion3(version_) && !special; break;

@@ -12,8 +12,8 @@ constexpr ImageDecoder kDecoders[] = {
     {D3DXIFF_DDS, "DDS", SniffDds, DecodeDds},
     {D3DXIFF_JPG, "JPEG", SniffJpeg, DecodeJpeg},
     {D3DXIFF_PNG, "PNG", SniffPng, DecodePng},
-    {kFileFormatPortableFloatMap, "PFM", SniffPfm, DecodePfm},
-    {kFileFormatRadiance, "Radiance RGBE", SniffRgbe, DecodeRgbe},
+    {D3DXIFF_PFM, "PFM", SniffPfm, DecodePfm},
+    {D3DXIFF_HDR, "Radiance RGBE", SniffRgbe, DecodeRgbe},
     {D3DXIFF_TGA, "TGA", SniffTga, DecodeTga},
     {D3DXIFF_DIB, "DIB", SniffDib, DecodeDib},
 };
