@@ -8,9 +8,10 @@ add_executable(d3d_core_bench ${CMAKE_CURRENT_LIST_DIR}/d3d/DeviceCoreBench.cpp)
 target_link_libraries(d3d_core_bench PRIVATE rastro_d3d_core benchmark::benchmark_main)
 
 # Native OpenGL reference for the pixel-shader tests: each test's computation hand-written in
-# GLSL, to compare with the translated shaders' rates in the same run.
+# GLSL, to compare with the translated shaders' and the benchmark's own tests' rates in the same
+# run.
 add_executable(native_shader_fill ${CMAKE_CURRENT_LIST_DIR}/d3d/NativeShaderFill.cpp)
-target_link_libraries(native_shader_fill PRIVATE rastro_d3d_core rastro_shader PkgConfig::SDL2 PkgConfig::EPOXY)
+target_link_libraries(native_shader_fill PRIVATE rastro_app rastro_d3d_gl rastro_shader PkgConfig::SDL2 PkgConfig::EPOXY)
 target_include_directories(native_shader_fill PRIVATE ${PROJECT_SOURCE_DIR}/src/d3d)
 target_compile_definitions(native_shader_fill PRIVATE RASTRO_SOURCE_DATA_DIR="${RASTRO_DATA_DIR}")
 

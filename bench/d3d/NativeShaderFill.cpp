@@ -1,14 +1,25 @@
 // Native OpenGL reference for the pixel-shader tests (7 to 16): each test's computation written
 // by hand in GLSL 3.30, drawn as the benchmark draws it (a screen-covering quad, 32 or 16 times
-// a frame, into an RGBA8 target with depth off) and timed the same way (20 warm-up frames, then
-// frames until more than T seconds of frame time). Beside each native shader the program draws
-// the test's own shader file, assembled and translated as the device does, in the same
-// harness, alternating the two ROUNDS times, so that the translation is compared with
-// hand-written GLSL and nothing else.
+// a frame, with depth off) into targets of the formats the benchmark ran with, cleared each
+// frame as the benchmark clears them, and timed as the reference tool for tests 1 to 6 times
+// its workloads: 20 warm-up frames, then frames until more than T seconds of frame time, each
+// frame's draws ending in glFinish. With --translated the program also draws the test's own
+// shader file, assembled and translated as the device does, in the same harness and
+// alternating with the native shader, so that the translation is compared with hand-written
+// GLSL and nothing else. With --device it also runs the benchmark's own test (its catalogue
+// entry, through a Direct3D device made as the benchmark makes it, timed as the benchmark times
+// it: Render, EndScene and Present of each frame) alternating with the native shader, test by
+// test in one process, so that both see the same machine.
 //
-//   native_shader_fill [W H [T [ROUNDS [NAME-PART]]]]
+//   native_shader_fill [--mode WxH] [--backbuffer FORMAT] [--depth FORMAT|none] [--seconds T]
+//                      [--rounds N] [--only NAME-PART] [--translated] [--device]
 //
-// Prints "<test name> - native <rate>M - translated <rate>M pixels/sec" per test and round.
+// Formats are named as the benchmark's --list names them (A8R8G8B8, X8R8G8B8, R5G6B5,
+// A2R10G10B10; D16, D16_LOCKABLE, D24S8, D24X8, D32, D32F_LOCKABLE). Defaults: 640x480,
+// A8R8G8B8, D16_LOCKABLE, 5 seconds, one round: the benchmark's headless defaults.
+// Prints a line per test and round in the results file's format, "<test name> - <rate>M
+// pixels/sec", and with --translated or --device "<test name> [translated] - ..." or
+// "<test name> [device] - ..." and the ratio to the native rate of the same round beside it.
 #include <SDL2/SDL.h>
 #include <epoxy/gl.h>
 
@@ -16,10 +27,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
+#include "Catalogue.h"
+#include "FillRate.h"
+#include "RunSequence.h"
+#include "d3d9.h"
 #include "d3dx9shader.h"
+#include "gl/GlRenderer.h"
 #include "shader/ShaderTranslator.h"
 
 #ifndef RASTRO_SOURCE_DATA_DIR
@@ -49,9 +68,16 @@ GLuint Compile(GLenum kind, const char* source) {
 
 GLuint Link(const char* vertex, const char* fragment) {
   GLuint program = glCreateProgram();
-  glAttachShader(program, Compile(GL_VERTEX_SHADER, vertex));
-  glAttachShader(program, Compile(GL_FRAGMENT_SHADER, fragment));
+  GLuint shaders[2] = {Compile(GL_VERTEX_SHADER, vertex), Compile(GL_FRAGMENT_SHADER, fragment)};
+  for (GLuint shader : shaders) glAttachShader(program, shader);
   glLinkProgram(program);
+  for (GLuint shader : shaders) glDeleteShader(shader);  // they go with the program
+  GLint ok = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    std::fprintf(stderr, "%s\n%s\ndo not link\n", vertex, fragment);
+    std::exit(1);
+  }
   return program;
 }
 
@@ -157,35 +183,165 @@ const Test kTests[] = {
     {"PS 2.0 PP - Per Pixel Lighting", kLighting, 16, "PerPixelLightingPS20PP.psh"},
 };
 
+// Target formats by the names the benchmark lists them under, as the device stores them.
+struct TargetFormat {
+  const char* name;
+  GLenum internalFormat, format, type;
+  GLbitfield clear;  // what the benchmark clears each frame with a depth buffer of this format
+};
+
+const TargetFormat kColourFormats[] = {
+    {"A8R8G8B8", GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, GL_COLOR_BUFFER_BIT},
+    {"X8R8G8B8", GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, GL_COLOR_BUFFER_BIT},
+    {"R5G6B5", GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, GL_COLOR_BUFFER_BIT},
+    {"A2R10G10B10", GL_RGB10_A2, GL_BGRA, GL_UNSIGNED_INT_2_10_10_10_REV, GL_COLOR_BUFFER_BIT},
+};
+
+const TargetFormat kDepthFormats[] = {
+    {"D16_LOCKABLE", GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, GL_DEPTH_BUFFER_BIT},
+    {"D16", GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, GL_DEPTH_BUFFER_BIT},
+    {"D24X8", GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, GL_DEPTH_BUFFER_BIT},
+    {"D24S8", GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT},
+    {"D32", GL_DEPTH_COMPONENT32, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, GL_DEPTH_BUFFER_BIT},
+    {"D32F_LOCKABLE", GL_DEPTH_COMPONENT32F, GL_DEPTH_COMPONENT, GL_FLOAT, GL_DEPTH_BUFFER_BIT},
+};
+
+// The Direct3D format of a name the table knows.
+D3DFORMAT D3DFormatNamed(const std::string& name) {
+  static const std::pair<const char*, D3DFORMAT> kNames[] = {
+      {"A8R8G8B8", D3DFMT_A8R8G8B8}, {"X8R8G8B8", D3DFMT_X8R8G8B8}, {"R5G6B5", D3DFMT_R5G6B5},
+      {"A2R10G10B10", D3DFMT_A2R10G10B10}, {"D16_LOCKABLE", D3DFMT_D16_LOCKABLE}, {"D16", D3DFMT_D16},
+      {"D24X8", D3DFMT_D24X8}, {"D24S8", D3DFMT_D24S8}, {"D32", D3DFMT_D32}, {"D32F_LOCKABLE", D3DFMT_D32F_LOCKABLE}};
+  for (const auto& [text, format] : kNames) {
+    if (name == text) return format;
+  }
+  return D3DFMT_UNKNOWN;
+}
+
+template <size_t N>
+const TargetFormat* FindFormat(const TargetFormat (&formats)[N], const std::string& name) {
+  for (const TargetFormat& format : formats) {
+    if (name == format.name) return &format;
+  }
+  return nullptr;
+}
+
+int Usage(const char* problem) {
+  std::fprintf(stderr,
+               "%s\nusage: native_shader_fill [--mode WxH] [--backbuffer FORMAT] [--depth FORMAT|none] "
+               "[--seconds T] [--rounds N] [--only NAME-PART] [--translated]\n",
+               problem);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  int width = argc > 1 ? std::atoi(argv[1]) : 1024;
-  int height = argc > 2 ? std::atoi(argv[2]) : 768;
-  double seconds = argc > 3 ? std::atof(argv[3]) : 5.0;
-  int rounds = argc > 4 ? std::atoi(argv[4]) : 5;
-  const char* only = argc > 5 ? argv[5] : nullptr;
+  int width = 640, height = 480, rounds = 1;
+  double seconds = 5.0;
+  std::string only, colourName = "A8R8G8B8", depthName = "D16_LOCKABLE";
+  bool withTranslated = false, withDevice = false, pacedAsPresent = false;
+  for (int k = 1; k < argc; ++k) {
+    std::string option = argv[k];
+    if (option == "--translated" || option == "--device" || option == "--paced") {
+      (option == "--device" ? withDevice : option == "--paced" ? pacedAsPresent : withTranslated) = true;
+      continue;
+    }
+    if (k + 1 >= argc) return Usage(("no value after " + option).c_str());
+    std::string value = argv[++k];
+    if (option == "--mode") {
+      if (std::sscanf(value.c_str(), "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) {
+        return Usage("--mode takes WxH");
+      }
+    } else if (option == "--backbuffer") {
+      colourName = value;
+    } else if (option == "--depth") {
+      depthName = value;
+    } else if (option == "--seconds") {
+      seconds = std::atof(value.c_str());
+      if (!(seconds > 0)) return Usage("--seconds takes a positive number");
+    } else if (option == "--rounds") {
+      rounds = std::atoi(value.c_str());
+      if (rounds <= 0) return Usage("--rounds takes a positive count");
+    } else if (option == "--only") {
+      only = value;
+    } else {
+      return Usage(("unknown option " + option).c_str());
+    }
+  }
+  const TargetFormat* colourFormat = FindFormat(kColourFormats, colourName);
+  const TargetFormat* depthFormat = depthName == "none" ? nullptr : FindFormat(kDepthFormats, depthName);
+  if (!colourFormat) return Usage(("unknown back buffer format " + colourName).c_str());
+  if (!depthFormat && depthName != "none") return Usage(("unknown depth format " + depthName).c_str());
+
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  // The benchmark's device, made first (it sets up the video subsystem and its own context),
+  // as the benchmark makes it headless: full screen on no window of the caller's.
+  ComPtr<IDirect3D9> direct3d;
+  ComPtr<IDirect3DDevice9> device;
+  D3DFORMAT depthD3d = D3DFMT_UNKNOWN;
+  if (withDevice) {
+    direct3d = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
+    D3DPRESENT_PARAMETERS parameters{};
+    parameters.BackBufferWidth = static_cast<UINT>(width);
+    parameters.BackBufferHeight = static_cast<UINT>(height);
+    parameters.BackBufferFormat = D3DFormatNamed(colourName);
+    parameters.BackBufferCount = 1;
+    parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
+    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    parameters.FullScreen_RefreshRateInHz = 60;
+    if (depthFormat) {
+      depthD3d = D3DFormatNamed(depthName);
+      parameters.EnableAutoDepthStencil = TRUE;
+      parameters.AutoDepthStencilFormat = depthD3d;
+    }
+    if (!direct3d || FAILED(direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_MIXED_VERTEXPROCESSING,
+                                                   &parameters, device.ReleaseAndGetAddressOf()))) {
+      std::fprintf(stderr, "no Direct3D device for %dx%d %s %s\n", width, height, colourName.c_str(), depthName.c_str());
+      return 1;
+    }
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+  }
   SDL_Init(SDL_INIT_VIDEO);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_Window* window = SDL_CreateWindow("native", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-  if (!window || !SDL_GL_CreateContext(window)) {
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  SDL_Window* window = SDL_CreateWindow("native", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+  if (!context) {
     std::fprintf(stderr, "no OpenGL 3.3 context: %s\n", SDL_GetError());
     return 1;
   }
   SDL_GL_SetSwapInterval(0);
-  std::printf("renderer: %s | %s, %dx%d, T=%.2fs\n", glGetString(GL_RENDERER), glGetString(GL_VERSION), width, height,
-              seconds);
-  GLuint framebuffer, colour;
+  std::printf("renderer: %s | %s, %dx%d %s %s, T=%.2fs\n", glGetString(GL_RENDERER), glGetString(GL_VERSION), width,
+              height, colourName.c_str(), depthName.c_str(), seconds);
+  // The targets are textures attached to a framebuffer object, as the device keeps them.
+  GLuint framebuffer, targets[2];
   glGenFramebuffers(1, &framebuffer);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glGenRenderbuffers(1, &colour);
-  glBindRenderbuffer(GL_RENDERBUFFER, colour);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+  glGenTextures(2, targets);
+  glBindTexture(GL_TEXTURE_2D, targets[0]);
+  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(colourFormat->internalFormat), width, height, 0,
+               colourFormat->format, colourFormat->type, nullptr);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targets[0], 0);
+  GLbitfield clear = GL_COLOR_BUFFER_BIT;
+  if (depthFormat) {
+    glBindTexture(GL_TEXTURE_2D, targets[1]);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(depthFormat->internalFormat), width, height, 0,
+                 depthFormat->format, depthFormat->type, nullptr);
+    glFramebufferTexture2D(GL_FRAMEBUFFER,
+                           depthFormat->clear & GL_STENCIL_BUFFER_BIT ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+                           GL_TEXTURE_2D, targets[1], 0);
+    clear |= depthFormat->clear;
+  }
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    std::fprintf(stderr, "%s with %s is no complete framebuffer here\n", colourName.c_str(), depthName.c_str());
+    return 1;
+  }
   glViewport(0, 0, width, height);
-
   // The shader ramp: diffuse black, red, green, blue; specular as the tests give it (RGBA bytes).
   struct Vertex {
     float x, y;
@@ -228,17 +384,42 @@ int main(int argc, char** argv) {
 
   // Rate of one program: frames of `factor` quads until more than `seconds` were measured.
   auto measure = [&](GLuint program, int factor) {
+    SDL_GL_MakeCurrent(window, context);
+    while (glGetError() != GL_NO_ERROR) {
+    }
     glUseProgram(program);
+    if (glGetError() != GL_NO_ERROR) {
+      std::fprintf(stderr, "program %u cannot be used in this context\n", program);
+      std::exit(1);
+    }
     for (const char* name : {"normalMap", "ps_s0"}) glUniform1i(glGetUniformLocation(program, name), 0);
     for (const char* name : {"colourMap", "ps_s1"}) glUniform1i(glGetUniformLocation(program, name), 1);
     long frames = 0, counted = 0;
     double sum = 0;
+    std::deque<GLsync> inFlight;
     for (;;) {
+      // As the benchmark clears: black, depth 1, stencil 0, with every buffer writable.
+      glDepthMask(GL_TRUE);
       glClearColor(0, 0, 0, 0);
-      glClear(GL_COLOR_BUFFER_BIT);
+      glClearDepth(1.0);
+      glClearStencil(0);
+      glClear(clear);
+      glDepthMask(GL_FALSE);
       double start = Now();
       for (int q = 0; q < factor; ++q) glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-      glFinish();
+      if (pacedAsPresent) {
+        // As the device presents: a fence after each frame, and a wait only for the frame
+        // before last, so that two frames are in flight.
+        inFlight.push_back(glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0));
+        glFlush();
+        while (inFlight.size() > 2) {
+          glClientWaitSync(inFlight.front(), GL_SYNC_FLUSH_COMMANDS_BIT, 5'000'000'000ull);
+          glDeleteSync(inFlight.front());
+          inFlight.pop_front();
+        }
+      } else {
+        glFinish();
+      }
       sum += Now() - start;
       ++counted;
       ++frames;
@@ -249,22 +430,69 @@ int main(int argc, char** argv) {
       }
       if (sum > seconds) break;
     }
+    glFinish();
+    for (GLsync fence : inFlight) glDeleteSync(fence);
     return factor * (width * static_cast<double>(height) * 1e-6) * counted / sum;
   };
+  // Rate of the benchmark's own test of that name on the device, timed as the benchmark times
+  // it; 0 when the test does not initialise.
+  auto measureDevice = [&](const char* name) {
+    rastro::GlRenderer::ForgetCurrent();  // the native context was current
+    const rastro::ScreenSize screen{static_cast<UINT>(width), static_cast<UINT>(height)};
+    std::unique_ptr<rastro::FillTest> test;
+    for (const rastro::CatalogueRow& row : rastro::Catalogue()) {
+      if (std::strcmp(row.name, name) == 0) test = row.create(row, screen);
+    }
+    if (!test || !test->Init(device.Get())) {
+      if (test) test->Destroy();
+      return 0.0;
+    }
+    const DWORD clearFlags = rastro::ClearFlagsFor(depthD3d);
+    UINT frames = 0, counted = 0;
+    double sum = 0;
+    for (;;) {
+      device->BeginScene();
+      device->Clear(0, nullptr, clearFlags, 0x00000000, 1.0f, 0);
+      double start = Now();
+      test->Render();
+      device->EndScene();
+      device->Present(nullptr, nullptr, nullptr, nullptr);
+      sum += Now() - start;
+      ++counted;
+      if (++frames <= rastro::kWarmUpFrames) {
+        counted = 0;
+        sum = 0;
+        continue;
+      }
+      if (sum > seconds) break;
+    }
+    test->Destroy();
+    return rastro::FillRate(test->PixelFactor(), screen.width, screen.height, counted, static_cast<float>(sum));
+  };
   for (const Test& test : kTests) {
-    if (only && !std::strstr(test.name, only)) continue;
-    std::string translatedSource = Translated(test.shaderFile);
+    if (!only.empty() && !std::strstr(test.name, only.c_str())) continue;
+    SDL_GL_MakeCurrent(window, context);  // the device's context may be current
     GLuint native = Link(kVertex, test.fragment);
-    GLuint translated = Link(kTranslatedVertex, translatedSource.c_str());
+    GLuint translated = withTranslated ? Link(kTranslatedVertex, Translated(test.shaderFile).c_str()) : 0;
     for (int round = 0; round < rounds; ++round) {
+      // The device goes first in every other round, so neither always follows the other.
+      double deviceRate = withDevice && round % 2 == 1 ? measureDevice(test.name) : 0.0;
       double nativeRate = measure(native, test.factor);
-      double translatedRate = measure(translated, test.factor);
-      std::printf("%s - native %fM - translated %fM pixels/sec (%.3f)\n", test.name, nativeRate, translatedRate,
-                  translatedRate / nativeRate);
+      if (withDevice && round % 2 == 0) deviceRate = measureDevice(test.name);
+      std::printf("%s - %fM pixels/sec\n", test.name, nativeRate);
+      if (withDevice) {
+        std::printf("%s [device] - %fM pixels/sec (%.3f of native)\n", test.name, deviceRate, deviceRate / nativeRate);
+      }
+      if (translated) {
+        double translatedRate = measure(translated, test.factor);
+        std::printf("%s [translated] - %fM pixels/sec (%.3f of native)\n", test.name, translatedRate,
+                    translatedRate / nativeRate);
+      }
       std::fflush(stdout);
     }
+    SDL_GL_MakeCurrent(window, context);
     glDeleteProgram(native);
-    glDeleteProgram(translated);
+    if (translated) glDeleteProgram(translated);
   }
   return 0;
 }

@@ -73,6 +73,61 @@ TEST_F(GlShaderDraw, ScreenSpaceColoursThroughPixelShadersBypassingASetVertexSha
   }
 }
 
+// A shader is compiled when it is created, for the state its first draw most likely has; draws
+// with other state (flat colours, an alpha test) must still get code for their own state, and
+// the draw with the likely state the code compiled at creation.
+TEST_F(GlShaderDraw, ShaderCompiledAtCreationFollowsTheStateOfEachDraw) {
+  // Corners with alpha 0x40, and the shader passing the diffuse colour on.
+  const DWORD colours[4] = {0x40102030, 0x40F01020, 0x4020F010, 0x401020F0};
+  const float corners[4][2] = {{0, 0}, {kSize, 0}, {0, kSize}, {kSize, kSize}};
+  TwoColourVertex vertices[4];
+  for (int i = 0; i < 4; ++i) vertices[i] = {corners[i][0], corners[i][1], 0, 1, colours[i], 0};
+  auto buffer = Buffer(vertices, sizeof vertices, 0xC4);
+  device_->SetStreamSource(0, buffer.Get(), 0, sizeof(TwoColourVertex));
+  device_->SetFVF(0xC4);
+  std::vector<DWORD> tokens = TokenStream(D3DPS_VERSION(2, 0))
+                                  .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_INPUT, 0)})
+                                  .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(D3DSPR_INPUT, 0)})
+                                  .End();
+  ComPtr<IDirect3DPixelShader9> pixelShader;
+  ASSERT_EQ(device_->CreatePixelShader(tokens.data(), pixelShader.ReleaseAndGetAddressOf()), D3D_OK);
+  device_->SetPixelShader(pixelShader.Get());
+  const int inFirst[2] = {2, 2}, inSecond[2] = {kSize - 3, kSize - 3};  // triangles (0, 1, 2) and (1, 2, 3)
+
+  // Flat: each triangle takes its first vertex's colour.
+  device_->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+  std::vector<DWORD> flat = Frame();
+  ASSERT_EQ(flat.size(), kSize * kSize);
+  EXPECT_EQ(flat[inFirst[1] * kSize + inFirst[0]] & 0xFFFFFF, colours[0] & 0xFFFFFF);
+  EXPECT_EQ(flat[inSecond[1] * kSize + inSecond[0]] & 0xFFFFFF, colours[1] & 0xFFFFFF);
+
+  // Smooth: interpolated, as the evaluator computes from the interpolated inputs.
+  device_->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+  std::vector<DWORD> smooth = Frame();
+  ASSERT_EQ(smooth.size(), kSize * kSize);
+  ShaderEvaluator evaluator;
+  ASSERT_EQ(evaluator.Load(tokens.data(), tokens.size()), D3D_OK);
+  for (const auto& point : kPoints) {
+    ShaderVaryings inputs;
+    inputs.color = {Interpolate(Corners(colours), point[0], point[1]), ShaderVector{}};
+    ExpectPixel(smooth[point[1] * kSize + point[0]], evaluator.RunPixel(inputs, ShaderConstants{}, nullptr).color[0],
+                point[0], point[1]);
+  }
+
+  // An alpha test the colours fail (0x40 is not above 0x80): nothing is drawn over the clear.
+  device_->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+  device_->SetRenderState(D3DRS_ALPHAREF, 0x80);
+  std::vector<DWORD> tested = Frame();
+  ASSERT_EQ(tested.size(), kSize * kSize);
+  for (const auto& point : kPoints) EXPECT_EQ(tested[point[1] * kSize + point[0]] & 0xFFFFFF, 0x123456u);
+  // ... and one they pass (0x40 is not below 0x30).
+  device_->SetRenderState(D3DRS_ALPHAREF, 0x30);
+  std::vector<DWORD> passed = Frame();
+  ASSERT_EQ(passed.size(), kSize * kSize);
+  for (const auto& point : kPoints) EXPECT_EQ(passed[point[1] * kSize + point[0]], smooth[point[1] * kSize + point[0]]);
+}
+
 TEST_F(GlShaderDraw, ClipSpaceDeclarationThroughVertexAndPixelShader14) {
   const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
                                         {0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},

@@ -424,7 +424,9 @@ HRESULT Device::CreatePixelShader(const DWORD* function, IDirect3DPixelShader9**
   return GuardAllocation(kCall, [&] {  // the checks build messages too
     const UINT length = CheckShaderFunction(kCall, function, ShaderKind::Pixel, Caps().PixelShaderVersion);
     if (!length) return D3DERR_INVALIDCALL;
-    *shader = new PixelShader(*this, std::vector<DWORD>(function, function + length));
+    auto* created = new PixelShader(*this, std::vector<DWORD>(function, function + length));
+    *shader = created;
+    renderer_->ShaderCreated(created->Tokens());
     return D3D_OK;
   });
 }
@@ -438,7 +440,9 @@ HRESULT Device::CreateVertexShader(const DWORD* function, IDirect3DVertexShader9
   return GuardAllocation(kCall, [&] {
     const UINT length = CheckShaderFunction(kCall, function, ShaderKind::Vertex, highest);
     if (!length) return D3DERR_INVALIDCALL;
-    *shader = new VertexShader(*this, std::vector<DWORD>(function, function + length));
+    auto* created = new VertexShader(*this, std::vector<DWORD>(function, function + length));
+    *shader = created;
+    renderer_->ShaderCreated(created->Tokens());
     return D3D_OK;
   });
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "GlObject.h"
@@ -39,6 +40,14 @@ class GlRenderer final : public Renderer {
   void ReadSurface(Surface& surface) override { resources_->ReadSurface(surface); }
   void SurfaceWritten(Surface& surface) override { resources_->SurfaceWritten(surface); }
   void GenerateMipSubLevels(TextureCommon& texture) override { resources_->GenerateMipSubLevels(texture); }
+  void ShaderCreated(const std::vector<DWORD>& tokens) override {
+    MakeCurrent();
+    // Preparing is only ahead of time: without memory for it the first draw does the work.
+    try {
+      shaderPrograms_->Prepare(tokens);
+    } catch (const std::bad_alloc&) {
+    }
+  }
 
   void MakeCurrent() { presenter_.MakeCurrent(); }
   // Some other context was made current (adapter probing).

@@ -91,6 +91,33 @@ GlShaderProgramCache::~GlShaderProgramCache() {
   for (auto& [key, program] : programs_) {
     if (program) glDeleteProgram(program->base.name);
   }
+  for (const auto* stages : {&vertexStages_, &fragmentStages_}) {
+    for (const auto& [source, shader] : *stages) {
+      if (shader) glDeleteShader(shader);
+    }
+  }
+}
+
+GLuint GlShaderProgramCache::Stage(GLenum kind, const std::string& source) {
+  auto& stages = kind == GL_VERTEX_SHADER ? vertexStages_ : fragmentStages_;
+  if (auto found = stages.find(source); found != stages.end()) return found->second;
+  GLuint shader = CompileGlsl(kind, source);
+  stages.emplace(source, shader);
+  return shader;
+}
+
+void GlShaderProgramCache::Prepare(const std::vector<DWORD>& tokens) {
+  if (tokens.empty()) return;
+  ShaderTranslationOptions options;
+  options.clampColorInputs = false;
+  options.targetClampsColor = true;
+  DecodedShader decoded;
+  GlslShader shader;
+  // A stream that does not translate is reported by the draw that needs it.
+  if (FAILED(DecodeShader(tokens.data(), tokens.size(), decoded)) || FAILED(TranslateShader(decoded, options, shader))) {
+    return;
+  }
+  Stage(shader.pixel ? GL_FRAGMENT_SHADER : GL_VERTEX_SHADER, shader.source);
 }
 
 const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
@@ -99,8 +126,8 @@ const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
   std::string vertexSource, fragmentSource;
   GlslShader vertexShader, pixelShader;
   if (Sources(key, vertexSource, fragmentSource, vertexShader, pixelShader)) {
-    GLuint vertex = CompileGlsl(GL_VERTEX_SHADER, vertexSource);
-    GLuint fragment = vertex ? CompileGlsl(GL_FRAGMENT_SHADER, fragmentSource) : 0;
+    GLuint vertex = Stage(GL_VERTEX_SHADER, vertexSource);
+    GLuint fragment = vertex ? Stage(GL_FRAGMENT_SHADER, fragmentSource) : 0;
     GLuint name = 0;
     if (vertex && fragment) {
       name = glCreateProgram();
@@ -117,8 +144,6 @@ const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
         name = 0;
       }
     }
-    if (vertex) glDeleteShader(vertex);
-    if (fragment) glDeleteShader(fragment);
     if (name) {
       program = std::make_unique<GlShaderProgram>();
       GlProgram& base = program->base;

@@ -1,6 +1,8 @@
 // Programs for draws with Direct3D shaders: the translated vertex and pixel shaders, or one of
 // them joined to the fixed-function stage the other side needs. Programs are cached by the
-// token streams and the device state that changes the generated code.
+// token streams and the device state that changes the generated code; the compiled stages by
+// their GLSL, so that a stage compiled when its shader was created, or for another program,
+// is not compiled again.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -56,12 +58,21 @@ class GlShaderProgramCache {
   // cannot be translated or the program does not link.
   const GlShaderProgram* Find(const ShaderProgramKey& key);
 
+  // Translates and compiles a new shader's stage for the state its first draw most likely has
+  // (smooth colours in [0, 1], no alpha test, an 8-bit target, 2D textures), leaving only
+  // linking, and compiling for any other state, to the draw.
+  void Prepare(const std::vector<DWORD>& tokens);
+
   // The sources a key compiles to; false when a shader cannot be translated.
   static bool Sources(const ShaderProgramKey& key, std::string& vertex, std::string& fragment, GlslShader& vertexShader,
                       GlslShader& pixelShader);
 
  private:
+  // The compiled stage for a source, compiled on first use; 0 when it does not compile.
+  GLuint Stage(GLenum kind, const std::string& source);
+
   std::unordered_map<ShaderProgramKey, std::unique_ptr<GlShaderProgram>, ShaderProgramKeyHash> programs_;
+  std::unordered_map<std::string, GLuint> vertexStages_, fragmentStages_;
 };
 
 }  // namespace rastro

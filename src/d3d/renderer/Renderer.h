@@ -53,6 +53,9 @@ class Renderer {
   // The CPU changed a renderer-backed surface's memory.
   virtual void SurfaceWritten(Surface& surface) = 0;
   virtual void GenerateMipSubLevels(TextureCommon& texture) = 0;
+  // A shader was created: a renderer may prepare what does not depend on the state it will be
+  // drawn with, so that its first draw has less to do.
+  virtual void ShaderCreated(const std::vector<DWORD>& tokens) { (void)tokens; }
 };
 
 }  // namespace rastro

@@ -73,18 +73,27 @@ std::string VaryingName(UINT usage, UINT index) {
   return Format("vUsage%u_%u", usage, index);
 }
 
-constexpr const char* kHelpers =
-    "vec4 d3d_lit(vec4 s) {\n"
-    "  float power = clamp(s.w, -128.0, 128.0);\n"
-    "  return vec4(1.0, max(s.x, 0.0), (s.x > 0.0 && s.y > 0.0) ? pow(s.y, power) : 0.0, 1.0);\n"
-    "}\n"
-    "vec4 d3d_expp1(float x) { float f = floor(x); return vec4(exp2(f), x - f, exp2(x), 1.0); }\n"
-    "vec4 d3d_logp1(float x) {\n"
-    "  float a = abs(x); float e = floor(log2(a));\n"
-    "  return vec4(e, a / exp2(e), log2(a), 1.0);\n"
-    "}\n"
-    "vec4 d3d_dz(vec4 v) { return vec4(v.xy / v.z, v.zw); }\n"
-    "vec4 d3d_dw(vec4 v) { return vec4(v.xyz / v.w, v.w); }\n";
+// Functions the generated code may call, each declared only in shaders that call it: every
+// line of source costs compile time at the first draw.
+struct Helper {
+  const char* name;
+  const char* code;
+};
+constexpr Helper kHelpers[] = {
+    {"d3d_lit(",
+     "vec4 d3d_lit(vec4 s) {\n"
+     "  float power = clamp(s.w, -128.0, 128.0);\n"
+     "  return vec4(1.0, max(s.x, 0.0), (s.x > 0.0 && s.y > 0.0) ? pow(s.y, power) : 0.0, 1.0);\n"
+     "}\n"},
+    {"d3d_expp1(", "vec4 d3d_expp1(float x) { float f = floor(x); return vec4(exp2(f), x - f, exp2(x), 1.0); }\n"},
+    {"d3d_logp1(",
+     "vec4 d3d_logp1(float x) {\n"
+     "  float a = abs(x); float e = floor(log2(a));\n"
+     "  return vec4(e, a / exp2(e), log2(a), 1.0);\n"
+     "}\n"},
+    {"d3d_dz(", "vec4 d3d_dz(vec4 v) { return vec4(v.xy / v.z, v.zw); }\n"},
+    {"d3d_dw(", "vec4 d3d_dw(vec4 v) { return vec4(v.xyz / v.w, v.w); }\n"},
+};
 
 class Translator {
  public:
@@ -917,7 +926,9 @@ std::string Translator::Assemble() {
     if (Pixel1x()) read = "clamp(" + read + ", -1.0, 1.0)";
     s += Format("  return (i >= 0 && i < %u) ? ", uniformCount) + read + " : vec4(0.0);\n}\n";
   }
-  s += kHelpers;
+  for (const Helper& helper : kHelpers) {
+    if (functions_.find(helper.name) != std::string::npos) s += helper.code;
+  }
   // Registers are globals so that subroutines share them.
   for (UINT k = 0; k < 32; ++k) {
     if (temps_[k]) s += Format("vec4 r%u = vec4(0.0);\n", k);
