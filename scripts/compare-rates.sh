@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Compares the rates of the pixel-shader tests (7 to 16) with hand-written GLSL doing the same
-# computation: runs the benchmark (headless, all sixteen tests) and the native reference
-# (bench/d3d/NativeShaderFill.cpp) alternately, ROUNDS times each, with the same mode, back
-# buffer and Z-buffer formats and measuring time, then prints every test's median rates, the
-# ratio of the medians and the median of the per-round ratios.
+# Compares the benchmark's rates with native OpenGL programs doing the same work: runs the
+# benchmark (headless, all sixteen tests) and a native reference alternately, ROUNDS times each,
+# with the same mode, back buffer and Z-buffer formats and measuring time, then prints every
+# test's median rates, the ratio of the medians and the median of the per-round ratios.
+#
+# The reference is bench/d3d/NativeShaderFill.cpp (hand-written GLSL for the pixel-shader tests,
+# 7 to 16) unless --glfill names a build of the fixed-function reference program (tests 1 to 6,
+# always an RGBA8 colour buffer with a 24/8 depth-stencil buffer: match it with --backbuffer
+# X8R8G8B8 --depth D24S8).
 #
 # With --in-process the alternation is finer: native_shader_fill --device runs the benchmark's
 # own tests (the same catalogue entries and device, timed the same way) and the native shaders
 # test by test, round by round, in one process. On a machine shared with other work that is the
 # steadier figure; the whole-program runs show what the benchmark itself reports.
 #
-#   scripts/compare-shader-rates.sh [--rounds N] [--seconds S] [--mode WxH] [--backbuffer FORMAT]
-#                                   [--depth FORMAT] [--in-process] [--no-build] [--keep DIR]
+#   scripts/compare-rates.sh [--rounds N] [--seconds S] [--mode WxH] [--backbuffer FORMAT]
+#                            [--depth FORMAT] [--in-process] [--glfill PATH] [--no-build] [--keep DIR]
 #
 # Defaults: 5 rounds, 2 seconds a test, 640x480, A8R8G8B8, D16_LOCKABLE (the benchmark's
 # headless defaults). Needs the release build (made unless --no-build) and python3.
@@ -25,6 +29,7 @@ backbuffer=A8R8G8B8
 depth=D16_LOCKABLE
 build=1
 in_process=0
+glfill=""
 work=""
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -35,6 +40,7 @@ while [ $# -gt 0 ]; do
     --depth) depth="$2"; shift 2 ;;
     --no-build) build=0; shift ;;
     --in-process) in_process=1; shift ;;
+    --glfill) glfill="$2"; shift 2 ;;
     --keep) work="$2"; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
@@ -65,10 +71,18 @@ run_app() {
     --seconds "$seconds" >/dev/null)
 }
 run_native() {
-  "$native" --mode "$mode" --backbuffer "$backbuffer" --depth "$depth" --seconds "$seconds" \
-    >"$work/native-$1.txt"
+  if [ -n "$glfill" ]; then
+    "$glfill" "${mode%x*}" "${mode#*x}" "$seconds" >"$work/native-$1.txt"
+  else
+    "$native" --mode "$mode" --backbuffer "$backbuffer" --depth "$depth" --seconds "$seconds" \
+      >"$work/native-$1.txt"
+  fi
 }
 
+if [ -n "$glfill" ] && [ "$in_process" = 1 ]; then
+  echo "--in-process compares the pixel-shader tests only" >&2
+  exit 2
+fi
 if [ "$in_process" = 1 ]; then
   "$native" --mode "$mode" --backbuffer "$backbuffer" --depth "$depth" --seconds "$seconds" \
     --rounds "$rounds" --device >"$work/in-process.txt"
@@ -89,7 +103,7 @@ fi
 python3 - "$work" "$rounds" "$in_process" "$mode" "$backbuffer" "$depth" "$seconds" <<'PY'
 import re, statistics, sys
 work, rounds, in_process, mode, backbuffer, depth, seconds = sys.argv[1], int(sys.argv[2]), sys.argv[3] == "1", *sys.argv[4:]
-line = re.compile(r"^(PS .*?)( \[device\])? - ([0-9.]+)M pixels/sec")
+line = re.compile(r"^((?:PS|FFP) .*?)( \[device\])? - ([0-9.]+)M pixels/sec")
 
 def rates(path, device):
     found = {}
