@@ -6,18 +6,34 @@
 #include <cstdint>
 
 #include "DecodeImage.h"
+#include "FormatCatalogue.h"
+#include "LockGeometry.h"
 
 namespace {
 
 volatile unsigned sink;
 
-unsigned ReadLevel(const rastro::ImageData& level) {
+// The bytes a level spans: every row at its pitch but the last, which need only hold its
+// pixels (a file may end right after them, without the padding to the next row).
+std::size_t LevelBytes(const rastro::ImageData& level) {
   const D3DFORMAT format = level.Format;
-  const bool blocks = format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-                      format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
+  const bool blocks = rastro::IsBlockFormat(format);
   const std::size_t rows = blocks ? (level.Height + 3) / 4 : level.Height;
-  const std::size_t bytes =
-      level.SlicePitch ? std::size_t{level.SlicePitch} * level.Depth : std::size_t{level.RowPitch} * rows;
+  std::size_t rowBytes;
+  if (blocks) {
+    rowBytes = std::size_t{(level.Width + 3) / 4} * (format == D3DFMT_DXT1 ? 8 : 16);
+  } else if (rastro::IsPairFormat(format)) {
+    rowBytes = std::size_t{(level.Width + 1) / 2} * 4;
+  } else {
+    rowBytes = (std::size_t{level.Width} * rastro::LookupFormatInfo(format).BitsPerPixel + 7) / 8;
+  }
+  if (rows == 0 || level.Depth == 0) return 0;
+  const std::size_t slice = (rows - 1) * level.RowPitch + rowBytes;
+  return level.SlicePitch ? std::size_t{level.Depth - 1} * level.SlicePitch + slice : slice;
+}
+
+unsigned ReadLevel(const rastro::ImageData& level) {
+  const std::size_t bytes = LevelBytes(level);
   constexpr std::size_t kEnd = 64 * 1024;
   unsigned sum = 0;
   for (std::size_t i = 0; i < bytes; ++i) {
