@@ -9,7 +9,7 @@ packages=(
   libsdl2-dev libepoxy-dev libgtk-3-dev
   libgl1-mesa-dri libegl-mesa0 libegl1 libgles2 mesa-utils-bin
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang llvm libclang-rt-14-dev
+  clang llvm libclang-rt-14-dev clang-format
   xvfb xauth locales libx11-dev
   imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
 )
