@@ -20,9 +20,11 @@ void BM_RunStepPerFrame(benchmark::State& state) {
   ResultsFile results(directory / "rastro-app-bench-Results.txt");
   const auto catalogue = Catalogue();
   // An interval no run of this benchmark reaches, so every step is a frame of the same test.
-  RunSequence sequence(
-      device, 1, [catalogue](std::size_t) { return catalogue[0].create(catalogue[0], {1024, 768}); }, results, clock,
-      {{1024, 768}, 3, 1e9});
+  RunSequence sequence(device, 1,
+                       [catalogue](std::size_t) {
+                         return catalogue[0].create(catalogue[0], {1024, 768});
+                       },
+                       results, clock, {{1024, 768}, 3, 1e9});
   for (auto _ : state) benchmark::DoNotOptimize(sequence.Step());
   state.SetItemsProcessed(state.iterations());
   sequence.Abandon();

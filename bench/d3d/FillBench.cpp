@@ -116,8 +116,8 @@ bool RunTest(IDirect3DDevice9* device, const char* name, UINT width, UINT height
   const D3DCOLOR ramp[4] = {0x00000000, 0x00FF0000, 0x0000FF00, 0x000000FF};
   const D3DCOLOR opaque[4] = {0xFF000000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
   const D3DCOLOR* colors = depthOnly ? opaque : ramp;
-  const Vertex vertices[4] = {{0, 0, 0, 1, colors[0]}, {w, 0, 0, 1, colors[1]}, {0, h, 0, 1, colors[2]},
-                              {w, h, 0, 1, colors[3]}};
+  const Vertex vertices[4] = {
+      {0, 0, 0, 1, colors[0]}, {w, 0, 0, 1, colors[1]}, {0, h, 0, 1, colors[2]}, {w, h, 0, 1, colors[3]}};
   ComPtr<IDirect3DVertexBuffer9> buffer;
   if (FAILED(device->CreateVertexBuffer(sizeof vertices, D3DUSAGE_WRITEONLY, 0x44, D3DPOOL_MANAGED,
                                         buffer.ReleaseAndGetAddressOf(), nullptr))) {
@@ -187,9 +187,10 @@ int main(int argc, char** argv) {
   }
   // The window the benchmark program makes: OpenGL, hidden until shown.
   bool windowless = argc > 5;
-  SDL_Window* window = windowless ? nullptr : SDL_CreateWindow("Rastrometer", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                        static_cast<int>(width), static_cast<int>(height),
-                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  SDL_Window* window = windowless ? nullptr
+                                  : SDL_CreateWindow("Rastrometer", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                                     static_cast<int>(width), static_cast<int>(height),
+                                                     SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   D3DPRESENT_PARAMETERS parameters{};
   parameters.BackBufferWidth = width;
   parameters.BackBufferHeight = height;
@@ -213,8 +214,10 @@ int main(int argc, char** argv) {
   device->SetRenderState(D3DRS_LIGHTING, FALSE);
   bool ok = true;
   if (wanted("FFP - Pure fillrate")) ok = RunTest(device.Get(), "FFP - Pure fillrate", width, height, seconds, false);
-  if (ok && wanted("FFP - Z pixel rate")) ok = RunTest(device.Get(), "FFP - Z pixel rate", width, height, seconds, true);
-  const char* textured[4] = {"FFP - Single texture", "FFP - Dual texture", "FFP - Triple texture", "FFP - Quad texture"};
+  if (ok && wanted("FFP - Z pixel rate"))
+    ok = RunTest(device.Get(), "FFP - Z pixel rate", width, height, seconds, true);
+  const char* textured[4] = {"FFP - Single texture", "FFP - Dual texture", "FFP - Triple texture",
+                             "FFP - Quad texture"};
   for (UINT n = 1; n <= 4; ++n) {
     if (ok && wanted(textured[n - 1])) ok = RunTexturedTest(device.Get(), textured[n - 1], width, height, seconds, n);
   }

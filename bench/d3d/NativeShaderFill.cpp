@@ -29,8 +29,8 @@
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Catalogue.h"
@@ -47,9 +47,7 @@
 
 namespace {
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 GLuint Compile(GLenum kind, const char* source) {
   GLuint shader = glCreateShader(kind);
@@ -92,8 +90,7 @@ const char* kVertex =
     "void main() { gl_Position = vec4(position, 0.0, 1.0); d = diffuse; s = specular; uv = texcoord; }\n";
 
 // SimplePS11/14/20(PP).psh: add r0, v0, v1.
-const char* kSimple =
-    "#version 330 core\nin vec4 d; in vec4 s; out vec4 o;\nvoid main() { o = d + s; }\n";
+const char* kSimple = "#version 330 core\nin vec4 d; in vec4 s; out vec4 o;\nvoid main() { o = d + s; }\n";
 
 // LongerPS20(PP).psh and Longer4RegPS20(PP).psh: the same chain (registers are names only).
 const char* kLonger =
@@ -208,10 +205,16 @@ const TargetFormat kDepthFormats[] = {
 
 // The Direct3D format of a name the table knows.
 D3DFORMAT D3DFormatNamed(const std::string& name) {
-  static const std::pair<const char*, D3DFORMAT> kNames[] = {
-      {"A8R8G8B8", D3DFMT_A8R8G8B8}, {"X8R8G8B8", D3DFMT_X8R8G8B8}, {"R5G6B5", D3DFMT_R5G6B5},
-      {"A2R10G10B10", D3DFMT_A2R10G10B10}, {"D16_LOCKABLE", D3DFMT_D16_LOCKABLE}, {"D16", D3DFMT_D16},
-      {"D24X8", D3DFMT_D24X8}, {"D24S8", D3DFMT_D24S8}, {"D32", D3DFMT_D32}, {"D32F_LOCKABLE", D3DFMT_D32F_LOCKABLE}};
+  static const std::pair<const char*, D3DFORMAT> kNames[] = {{"A8R8G8B8", D3DFMT_A8R8G8B8},
+                                                             {"X8R8G8B8", D3DFMT_X8R8G8B8},
+                                                             {"R5G6B5", D3DFMT_R5G6B5},
+                                                             {"A2R10G10B10", D3DFMT_A2R10G10B10},
+                                                             {"D16_LOCKABLE", D3DFMT_D16_LOCKABLE},
+                                                             {"D16", D3DFMT_D16},
+                                                             {"D24X8", D3DFMT_D24X8},
+                                                             {"D24S8", D3DFMT_D24S8},
+                                                             {"D32", D3DFMT_D32},
+                                                             {"D32F_LOCKABLE", D3DFMT_D32F_LOCKABLE}};
   for (const auto& [text, format] : kNames) {
     if (name == text) return format;
   }
@@ -297,7 +300,8 @@ int main(int argc, char** argv) {
     }
     if (!direct3d || FAILED(direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_MIXED_VERTEXPROCESSING,
                                                    &parameters, device.ReleaseAndGetAddressOf()))) {
-      std::fprintf(stderr, "no Direct3D device for %dx%d %s %s\n", width, height, colourName.c_str(), depthName.c_str());
+      std::fprintf(stderr, "no Direct3D device for %dx%d %s %s\n", width, height, colourName.c_str(),
+                   depthName.c_str());
       return 1;
     }
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -332,9 +336,9 @@ int main(int argc, char** argv) {
     glBindTexture(GL_TEXTURE_2D, targets[1]);
     glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(depthFormat->internalFormat), width, height, 0,
                  depthFormat->format, depthFormat->type, nullptr);
-    glFramebufferTexture2D(GL_FRAMEBUFFER,
-                           depthFormat->clear & GL_STENCIL_BUFFER_BIT ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
-                           GL_TEXTURE_2D, targets[1], 0);
+    glFramebufferTexture2D(
+        GL_FRAMEBUFFER, depthFormat->clear & GL_STENCIL_BUFFER_BIT ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+        GL_TEXTURE_2D, targets[1], 0);
     clear |= depthFormat->clear;
   }
   if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {

@@ -43,9 +43,7 @@ namespace {
 
 constexpr int kSize = 64;
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 std::vector<DWORD> Assemble(const std::string& file) {
   std::string path = std::string(RASTRO_SOURCE_DATA_DIR) + "/" + file;
@@ -75,8 +73,8 @@ struct Phases {
   double create = 0;     // device: creating and setting both shaders
   double translate = 0;  // translated: decoding and generating the GLSL of both
   double compileVertex = 0, compileFragment = 0, link = 0;
-  double draw = 0;       // the first draw and the read-back that waits for it
-  double again = 0;      // a second draw and read-back
+  double draw = 0;   // the first draw and the read-back that waits for it
+  double again = 0;  // a second draw and read-back
   double First() const { return create + translate + compileVertex + compileFragment + link + draw; }
 };
 
@@ -360,9 +358,12 @@ int main(int argc, char** argv) {
     const char* name;
     double Phases::*field;
   };
-  const Row rows[] = {{"create + set shaders", &Phases::create},     {"translate (decode + GLSL)", &Phases::translate},
-                      {"compile vertex shader", &Phases::compileVertex}, {"compile fragment shader", &Phases::compileFragment},
-                      {"link (+ uniforms)", &Phases::link},           {"first draw + read-back", &Phases::draw}};
+  const Row rows[] = {{"create + set shaders", &Phases::create},
+                      {"translate (decode + GLSL)", &Phases::translate},
+                      {"compile vertex shader", &Phases::compileVertex},
+                      {"compile fragment shader", &Phases::compileFragment},
+                      {"link (+ uniforms)", &Phases::link},
+                      {"first draw + read-back", &Phases::draw}};
   for (const Row& row : rows) {
     std::printf("%-34s %10.3f %10.3f", row.name, median(kDevice, row.field), median(kTranslated, row.field));
     if (lighting) std::printf(" %10.3f", median(kNative, row.field));

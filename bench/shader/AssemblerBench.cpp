@@ -20,9 +20,9 @@ std::string GeneratedPs30(int count) {
       "mov r2, c0\n"
       "mov r3, v0.yxwz\n";
   static const char* const kMix[] = {
-      "add r0, r0, r1\n",          "mul r1.xyz, r1, c0.x\n",        "mad_sat r2, r0, c1, r3\n",
-      "dp3 r3.x, r0, r2\n",        "texld r2, v0, s0\n",            "max r1, r1, -r2\n",
-      "cmp r0, r3.x, r0, r2_abs\n", "lrp r3, c0.y, r0, r1\n",       "mul_pp r0.xy, r0, r2.wzyx\n",
+      "add r0, r0, r1\n",           "mul r1.xyz, r1, c0.x\n", "mad_sat r2, r0, c1, r3\n",
+      "dp3 r3.x, r0, r2\n",         "texld r2, v0, s0\n",     "max r1, r1, -r2\n",
+      "cmp r0, r3.x, r0, r2_abs\n", "lrp r3, c0.y, r0, r1\n", "mul_pp r0.xy, r0, r2.wzyx\n",
       "min r2.w, r1.x, c2.z\n",
   };
   for (int i = 0; i < count; ++i) source += kMix[i % std::size(kMix)];
@@ -58,8 +58,8 @@ void Assemble(benchmark::State& state, const std::string& source) {
   for (auto _ : state) {
     ID3DXBuffer* shader = nullptr;
     ID3DXBuffer* errors = nullptr;
-    HRESULT hr = D3DXAssembleShader(source.data(), static_cast<UINT>(source.size()), nullptr, nullptr, 0, &shader,
-                                    &errors);
+    HRESULT hr =
+        D3DXAssembleShader(source.data(), static_cast<UINT>(source.size()), nullptr, nullptr, 0, &shader, &errors);
     if (FAILED(hr)) {
       state.SkipWithError(errors ? static_cast<const char*>(errors->GetBufferPointer()) : "assembly failed");
       if (errors) errors->Release();

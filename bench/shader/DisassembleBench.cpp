@@ -13,8 +13,7 @@
 namespace {
 
 std::string GeneratedPs30(int instructions) {
-  std::string source =
-      "ps_3_0\ndcl_texcoord0 v0\ndcl_texcoord1 v1\ndcl_2d s0\ndef c0, 0.5, 1.5, -2.25, 0.125\n";
+  std::string source = "ps_3_0\ndcl_texcoord0 v0\ndcl_texcoord1 v1\ndcl_2d s0\ndef c0, 0.5, 1.5, -2.25, 0.125\n";
   for (int r = 0; r < 8; ++r) source += "mov r" + std::to_string(r) + ", c0\n";
   char line[96];
   for (int i = 8; i < instructions - 1; ++i) {
@@ -79,5 +78,3 @@ void ValidatePs30(benchmark::State& state) {
 BENCHMARK(ValidatePs30)->Name("Validate/ps_3_0/10000")->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-

@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const D3DXMACRO kDefines[] = {{"FUZZ", "1"}, {"ZERO", "0"}, {nullptr, nullptr}};
   ID3DXBuffer* shader = nullptr;
   ID3DXBuffer* errors = nullptr;
-  HRESULT hr = D3DXAssembleShaderFromFileA("main.psh", (data[0] & 8) ? kDefines : nullptr, &include, flags, &shader,
-                                           &errors);
+  HRESULT hr =
+      D3DXAssembleShaderFromFileA("main.psh", (data[0] & 8) ? kDefines : nullptr, &include, flags, &shader, &errors);
   // What the entry point promises, checked on every input.
   if (SUCCEEDED(hr)) {
     if (!shader) __builtin_trap();

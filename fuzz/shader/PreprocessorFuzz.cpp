@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (int count = 0; count < 200000; ++count) {
         if (FAILED(preprocessor.ReadToken(token)) || token.kind == rastro::TokenKind::EndOfFile) break;
         if (token.length) (void)std::memchr(token.start, 0, token.length);  // the text must be readable
-        if ((count & 15) == 0) rastro::ShaderTokenizer::DescribeToken(scratch, rastro::DiagnosticMessage::DirectiveSyntaxError, token);
+        if ((count & 15) == 0)
+          rastro::ShaderTokenizer::DescribeToken(scratch, rastro::DiagnosticMessage::DirectiveSyntaxError, token);
       }
       if (mode) preprocessor.PopMode();
     }

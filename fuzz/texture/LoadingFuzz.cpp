@@ -3,9 +3,9 @@
 // rectangles, boxes, filter words, colour keys and palettes. Caller memory is allocated to
 // exactly the bytes its rows need, so the address sanitizer catches any read past it; bad
 // arguments must come back as errors.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -184,8 +184,7 @@ void SurfaceFromSurface(Input& in, const PALETTEENTRY* palette) {
   RECT destinationRect = PickRect(in, destinationDesc.Width, destinationDesc.Height);
   const BYTE which = in.Byte();
   D3DXLoadSurfaceFromSurface(destination.Get(), palette, (which & 1) ? nullptr : &destinationRect, source.Get(),
-                             palette, (which & 2) ? nullptr : &sourceRect, PickFilter(in),
-                             (which & 4) ? in.Word() : 0);
+                             palette, (which & 2) ? nullptr : &sourceRect, PickFilter(in), (which & 4) ? in.Word() : 0);
 }
 
 ComPtr<IDirect3DVolumeTexture9> MakeVolumeTexture(Input& in, D3DFORMAT format) {
@@ -225,8 +224,8 @@ void VolumeLoads(Input& in, const PALETTEENTRY* palette) {
   D3DBOX destinationBox = PickBox(in, desc.Width, desc.Height, desc.Depth);
   const BYTE which = in.Byte();
   D3DXLoadVolumeFromMemory(destination.Get(), palette, (which & 1) ? nullptr : &destinationBox, memory.data(),
-                           sourceFormat, static_cast<UINT>(rowPitch), static_cast<UINT>(slicePitch), palette, &sourceBox,
-                           PickFilter(in), (which & 2) ? in.Word() : 0);
+                           sourceFormat, static_cast<UINT>(rowPitch), static_cast<UINT>(slicePitch), palette,
+                           &sourceBox, PickFilter(in), (which & 2) ? in.Word() : 0);
   D3DVOLUME_DESC otherDesc{};
   other->GetDesc(&otherDesc);
   D3DBOX otherBox = PickBox(in, otherDesc.Width, otherDesc.Height, otherDesc.Depth);

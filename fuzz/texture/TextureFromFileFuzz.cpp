@@ -50,19 +50,19 @@ UINT Size(std::uint8_t choice) {
 DWORD Filter(std::uint8_t choice, std::uint32_t word) {
   switch (choice % 4) {
     case 0: return D3DX_DEFAULT;
-    case 1: return 1 + choice / 4 % 5;                                 // a plain filter type
-    case 2: return (1 + choice / 4 % 5) | (word & 0x3F0000);            // with mirror, dither, sRGB bits
-    default: return word;                                              // anything, invalid words included
+    case 1: return 1 + choice / 4 % 5;                        // a plain filter type
+    case 2: return (1 + choice / 4 % 5) | (word & 0x3F0000);  // with mirror, dither, sRGB bits
+    default: return word;                                     // anything, invalid words included
   }
 }
 
 DeviceProfile Profile(Steering& in) {
   DeviceProfile profile = CapableProfile();
   const std::uint8_t caps = in.Byte();
-  static constexpr DWORD kCapBits[] = {D3DPTEXTURECAPS_POW2,         D3DPTEXTURECAPS_SQUAREONLY,
-                                       D3DPTEXTURECAPS_NONPOW2CONDITIONAL, D3DPTEXTURECAPS_CUBEMAP_POW2,
-                                       D3DPTEXTURECAPS_VOLUMEMAP_POW2, D3DPTEXTURECAPS_MIPMAP,
-                                       D3DPTEXTURECAPS_MIPCUBEMAP,   D3DPTEXTURECAPS_MIPVOLUMEMAP};
+  static constexpr DWORD kCapBits[] = {
+      D3DPTEXTURECAPS_POW2,         D3DPTEXTURECAPS_SQUAREONLY,     D3DPTEXTURECAPS_NONPOW2CONDITIONAL,
+      D3DPTEXTURECAPS_CUBEMAP_POW2, D3DPTEXTURECAPS_VOLUMEMAP_POW2, D3DPTEXTURECAPS_MIPMAP,
+      D3DPTEXTURECAPS_MIPCUBEMAP,   D3DPTEXTURECAPS_MIPVOLUMEMAP};
   for (int bit = 0; bit < 8; ++bit) {
     if (caps & (1 << bit)) profile.caps.TextureCaps ^= kCapBits[bit];
   }
@@ -120,8 +120,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.Height = Size(in.Byte());
   const std::uint8_t levels = in.Byte();
   request.MipLevels = levels < 128 ? levels % 12 : D3DX_DEFAULT;
-  static constexpr DWORD kUsages[] = {0, D3DUSAGE_AUTOGENMIPMAP, D3DUSAGE_DYNAMIC, D3DUSAGE_RENDERTARGET,
-                                      D3DUSAGE_QUERY_FILTER, D3DUSAGE_WRITEONLY, D3DX_DEFAULT};
+  static constexpr DWORD kUsages[] = {0,
+                                      D3DUSAGE_AUTOGENMIPMAP,
+                                      D3DUSAGE_DYNAMIC,
+                                      D3DUSAGE_RENDERTARGET,
+                                      D3DUSAGE_QUERY_FILTER,
+                                      D3DUSAGE_WRITEONLY,
+                                      D3DX_DEFAULT};
   request.Usage = kUsages[in.Byte() % (sizeof kUsages / sizeof kUsages[0])];
   const std::uint8_t format = in.Byte();
   request.Format = format < FormatCatalogueSize() ? FormatCatalogue()[format].Format : D3DFMT_UNKNOWN;
@@ -143,10 +148,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (request.ResourceType == D3DRTYPE_TEXTURE && !(kind & 0x40)) {
     // Through the published entry point.
     ComPtr<IDirect3DTexture9> texture;
-    D3DXCreateTextureFromFileInMemoryEx(device.Get(), file, fileSize, request.Width, request.Height,
-                                        request.MipLevels, request.Usage, request.Format, request.Pool,
-                                        request.Filter, request.MipFilter, request.ColorKey, request.SourceInfo,
-                                        request.Palette, texture.ReleaseAndGetAddressOf());
+    D3DXCreateTextureFromFileInMemoryEx(device.Get(), file, fileSize, request.Width, request.Height, request.MipLevels,
+                                        request.Usage, request.Format, request.Pool, request.Filter, request.MipFilter,
+                                        request.ColorKey, request.SourceInfo, request.Palette,
+                                        texture.ReleaseAndGetAddressOf());
     return 0;
   }
   ComPtr<IDirect3DBaseTexture9> texture;

@@ -42,7 +42,8 @@ ShaderTestFiles DataShaderFiles() {
 template <size_t row>
 std::unique_ptr<FillTest> MakePixelShaderTest(const CatalogueRow&, ScreenSize screen) {
   const PixelShaderTestRow& test = kPixelShaderTests[row];
-  return std::unique_ptr<FillTest>(new (std::nothrow) PixelShaderTest(test.name, test.shaderFile, screen, DataShaderFiles()));
+  return std::unique_ptr<FillTest>(new (std::nothrow)
+                                       PixelShaderTest(test.name, test.shaderFile, screen, DataShaderFiles()));
 }
 
 std::unique_ptr<FillTest> MakePs14Test(const CatalogueRow&, ScreenSize screen) {

@@ -76,18 +76,16 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments) 
       attached = option.substr(equals + 1);
       option = option.substr(0, equals);
     }
-    const bool known = option == "--list" || option == "--headless" || option == "--help" ||
-                       option == "--version" || option == "--adapter" || option == "--mode" ||
-                       option == "--backbuffer" || option == "--depth" || option == "--seconds" ||
-                       option == "--capture";
+    const bool known = option == "--list" || option == "--headless" || option == "--help" || option == "--version" ||
+                       option == "--adapter" || option == "--mode" || option == "--backbuffer" || option == "--depth" ||
+                       option == "--seconds" || option == "--capture";
     if (!known) {
       return Fail("unknown option '" + std::string(arguments[i]) +
                   "'; valid options: --list, --adapter N, --mode WxH[@Hz], --backbuffer NAME, --depth NAME, "
                   "--headless, --seconds S, --capture DIR, --help, --version");
     }
-    const bool takesValue =
-        option == "--adapter" || option == "--mode" || option == "--backbuffer" || option == "--depth" ||
-        option == "--seconds" || option == "--capture";
+    const bool takesValue = option == "--adapter" || option == "--mode" || option == "--backbuffer" ||
+                            option == "--depth" || option == "--seconds" || option == "--capture";
     if (!takesValue && attached) return Fail(std::string(option) + " takes no value");
     std::string_view value;
     if (takesValue) {

@@ -43,8 +43,7 @@ bool ToRgb(D3DFORMAT format, const BYTE* pixel, BYTE out[3]) {
       std::memcpy(&v, pixel, 2);
       out[0] = widen((v >> 10) & 0x1F, 5), out[1] = widen((v >> 5) & 0x1F, 5), out[2] = widen(v & 0x1F, 5);
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

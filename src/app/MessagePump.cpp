@@ -15,11 +15,8 @@ PumpEnd RunMessagePump(EventSource& events, KeyFlags& KeyDown, RunSequence& sequ
           KeyDown[event.virtualKey] = 1;
           escapePressed = escapePressed || event.virtualKey == kVirtualKeyEscape;
           break;
-        case InputEvent::Kind::kKeyUp:
-          KeyDown[event.virtualKey] = 0;
-          break;
-        case InputEvent::Kind::kClose:
-          return PumpEnd::kClosed;
+        case InputEvent::Kind::kKeyUp: KeyDown[event.virtualKey] = 0; break;
+        case InputEvent::Kind::kClose: return PumpEnd::kClosed;
       }
     }
     // The end of the catalogue is acted on in the pass after the one that found it, once the

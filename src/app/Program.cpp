@@ -9,8 +9,8 @@
 #include "Application.h"
 #include "Catalogue.h"
 #include "CommandLine.h"
-#include "FrameCapture.h"
 #include "DisplayCheck.h"
+#include "FrameCapture.h"
 #include "SdlEvents.h"
 #include "SettingsChoice.h"
 #include "SettingsDialog.h"
@@ -159,14 +159,11 @@ int RunProgram(std::span<const std::string_view> arguments, const ProgramEnviron
     return kExitUsage;
   }
   switch (parsed.line.action) {
-    case CommandLine::Action::kHelp:
-      std::fputs(UsageText().c_str(), environment.out);
-      return kExitDone;
+    case CommandLine::Action::kHelp: std::fputs(UsageText().c_str(), environment.out); return kExitDone;
     case CommandLine::Action::kVersion:
       std::fprintf(environment.out, "rastrometer %s\n", RASTRO_VERSION);
       return kExitDone;
-    default:
-      return Run(parsed.line, environment);
+    default: return Run(parsed.line, environment);
   }
 }
 

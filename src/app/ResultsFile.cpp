@@ -1,8 +1,8 @@
 #include "ResultsFile.h"
 
+#include <locale.h>
 #include <cerrno>
 #include <cstring>
-#include <locale.h>
 
 #include "FormatName.h"
 

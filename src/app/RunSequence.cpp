@@ -9,15 +9,13 @@ DWORD ClearFlagsFor(D3DFORMAT depthFormat) {
     case D3DFMT_D15S1:
     case D3DFMT_D24S8:
     case D3DFMT_D24X4S4:
-    case D3DFMT_D24FS8:
-      return D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
-    default:
-      return D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
+    case D3DFMT_D24FS8: return D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
+    default: return D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
   }
 }
 
-RunSequence::RunSequence(IDirect3DDevice9& device, std::size_t testCount, TestFactory create,
-                         ResultsFile& results, SteadyClock& clock, RunSettings settings)
+RunSequence::RunSequence(IDirect3DDevice9& device, std::size_t testCount, TestFactory create, ResultsFile& results,
+                         SteadyClock& clock, RunSettings settings)
     : device_(device),
       testCount_(testCount),
       create_(std::move(create)),

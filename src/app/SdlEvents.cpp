@@ -27,8 +27,7 @@ bool SdlEvents::Poll(InputEvent& event) {
       case SDL_QUIT:  // the last window closed, or an interrupt signal
         event.kind = InputEvent::Kind::kClose;
         return true;
-      default:
-        break;
+      default: break;
     }
   }
   return false;

@@ -90,9 +90,10 @@ ChoiceResult ChooseSettings(IDirect3D9& d3d, const SettingsRequest& request, UIN
   if (adapter >= adapterCount) {
     if (!request.adapter) return {ChoiceOutcome::kNothingUsable, "No display adapter is available."};
     std::vector<std::string> valid;
-    for (UINT i = 0; i < adapterCount; ++i) valid.push_back(std::to_string(i) + " (" + AdapterDescription(d3d, i) + ")");
-    return NotOffered("--adapter " + std::to_string(adapter) + ": no such adapter; valid adapters: " +
-                      JoinOrNone(valid));
+    for (UINT i = 0; i < adapterCount; ++i)
+      valid.push_back(std::to_string(i) + " (" + AdapterDescription(d3d, i) + ")");
+    return NotOffered("--adapter " + std::to_string(adapter) +
+                      ": no such adapter; valid adapters: " + JoinOrNone(valid));
   }
 
   const std::vector<D3DDISPLAYMODE> modes = ListedModes(d3d, adapter);
@@ -143,8 +144,8 @@ ChoiceResult ChooseSettings(IDirect3D9& d3d, const SettingsRequest& request, UIN
                       "; valid Z-buffer formats: " + JoinOrNone(validDepths));
   }
   const ChoiceOutcome outcome = request.Empty() ? ChoiceOutcome::kNothingUsable : ChoiceOutcome::kNotOffered;
-  return {outcome, "No full-screen mode of " + where +
-                       " has both a usable back buffer format and a matching Z-buffer format."};
+  return {outcome,
+          "No full-screen mode of " + where + " has both a usable back buffer format and a matching Z-buffer format."};
 }
 
 void WriteSettingsList(IDirect3D9& d3d, std::ostream& out) {

@@ -48,8 +48,7 @@ DialogBaseUnits MeasureBaseUnits(GtkWidget* widget) {
   int height = 0;
   pango_layout_get_pixel_size(layout, &width, &height);
   PangoFontMetrics* metrics = pango_context_get_metrics(context, font, nullptr);
-  const int fontHeight =
-      PANGO_PIXELS(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
+  const int fontHeight = PANGO_PIXELS(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
   pango_font_metrics_unref(metrics);
   g_object_unref(layout);
   pango_font_description_free(font);
@@ -110,9 +109,7 @@ void SettingsDialog::Build() {
     DialogRect units = control.units;
     GtkWidget* widget = nullptr;
     switch (control.kind) {
-      case ControlKind::kGroupBox:
-        widget = groupBox_ = gtk_frame_new(control.text);
-        break;
+      case ControlKind::kGroupBox: widget = groupBox_ = gtk_frame_new(control.text); break;
       case ControlKind::kLabel:
         widget = gtk_label_new(control.text);
         gtk_label_set_xalign(GTK_LABEL(widget), 0.0f);
@@ -142,24 +139,19 @@ void SettingsDialog::Build() {
 
 GtkWidget* SettingsDialog::Control(int id) const {
   switch (id) {
-    case kAdapterListId:
-      return adapterList_;
-    case kModeListId:
-      return modeList_;
-    case kOkButtonId:
-      return okButton_;
-    case kBackBufferListId:
-      return backBufferList_;
-    case kDepthListId:
-      return depthList_;
-    default:
-      return nullptr;
+    case kAdapterListId: return adapterList_;
+    case kModeListId: return modeList_;
+    case kOkButtonId: return okButton_;
+    case kBackBufferListId: return backBufferList_;
+    case kDepthListId: return depthList_;
+    default: return nullptr;
   }
 }
 
 void SettingsDialog::ShowList(GtkWidget* combo, const ChoiceList& list) {
   gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(combo));
-  for (const std::string& entry : list.entries) gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), entry.c_str());
+  for (const std::string& entry : list.entries)
+    gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), entry.c_str());
   gtk_combo_box_set_active(GTK_COMBO_BOX(combo), list.selected);
 }
 

@@ -171,14 +171,12 @@ bool SettingsModel::Accept(UINT& AdapterIndex, D3DPRESENT_PARAMETERS& PresentPar
     problem = "No back buffer format is available for the selected display mode.";
     return false;
   }
-  const D3DFORMAT backBuffer =
-      BackBufferFormatAt(d3d_, adapter, mode.Format, static_cast<UINT>(backBuffers_.selected));
+  const D3DFORMAT backBuffer = BackBufferFormatAt(d3d_, adapter, mode.Format, static_cast<UINT>(backBuffers_.selected));
   if (depths_.selected == kNoSelection) {
     problem = "No Z-buffer format is available for the selected display mode and back buffer format.";
     return false;
   }
-  const D3DFORMAT depth =
-      DepthFormatAt(d3d_, adapter, mode.Format, backBuffer, static_cast<UINT>(depths_.selected));
+  const D3DFORMAT depth = DepthFormatAt(d3d_, adapter, mode.Format, backBuffer, static_cast<UINT>(depths_.selected));
 
   AdapterIndex = adapter;
   PresentParams.BackBufferWidth = mode.Width;

@@ -38,8 +38,7 @@ bool ModeAt(IDirect3D9& d3d, UINT adapter, UINT position, D3DDISPLAYMODE& mode);
 std::vector<D3DFORMAT> BackBufferFormats(IDirect3D9& d3d, UINT adapter, D3DFORMAT displayFormat);
 
 // Depth formats usable with `displayFormat` and matching `backBufferFormat`, in scan order.
-std::vector<D3DFORMAT> DepthFormats(IDirect3D9& d3d, UINT adapter, D3DFORMAT displayFormat,
-                                    D3DFORMAT backBufferFormat);
+std::vector<D3DFORMAT> DepthFormats(IDirect3D9& d3d, UINT adapter, D3DFORMAT displayFormat, D3DFORMAT backBufferFormat);
 
 // The value at `position` of the back-buffer scan, D3DFMT_UNKNOWN if the scan is shorter.
 D3DFORMAT BackBufferFormatAt(IDirect3D9& d3d, UINT adapter, D3DFORMAT displayFormat, UINT position);

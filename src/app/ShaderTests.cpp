@@ -87,11 +87,10 @@ bool Ps14Test::Init(IDirect3DDevice9* device) {
   if (!MakeVertexBuffer(*device, vertices.data(), sizeof vertices, kTwoColourFvf, vertexBuffer_)) return false;
   SetColourWrites(*device, 15);
   SetDepthOff(*device);
-  const D3DVERTEXELEMENT9 elements[] = {
-      {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-      {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
-      {0, 20, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 1},
-      D3DDECL_END()};
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+                                        {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+                                        {0, 20, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 1},
+                                        D3DDECL_END()};
   device->CreateVertexDeclaration(elements, declaration_.ReleaseAndGetAddressOf());
   if (!declaration_) return false;
   if (!MakeShader(*device, files_, "SimplePS14.psh", pixelShader_)) return false;
@@ -128,10 +127,9 @@ bool LightingTest::Init(IDirect3DDevice9* device) {
     vertices[i] = {kClipCorners[i][0], kClipCorners[i][1], 0.0f, 1.0f, coordinates[i][0], coordinates[i][1]};
   }
   if (!MakeVertexBuffer(*device, vertices.data(), sizeof vertices, kOneTextureFvf, vertexBuffer_)) return false;
-  const D3DVERTEXELEMENT9 elements[] = {
-      {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-      {0, 16, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-      D3DDECL_END()};
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+                                        {0, 16, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+                                        D3DDECL_END()};
   device->CreateVertexDeclaration(elements, declaration_.ReleaseAndGetAddressOf());
   if (!declaration_) return false;
   device->SetStreamSource(0, vertexBuffer_.Get(), 0, sizeof(TexturedVertex));

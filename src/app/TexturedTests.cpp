@@ -2,7 +2,6 @@
 
 #include <vector>
 
-
 namespace rastro {
 
 namespace {
@@ -18,7 +17,8 @@ constexpr DWORD kMinTextureSize = 512;
 std::vector<float> TexturedQuad(ScreenSize screen, UINT textureCount) {
   const auto w = static_cast<float>(screen.width);
   const auto h = static_cast<float>(screen.height);
-  const float corners[4][4] = {{0.0f, 0.0f, 0.0f, 0.0f}, {w, 0.0f, 1.0f, 0.0f}, {0.0f, h, 0.0f, 1.0f}, {w, h, 1.0f, 1.0f}};
+  const float corners[4][4] = {
+      {0.0f, 0.0f, 0.0f, 0.0f}, {w, 0.0f, 1.0f, 0.0f}, {0.0f, h, 0.0f, 1.0f}, {w, h, 1.0f, 1.0f}};
   std::vector<float> vertices;
   for (const auto& corner : corners) {
     vertices.insert(vertices.end(), {corner[0], corner[1], 0.0f, 1.0f});

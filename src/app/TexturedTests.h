@@ -11,7 +11,8 @@ namespace rastro {
 
 // Loads the data file `fileName` as a texture into `texture`; only whether it became non-null
 // matters to the tests.
-using TextureLoader = std::function<HRESULT(IDirect3DDevice9* device, const char* fileName, IDirect3DTexture9** texture)>;
+using TextureLoader =
+    std::function<HRESULT(IDirect3DDevice9* device, const char* fileName, IDirect3DTexture9** texture)>;
 
 inline constexpr UINT kMaxTestTextures = 4;
 

@@ -61,8 +61,7 @@ HRESULT DiagnosticList::RecordWarning(const Token* position, DWORD code, const c
   return hr;
 }
 
-HRESULT DiagnosticList::Report(const Token* position, DiagnosticMessage id, DWORD codeOffset, const char* format,
-                               ...) {
+HRESULT DiagnosticList::Report(const Token* position, DiagnosticMessage id, DWORD codeOffset, const char* format, ...) {
   const DiagnosticMessageInfo& info = DescribeMessage(id);
   assert(format == info.format);
   (void)format;
@@ -91,8 +90,8 @@ HRESULT DiagnosticList::RecordWarningV(const Token* position, DWORD code, const 
   return Record(position, code, "warning", false, format, args);
 }
 
-HRESULT DiagnosticList::Record(const Token* position, DWORD code, const char* kind, bool isError,
-                               const char* format, va_list args) {
+HRESULT DiagnosticList::Record(const Token* position, DWORD code, const char* kind, bool isError, const char* format,
+                               va_list args) {
   LineBuilder line;
   if (position) {
     if (position->fileName) line.Append("%s", position->fileName);

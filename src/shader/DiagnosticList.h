@@ -23,8 +23,7 @@ class DiagnosticList {
   // A line reads "file(line): error X1005: text\n"; the position (file name and line of a
   // token) may be null, and code 0 drops the "error X%u: " part. A line is cut to 4094
   // characters before its line feed. Returns E_OUTOFMEMORY when the line could not be kept.
-  HRESULT RecordError(const Token* position, DWORD code, const char* format, ...)
-      __attribute__((format(printf, 4, 5)));
+  HRESULT RecordError(const Token* position, DWORD code, const char* format, ...) __attribute__((format(printf, 4, 5)));
   // Recorded only when the warning level and the code's rule let it through; a code at level
   // 15 is recorded as an error.
   HRESULT RecordWarning(const Token* position, DWORD code, const char* format, ...)
@@ -58,8 +57,7 @@ class DiagnosticList {
   static constexpr DWORD kShowOnce = 0x10;
   static constexpr DWORD kShown = 0x20;
 
-  HRESULT Record(const Token* position, DWORD code, const char* kind, bool isError, const char* format,
-                 va_list args);
+  HRESULT Record(const Token* position, DWORD code, const char* kind, bool isError, const char* format, va_list args);
   // Index of the code's rule, inserting a level-1 rule when it has none.
   HRESULT FindOrInsertRule(DWORD code, std::size_t& index);
 

@@ -44,6 +44,6 @@ constexpr const DiagnosticMessageInfo& DescribeMessage(DiagnosticMessage id) {
 
 // Records message `Name` of the table in `list` (a DiagnosticList) at `position` (a Token
 // pointer or null) with the format's arguments.
-#define REPORT_DIAGNOSTIC(list, position, Name, ...)                                   \
-  (list).Report((position), ::rastro::DiagnosticMessage::Name, 0,                      \
+#define REPORT_DIAGNOSTIC(list, position, Name, ...)              \
+  (list).Report((position), ::rastro::DiagnosticMessage::Name, 0, \
                 ::rastro::diagnostic_format::Name __VA_OPT__(, ) __VA_ARGS__)

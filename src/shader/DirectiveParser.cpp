@@ -19,10 +19,10 @@ struct KeywordEntry {
 };
 
 constexpr KeywordEntry kKeywords[] = {
-    {"define", DIRECTIVE_DEFINE}, {"undef", DIRECTIVE_UNDEF}, {"line", DIRECTIVE_LINE},
-    {"include", DIRECTIVE_INCLUDE}, {"error", DIRECTIVE_ERROR}, {"if", DIRECTIVE_IF},
-    {"ifdef", DIRECTIVE_IFDEF}, {"ifndef", DIRECTIVE_IFNDEF}, {"elif", DIRECTIVE_ELIF},
-    {"else", DIRECTIVE_ELSE}, {"endif", DIRECTIVE_ENDIF}, {"pragma", DIRECTIVE_PRAGMA},
+    {"define", DIRECTIVE_DEFINE},   {"undef", DIRECTIVE_UNDEF},   {"line", DIRECTIVE_LINE},
+    {"include", DIRECTIVE_INCLUDE}, {"error", DIRECTIVE_ERROR},   {"if", DIRECTIVE_IF},
+    {"ifdef", DIRECTIVE_IFDEF},     {"ifndef", DIRECTIVE_IFNDEF}, {"elif", DIRECTIVE_ELIF},
+    {"else", DIRECTIVE_ELSE},       {"endif", DIRECTIVE_ENDIF},   {"pragma", DIRECTIVE_PRAGMA},
 };
 
 int OperatorTerminal(const Token& token) {
@@ -59,8 +59,7 @@ void DirectiveParser::Run() {
 
   if (!lineEndRead_ && result == 0) {
     const Token& extra = Next();
-    if (!extra.IsLineEnd() && pp_.active_)
-      REPORT_DIAGNOSTIC(pp_.diagnostics_, &extra, TokensAfterDirective);
+    if (!extra.IsLineEnd() && pp_.active_) REPORT_DIAGNOSTIC(pp_.diagnostics_, &extra, TokensAfterDirective);
   }
   SkipRestOfLine();
   pp_.expander_.ClearPending();
@@ -96,19 +95,16 @@ int DirectiveParser::Keyword(const Token& name) const {
   switch (terminal) {
     case DIRECTIVE_IF:
     case DIRECTIVE_IFDEF:
-    case DIRECTIVE_IFNDEF:
-      return DIRECTIVE_SKIPPED_IF;
+    case DIRECTIVE_IFNDEF: return DIRECTIVE_SKIPPED_IF;
     case DIRECTIVE_ELSE:
-    case DIRECTIVE_ENDIF:
-      return terminal;
+    case DIRECTIVE_ENDIF: return terminal;
     case DIRECTIVE_ELIF: {
       const auto& conditionals = pp_.CurrentFile().conditionals;
       if (!conditionals.empty() && (!conditionals.back().parentActive || conditionals.back().taken))
         return DIRECTIVE_SKIPPED_ELIF;
       return DIRECTIVE_ELIF;
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -134,14 +130,10 @@ int DirectiveParser::Lex(DirectiveValue& value) {
       return token.Name() == "defined" ? DIRECTIVE_DEFINED : DIRECTIVE_IDENTIFIER;
     case TokenKind::Integer:
     case TokenKind::IntegerLong:
-    case TokenKind::IntegerUnsigned:
-      return DIRECTIVE_NUMBER;
-    case TokenKind::String:
-      return DIRECTIVE_STRING;
-    case TokenKind::Operator:
-      return OperatorTerminal(token);
-    default:
-      return DIRECTIVE_OTHER;
+    case TokenKind::IntegerUnsigned: return DIRECTIVE_NUMBER;
+    case TokenKind::String: return DIRECTIVE_STRING;
+    case TokenKind::Operator: return OperatorTerminal(token);
+    default: return DIRECTIVE_OTHER;
   }
 }
 
@@ -443,8 +435,7 @@ void DirectiveParser::PragmaDef() {
     if (negate) out = -out;
     return true;
   };
-  if (!Next().IsOperator('(') || !identifier(def.first) || !Next().IsOperator(',') || !identifier(def.second))
-    return;
+  if (!Next().IsOperator('(') || !identifier(def.first) || !Next().IsOperator(',') || !identifier(def.second)) return;
   for (double& value : def.values)
     if (!Next().IsOperator(',') || !number(value)) return;
   if (!Next().IsOperator(')') || !Next().IsLineEnd()) return;

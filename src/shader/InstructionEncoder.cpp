@@ -21,13 +21,20 @@ struct NamedValue {
 };
 
 constexpr NamedValue kUsages[] = {
-    {"position", D3DDECLUSAGE_POSITION}, {"blendweight", D3DDECLUSAGE_BLENDWEIGHT},
-    {"blendindices", D3DDECLUSAGE_BLENDINDICES}, {"normal", D3DDECLUSAGE_NORMAL},
-    {"psize", D3DDECLUSAGE_PSIZE}, {"texcoord", D3DDECLUSAGE_TEXCOORD},
-    {"tangent", D3DDECLUSAGE_TANGENT}, {"binormal", D3DDECLUSAGE_BINORMAL},
-    {"tessfactor", D3DDECLUSAGE_TESSFACTOR}, {"positiont", D3DDECLUSAGE_POSITIONT},
-    {"color", D3DDECLUSAGE_COLOR}, {"fog", D3DDECLUSAGE_FOG},
-    {"depth", D3DDECLUSAGE_DEPTH}, {"sample", D3DDECLUSAGE_SAMPLE},
+    {"position", D3DDECLUSAGE_POSITION},
+    {"blendweight", D3DDECLUSAGE_BLENDWEIGHT},
+    {"blendindices", D3DDECLUSAGE_BLENDINDICES},
+    {"normal", D3DDECLUSAGE_NORMAL},
+    {"psize", D3DDECLUSAGE_PSIZE},
+    {"texcoord", D3DDECLUSAGE_TEXCOORD},
+    {"tangent", D3DDECLUSAGE_TANGENT},
+    {"binormal", D3DDECLUSAGE_BINORMAL},
+    {"tessfactor", D3DDECLUSAGE_TESSFACTOR},
+    {"positiont", D3DDECLUSAGE_POSITIONT},
+    {"color", D3DDECLUSAGE_COLOR},
+    {"fog", D3DDECLUSAGE_FOG},
+    {"depth", D3DDECLUSAGE_DEPTH},
+    {"sample", D3DDECLUSAGE_SAMPLE},
 };
 
 constexpr NamedValue kComparisons[] = {
@@ -40,7 +47,9 @@ constexpr NamedValue kShifts[] = {
 };
 
 constexpr NamedValue kTextureTypes[] = {
-    {"2d", D3DSTT_2D}, {"cube", D3DSTT_CUBE}, {"volume", D3DSTT_VOLUME},
+    {"2d", D3DSTT_2D},
+    {"cube", D3DSTT_CUBE},
+    {"volume", D3DSTT_VOLUME},
 };
 
 constexpr NamedValue kPs1xSourceModifiers[] = {
@@ -118,10 +127,14 @@ int TerminalOf(OperandForm form) {
 // Component 0-3 of a mask or swizzle letter, or -1.
 int Component(char c) {
   switch (c) {
-    case 'x': case 'r': return 0;
-    case 'y': case 'g': return 1;
-    case 'z': case 'b': return 2;
-    case 'w': case 'a': return 3;
+    case 'x':
+    case 'r': return 0;
+    case 'y':
+    case 'g': return 1;
+    case 'z':
+    case 'b': return 2;
+    case 'w':
+    case 'a': return 3;
     default: return -1;
   }
 }
@@ -180,8 +193,7 @@ int ShaderAssembler::DecodeOpcode(const Token& identifier) {
   bool saturateAllowed = oneToFive && (v == kVs30 || v == kVs3sw || IsPixelVersion(v));
   bool shiftAllowed = oneToFive && IsPs1x(v);
   const bool partialAllowed = oneToFive && v >= kPs20 && v <= kPs3sw;
-  const bool centroidAllowed =
-      ps3 && (isDcl || mnemonic == "texld" || mnemonic == "dsx" || mnemonic == "dsy");
+  const bool centroidAllowed = ps3 && (isDcl || mnemonic == "texld" || mnemonic == "dsx" || mnemonic == "dsy");
   bool textureTypeAllowed = isDcl && (v == kVs30 || v == kVs3sw || (v >= kPs20 && v <= kPs3sw));
   bool usageAllowed = isDcl && (IsVertexVersion(v) || ps3);
   const bool comparisonAllowed = mnemonic == "if" || mnemonic == "break" || mnemonic == "setp";

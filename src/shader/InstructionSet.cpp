@@ -15,9 +15,9 @@ struct VersionName {
 };
 
 constexpr VersionName kVersionIndices[] = {
-    {0xFFFE0101, kVs11}, {0xFFFE0200, kVs20}, {0xFFFE0201, kVs2x}, {0xFFFE02FF, kVs2sw}, {0xFFFE0300, kVs30},
-    {0xFFFE03FF, kVs3sw}, {0xFFFF0101, kPs11}, {0xFFFF0102, kPs12}, {0xFFFF0103, kPs13}, {0xFFFF0104, kPs14},
-    {0xFFFF0200, kPs20}, {0xFFFF0201, kPs2x}, {0xFFFF02FF, kPs2sw}, {0xFFFF0300, kPs30}, {0xFFFF03FF, kPs3sw},
+    {0xFFFE0101, kVs11},  {0xFFFE0200, kVs20}, {0xFFFE0201, kVs2x},  {0xFFFE02FF, kVs2sw}, {0xFFFE0300, kVs30},
+    {0xFFFE03FF, kVs3sw}, {0xFFFF0101, kPs11}, {0xFFFF0102, kPs12},  {0xFFFF0103, kPs13},  {0xFFFF0104, kPs14},
+    {0xFFFF0200, kPs20},  {0xFFFF0201, kPs2x}, {0xFFFF02FF, kPs2sw}, {0xFFFF0300, kPs30},  {0xFFFF03FF, kPs3sw},
 };
 
 // Operand forms per version: vs_1_1 vs_2_0 vs_2_x vs_2_sw vs_3_0 vs_3_sw, then ps_1_1 ps_1_2

@@ -14,8 +14,21 @@ namespace rastro {
 
 // The shader versions the assembler accepts, in the order of every per-version table.
 enum VersionIndex : int {
-  kVs11 = 0, kVs20, kVs2x, kVs2sw, kVs30, kVs3sw,
-  kPs11, kPs12, kPs13, kPs14, kPs20, kPs2x, kPs2sw, kPs30, kPs3sw,
+  kVs11 = 0,
+  kVs20,
+  kVs2x,
+  kVs2sw,
+  kVs30,
+  kVs3sw,
+  kPs11,
+  kPs12,
+  kPs13,
+  kPs14,
+  kPs20,
+  kPs2x,
+  kPs2sw,
+  kPs30,
+  kPs3sw,
   kVersionCount,
   kNoVersion = -1,
 };
@@ -40,11 +53,11 @@ enum class OperandForm : char {
   Three = '3',
   Four = '4',
   Five = '5',
-  Def = 'D',       // destination and four floating-point values
-  DefInt = 'I',    // destination and four integers
-  DefBool = 'B',   // destination and one boolean
-  Branch1 = 'S',   // one source, no destination
-  Branch2 = 'T',   // two sources, no destination
+  Def = 'D',      // destination and four floating-point values
+  DefInt = 'I',   // destination and four integers
+  DefBool = 'B',  // destination and one boolean
+  Branch1 = 'S',  // one source, no destination
+  Branch2 = 'T',  // two sources, no destination
 };
 
 inline bool HasDestination(OperandForm form) { return form >= OperandForm::One && form <= OperandForm::Five; }

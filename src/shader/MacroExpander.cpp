@@ -51,8 +51,7 @@ bool MacroExpander::CountWork(std::uint64_t tokens, const Macro& macro, const To
   return false;
 }
 
-MacroExpander::Outcome MacroExpander::Expand(const PendingToken& name, const Macro& macro, Source& source,
-                                             DWORD mode) {
+MacroExpander::Outcome MacroExpander::Expand(const PendingToken& name, const Macro& macro, Source& source, DWORD mode) {
   if (name.depth >= limits_.maxDepth) {
     std::string macroName(macro.name);
     REPORT_DIAGNOSTIC(diagnostics_, &name.token, MacroExpandsWithoutEnd, macroName.c_str(), limits_.maxDepth);
@@ -104,8 +103,7 @@ MacroExpander::Outcome MacroExpander::Expand(const PendingToken& name, const Mac
   return Outcome::Expanded;
 }
 
-bool MacroExpander::CollectArguments(Source& source, const Macro& macro, const Token& name,
-                                     CallArguments& arguments) {
+bool MacroExpander::CollectArguments(Source& source, const Macro& macro, const Token& name, CallArguments& arguments) {
   arguments.pieces.clear();
   arguments.ends.clear();
   arguments.sizes.clear();
@@ -134,9 +132,7 @@ bool MacroExpander::CollectArguments(Source& source, const Macro& macro, const T
     while (i < piece.end && !closed) {
       ++steps;
       switch (TokenRun::RoleOf(run.tokens[i])) {
-        case Role::Plain:
-          i = std::min(run.skip[i], piece.end);
-          break;
+        case Role::Plain: i = std::min(run.skip[i], piece.end); break;
         case Role::Open:
           if (run.skip[i] != i && run.skip[i] < piece.end) {
             i = run.skip[i] + 1;
@@ -361,8 +357,8 @@ TokenRun& MacroExpander::Scratch() {
   return *scratch_;
 }
 
-bool MacroExpander::TokenizeText(std::string_view text, const Token& position, bool firstOnly, DWORD mode,
-                                 DWORD depth, TokenRun& run) {
+bool MacroExpander::TokenizeText(std::string_view text, const Token& position, bool firstOnly, DWORD mode, DWORD depth,
+                                 TokenRun& run) {
   const char* copy = store_.Copy(text);
   ShaderTokenizer tokenizer;
   if (!copy ||

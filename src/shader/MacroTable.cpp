@@ -62,9 +62,7 @@ void MacroTable::Undefine(std::string_view name) {
   byName_.Erase(name);
 }
 
-const Macro* MacroTable::Find(std::string_view name) const {
-  return byName_.Find(name);
-}
+const Macro* MacroTable::Find(std::string_view name) const { return byName_.Find(name); }
 
 const Macro* MacroTable::ChainStep(const Macro* macro) const {
   std::string_view target = AliasTarget(*macro);

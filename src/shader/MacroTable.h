@@ -5,8 +5,8 @@
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <unordered_map>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "FlatHashMap.h"
@@ -24,9 +24,9 @@ struct Macro {
 
   std::string_view name;
   bool functionLike = false;
-  std::vector<Token> parameters;  // identifiers, in order
-  std::vector<Token> body;        // source texts live in the string store
-  std::vector<int> roles;         // per body token: a parameter index or one of the above
+  std::vector<Token> parameters;            // identifiers, in order
+  std::vector<Token> body;                  // source texts live in the string store
+  std::vector<int> roles;                   // per body token: a parameter index or one of the above
   std::shared_ptr<const TokenRun> bodyRun;  // the body as expansion reads it
   // Chain resolution, cached until a definition changes a chain.
   mutable std::uint64_t resolvedGeneration = 0;

@@ -13,7 +13,6 @@ namespace rastro {
 
 namespace {
 
-
 // The part of a full path up to and including its last '/'.
 std::string_view DirectoryOf(std::string_view path) {
   std::size_t slash = path.rfind('/');
@@ -62,8 +61,8 @@ HRESULT Preprocessor::OpenSource(const char* fileName, const D3DXMACRO* defines,
   return OpenTopLevel(fileName, nullptr, 0, false, defines, include);
 }
 
-HRESULT Preprocessor::OpenMemorySource(const char* text, std::size_t length, const char* name,
-                                       const D3DXMACRO* defines, ID3DXInclude* include) {
+HRESULT Preprocessor::OpenMemorySource(const char* text, std::size_t length, const char* name, const D3DXMACRO* defines,
+                                       ID3DXInclude* include) {
   if (!text && length) return D3DERR_INVALIDCALL;
   return OpenTopLevel(name, text, length, true, defines, include);
 }

@@ -85,10 +85,10 @@ class Preprocessor {
 
   struct SourceFile {
     ShaderTokenizer tokenizer;
-    MappedFile mapped;                  // disk files
-    ID3DXInclude* handler = nullptr;    // files from the caller's handler
+    MappedFile mapped;                // disk files
+    ID3DXInclude* handler = nullptr;  // files from the caller's handler
     const void* handlerData = nullptr;
-    const char* directory = nullptr;    // disk files: the full path up to its last '/'
+    const char* directory = nullptr;  // disk files: the full path up to its last '/'
     std::vector<Conditional> conditionals;
   };
 

@@ -132,8 +132,8 @@ HRESULT ShaderAssembler::OpenValidator() {
   if (!create) {
     const Module* module = FindLoadedModule("d3d9.dll");
     if (!module) module = LoadModule("d3d9.dll");
-    create = reinterpret_cast<Direct3DShaderValidatorCreate9Function>(
-        FindExport(module, "Direct3DShaderValidatorCreate9"));
+    create =
+        reinterpret_cast<Direct3DShaderValidatorCreate9Function>(FindExport(module, "Direct3DShaderValidatorCreate9"));
   }
   if (!create) return S_OK;
   validator_ = ComPtr<IDirect3DShaderValidator9>::Adopt(create());
@@ -141,8 +141,7 @@ HRESULT ShaderAssembler::OpenValidator() {
   return validator_->Begin(&ShaderAssembler::ValidatorReport, this, 0);
 }
 
-HRESULT ShaderAssembler::ValidatorReport(const char*, UINT, DWORD kind, DWORD code, const char* text,
-                                         void* context) {
+HRESULT ShaderAssembler::ValidatorReport(const char*, UINT, DWORD kind, DWORD code, const char* text, void* context) {
   auto* self = static_cast<ShaderAssembler*>(context);
   if (!self) return S_OK;
   const char* message = text ? text : "";
@@ -440,8 +439,8 @@ HRESULT ShaderAssembler::InsertDebugBlock() {
     for (const FileName& file : files) fileTable.push_back(file.offset);
     header[3] = static_cast<DWORD>(fileTable.size());
     if (!fileTable.empty()) {
-      if (HRESULT hr = block.AddItem(fileTable.data(), static_cast<DWORD>(fileTable.size() * sizeof(DWORD)), 0,
-                                     &header[4]);
+      if (HRESULT hr =
+              block.AddItem(fileTable.data(), static_cast<DWORD>(fileTable.size() * sizeof(DWORD)), 0, &header[4]);
           FAILED(hr))
         return hr;
     }
@@ -474,8 +473,8 @@ HRESULT ShaderAssembler::InsertDebugBlock() {
     }
     if (sourceText_) {
       std::string text(sourceText_, sourceLength_);
-      if (HRESULT hr = block.AddItem(text.c_str(), static_cast<DWORD>(text.size() + 1), CommentBlock::kUnaligned,
-                                     &header[2]);
+      if (HRESULT hr =
+              block.AddItem(text.c_str(), static_cast<DWORD>(text.size() + 1), CommentBlock::kUnaligned, &header[2]);
           FAILED(hr))
         return hr;
     }

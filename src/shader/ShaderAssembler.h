@@ -31,7 +31,8 @@ class ShaderAssembler {
  public:
   // `createValidator` stands in for the "Direct3DShaderValidatorCreate9" export of "d3d9.dll",
   // which is looked up when it is null.
-  explicit ShaderAssembler(Preprocessor& preprocessor, Direct3DShaderValidatorCreate9Function createValidator = nullptr);
+  explicit ShaderAssembler(Preprocessor& preprocessor,
+                           Direct3DShaderValidatorCreate9Function createValidator = nullptr);
   ~ShaderAssembler() = default;
   ShaderAssembler(const ShaderAssembler&) = delete;
   ShaderAssembler& operator=(const ShaderAssembler&) = delete;
@@ -52,8 +53,7 @@ class ShaderAssembler {
   InstructionNode* Predicate(InstructionNode* instruction, RegisterNode* predicate);
   InstructionNode* Operands(InstructionNode* instruction, RegisterNode* destination,
                             std::initializer_list<RegisterNode*> sources);
-  InstructionNode* Values(InstructionNode* instruction, RegisterNode* destination,
-                          std::initializer_list<DWORD> values);
+  InstructionNode* Values(InstructionNode* instruction, RegisterNode* destination, std::initializer_list<DWORD> values);
   RegisterNode* Masked(RegisterNode* reg, const Token* name);
   RegisterNode* Swizzled(RegisterNode* reg, const Token* name);
   RegisterNode* Not(RegisterNode* reg);

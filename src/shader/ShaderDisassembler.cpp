@@ -18,9 +18,8 @@ constexpr DWORD kEndToken = 0x0000FFFF;
 constexpr DWORD kDebugFourCC = 0x47554244;  // "DBUG"
 constexpr char kComponents[] = "xyzw";
 
-const char* const kUsageNames[] = {"position", "blendweight", "blendindices", "normal",   "psize",
-                                   "texcoord", "tangent",     "binormal",     "tessfactor", "positiont",
-                                   "color",    "fog",         "depth",        "sample"};
+const char* const kUsageNames[] = {"position", "blendweight", "blendindices", "normal", "psize", "texcoord", "tangent",
+                                   "binormal", "tessfactor",  "positiont",    "color",  "fog",   "depth",    "sample"};
 const char* const kComparisonNames[] = {nullptr, "gt", "eq", "ge", "lt", "ne", "le", nullptr};
 
 void AppendFormat(std::string& out, const char* format, auto... arguments) {
@@ -68,7 +67,7 @@ void AppendFloat(std::string& out, DWORD bits) {
   double reread = 0;
   std::from_chars(spelled.data(), spelled.data() + spelled.size(), reread);
   float back = std::fabs(reread) <= std::numeric_limits<float>::max() ? static_cast<float>(reread)
-                                                                     : std::numeric_limits<float>::infinity();
+                                                                      : std::numeric_limits<float>::infinity();
   if (std::memcmp(&back, &value, sizeof back) != 0) {
     written = std::to_chars(text, text + sizeof text, static_cast<double>(value));
     spelled.assign(text, written.ptr);
@@ -173,16 +172,28 @@ std::string Disassembler::Source(const ShaderSource& source, size_t addressAt) c
   switch (source.modifier) {
     case D3DSPSM_NEG: prefix = "-"; break;
     case D3DSPSM_BIAS: suffix = "_bias"; break;
-    case D3DSPSM_BIASNEG: prefix = "-"; suffix = "_bias"; break;
+    case D3DSPSM_BIASNEG:
+      prefix = "-";
+      suffix = "_bias";
+      break;
     case D3DSPSM_SIGN: suffix = "_bx2"; break;
-    case D3DSPSM_SIGNNEG: prefix = "-"; suffix = "_bx2"; break;
+    case D3DSPSM_SIGNNEG:
+      prefix = "-";
+      suffix = "_bx2";
+      break;
     case D3DSPSM_COMP: prefix = "1 - "; break;
     case D3DSPSM_X2: suffix = "_x2"; break;
-    case D3DSPSM_X2NEG: prefix = "-"; suffix = "_x2"; break;
+    case D3DSPSM_X2NEG:
+      prefix = "-";
+      suffix = "_x2";
+      break;
     case D3DSPSM_DZ: suffix = "_dz"; break;
     case D3DSPSM_DW: suffix = "_dw"; break;
     case D3DSPSM_ABS: suffix = "_abs"; break;
-    case D3DSPSM_ABSNEG: prefix = "-"; suffix = "_abs"; break;
+    case D3DSPSM_ABSNEG:
+      prefix = "-";
+      suffix = "_abs";
+      break;
     case D3DSPSM_NOT: prefix = "!"; break;
     default: break;
   }
@@ -300,7 +311,8 @@ void Disassembler::Comment(size_t payload, UINT length) {
   out_ += '\n';
   for (UINT i = 0; i < length; i += 8) {
     out_ += "//";
-    for (UINT j = i; j < length && j < i + 8; ++j) AppendFormat(out_, " %08X", static_cast<unsigned>(tokens_[payload + j]));
+    for (UINT j = i; j < length && j < i + 8; ++j)
+      AppendFormat(out_, " %08X", static_cast<unsigned>(tokens_[payload + j]));
     out_ += '\n';
   }
 }

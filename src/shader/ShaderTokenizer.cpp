@@ -1,8 +1,8 @@
 #include "ShaderTokenizer.h"
 
 #include <array>
-#include <charconv>
 #include <cassert>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -236,7 +236,8 @@ DWORD ShaderTokenizer::DecodeEscape(const char*& p, const char* end) const {
     default:
       if (IsOctalDigit(c)) {
         DWORD value = DWORD(c - '0');
-        for (int digits = 1; digits < 3 && p != end && IsOctalDigit(*p); ++digits) value = value * 8 + DWORD(*p++ - '0');
+        for (int digits = 1; digits < 3 && p != end && IsOctalDigit(*p); ++digits)
+          value = value * 8 + DWORD(*p++ - '0');
         return value;
       }
       return static_cast<unsigned char>(c);
@@ -412,7 +413,12 @@ std::size_t ShaderTokenizer::LexOperator(Token& token) const {
       case '+': length = (d == '+' || d == '=') ? 2 : 1; break;
       case '-': length = (d == '-' || d == '=' || d == '>') ? 2 : 1; break;
       case ':': length = d == ':' ? 2 : 1; break;
-      case '=': case '!': case '%': case '*': case '/': case '^': length = d == '=' ? 2 : 1; break;
+      case '=':
+      case '!':
+      case '%':
+      case '*':
+      case '/':
+      case '^': length = d == '=' ? 2 : 1; break;
       case '|': length = (d == '|' || d == '=') ? 2 : 1; break;
       case '<':
       case '>':

@@ -13,15 +13,15 @@ namespace rastro {
 class ShaderTokenizer {
  public:
   // Mode bits passed with every request.
-  static constexpr DWORD kAssemblyMode = 2;   // ';' comments, dotted version tokens
-  static constexpr DWORD kRawStrings = 4;     // backslash is an ordinary character in strings
-  static constexpr DWORD kAngleStrings = 8;   // <...> is a string
+  static constexpr DWORD kAssemblyMode = 2;  // ';' comments, dotted version tokens
+  static constexpr DWORD kRawStrings = 4;    // backslash is an ordinary character in strings
+  static constexpr DWORD kAngleStrings = 8;  // <...> is a string
   static constexpr std::size_t kMeasureText = static_cast<std::size_t>(-1);
 
   // `length` kMeasureText means `text` is NUL-terminated (a null text is then empty). E_FAIL
   // without a store or diagnostics, or for a null text of non-zero length.
-  HRESULT Initialise(const char* text, std::size_t length, const char* fileName, DWORD firstLine,
-                     StringStore* store, DiagnosticList* diagnostics);
+  HRESULT Initialise(const char* text, std::size_t length, const char* fileName, DWORD firstLine, StringStore* store,
+                     DiagnosticList* diagnostics);
 
   void NextToken(DWORD mode, Token& token);
 

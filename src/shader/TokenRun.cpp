@@ -5,8 +5,12 @@ namespace rastro {
 TokenRun::Role TokenRun::RoleOf(const Token& token) {
   if (token.kind != TokenKind::Operator || token.value.op[1] != 0) return Role::Plain;
   switch (token.value.op[0]) {
-    case '(': case '[': case '{': return Role::Open;
-    case ')': case ']': case '}': return Role::Close;
+    case '(':
+    case '[':
+    case '{': return Role::Open;
+    case ')':
+    case ']':
+    case '}': return Role::Close;
     case ',': return Role::Comma;
     default: return Role::Plain;
   }

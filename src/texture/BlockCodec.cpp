@@ -9,9 +9,7 @@
 namespace rastro {
 namespace {
 
-float QuantizeKey(float v, float levels) {
-  return static_cast<float>(static_cast<int>(v * levels + 0.5f)) / levels;
-}
+float QuantizeKey(float v, float levels) { return static_cast<float>(static_cast<int>(v * levels + 0.5f)) / levels; }
 
 constexpr UINT RoundDown4(UINT v) { return v & ~3u; }
 constexpr UINT RoundUp4(UINT v) { return (v + 3u) & ~3u; }
@@ -47,15 +45,13 @@ std::unique_ptr<PixelCodec> BlockCodec::Create(const PixelRegion& region) {
       encode = EncodeDxt5Block;
       decode = DecodeDxt5Block;
       break;
-    default:
-      return nullptr;
+    default: return nullptr;
   }
   const D3DBOX& box = region.Region;
   constexpr UINT kLargest = std::numeric_limits<UINT>::max() - 3;
   if (box.Right < box.Left || box.Bottom < box.Top || box.Back < box.Front) return nullptr;
   if (box.Right > kLargest || box.Bottom > kLargest) return nullptr;
-  return std::unique_ptr<PixelCodec>(new (std::nothrow)
-                                         BlockCodec(region, blockBytes, encode, decode, alphaScale));
+  return std::unique_ptr<PixelCodec>(new (std::nothrow) BlockCodec(region, blockBytes, encode, decode, alphaScale));
 }
 
 BlockCodec::BlockCodec(const PixelRegion& region, UINT blockBytes, BlockEncoder encode, BlockDecoder decode,
@@ -172,8 +168,7 @@ HRESULT BlockCodec::WriteRow(UINT y, UINT z, const FloatRgba* in) {
     if (cutAbove || cutBelow) {
       DecodeBlockRow(pixels, blockY, absoluteZ, 0, blocksAcross_);
     } else {
-      if (blockLeft_ < region_.Left && extent_.Left < region_.Left)
-        DecodeBlockRow(pixels, blockY, absoluteZ, 0, 1);
+      if (blockLeft_ < region_.Left && extent_.Left < region_.Left) DecodeBlockRow(pixels, blockY, absoluteZ, 0, 1);
       if (region_.Right < blockRight_ && region_.Right < extent_.Right)
         DecodeBlockRow(pixels, blockY, absoluteZ, blocksAcross_ - 1, blocksAcross_);
     }

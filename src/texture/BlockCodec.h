@@ -30,8 +30,7 @@ class BlockCodec final : public PixelCodec {
     std::unique_ptr<BlockPixels[]> pixels;
   };
 
-  BlockCodec(const PixelRegion& region, UINT blockBytes, BlockEncoder encode, BlockDecoder decode,
-             float alphaScale);
+  BlockCodec(const PixelRegion& region, UINT blockBytes, BlockEncoder encode, BlockDecoder decode, float alphaScale);
 
   BYTE* BlockAddress(UINT x, UINT y, UINT z) const;
   std::unique_ptr<BlockPixels[]> AllocateBlockRow() const;

@@ -86,13 +86,13 @@ void SelectThreeChannel(const BYTE* source, BYTE* destination, UINT sourceWidth,
   threeChannelSlot(source, destination, sourceWidth, sourceHeight, sourcePitch, destinationPitch);
 }
 
-void CallFourChannelSlot(const BYTE* source, BYTE* destination, UINT sourceWidth, UINT sourceHeight,
-                         UINT sourcePitch, UINT destinationPitch) {
+void CallFourChannelSlot(const BYTE* source, BYTE* destination, UINT sourceWidth, UINT sourceHeight, UINT sourcePitch,
+                         UINT destinationPitch) {
   fourChannelSlot(source, destination, sourceWidth, sourceHeight, sourcePitch, destinationPitch);
 }
 
-void CallThreeChannelSlot(const BYTE* source, BYTE* destination, UINT sourceWidth, UINT sourceHeight,
-                          UINT sourcePitch, UINT destinationPitch) {
+void CallThreeChannelSlot(const BYTE* source, BYTE* destination, UINT sourceWidth, UINT sourceHeight, UINT sourcePitch,
+                          UINT destinationPitch) {
   threeChannelSlot(source, destination, sourceWidth, sourceHeight, sourcePitch, destinationPitch);
 }
 
@@ -122,13 +122,13 @@ HalvingRoutine RoutineFor(D3DFORMAT format) {
 void HalveFourChannelPortable(const BYTE* source, BYTE* destination, UINT sourceWidth, UINT sourceHeight,
                               UINT sourcePitch, UINT destinationPitch) {
   HalveMasked<std::uint32_t, 0x00FF00FF, 0xFF00FF00>(source, destination, sourceWidth, sourceHeight, sourcePitch,
-                                                      destinationPitch);
+                                                     destinationPitch);
 }
 
 void HalveThreeChannelPortable(const BYTE* source, BYTE* destination, UINT sourceWidth, UINT sourceHeight,
                                UINT sourcePitch, UINT destinationPitch) {
   HalveMasked<std::uint32_t, 0x00FF00FF, 0x0000FF00>(source, destination, sourceWidth, sourceHeight, sourcePitch,
-                                                      destinationPitch);
+                                                     destinationPitch);
 }
 
 HalvingRoutine IntegerHalvingRoutine(D3DFORMAT format) { return RoutineFor(format); }

@@ -26,8 +26,8 @@ inline __m128i SumPairs(__m128i upper, __m128i lower, bool high) {
 
 inline __m128i Average(__m128i upper, __m128i lower) {
   const __m128i bias = _mm_set1_epi16(2);
-  __m128i first = SumPairs(upper, lower, false);   // destination pixel 0 in lanes 0-3
-  __m128i second = SumPairs(upper, lower, true);   // destination pixel 1 in lanes 0-3
+  __m128i first = SumPairs(upper, lower, false);  // destination pixel 0 in lanes 0-3
+  __m128i second = SumPairs(upper, lower, true);  // destination pixel 1 in lanes 0-3
   __m128i sums = _mm_unpacklo_epi64(first, second);
   return _mm_srli_epi16(_mm_add_epi16(sums, bias), 2);
 }

@@ -2,8 +2,8 @@
 // where the source is 1): each destination pixel is the mean of a 2 x 2 (x 2) block. An odd
 // source size loses its last column, row or slice.
 #include "BlitPaths.h"
-#include "d3dx9tex.h"
 #include "BoxFastPath.h"
+#include "d3dx9tex.h"
 
 namespace rastro {
 
@@ -31,8 +31,8 @@ inline void AddPairs(const FloatRgba* row, UINT sourceWidth, UINT width, FloatRg
 HRESULT HalveSurface(PixelCodec& destination, PixelCodec& source, DWORD filter) {
   const UINT sourceWidth = Even(source.Width());
   const UINT sourceHeight = Even(source.Height());
-  if (!(filter & D3DX_FILTER_DITHER) && destination.Format() == source.Format() && sourceWidth > 1 && sourceHeight > 1 &&
-      !source.Flags().Srgb && !destination.Flags().Srgb &&
+  if (!(filter & D3DX_FILTER_DITHER) && destination.Format() == source.Format() && sourceWidth > 1 &&
+      sourceHeight > 1 && !source.Flags().Srgb && !destination.Flags().Srgb &&
       SUCCEEDED(HalveWithIntegers(source, destination, sourceWidth, sourceHeight))) {
     return S_OK;
   }

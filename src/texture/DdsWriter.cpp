@@ -24,7 +24,6 @@ constexpr DWORD kHasCaps = 0x1, kHasHeight = 0x2, kHasWidth = 0x4, kHasPitch = 0
 constexpr DWORD kCapsComplex = 0x8, kCapsTexture = 0x1000, kCapsMipMap = 0x400000;
 constexpr DWORD kCaps2CubeMap = 0x200, kCaps2AllFaces = 0xFC00, kCaps2Volume = 0x200000;
 
-
 const DdsPixelFormatRow* FindPixelFormat(D3DFORMAT format) {
   for (const DdsPixelFormatRow& row : kDdsPixelFormats) {
     if (row.format == format) return &row;
@@ -33,8 +32,7 @@ const DdsPixelFormatRow* FindPixelFormat(D3DFORMAT format) {
 }
 
 bool IsPairFormat(D3DFORMAT format) {
-  return format == D3DFMT_UYVY || format == D3DFMT_YUY2 || format == D3DFMT_R8G8_B8G8 ||
-         format == D3DFMT_G8R8_G8B8;
+  return format == D3DFMT_UYVY || format == D3DFMT_YUY2 || format == D3DFMT_R8G8_B8G8 || format == D3DFMT_G8R8_G8B8;
 }
 
 // The bytes of one stored row (of 4 x 4 blocks for DXT formats) and the rows of a level, as
@@ -98,12 +96,14 @@ HRESULT WriteDds(IDirect3DBaseTexture9* texture, const PALETTEENTRY* palette, st
   D3DFORMAT format = D3DFMT_UNKNOWN;
   const UINT levels = texture->GetLevelCount();
   if (type == D3DRTYPE_TEXTURE) {
-    result = texture->QueryInterface(IID_IDirect3DTexture9, reinterpret_cast<void**>(parts.plain.ReleaseAndGetAddressOf()));
+    result =
+        texture->QueryInterface(IID_IDirect3DTexture9, reinterpret_cast<void**>(parts.plain.ReleaseAndGetAddressOf()));
     D3DSURFACE_DESC desc{};
     if (SUCCEEDED(result)) result = parts.plain->GetLevelDesc(0, &desc);
     width = desc.Width, height = desc.Height, format = desc.Format;
   } else if (type == D3DRTYPE_CUBETEXTURE) {
-    result = texture->QueryInterface(IID_IDirect3DCubeTexture9, reinterpret_cast<void**>(parts.cube.ReleaseAndGetAddressOf()));
+    result = texture->QueryInterface(IID_IDirect3DCubeTexture9,
+                                     reinterpret_cast<void**>(parts.cube.ReleaseAndGetAddressOf()));
     D3DSURFACE_DESC desc{};
     if (SUCCEEDED(result)) result = parts.cube->GetLevelDesc(0, &desc);
     width = desc.Width, height = desc.Height, format = desc.Format;

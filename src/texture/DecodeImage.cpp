@@ -1,8 +1,8 @@
 #include "DecodeImage.h"
 
+#include <locale.h>
 #include <clocale>
 #include <cstring>
-#include <locale.h>
 
 #include "FormatCatalogue.h"
 #include "MappedFile.h"
@@ -64,8 +64,8 @@ void FillInfo(const ImageData& image, D3DXIMAGE_INFO& info) {
 
 }  // namespace
 
-HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3DXIMAGE_INFO* info,
-                    BOOL loadPixels, const PixelTarget* target) {
+HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3DXIMAGE_INFO* info, BOOL loadPixels,
+                    const PixelTarget* target) {
   if (!image || !fileBytes || byteCount == 0) return D3DERR_INVALIDCALL;
   if (!info && !loadPixels) return S_OK;
 

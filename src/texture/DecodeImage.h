@@ -19,7 +19,7 @@ namespace rastro {
 // is back in place when the call returns. With a `target` (see ImageData::Target), a decoder
 // whose image fits it may decode straight into it: the image's Data then equals target->Data.
 // The target's memory may be written even when decoding fails.
-HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3DXIMAGE_INFO* info,
-                    BOOL loadPixels, const PixelTarget* target = nullptr);
+HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3DXIMAGE_INFO* info, BOOL loadPixels,
+                    const PixelTarget* target = nullptr);
 
 }  // namespace rastro

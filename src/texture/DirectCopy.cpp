@@ -49,10 +49,10 @@ HRESULT CopyBlocks(PixelCodec& destination, PixelCodec& source) {
 // byte becomes when written: 0 for the X formats, 255 for the A formats read from an X
 // format (which reads alpha as 1).
 bool RepackableFourthByte(D3DFORMAT from, D3DFORMAT to, DWORD& keep, DWORD& set) {
-  const bool rgb = (from == D3DFMT_A8R8G8B8 || from == D3DFMT_X8R8G8B8) &&
-                   (to == D3DFMT_A8R8G8B8 || to == D3DFMT_X8R8G8B8);
-  const bool bgr = (from == D3DFMT_A8B8G8R8 || from == D3DFMT_X8B8G8R8) &&
-                   (to == D3DFMT_A8B8G8R8 || to == D3DFMT_X8B8G8R8);
+  const bool rgb =
+      (from == D3DFMT_A8R8G8B8 || from == D3DFMT_X8R8G8B8) && (to == D3DFMT_A8R8G8B8 || to == D3DFMT_X8R8G8B8);
+  const bool bgr =
+      (from == D3DFMT_A8B8G8R8 || from == D3DFMT_X8B8G8R8) && (to == D3DFMT_A8B8G8R8 || to == D3DFMT_X8B8G8R8);
   if (!(rgb || bgr) || from == to) return false;
   const bool toX = to == D3DFMT_X8R8G8B8 || to == D3DFMT_X8B8G8R8;
   keep = 0x00FFFFFFu;
@@ -110,7 +110,8 @@ HRESULT RepackSameSize(PixelCodec& destination, PixelCodec& source) {
   const bool stream = std::uint64_t{width} * destination.Height() * destination.Depth() * 4 >= kStreamingBytes;
   for (UINT z = 0; z < destination.Depth(); ++z) {
     for (UINT y = 0; y < destination.Height(); ++y) {
-      BYTE* out = destination.Base() + std::size_t{y} * destination.RowPitch() + std::size_t{z} * destination.SlicePitch();
+      BYTE* out =
+          destination.Base() + std::size_t{y} * destination.RowPitch() + std::size_t{z} * destination.SlicePitch();
       const BYTE* in = source.Base() + std::size_t{y} * source.RowPitch() + std::size_t{z} * source.SlicePitch();
       RepackRow(in, out, width, keep, set, stream);
     }
@@ -135,7 +136,8 @@ HRESULT CopyDirect(PixelCodec& destination, PixelCodec& source) {
   const std::size_t rowBytes = destination.RowBytes();
   for (UINT z = 0; z < destination.Depth(); ++z) {
     for (UINT y = 0; y < destination.Height(); ++y) {
-      BYTE* out = destination.Base() + std::size_t{y} * destination.RowPitch() + std::size_t{z} * destination.SlicePitch();
+      BYTE* out =
+          destination.Base() + std::size_t{y} * destination.RowPitch() + std::size_t{z} * destination.SlicePitch();
       const BYTE* in = source.Base() + std::size_t{y} * source.RowPitch() + std::size_t{z} * source.SlicePitch();
       std::memmove(out, in, rowBytes);
     }

@@ -438,8 +438,8 @@ ColorEndpoints RefineColorEndpoints(const Float3 (&weighted)[16], int steps) {
   if (best & 1) std::swap(lo.b, hi.b);
   if (best & 2) std::swap(lo.g, hi.g);
 
-  constexpr float kShortLine = 0.000244140625f;       // 2^-12
-  constexpr float kSettled = 1.52587890625e-05f;      // 2^-16
+  constexpr float kShortLine = 0.000244140625f;   // 2^-12
+  constexpr float kSettled = 1.52587890625e-05f;  // 2^-16
   if (diagonal2 < kShortLine) return {lo, hi};
 
   static constexpr float kLoWeight4[4] = {1.0f, kTwoThirds, kOneThird, 0.0f};

@@ -62,8 +62,8 @@ __attribute__((target("avx2"))) std::size_t HalvesToFloatsAvx2(const std::uint8_
     const __m256i sign = _mm256_slli_epi32(_mm256_and_si256(h, signBit), 16);
     const __m256i normal = _mm256_add_epi32(_mm256_slli_epi32(_mm256_and_si256(h, magnitudeBits), 13), rebias);
     // f * 2^-24 is exact: f converts exactly and the product is a normal float.
-    const __m256i denormal = _mm256_castps_si256(
-        _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_and_si256(h, fractionBits)), denormalUnit));
+    const __m256i denormal =
+        _mm256_castps_si256(_mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_and_si256(h, fractionBits)), denormalUnit));
     const __m256i zeroExponent = _mm256_cmpeq_epi32(_mm256_and_si256(h, exponentBits), _mm256_setzero_si256());
     const __m256i bits = _mm256_or_si256(_mm256_blendv_epi8(normal, denormal, zeroExponent), sign);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bits);
@@ -84,10 +84,13 @@ __attribute__((target("avx2"))) std::size_t FloatsToHalvesAvx2(const float* in, 
     // Shift counts of 24 and more leave nothing of a 24-bit fraction; negative ones (normal
     // lanes) shift everything out as well.
     const __m256i shift = _mm256_sub_epi32(_mm256_set1_epi32(113), _mm256_srli_epi32(a, 23));
-    const __m256i fraction = _mm256_or_si256(_mm256_and_si256(a, _mm256_set1_epi32(0x7FFFFF)), _mm256_set1_epi32(0x800000));
+    const __m256i fraction =
+        _mm256_or_si256(_mm256_and_si256(a, _mm256_set1_epi32(0x7FFFFF)), _mm256_set1_epi32(0x800000));
     const __m256i c = _mm256_srlv_epi32(fraction, shift);
-    const __m256i small = _mm256_srli_epi32(
-        _mm256_add_epi32(_mm256_add_epi32(c, _mm256_and_si256(_mm256_srli_epi32(c, 13), one)), _mm256_set1_epi32(0xFFF)), 13);
+    const __m256i small =
+        _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(c, _mm256_and_si256(_mm256_srli_epi32(c, 13), one)),
+                                           _mm256_set1_epi32(0xFFF)),
+                          13);
     const __m256i isNormal = _mm256_cmpgt_epi32(a, _mm256_set1_epi32(0x387FFFFF));
     const __m256i isLarge = _mm256_cmpgt_epi32(a, _mm256_set1_epi32(0x47FFEFFF));
     __m256i half = _mm256_blendv_epi8(small, normal, isNormal);

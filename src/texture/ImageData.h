@@ -38,16 +38,16 @@ class ImageData {
   // Frees the chains level by level: a file may describe thousands of mip levels.
   ~ImageData();
 
-  D3DFORMAT Format = D3DFMT_UNKNOWN;  // a catalogue format, FORMAT_AL16 and FORMAT_R16 included
-  const BYTE* Data = nullptr;         // first pixel (first 4x4 block for DXT formats)
+  D3DFORMAT Format = D3DFMT_UNKNOWN;      // a catalogue format, FORMAT_AL16 and FORMAT_R16 included
+  const BYTE* Data = nullptr;             // first pixel (first 4x4 block for DXT formats)
   const PALETTEENTRY* Palette = nullptr;  // 256 entries (peFlags is the alpha), or null
   UINT Width = 0;
   UINT Height = 0;
   UINT Depth = 0;  // 1 for surfaces
   // (0, 0, Width, Height, 0, Depth) on every level once decoding succeeds.
   D3DBOX Box{};
-  UINT RowPitch = 0;    // bytes from row to row; from block row to block row for DXT formats
-  UINT SlicePitch = 0;  // bytes from slice to slice; 0 for single-slice images
+  UINT RowPitch = 0;        // bytes from row to row; from block row to block row for DXT formats
+  UINT SlicePitch = 0;      // bytes from slice to slice; 0 for single-slice images
   BOOL LoadPixels = FALSE;  // input: decode pixels (TRUE) or read the header only (FALSE)
   // Input: a decoder whose image is one level of exactly the target's format and size may
   // write its pixels there instead of into a buffer of its own; Data and RowPitch then

@@ -72,8 +72,8 @@ HRESULT Bilinear(PixelCodec& destination, PixelCodec& source, DWORD filter) {
       heldSecond = t.second;
     }
     for (UINT x = 0; x < width; ++x) {
-      out[x] = Mix(Horizontal(row0.get(), columns[x]), t.firstWeight, Horizontal(row1.get(), columns[x]),
-                   t.secondWeight);
+      out[x] =
+          Mix(Horizontal(row0.get(), columns[x]), t.firstWeight, Horizontal(row1.get(), columns[x]), t.secondWeight);
     }
     destination.WriteRow(y, 0, out.get());
   }

@@ -12,8 +12,7 @@ inline bool IsBlockFormat(D3DFORMAT format) {
 }
 
 inline bool IsPairFormat(D3DFORMAT format) {
-  return format == D3DFMT_YUY2 || format == D3DFMT_UYVY || format == D3DFMT_R8G8_B8G8 ||
-         format == D3DFMT_G8R8_G8B8;
+  return format == D3DFMT_YUY2 || format == D3DFMT_UYVY || format == D3DFMT_R8G8_B8G8 || format == D3DFMT_G8R8_G8B8;
 }
 
 // Widens [left, right) x [top, bottom) of a width x height level to whole blocks or pairs,

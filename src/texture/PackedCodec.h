@@ -51,7 +51,8 @@ inline std::uint64_t WriteField(float v, float offset) {
   if constexpr (Bits == 0) {
     return 0;
   } else if constexpr (Signed) {
-    return static_cast<std::uint64_t>(QuantizeSigned(v, static_cast<float>(SignedFieldMax(Bits)), offset, Bits)) << Shift;
+    return static_cast<std::uint64_t>(QuantizeSigned(v, static_cast<float>(SignedFieldMax(Bits)), offset, Bits))
+           << Shift;
   } else {
     return static_cast<std::uint64_t>(QuantizeUnsigned(v, static_cast<float>(FieldMax(Bits)), offset)) << Shift;
   }
@@ -65,7 +66,8 @@ inline FloatRgba DecodePacked(std::uint64_t pixel) {
     const float l = ReadField<RASTRO_FIELD(L.red)>(pixel, 1.0f);
     return {l, l, l, ReadField<RASTRO_FIELD(L.alpha)>(pixel, 1.0f)};
   } else {
-    return {ReadField<RASTRO_FIELD(L.red)>(pixel, L.missingColor), ReadField<RASTRO_FIELD(L.green)>(pixel, L.missingColor),
+    return {ReadField<RASTRO_FIELD(L.red)>(pixel, L.missingColor),
+            ReadField<RASTRO_FIELD(L.green)>(pixel, L.missingColor),
             ReadField<RASTRO_FIELD(L.blue)>(pixel, L.missingColor), ReadField<RASTRO_FIELD(L.alpha)>(pixel, 1.0f)};
   }
 }
@@ -98,7 +100,8 @@ class PackedCodec final : public PixelCodec {
     RoundToNearestScope rounding;  // fields wider than the tables are divided here
     const BYTE* source = RowAddress(y, z);
     UINT x = ReadPackedVector(format_, source, out, width_);
-    for (; x < width_; ++x) out[x] = DecodePacked<L>(LoadPixel<L.bytes>(source + static_cast<std::size_t>(x) * L.bytes));
+    for (; x < width_; ++x)
+      out[x] = DecodePacked<L>(LoadPixel<L.bytes>(source + static_cast<std::size_t>(x) * L.bytes));
     FinishReadRow(out);
   }
 

@@ -105,10 +105,10 @@ __attribute__((target("avx2"))) UINT Write8888Avx2(const FloatRgba* in, BYTE* de
   const __m256 zero = _mm256_setzero_ps();
   auto alphaOffset = [&](int k) { return HasAlpha ? offsets[k] : 0.0f; };
   // Pixels x and x + 1 share a register: offsets of positions (0, 1) and (2, 3).
-  const __m256 offset01 = _mm256_set_ps(alphaOffset(1), offsets[1], offsets[1], offsets[1], alphaOffset(0),
-                                        offsets[0], offsets[0], offsets[0]);
-  const __m256 offset23 = _mm256_set_ps(alphaOffset(3), offsets[3], offsets[3], offsets[3], alphaOffset(2),
-                                        offsets[2], offsets[2], offsets[2]);
+  const __m256 offset01 = _mm256_set_ps(alphaOffset(1), offsets[1], offsets[1], offsets[1], alphaOffset(0), offsets[0],
+                                        offsets[0], offsets[0]);
+  const __m256 offset23 = _mm256_set_ps(alphaOffset(3), offsets[3], offsets[3], offsets[3], alphaOffset(2), offsets[2],
+                                        offsets[2], offsets[2]);
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
   UINT x = 0;
   for (; x + 8 <= count; x += 8) {
@@ -122,7 +122,8 @@ __attribute__((target("avx2"))) UINT Write8888Avx2(const FloatRgba* in, BYTE* de
       lanes[k] = _mm256_cvttps_epi32(v);
     }
     // packs/packus work within 128-bit halves: the pixels come out as 0 2 4 6 1 3 5 7.
-    const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(lanes[0], lanes[1]), _mm256_packs_epi32(lanes[2], lanes[3]));
+    const __m256i packed =
+        _mm256_packus_epi16(_mm256_packs_epi32(lanes[0], lanes[1]), _mm256_packs_epi32(lanes[2], lanes[3]));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 4 * static_cast<std::size_t>(x)),
                         _mm256_permutevar8x32_epi32(packed, order));
   }
@@ -132,8 +133,8 @@ __attribute__((target("avx2"))) UINT Write8888Avx2(const FloatRgba* in, BYTE* de
 // The 16-bit RGB formats: per-lane maxima and the multipliers that move each field to its
 // place (all fields are combined by addition, which equals OR for disjoint fields).
 struct Packing16 {
-  float scale[4];           // R, G, B, A
-  std::int16_t place[4];    // 2^shift as a 16-bit lane (0x8000 for bit 15)
+  float scale[4];         // R, G, B, A
+  std::int16_t place[4];  // 2^shift as a 16-bit lane (0x8000 for bit 15)
 };
 
 constexpr Packing16 kR5G6B5{{31, 63, 31, 0}, {1 << 11, 1 << 5, 1, 0}};
@@ -165,7 +166,8 @@ UINT Write16Sse2(const Packing16& packing, const FloatRgba* in, BYTE* destinatio
     __m128i pixels = _mm_unpacklo_epi64(_mm_shuffle_epi32(sums[0], _MM_SHUFFLE(3, 1, 2, 0)),
                                         _mm_shuffle_epi32(sums[1], _MM_SHUFFLE(3, 1, 2, 0)));
     pixels = _mm_srai_epi32(_mm_slli_epi32(pixels, 16), 16);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + 2 * static_cast<std::size_t>(x)), _mm_packs_epi32(pixels, pixels));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + 2 * static_cast<std::size_t>(x)),
+                     _mm_packs_epi32(pixels, pixels));
   }
   return x;
 }
@@ -207,8 +209,7 @@ UINT ReadPackedVector(D3DFORMAT format, const BYTE* source, FloatRgba* out, UINT
     case D3DFMT_X8B8G8R8:
       return avx2 ? Read8888Avx2<ByteOrder::Rgba, false>(source, out, count)
                   : Read8888Sse2<ByteOrder::Rgba, false>(source, out, count);
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -235,8 +236,7 @@ UINT WritePackedVector(D3DFORMAT format, const FloatRgba* in, BYTE* destination,
     case D3DFMT_A4R4G4B4: return Write16Sse2(kA4R4G4B4, in, destination, count, offsets);
     case D3DFMT_X4R4G4B4: return Write16Sse2(kX4R4G4B4, in, destination, count, offsets);
     case D3DFMT_L8: return WriteL8Sse2(in, destination, count, offsets);
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

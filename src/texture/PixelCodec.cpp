@@ -83,8 +83,7 @@ const DitherTable kOrderedDither = {
 const float* GammaEncodeTable() { return Gamma().encode; }
 const float* GammaDecodeTable() { return Gamma().decode; }
 
-void ConvertChannelRange(const FloatRgba* in, FloatRgba* out, std::size_t count, ChannelRange from,
-                         ChannelRange to) {
+void ConvertChannelRange(const FloatRgba* in, FloatRgba* out, std::size_t count, ChannelRange from, ChannelRange to) {
   for (std::size_t i = 0; i < count; ++i) {
     FloatRgba p = in[i];
     switch (to) {
@@ -115,8 +114,7 @@ void ConvertChannelRange(const FloatRgba* in, FloatRgba* out, std::size_t count,
           p = {Clamp(p.R, -1, 1), Clamp(p.G, -1, 1), Clamp(p.B, -1, 1), Clamp(p.A, -1, 1)};
         }
         break;
-      case RangeFloat:
-        break;
+      case RangeFloat: break;
     }
     out[i] = p;
   }
@@ -331,18 +329,12 @@ std::unique_ptr<PixelCodec> CreatePixelCodec(const PixelRegion& region) {
     case D3DFMT_DXT2:
     case D3DFMT_DXT3:
     case D3DFMT_DXT4:
-    case D3DFMT_DXT5:
-      codec = BlockCodec::Create(region);
-      break;
+    case D3DFMT_DXT5: codec = BlockCodec::Create(region); break;
     case D3DFMT_YUY2:
     case D3DFMT_UYVY:
     case D3DFMT_R8G8_B8G8:
-    case D3DFMT_G8R8_G8B8:
-      codec.reset(new (std::nothrow) PairCodec(region));
-      break;
-    default:
-      codec = CreatePlainCodec(region);
-      break;
+    case D3DFMT_G8R8_G8B8: codec.reset(new (std::nothrow) PairCodec(region)); break;
+    default: codec = CreatePlainCodec(region); break;
   }
   if (!codec) return nullptr;
 

@@ -57,8 +57,7 @@ const float* GammaDecodeTable();
 
 // Moves `count` pixels from one channel range into another (in may equal out). A RangeFloat
 // source is clamped into the destination range; nothing is ever converted into RangeFloat.
-void ConvertChannelRange(const FloatRgba* in, FloatRgba* out, std::size_t count, ChannelRange from,
-                         ChannelRange to);
+void ConvertChannelRange(const FloatRgba* in, FloatRgba* out, std::size_t count, ChannelRange from, ChannelRange to);
 
 class PixelCodec {
  public:

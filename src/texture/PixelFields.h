@@ -25,7 +25,8 @@ constexpr std::uint32_t SignedFieldMax(unsigned bits) { return (1u << (bits - 1)
 template <unsigned Bits>
 constexpr std::array<float, (1u << Bits)> MakeUnsignedTable() {
   std::array<float, (1u << Bits)> table{};
-  for (std::uint32_t i = 0; i < (1u << Bits); ++i) table[i] = static_cast<float>(i) / static_cast<float>(FieldMax(Bits));
+  for (std::uint32_t i = 0; i < (1u << Bits); ++i)
+    table[i] = static_cast<float>(i) / static_cast<float>(FieldMax(Bits));
   return table;
 }
 

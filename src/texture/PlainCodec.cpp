@@ -101,8 +101,7 @@ std::unique_ptr<PixelCodec> CreatePlainCodec(const PixelRegion& region) {
     case D3DFMT_G32R32F: return Make<FloatCodec<2, false>>(region);
     case D3DFMT_A32B32G32R32F: return Make<FloatCodec<4, false>>(region);
     case D3DFMT_CxV8U8: return Make<CxV8U8Codec>(region);
-    default:
-      break;
+    default: break;
   }
   if (region.Format == FORMAT_AL16) return Make<PackedCodec<kAL16>>(region);
   if (region.Format == FORMAT_R16) return Make<PackedCodec<kR16>>(region);

@@ -21,8 +21,9 @@ void StreamingBoxChain::Advance(std::size_t level, UINT sourceRows) {
   UINT& built = rowsBuilt_[level];
   if (built >= ready) return;
   for (; built < ready; ++built) {
-    routine_(source.Data + std::size_t{source.RowPitch} * (2 * built), destination.Data + std::size_t{destination.RowPitch} * built,
-             sourceWidth, 2, source.RowPitch, destination.RowPitch);
+    routine_(source.Data + std::size_t{source.RowPitch} * (2 * built),
+             destination.Data + std::size_t{destination.RowPitch} * built, sourceWidth, 2, source.RowPitch,
+             destination.RowPitch);
   }
   if (level + 1 < levels_.size()) Advance(level + 1, built);
 }

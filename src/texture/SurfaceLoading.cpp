@@ -81,8 +81,12 @@ HRESULT D3DXLoadSurfaceFromMemory(IDirect3DSurface9* pDestSurface, const PALETTE
   source.Format = SrcFormat;
   source.RowPitch = SrcPitch;
   source.SlicePitch = 0;
-  source.Extent = {static_cast<UINT>(pSrcRect->left), static_cast<UINT>(pSrcRect->top),
-                   static_cast<UINT>(pSrcRect->right), static_cast<UINT>(pSrcRect->bottom), 0, 1};
+  source.Extent = {static_cast<UINT>(pSrcRect->left),
+                   static_cast<UINT>(pSrcRect->top),
+                   static_cast<UINT>(pSrcRect->right),
+                   static_cast<UINT>(pSrcRect->bottom),
+                   0,
+                   1};
   source.Region = source.Extent;
   source.ColorKey = ColorKey;
   source.Palette = pSrcPalette;
@@ -91,9 +95,9 @@ HRESULT D3DXLoadSurfaceFromMemory(IDirect3DSurface9* pDestSurface, const PALETTE
 }
 
 HRESULT D3DXLoadVolumeFromMemory(IDirect3DVolume9* pDestVolume, const PALETTEENTRY* pDestPalette,
-                                 const D3DBOX* pDestBox, const void* pSrcMemory, D3DFORMAT SrcFormat,
-                                 UINT SrcRowPitch, UINT SrcSlicePitch, const PALETTEENTRY* pSrcPalette,
-                                 const D3DBOX* pSrcBox, DWORD Filter, D3DCOLOR ColorKey) {
+                                 const D3DBOX* pDestBox, const void* pSrcMemory, D3DFORMAT SrcFormat, UINT SrcRowPitch,
+                                 UINT SrcSlicePitch, const PALETTEENTRY* pSrcPalette, const D3DBOX* pSrcBox,
+                                 DWORD Filter, D3DCOLOR ColorKey) {
   if (!pDestVolume || !pSrcMemory || !pSrcBox) return D3DERR_INVALIDCALL;
   if (!ValidSourceBox(*pSrcBox)) return D3DERR_INVALIDCALL;
   if (Filter == D3DX_DEFAULT) Filter = kDefaultLoadFilter;

@@ -11,8 +11,8 @@
 namespace rastro {
 
 // Lock flags of SurfaceLock and VolumeLock.
-constexpr DWORD LockReadOnly = 0x1;      // the region is only read; nothing is written back
-constexpr DWORD LockViaCopy = 0x10000;   // lock a temporary system-memory copy (surfaces only)
+constexpr DWORD LockReadOnly = 0x1;     // the region is only read; nothing is written back
+constexpr DWORD LockViaCopy = 0x10000;  // lock a temporary system-memory copy (surfaces only)
 
 class SurfaceLock {
  public:

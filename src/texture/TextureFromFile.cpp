@@ -49,9 +49,7 @@ DWORD PaletteValue(const PALETTEENTRY& entry) {
 
 // A D3DCOLOR (alpha, red, green, blue from the top byte down) as a palette entry read as one
 // 32-bit value (red in the low byte).
-DWORD ColorKeyAsPaletteValue(D3DCOLOR key) {
-  return (key & 0xFF00FF00) | ((key >> 16) & 0xFF) | ((key & 0xFF) << 16);
-}
+DWORD ColorKeyAsPaletteValue(D3DCOLOR key) { return (key & 0xFF00FF00) | ((key >> 16) & 0xFF) | ((key & 0xFF) << 16); }
 
 bool IsGreyRamp(const Palette& palette) {
   for (UINT i = 0; i < 256; ++i) {
@@ -127,10 +125,9 @@ HRESULT LoadLevel(const TextureObjects& texture, UINT face, UINT level, const Im
                                     &image.Box, settings.filter, settings.colorKey);
   }
   ComPtr<IDirect3DSurface9> surface;
-  const HRESULT result =
-      texture.cube ? texture.cube->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(face), level,
-                                                     surface.ReleaseAndGetAddressOf())
-                   : texture.plain->GetSurfaceLevel(level, surface.ReleaseAndGetAddressOf());
+  const HRESULT result = texture.cube ? texture.cube->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(face), level,
+                                                                        surface.ReleaseAndGetAddressOf())
+                                      : texture.plain->GetSurfaceLevel(level, surface.ReleaseAndGetAddressOf());
   if (FAILED(result)) return result;
   const RECT sourceRect{static_cast<LONG>(image.Box.Left), static_cast<LONG>(image.Box.Top),
                         static_cast<LONG>(image.Box.Right), static_cast<LONG>(image.Box.Bottom)};
@@ -216,8 +213,8 @@ HRESULT PlanLoad(const TextureRequest& request, const ImageData& image, std::siz
   if (format == D3DFMT_UNKNOWN) {
     format = plan.sourceFormat;
     const FormatInfo& info = LookupFormatInfo(plan.sourceFormat);
-    const bool keyable = info.Kind == FormatKind::Rgb || info.Kind == FormatKind::Palette ||
-                         info.Kind == FormatKind::Luminance;
+    const bool keyable =
+        info.Kind == FormatKind::Rgb || info.Kind == FormatKind::Palette || info.Kind == FormatKind::Luminance;
     if (plan.colorKey != 0 && keyable && info.AlphaBits == 0) {
       // The colour key needs somewhere to put its transparency.
       FormatInfo withAlpha = info;
@@ -290,8 +287,7 @@ HRESULT FillLevels(const TextureRequest& request, const LoadPlan& plan, const Fa
     for (UINT level = face == 0 ? firstLevel : 0; level < textureLevels; ++level) {
       const bool fromImage = level < levels.size();
       if (!fromImage && plan.filterMips) break;  // built by the mip filter below
-      const LoadSettings settings{request.Palette, plan.palette.data(), plan.sourceFormat, plan.filter,
-                                  plan.colorKey};
+      const LoadSettings settings{request.Palette, plan.palette.data(), plan.sourceFormat, plan.filter, plan.colorKey};
       const HRESULT result = LoadLevel(filled, face, level, fromImage ? *levels[level] : *levels.back(), settings);
       if (FAILED(result)) return result;
     }
@@ -382,8 +378,8 @@ UINT LockStreamedMipLevels(const LoadPlan& plan, IDirect3DTexture9& texture, con
       break;
     }
     const UINT width = region.Region.Right, height = region.Region.Bottom;
-    if (region.Format != top.Format || region.Region.Left != 0 || region.Region.Top != 0 ||
-        width != above.Width / 2 || height != above.Height / 2) {
+    if (region.Format != top.Format || region.Region.Left != 0 || region.Region.Top != 0 || width != above.Width / 2 ||
+        height != above.Height / 2) {
       locks[level].Unlock();
       break;
     }
@@ -478,9 +474,9 @@ HRESULT BuildTextureFromFileData(const TextureRequest& request) {
 using rastro::TextureRequest;
 
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
-                                            UINT Width, UINT Height, UINT MipLevels, DWORD Usage,
-                                            D3DFORMAT Format, D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
-                                            D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
+                                            UINT Width, UINT Height, UINT MipLevels, DWORD Usage, D3DFORMAT Format,
+                                            D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                            D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
                                             IDirect3DTexture9** ppTexture) {
   if (!ppTexture) return D3DERR_INVALIDCALL;
   IDirect3DBaseTexture9* texture = nullptr;
@@ -516,9 +512,8 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* pDevice, LPCSTR pSrcFile,
   rastro::MappedFile file;
   const HRESULT opened = file.Open(pSrcFile);
   if (FAILED(opened)) return opened;
-  return D3DXCreateTextureFromFileInMemoryEx(pDevice, file.View(), file.Size(), Width, Height, MipLevels, Usage,
-                                             Format, Pool, Filter, MipFilter, ColorKey, pSrcInfo, pPalette,
-                                             ppTexture);
+  return D3DXCreateTextureFromFileInMemoryEx(pDevice, file.View(), file.Size(), Width, Height, MipLevels, Usage, Format,
+                                             Pool, Filter, MipFilter, ColorKey, pSrcInfo, pPalette, ppTexture);
 }
 
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* pDevice, LPCSTR pSrcFile, IDirect3DTexture9** ppTexture) {

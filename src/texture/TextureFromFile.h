@@ -22,9 +22,9 @@ struct TextureRequest {
   DWORD Usage = 0;
   D3DFORMAT Format = D3DFMT_UNKNOWN;  // D3DFMT_UNKNOWN: from the image
   D3DPOOL Pool = D3DPOOL_MANAGED;
-  DWORD Filter = D3DX_DEFAULT;     // for the levels loaded from the image
-  DWORD MipFilter = D3DX_DEFAULT;  // for the levels built from them
-  D3DCOLOR ColorKey = 0;           // made transparent black; 0 for none
+  DWORD Filter = D3DX_DEFAULT;           // for the levels loaded from the image
+  DWORD MipFilter = D3DX_DEFAULT;        // for the levels built from them
+  D3DCOLOR ColorKey = 0;                 // made transparent black; 0 for none
   D3DXIMAGE_INFO* SourceInfo = nullptr;  // receives what the file holds
   PALETTEENTRY* Palette = nullptr;       // 256 entries; asks for a palettized texture where it fits
   // D3DRTYPE_TEXTURE, D3DRTYPE_VOLUMETEXTURE, D3DRTYPE_CUBETEXTURE, or D3DX_DEFAULT for the

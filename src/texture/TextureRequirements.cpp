@@ -36,9 +36,8 @@ UINT SignificantBits(UINT value) { return static_cast<UINT>(std::bit_width(value
 
 }  // namespace
 
-HRESULT ResolveTextureRequirements(IDirect3DDevice9* device, UINT* width, UINT* height, UINT* depth,
-                                   UINT* mipLevels, DWORD usage, D3DFORMAT* format, D3DPOOL pool,
-                                   D3DRESOURCETYPE resourceType) {
+HRESULT ResolveTextureRequirements(IDirect3DDevice9* device, UINT* width, UINT* height, UINT* depth, UINT* mipLevels,
+                                   DWORD usage, D3DFORMAT* format, D3DPOOL pool, D3DRESOURCETYPE resourceType) {
   if (!device) return D3DERR_INVALIDCALL;
   if (usage == D3DX_DEFAULT) usage = 0;
   if (usage & kRejectedUsage) return D3DERR_INVALIDCALL;
@@ -83,8 +82,7 @@ HRESULT ResolveTextureRequirements(IDirect3DDevice9* device, UINT* width, UINT* 
       w = ClampTo(w, caps.MaxTextureWidth);
       h = ClampTo(h, caps.MaxTextureHeight);
       if (!cube) {
-        const std::uint64_t aspect =
-            (caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) ? 1 : caps.MaxTextureAspectRatio;
+        const std::uint64_t aspect = (caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) ? 1 : caps.MaxTextureAspectRatio;
         if (aspect != 0) {
           w = ClampTo(w, std::uint64_t{h} * aspect);
           h = ClampTo(h, std::uint64_t{w} * aspect);
@@ -110,10 +108,12 @@ HRESULT ResolveTextureRequirements(IDirect3DDevice9* device, UINT* width, UINT* 
   }
 
   UINT levels = 0;
-  const DWORD mipCap = volume ? D3DPTEXTURECAPS_MIPVOLUMEMAP : cube ? D3DPTEXTURECAPS_MIPCUBEMAP : D3DPTEXTURECAPS_MIPMAP;
+  const DWORD mipCap = volume ? D3DPTEXTURECAPS_MIPVOLUMEMAP
+                       : cube ? D3DPTEXTURECAPS_MIPCUBEMAP
+                              : D3DPTEXTURECAPS_MIPMAP;
   const bool unevenSizes = !IsPowerOfTwo(w) || !IsPowerOfTwo(h) || !IsPowerOfTwo(d);
-  if (!scratch && (!(caps.TextureCaps & mipCap) ||
-                   ((caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) && unevenSizes))) {
+  if (!scratch &&
+      (!(caps.TextureCaps & mipCap) || ((caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) && unevenSizes))) {
     levels = 1;
   } else {
     UINT largest = std::max(w, h);

@@ -13,8 +13,7 @@ namespace rastro {
 // D3DFMT_UNKNOWN) and nothing is written back. Scratch textures ignore the device's caps.
 // D3DERR_INVALIDCALL for a missing device, a usage bit no texture takes or an unknown pool;
 // D3DERR_NOTAVAILABLE when no format will do.
-HRESULT ResolveTextureRequirements(IDirect3DDevice9* device, UINT* width, UINT* height, UINT* depth,
-                                   UINT* mipLevels, DWORD usage, D3DFORMAT* format, D3DPOOL pool,
-                                   D3DRESOURCETYPE resourceType);
+HRESULT ResolveTextureRequirements(IDirect3DDevice9* device, UINT* width, UINT* height, UINT* depth, UINT* mipLevels,
+                                   DWORD usage, D3DFORMAT* format, D3DPOOL pool, D3DRESOURCETYPE resourceType);
 
 }  // namespace rastro

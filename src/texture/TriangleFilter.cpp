@@ -58,8 +58,10 @@ WeightLists BuildWeights(UINT sourceSize, UINT destinationSize, bool wrap) {
       }
       for (std::int64_t k = static_cast<std::int64_t>(std::floor(lo)); static_cast<float>(k) < hi; ++k) {
         std::int64_t pixel = k;
-        if (pixel < 0) pixel += d;
-        else if (pixel >= d) pixel -= d;
+        if (pixel < 0)
+          pixel += d;
+        else if (pixel >= d)
+          pixel -= d;
         if (pixel < 0 || pixel >= d) continue;  // a tent wider than the whole destination
         const float v = static_cast<float>(k) > lo ? static_cast<float>(k) : lo;
         const float w = static_cast<float>(k + 1) < hi ? static_cast<float>(k + 1) : hi;

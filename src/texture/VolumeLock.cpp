@@ -5,8 +5,8 @@
 
 namespace rastro {
 
-HRESULT VolumeLock::Lock(PixelRegion& region, IDirect3DVolume9* volume, const PALETTEENTRY* palette,
-                         const D3DBOX* box, D3DCOLOR colorKey, DWORD flags) {
+HRESULT VolumeLock::Lock(PixelRegion& region, IDirect3DVolume9* volume, const PALETTEENTRY* palette, const D3DBOX* box,
+                         D3DCOLOR colorKey, DWORD flags) {
   Unlock();
   if (!volume) return D3DERR_INVALIDCALL;
   D3DVOLUME_DESC desc{};

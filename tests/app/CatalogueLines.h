@@ -39,9 +39,8 @@ inline unsigned QuadsDrawn(unsigned framesPerTest, bool withTextureStages = true
 
 // How many tests run on a device without texture stages.
 inline int UntexturedTestCount() {
-  return static_cast<int>(std::count_if(Catalogue().begin(), Catalogue().end(), [](const CatalogueRow& row) {
-    return !NeedsTextureStages(row);
-  }));
+  return static_cast<int>(std::count_if(Catalogue().begin(), Catalogue().end(),
+                                        [](const CatalogueRow& row) { return !NeedsTextureStages(row); }));
 }
 
 }  // namespace rastro::testing

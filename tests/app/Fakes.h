@@ -23,10 +23,10 @@ using CallLog = std::vector<std::string>;
 struct FakeAdapter {
   std::string description = "Fake Adapter";
   LONGLONG driverVersion = 0;
-  std::map<D3DFORMAT, std::vector<D3DDISPLAYMODE>> modes;           // per display format
-  std::set<std::pair<D3DFORMAT, D3DFORMAT>> backBuffers;             // display, back buffer
-  std::set<std::pair<D3DFORMAT, D3DFORMAT>> depthFormats;            // display, depth
-  std::set<std::pair<D3DFORMAT, D3DFORMAT>> depthMatches;            // back buffer, depth
+  std::map<D3DFORMAT, std::vector<D3DDISPLAYMODE>> modes;  // per display format
+  std::set<std::pair<D3DFORMAT, D3DFORMAT>> backBuffers;   // display, back buffer
+  std::set<std::pair<D3DFORMAT, D3DFORMAT>> depthFormats;  // display, depth
+  std::set<std::pair<D3DFORMAT, D3DFORMAT>> depthMatches;  // back buffer, depth
 };
 
 class FakeDirect3D final : public StubDirect3D {
@@ -54,8 +54,7 @@ class FakeDirect3D final : public StubDirect3D {
   HRESULT GetAdapterIdentifier(UINT adapter, DWORD, D3DADAPTER_IDENTIFIER9* identifier) override {
     if (adapter >= adapters.size()) return D3DERR_INVALIDCALL;
     *identifier = {};
-    std::strncpy(identifier->Description, adapters[adapter].description.c_str(),
-                 sizeof identifier->Description - 1);
+    std::strncpy(identifier->Description, adapters[adapter].description.c_str(), sizeof identifier->Description - 1);
     identifier->DriverVersion.QuadPart = adapters[adapter].driverVersion;
     return D3D_OK;
   }
@@ -236,9 +235,8 @@ class FakeDevice final : public StubDevice {
     ++clears;
     lastClearFlags = flags;
     if (logFrames) {
-      log_.push_back("Clear(" + std::to_string(count) + "," + (rects ? "rects" : "null") + "," +
-                     std::to_string(flags) + "," + std::to_string(colour) + "," + std::to_string(z) + "," +
-                     std::to_string(stencil) + ")");
+      log_.push_back("Clear(" + std::to_string(count) + "," + (rects ? "rects" : "null") + "," + std::to_string(flags) +
+                     "," + std::to_string(colour) + "," + std::to_string(z) + "," + std::to_string(stencil) + ")");
     }
     return D3D_OK;
   }
@@ -263,12 +261,14 @@ class FakeDevice final : public StubDevice {
   }
   HRESULT CreatePixelShader(const DWORD* tokens, IDirect3DPixelShader9** shader) override {
     log_.push_back("CreatePixelShader(" + VersionText(tokens[0]) + ")");
-    *shader = tokens[0] <= pixelShaderVersion ? new FakeDeviceChild<IDirect3DPixelShader9>("PixelShader", log_) : nullptr;
+    *shader =
+        tokens[0] <= pixelShaderVersion ? new FakeDeviceChild<IDirect3DPixelShader9>("PixelShader", log_) : nullptr;
     return *shader ? D3D_OK : D3DERR_INVALIDCALL;
   }
   HRESULT CreateVertexShader(const DWORD* tokens, IDirect3DVertexShader9** shader) override {
     log_.push_back("CreateVertexShader(" + VersionText(tokens[0]) + ")");
-    *shader = tokens[0] <= vertexShaderVersion ? new FakeDeviceChild<IDirect3DVertexShader9>("VertexShader", log_) : nullptr;
+    *shader =
+        tokens[0] <= vertexShaderVersion ? new FakeDeviceChild<IDirect3DVertexShader9>("VertexShader", log_) : nullptr;
     return *shader ? D3D_OK : D3DERR_INVALIDCALL;
   }
   HRESULT SetPixelShader(IDirect3DPixelShader9* shader) override {
@@ -279,11 +279,13 @@ class FakeDevice final : public StubDevice {
     log_.push_back(std::string("SetVertexShader(") + (shader ? "shader" : "null") + ")");
     return D3D_OK;
   }
-  HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** declaration) override {
+  HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                  IDirect3DVertexDeclaration9** declaration) override {
     lastDeclaration.clear();
     for (; elements->Stream != 0xFF; ++elements) lastDeclaration.push_back(*elements);
     log_.push_back("CreateVertexDeclaration(" + std::to_string(lastDeclaration.size()) + ")");
-    *declaration = createDeclarationFails ? nullptr : new FakeDeviceChild<IDirect3DVertexDeclaration9>("Declaration", log_);
+    *declaration =
+        createDeclarationFails ? nullptr : new FakeDeviceChild<IDirect3DVertexDeclaration9>("Declaration", log_);
     return *declaration ? D3D_OK : E_OUTOFMEMORY;
   }
   HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override {

@@ -112,20 +112,25 @@ CallLog Calls(std::initializer_list<std::string> more) {
 
 INSTANTIATE_TEST_SUITE_P(
     TestsOneAndTwo, UntexturedTestInit,
-    ::testing::Values(
-        UntexturedCase{"PureFillrate", UntexturedTest::Kind::kPureFillrate, true,
-                       Calls({"SetRenderState(168,15)", "SetRenderState(14,0)", "SetRenderState(7,0)",
-                              "SetTextureStageState(0,2,0)", "SetTextureStageState(0,1,2)"}),
-                       {0x00000000, 0x00FF0000, 0x0000FF00, 0x000000FF}},
-        UntexturedCase{"ZPixelRate", UntexturedTest::Kind::kZPixelRate, true,
-                       Calls({"SetRenderState(168,0)", "SetRenderState(14,1)", "SetRenderState(7,1)",
-                              "SetTextureStageState(0,2,0)", "SetTextureStageState(0,1,2)"}),
-                       {0xFF000000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF}},
-        // Without the colour-write cap the mask is simply not set; colour is still written.
-        UntexturedCase{"ZPixelRateWithoutColourWriteCap", UntexturedTest::Kind::kZPixelRate, false,
-                       Calls({"SetRenderState(14,1)", "SetRenderState(7,1)", "SetTextureStageState(0,2,0)",
-                              "SetTextureStageState(0,1,2)"}),
-                       {0xFF000000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF}}),
+    ::testing::Values(UntexturedCase{"PureFillrate",
+                                     UntexturedTest::Kind::kPureFillrate,
+                                     true,
+                                     Calls({"SetRenderState(168,15)", "SetRenderState(14,0)", "SetRenderState(7,0)",
+                                            "SetTextureStageState(0,2,0)", "SetTextureStageState(0,1,2)"}),
+                                     {0x00000000, 0x00FF0000, 0x0000FF00, 0x000000FF}},
+                      UntexturedCase{"ZPixelRate",
+                                     UntexturedTest::Kind::kZPixelRate,
+                                     true,
+                                     Calls({"SetRenderState(168,0)", "SetRenderState(14,1)", "SetRenderState(7,1)",
+                                            "SetTextureStageState(0,2,0)", "SetTextureStageState(0,1,2)"}),
+                                     {0xFF000000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF}},
+                      // Without the colour-write cap the mask is simply not set; colour is still written.
+                      UntexturedCase{"ZPixelRateWithoutColourWriteCap",
+                                     UntexturedTest::Kind::kZPixelRate,
+                                     false,
+                                     Calls({"SetRenderState(14,1)", "SetRenderState(7,1)",
+                                            "SetTextureStageState(0,2,0)", "SetTextureStageState(0,1,2)"}),
+                                     {0xFF000000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF}}),
     [](const ::testing::TestParamInfo<UntexturedCase>& test) { return std::string(test.param.label); });
 
 TEST(UntexturedTestFailure, NoVertexBufferFailsInitAndDestroyIsStillSafe) {

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "Catalogue.h"
-#include "FillTest.h"
-#include "CommandLine.h"
 #include "ComPtr.h"
+#include "CommandLine.h"
 #include "Fakes.h"
+#include "FillTest.h"
 #include "FrameCapture.h"
 #include "GlDriverMapping.h"
 #include "Program.h"

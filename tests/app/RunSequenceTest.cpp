@@ -181,8 +181,8 @@ TEST_F(RunSequenceTest, OneFrameIsClearPerTimedDrawsEndScenePresent) {
 
 TEST(ClearFlagsTest, StencilIsClearedExactlyForFormatsWithStencil) {
   const std::vector<std::pair<D3DFORMAT, DWORD>> table{
-      {D3DFMT_D15S1, 7}, {D3DFMT_D24S8, 7}, {D3DFMT_D24X4S4, 7},      {D3DFMT_D24FS8, 7},
-      {D3DFMT_D16, 3},   {D3DFMT_D24X8, 3}, {D3DFMT_D16_LOCKABLE, 3}, {D3DFMT_D32, 3},
+      {D3DFMT_D15S1, 7},         {D3DFMT_D24S8, 7},   {D3DFMT_D24X4S4, 7},      {D3DFMT_D24FS8, 7},
+      {D3DFMT_D16, 3},           {D3DFMT_D24X8, 3},   {D3DFMT_D16_LOCKABLE, 3}, {D3DFMT_D32, 3},
       {D3DFMT_D32F_LOCKABLE, 3}, {D3DFMT_UNKNOWN, 3}, {D3DFMT_X8R8G8B8, 3}};
   for (const auto& [format, flags] : table) EXPECT_EQ(ClearFlagsFor(format), flags) << format;
 }
@@ -313,7 +313,8 @@ TEST_F(BenchmarkRunTest, CompleteRunWritesEveryLineOfTheResultsFile) {
   const auto stagesChecked = std::count_if(Catalogue().begin(), Catalogue().end(), [](const CatalogueRow& row) {
     return NeedsTextureStages(row) && std::string_view(row.name).starts_with("FFP - ");
   });
-  EXPECT_EQ(std::count(log.begin(), log.end(), "VertexBuffer.Release"), static_cast<int>(Catalogue().size()) - stagesChecked);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "VertexBuffer.Release"),
+            static_cast<int>(Catalogue().size()) - stagesChecked);
   EXPECT_LT(Position("Device.Release"), Position("Direct3D.Release"));
   EXPECT_EQ(device.references, 1);  // only the test's own
   EXPECT_EQ(d3d.references, 0);
@@ -360,7 +361,7 @@ TEST(DeviceCreationTest, PassesTheCompletedParametersAndPicksVertexProcessing) {
     DWORD vertexShaderVersion;
     bool software;
   };
-  const std::vector<Case> cases{{0xFFFE0000, true}, {0xFFFE0100, true}, {0x00000000, true},
+  const std::vector<Case> cases{{0xFFFE0000, true},  {0xFFFE0100, true},  {0x00000000, true},
                                 {0xFFFE0101, false}, {0xFFFE0200, false}, {0xFFFE0300, false}};
   for (const Case& c : cases) {
     CallLog log;

@@ -85,7 +85,8 @@ std::vector<std::string> Entries(GtkWidget* combo) {
   std::vector<std::string> entries;
   GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(combo));
   GtkTreeIter iter;
-  for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more; more = gtk_tree_model_iter_next(model, &iter)) {
+  for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+       more = gtk_tree_model_iter_next(model, &iter)) {
     gchar* text = nullptr;
     gtk_tree_model_get(model, &iter, 0, &text, -1);
     entries.emplace_back(text ? text : "");
@@ -182,8 +183,8 @@ TEST_F(SettingsDialogTest, LaidOutLikeTheTemplate) {
     if (GTK_IS_LABEL(child->data)) labels.emplace_back(gtk_label_get_text(GTK_LABEL(child->data)));
   }
   g_list_free(children);
-  EXPECT_EQ(labels, (std::vector<std::string>{"Display adapter:", "Display mode:", "Back buffer format:",
-                                              "Z-buffer format:"}));
+  EXPECT_EQ(labels,
+            (std::vector<std::string>{"Display adapter:", "Display mode:", "Back buffer format:", "Z-buffer format:"}));
 }
 
 TEST_F(SettingsDialogTest, ListsShowTheModelAndCascadeOnSelection) {
@@ -196,10 +197,11 @@ TEST_F(SettingsDialogTest, ListsShowTheModelAndCascadeOnSelection) {
   GtkWidget* backBuffers = dialog.Control(kBackBufferListId);
   GtkWidget* depths = dialog.Control(kDepthListId);
   EXPECT_EQ(Entries(adapters), (std::vector<std::string>{"First Adapter", "Second Adapter"}));
-  EXPECT_EQ(Entries(modes), (std::vector<std::string>{"640x480  X8R8G8B8  60Hz", "800x600  X8R8G8B8  60Hz",
-                                                      "640x480  R5G6B5  60Hz"}));
+  EXPECT_EQ(Entries(modes),
+            (std::vector<std::string>{"640x480  X8R8G8B8  60Hz", "800x600  X8R8G8B8  60Hz", "640x480  R5G6B5  60Hz"}));
   EXPECT_EQ(Entries(depths), (std::vector<std::string>{"D24S8", "D16"}));
-  for (GtkWidget* combo : {adapters, modes, backBuffers, depths}) EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(combo)), 0);
+  for (GtkWidget* combo : {adapters, modes, backBuffers, depths})
+    EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(combo)), 0);
 
   gtk_combo_box_set_active(GTK_COMBO_BOX(depths), 1);
   gtk_combo_box_set_active(GTK_COMBO_BOX(modes), 2);
@@ -210,8 +212,8 @@ TEST_F(SettingsDialogTest, ListsShowTheModelAndCascadeOnSelection) {
 
   gtk_combo_box_set_active(GTK_COMBO_BOX(adapters), 1);
   Settle();
-  EXPECT_EQ(Entries(modes), (std::vector<std::string>{"800x480  X8R8G8B8  60Hz", "960x600  X8R8G8B8  60Hz",
-                                                      "800x480  R5G6B5  60Hz"}));
+  EXPECT_EQ(Entries(modes),
+            (std::vector<std::string>{"800x480  X8R8G8B8  60Hz", "960x600  X8R8G8B8  60Hz", "800x480  R5G6B5  60Hz"}));
   EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(modes)), 0);
   EXPECT_EQ(Entries(backBuffers), (std::vector<std::string>{"X8R8G8B8"}));
 }

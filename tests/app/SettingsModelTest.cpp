@@ -22,14 +22,13 @@ FakeAdapter TwoFormatAdapter() {
   adapter.description = "First Adapter";
   adapter.modes[D3DFMT_X8R8G8B8] = {Mode(640, 480, 60, D3DFMT_X8R8G8B8), Mode(800, 600, 75, D3DFMT_X8R8G8B8)};
   adapter.modes[D3DFMT_R5G6B5] = {Mode(640, 480, 60, D3DFMT_R5G6B5)};
-  adapter.backBuffers = {{D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8},
-                         {D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8},
-                         {D3DFMT_R5G6B5, D3DFMT_R5G6B5}};
+  adapter.backBuffers = {
+      {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8}, {D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8}, {D3DFMT_R5G6B5, D3DFMT_R5G6B5}};
   for (D3DFORMAT display : {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5}) {
     for (D3DFORMAT depth : {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D24X8}) adapter.depthFormats.insert({display, depth});
   }
-  adapter.depthMatches = {{D3DFMT_X8R8G8B8, D3DFMT_D16},  {D3DFMT_A8R8G8B8, D3DFMT_D16},
-                          {D3DFMT_R5G6B5, D3DFMT_D16},    {D3DFMT_X8R8G8B8, D3DFMT_D24S8},
+  adapter.depthMatches = {{D3DFMT_X8R8G8B8, D3DFMT_D16},   {D3DFMT_A8R8G8B8, D3DFMT_D16},
+                          {D3DFMT_R5G6B5, D3DFMT_D16},     {D3DFMT_X8R8G8B8, D3DFMT_D24S8},
                           {D3DFMT_A8R8G8B8, D3DFMT_D24S8}, {D3DFMT_A8R8G8B8, D3DFMT_D24X8}};
   return adapter;
 }
@@ -50,10 +49,10 @@ using Entries = std::vector<std::string>;
 
 TEST(FormatNameTest, NamesEveryListedFormatAndCallsTheRestUnknown) {
   const std::vector<std::pair<DWORD, std::string>> table{
-      {21, "A8R8G8B8"}, {22, "X8R8G8B8"}, {23, "R5G6B5"},       {24, "X1R5G5B5"},      {25, "A1R5G5B5"},
-      {35, "A2R10G10B10"}, {70, "D16_LOCKABLE"}, {71, "D32"},   {73, "D15S1"},         {75, "D24S8"},
-      {77, "D24X8"},    {79, "D24X4S4"},  {80, "D16"},          {82, "D32F_LOCKABLE"}, {83, "D24FS8"},
-      {0, "Unknown"},   {20, "Unknown"},  {72, "Unknown"},      {74, "Unknown"},       {0x31545844, "Unknown"}};
+      {21, "A8R8G8B8"},    {22, "X8R8G8B8"},     {23, "R5G6B5"},  {24, "X1R5G5B5"},      {25, "A1R5G5B5"},
+      {35, "A2R10G10B10"}, {70, "D16_LOCKABLE"}, {71, "D32"},     {73, "D15S1"},         {75, "D24S8"},
+      {77, "D24X8"},       {79, "D24X4S4"},      {80, "D16"},     {82, "D32F_LOCKABLE"}, {83, "D24FS8"},
+      {0, "Unknown"},      {20, "Unknown"},      {72, "Unknown"}, {74, "Unknown"},       {0x31545844, "Unknown"}};
   for (const auto& [value, name] : table) {
     EXPECT_EQ(FormatName(static_cast<D3DFORMAT>(value)), name) << value;
     if (name != "Unknown") {
@@ -91,10 +90,8 @@ TEST(SettingsModelTest, ModeAtWalksTheFormatsInListOrder) {
     D3DDISPLAYMODE expected;
   };
   const std::vector<Case> cases{
-      {0, 0, Mode(640, 480, 60, D3DFMT_X8R8G8B8)},
-      {0, 1, Mode(800, 600, 75, D3DFMT_X8R8G8B8)},
-      {0, 2, Mode(640, 480, 60, D3DFMT_R5G6B5)},
-      {1, 0, Mode(1600, 1200, 60, D3DFMT_A2R10G10B10)},
+      {0, 0, Mode(640, 480, 60, D3DFMT_X8R8G8B8)},   {0, 1, Mode(800, 600, 75, D3DFMT_X8R8G8B8)},
+      {0, 2, Mode(640, 480, 60, D3DFMT_R5G6B5)},     {1, 0, Mode(1600, 1200, 60, D3DFMT_A2R10G10B10)},
       {1, 1, Mode(1280, 1024, 85, D3DFMT_A1R5G5B5)},
   };
   for (const Case& c : cases) {
@@ -274,11 +271,19 @@ TEST(ChooseSettingsTest, RequestsPickTheFirstListedEntryThatFitsThemAll) {
     D3DFORMAT depth;
   };
   const std::vector<Case> cases{
-      {"size only", {std::nullopt, ModeRequest{800, 600, std::nullopt}, std::nullopt, std::nullopt}, 0, 800,
-       D3DFMT_A8R8G8B8, D3DFMT_D24S8},
+      {"size only",
+       {std::nullopt, ModeRequest{800, 600, std::nullopt}, std::nullopt, std::nullopt},
+       0,
+       800,
+       D3DFMT_A8R8G8B8,
+       D3DFMT_D24S8},
       // 640x480 is listed first in X8R8G8B8, but only its R5G6B5 mode offers that back buffer.
-      {"back buffer decides the mode", {std::nullopt, ModeRequest{640, 480, 60}, "R5G6B5", std::nullopt}, 0, 640,
-       D3DFMT_R5G6B5, D3DFMT_D16},
+      {"back buffer decides the mode",
+       {std::nullopt, ModeRequest{640, 480, 60}, "R5G6B5", std::nullopt},
+       0,
+       640,
+       D3DFMT_R5G6B5,
+       D3DFMT_D16},
       {"depth", {std::nullopt, std::nullopt, "X8R8G8B8", "D16"}, 0, 640, D3DFMT_X8R8G8B8, D3DFMT_D16},
       {"other adapter", {1u, std::nullopt, std::nullopt, "D15S1"}, 1, 1280, D3DFMT_A1R5G5B5, D3DFMT_D15S1},
   };

@@ -40,7 +40,8 @@ class FakeTexture final : public IUnknown {};
 
 // Shader files by name with their version; a file not listed does not assemble. Textures
 // load unless listed as missing. Every file asked for is logged.
-ShaderTestFiles RecordingFiles(CallLog& log, std::map<std::string, DWORD> shaders, std::set<std::string> missingTextures = {}) {
+ShaderTestFiles RecordingFiles(CallLog& log, std::map<std::string, DWORD> shaders,
+                               std::set<std::string> missingTextures = {}) {
   ShaderTestFiles files;
   files.assemble = [&log, shaders](const char* name, ID3DXBuffer** out) {
     log.push_back(std::string("Assemble(") + name + ")");
@@ -52,8 +53,8 @@ ShaderTestFiles RecordingFiles(CallLog& log, std::map<std::string, DWORD> shader
     log.push_back(std::string("LoadTexture(") + name + ")");
     // The tests only hand the texture on; a shader object stands in for it.
     *out = missingTextures.count(name) ? nullptr
-                                       : reinterpret_cast<IDirect3DTexture9*>(
-                                             static_cast<IDirect3DPixelShader9*>(new FakeDeviceChild<IDirect3DPixelShader9>("Texture", log)));
+                                       : reinterpret_cast<IDirect3DTexture9*>(static_cast<IDirect3DPixelShader9*>(
+                                             new FakeDeviceChild<IDirect3DPixelShader9>("Texture", log)));
     return *out ? D3D_OK : D3DXERR_INVALIDDATA;
   };
   return files;
@@ -86,10 +87,10 @@ TEST(PixelShaderTests, SetTheTwoColourQuadColourWritesDepthOffAndTheirShader) {
     FakeDevice device(log);
     PixelShaderTest test(row.name, row.shaderFile, {800, 600}, RecordingFiles(log, {{row.shaderFile, kPs11}}));
     ASSERT_TRUE(test.Init(&device)) << row.name;
-    EXPECT_EQ(log, Then(kTwoColourBuffer, {"SetStreamSource(0,buffer,0,24)", "SetFVF(196)", "SetRenderState(168,15)",
-                                           "SetRenderState(14,0)", "SetRenderState(7,0)",
-                                           std::string("Assemble(") + row.shaderFile + ")", "CreatePixelShader(ps_1_1)",
-                                           "SetPixelShader(shader)"}))
+    EXPECT_EQ(log, Then(kTwoColourBuffer,
+                        {"SetStreamSource(0,buffer,0,24)", "SetFVF(196)", "SetRenderState(168,15)",
+                         "SetRenderState(14,0)", "SetRenderState(7,0)", std::string("Assemble(") + row.shaderFile + ")",
+                         "CreatePixelShader(ps_1_1)", "SetPixelShader(shader)"}))
         << row.name;
     const std::vector<Vertex24> vertices = VerticesOf(*device.lastVertexBuffer);
     ASSERT_EQ(vertices.size(), 4u);
@@ -125,7 +126,8 @@ TEST(PixelShaderTests, ShaderThatDoesNotAssembleOrIsRefusedFailsInit) {
   // A device without pixel shader 2.0 refuses the shader: nothing is set.
   log.clear();
   device.pixelShaderVersion = D3DPS_VERSION(1, 4);
-  PixelShaderTest refused("PS 2.0 - Simple", "SimplePS20.psh", {640, 480}, RecordingFiles(log, {{"SimplePS20.psh", kPs20}}));
+  PixelShaderTest refused("PS 2.0 - Simple", "SimplePS20.psh", {640, 480},
+                          RecordingFiles(log, {{"SimplePS20.psh", kPs20}}));
   EXPECT_FALSE(refused.Init(&device));
   EXPECT_EQ(log.back(), "CreatePixelShader(ps_2_0)");
   EXPECT_TRUE(refused.Destroy());
@@ -135,7 +137,8 @@ TEST(PixelShaderTests, NoVertexBufferFailsBeforeAnyShaderWork) {
   CallLog log;
   FakeDevice device(log);
   device.createVertexBufferFails = true;
-  PixelShaderTest test("PS 1.1 - Simple", "SimplePS11.psh", {640, 480}, RecordingFiles(log, {{"SimplePS11.psh", kPs11}}));
+  PixelShaderTest test("PS 1.1 - Simple", "SimplePS11.psh", {640, 480},
+                       RecordingFiles(log, {{"SimplePS11.psh", kPs11}}));
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(log, (CallLog{"CreateVertexBuffer(96,8,196,1)"}));
   EXPECT_TRUE(test.Destroy());
@@ -148,16 +151,18 @@ TEST(Ps14Test, ClipSpaceQuadThroughADeclarationAndBothShaders) {
   FakeDevice device(log);
   Ps14Test test({640, 480}, RecordingFiles(log, kPs14Files));
   ASSERT_TRUE(test.Init(&device));
-  EXPECT_EQ(log, Then(kTwoColourBuffer, {"SetRenderState(168,15)", "SetRenderState(14,0)", "SetRenderState(7,0)",
-                                         "CreateVertexDeclaration(3)", "Assemble(SimplePS14.psh)",
-                                         "CreatePixelShader(ps_1_4)", "SetPixelShader(shader)", "Assemble(SimplePS14.vsh)",
-                                         "CreateVertexShader(vs_1_1)", "SetVertexShader(shader)",
-                                         "SetStreamSource(0,buffer,0,24)", "SetVertexDeclaration(declaration)"}));
+  EXPECT_EQ(log,
+            Then(kTwoColourBuffer,
+                 {"SetRenderState(168,15)", "SetRenderState(14,0)", "SetRenderState(7,0)", "CreateVertexDeclaration(3)",
+                  "Assemble(SimplePS14.psh)", "CreatePixelShader(ps_1_4)", "SetPixelShader(shader)",
+                  "Assemble(SimplePS14.vsh)", "CreateVertexShader(vs_1_1)", "SetVertexShader(shader)",
+                  "SetStreamSource(0,buffer,0,24)", "SetVertexDeclaration(declaration)"}));
   ASSERT_EQ(device.lastDeclaration.size(), 3u);
   const D3DVERTEXELEMENT9 expected[3] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
                                          {0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
                                          {0, 20, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 1}};
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(std::memcmp(&device.lastDeclaration[i], &expected[i], sizeof expected[i]), 0) << i;
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(std::memcmp(&device.lastDeclaration[i], &expected[i], sizeof expected[i]), 0) << i;
   const std::vector<Vertex24> vertices = VerticesOf(*device.lastVertexBuffer);
   EXPECT_EQ(vertices[0].x, -1.0f);
   EXPECT_EQ(vertices[0].y, 1.0f);
@@ -167,7 +172,8 @@ TEST(Ps14Test, ClipSpaceQuadThroughADeclarationAndBothShaders) {
   EXPECT_EQ(vertices[3].b, 0x00A0A0A0u);
   log.clear();
   EXPECT_TRUE(test.Destroy());
-  EXPECT_EQ(log, (CallLog{"VertexBuffer.Release", "PixelShader.Release", "VertexShader.Release", "Declaration.Release"}));
+  EXPECT_EQ(log,
+            (CallLog{"VertexBuffer.Release", "PixelShader.Release", "VertexShader.Release", "Declaration.Release"}));
 }
 
 TEST(Ps14Test, MissingVertexShaderFailsAfterThePixelShaderWasSet) {
@@ -175,9 +181,8 @@ TEST(Ps14Test, MissingVertexShaderFailsAfterThePixelShaderWasSet) {
   FakeDevice device(log);
   Ps14Test test({640, 480}, RecordingFiles(log, {{"SimplePS14.psh", kPs14}}));
   EXPECT_FALSE(test.Init(&device));
-  EXPECT_EQ(CallLog(log.end() - 4, log.end()),
-            (CallLog{"Assemble(SimplePS14.psh)", "CreatePixelShader(ps_1_4)", "SetPixelShader(shader)",
-                     "Assemble(SimplePS14.vsh)"}));
+  EXPECT_EQ(CallLog(log.end() - 4, log.end()), (CallLog{"Assemble(SimplePS14.psh)", "CreatePixelShader(ps_1_4)",
+                                                        "SetPixelShader(shader)", "Assemble(SimplePS14.vsh)"}));
   log.clear();
   EXPECT_TRUE(test.Destroy());
   EXPECT_EQ(log, (CallLog{"VertexBuffer.Release", "PixelShader.Release", "Declaration.Release"}));
@@ -205,13 +210,13 @@ TEST(LightingTest, LoadsBothTexturesOntoStagesZeroAndOneAndSetsBothShaders) {
     LightingTest test(partial, {640, 480}, RecordingFiles(log, kLightingFiles));
     ASSERT_TRUE(test.Init(&device));
     const std::string pixelFile = partial ? "PerPixelLightingPS20PP.psh" : "PerPixelLightingPS20.psh";
-    EXPECT_EQ(log, (CallLog{"CreateVertexBuffer(96,8,260,1)", "Lock(0,96,0)", "Unlock", "CreateVertexDeclaration(2)",
-                            "SetStreamSource(0,buffer,0,24)", "SetVertexDeclaration(declaration)",
-                            "SetRenderState(168,15)", "SetRenderState(14,0)", "SetRenderState(7,0)",
-                            "LoadTexture(normal.jpg)", "LoadTexture(texture3.jpg)", "SetTexture(0)", "SetTexture(1)",
-                            "Assemble(" + pixelFile + ")", "CreatePixelShader(ps_2_0)", "SetPixelShader(shader)",
-                            "Assemble(PerPixelLightingVS11.vsh)", "CreateVertexShader(vs_1_1)",
-                            "SetVertexShader(shader)"}));
+    EXPECT_EQ(log,
+              (CallLog{"CreateVertexBuffer(96,8,260,1)", "Lock(0,96,0)", "Unlock", "CreateVertexDeclaration(2)",
+                       "SetStreamSource(0,buffer,0,24)", "SetVertexDeclaration(declaration)", "SetRenderState(168,15)",
+                       "SetRenderState(14,0)", "SetRenderState(7,0)", "LoadTexture(normal.jpg)",
+                       "LoadTexture(texture3.jpg)", "SetTexture(0)", "SetTexture(1)", "Assemble(" + pixelFile + ")",
+                       "CreatePixelShader(ps_2_0)", "SetPixelShader(shader)", "Assemble(PerPixelLightingVS11.vsh)",
+                       "CreateVertexShader(vs_1_1)", "SetVertexShader(shader)"}));
     ASSERT_EQ(device.lastDeclaration.size(), 2u);
     EXPECT_EQ(device.lastDeclaration[1].Type, D3DDECLTYPE_FLOAT2);
     EXPECT_EQ(device.lastDeclaration[1].Usage, D3DDECLUSAGE_TEXCOORD);
@@ -264,7 +269,8 @@ Assembled Assemble(const char* file) {
   ID3DXBuffer* buffer = nullptr;
   ID3DXBuffer* errors = nullptr;
   HRESULT hr = D3DXAssembleShaderFromFileA(DataFilePath(file).c_str(), nullptr, nullptr, 0, &buffer, &errors);
-  std::string messages = errors ? std::string(static_cast<const char*>(errors->GetBufferPointer()), errors->GetBufferSize()) : "";
+  std::string messages =
+      errors ? std::string(static_cast<const char*>(errors->GetBufferPointer()), errors->GetBufferSize()) : "";
   if (errors) errors->Release();
   EXPECT_EQ(hr, D3D_OK) << file << ": " << messages;
   if (!buffer) return out;
@@ -272,16 +278,24 @@ Assembled Assemble(const char* file) {
   out.tokens.assign(tokens, tokens + buffer->GetBufferSize() / 4);
   buffer->Release();
   std::string problem;
-  EXPECT_EQ(DecodeShader(out.tokens.data(), out.tokens.size(), out.shader, &problem), D3D_OK) << file << ": " << problem;
+  EXPECT_EQ(DecodeShader(out.tokens.data(), out.tokens.size(), out.shader, &problem), D3D_OK)
+      << file << ": " << problem;
   return out;
 }
 
 TEST(ShaderFiles, AssembleToTheVersionTheirTestNames) {
-  const std::pair<const char*, DWORD> files[] = {
-      {"SimplePS11.psh", kPs11}, {"SimplePS14.psh", kPs14}, {"SimplePS14.vsh", kVs11},
-      {"SimplePS20.psh", kPs20}, {"SimplePS20PP.psh", kPs20}, {"LongerPS20.psh", kPs20},
-      {"LongerPS20PP.psh", kPs20}, {"Longer4RegPS20.psh", kPs20}, {"Longer4RegPS20PP.psh", kPs20},
-      {"PerPixelLightingPS20.psh", kPs20}, {"PerPixelLightingPS20PP.psh", kPs20}, {"PerPixelLightingVS11.vsh", kVs11}};
+  const std::pair<const char*, DWORD> files[] = {{"SimplePS11.psh", kPs11},
+                                                 {"SimplePS14.psh", kPs14},
+                                                 {"SimplePS14.vsh", kVs11},
+                                                 {"SimplePS20.psh", kPs20},
+                                                 {"SimplePS20PP.psh", kPs20},
+                                                 {"LongerPS20.psh", kPs20},
+                                                 {"LongerPS20PP.psh", kPs20},
+                                                 {"Longer4RegPS20.psh", kPs20},
+                                                 {"Longer4RegPS20PP.psh", kPs20},
+                                                 {"PerPixelLightingPS20.psh", kPs20},
+                                                 {"PerPixelLightingPS20PP.psh", kPs20},
+                                                 {"PerPixelLightingVS11.vsh", kVs11}};
   for (const auto& [file, version] : files) {
     Assembled assembled = Assemble(file);
     ASSERT_FALSE(assembled.tokens.empty()) << file;
@@ -501,7 +515,10 @@ TEST(ShaderTestsOnOpenGl, FramesOfTests7To14AreWhatTheirShadersCompute) {
       files.push_back("SimplePS14.psh");
     }
   }
-  const int points[5][2] = {{0, 0}, {kFrameSize - 1, 0}, {0, kFrameSize - 1}, {kFrameSize - 1, kFrameSize - 1},
+  const int points[5][2] = {{0, 0},
+                            {kFrameSize - 1, 0},
+                            {0, kFrameSize - 1},
+                            {kFrameSize - 1, kFrameSize - 1},
                             {kFrameSize / 2, kFrameSize / 2}};
   for (size_t i = 0; i < tests.size(); ++i) {
     FillTest& test = *tests[i];
@@ -521,7 +538,8 @@ TEST(ShaderTestsOnOpenGl, FramesOfTests7To14AreWhatTheirShadersCompute) {
                                static_cast<int>(pixel & 0xFF)};
       for (int k = 0; k < 3; ++k) {
         int want = static_cast<int>(std::lround(std::clamp(expected[k], 0.0f, 1.0f) * 255.0f));
-        EXPECT_NEAR(channels[k], want, 1) << test.Name() << " at (" << point[0] << ", " << point[1] << ") channel " << k;
+        EXPECT_NEAR(channels[k], want, 1)
+            << test.Name() << " at (" << point[0] << ", " << point[1] << ") channel " << k;
       }
     }
     test.Destroy();
@@ -567,7 +585,8 @@ TEST(ShaderTestsOnOpenGl, FramesOfTheLightingTestsAreWhatTheirShadersCompute) {
       auto* texture = static_cast<IDirect3DTexture9*>(bound.Get());
       D3DSURFACE_DESC desc{};
       texture->GetLevelDesc(0, &desc);
-      if (desc.Format != D3DFMT_X8R8G8B8 && desc.Format != D3DFMT_A8R8G8B8) GTEST_SKIP() << "texture format " << desc.Format;
+      if (desc.Format != D3DFMT_X8R8G8B8 && desc.Format != D3DFMT_A8R8G8B8)
+        GTEST_SKIP() << "texture format " << desc.Format;
       D3DLOCKED_RECT locked{};
       ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
       sampler.stages[stage].width = desc.Width;
@@ -581,7 +600,10 @@ TEST(ShaderTestsOnOpenGl, FramesOfTheLightingTestsAreWhatTheirShadersCompute) {
     Assembled assembled = Assemble(partial ? "PerPixelLightingPS20PP.psh" : "PerPixelLightingPS20.psh");
     ShaderEvaluator evaluator;
     ASSERT_EQ(evaluator.Load(assembled.tokens.data(), assembled.tokens.size()), D3D_OK);
-    const int points[5][2] = {{0, 0}, {kFrameSize - 1, 0}, {0, kFrameSize - 1}, {kFrameSize - 1, kFrameSize - 1},
+    const int points[5][2] = {{0, 0},
+                              {kFrameSize - 1, 0},
+                              {0, kFrameSize - 1},
+                              {kFrameSize - 1, kFrameSize - 1},
                               {kFrameSize / 2, kFrameSize / 2}};
     for (const auto& point : points) {
       // Clip-space quad with coordinates (0, 0) to (1, 1): pixel centres at x / W, y / H.
@@ -593,7 +615,8 @@ TEST(ShaderTestsOnOpenGl, FramesOfTheLightingTestsAreWhatTheirShadersCompute) {
                                static_cast<int>(pixel & 0xFF)};
       for (int k = 0; k < 3; ++k) {
         int want = static_cast<int>(std::lround(std::clamp(expected[k], 0.0f, 1.0f) * 255.0f));
-        EXPECT_NEAR(channels[k], want, 1) << test.Name() << " at (" << point[0] << ", " << point[1] << ") channel " << k;
+        EXPECT_NEAR(channels[k], want, 1)
+            << test.Name() << " at (" << point[0] << ", " << point[1] << ") channel " << k;
       }
     }
     test.Destroy();

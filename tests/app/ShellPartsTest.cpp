@@ -7,8 +7,8 @@
 
 #include "DataFiles.h"
 #include "DialogUnits.h"
-#include "TerminalProgress.h"
 #include "ScratchDirectory.h"
+#include "TerminalProgress.h"
 #include "VirtualKeys.h"
 
 namespace rastro::testing {
@@ -16,12 +16,14 @@ namespace {
 
 TEST(VirtualKeysTest, SdlKeysMapToWindowsVirtualKeyCodes) {
   const std::vector<std::pair<SDL_Keycode, int>> table{
-      {SDLK_ESCAPE, 27},    {SDLK_a, 0x41},      {SDLK_z, 0x5A},      {SDLK_0, 0x30},       {SDLK_9, 0x39},
-      {SDLK_F1, 0x70},      {SDLK_F12, 0x7B},    {SDLK_F13, 0x7C},    {SDLK_F24, 0x87},     {SDLK_RETURN, 0x0D},
-      {SDLK_KP_ENTER, 0x0D}, {SDLK_SPACE, 0x20}, {SDLK_TAB, 0x09},    {SDLK_BACKSPACE, 0x08}, {SDLK_LEFT, 0x25},
-      {SDLK_UP, 0x26},      {SDLK_RIGHT, 0x27},  {SDLK_DOWN, 0x28},   {SDLK_LSHIFT, 0x10},  {SDLK_RCTRL, 0x11},
-      {SDLK_KP_0, 0x60},    {SDLK_KP_5, 0x65},   {SDLK_KP_9, 0x69},   {SDLK_KP_PLUS, 0x6B}, {SDLK_SEMICOLON, 0xBA},
-      {SDLK_QUOTE, 0xDE},   {SDLK_BACKQUOTE, 0xC0}, {SDLK_DELETE, 0x2E}, {SDLK_PAGEDOWN, 0x22}};
+      {SDLK_ESCAPE, 27},      {SDLK_a, 0x41},         {SDLK_z, 0x5A},         {SDLK_0, 0x30},
+      {SDLK_9, 0x39},         {SDLK_F1, 0x70},        {SDLK_F12, 0x7B},       {SDLK_F13, 0x7C},
+      {SDLK_F24, 0x87},       {SDLK_RETURN, 0x0D},    {SDLK_KP_ENTER, 0x0D},  {SDLK_SPACE, 0x20},
+      {SDLK_TAB, 0x09},       {SDLK_BACKSPACE, 0x08}, {SDLK_LEFT, 0x25},      {SDLK_UP, 0x26},
+      {SDLK_RIGHT, 0x27},     {SDLK_DOWN, 0x28},      {SDLK_LSHIFT, 0x10},    {SDLK_RCTRL, 0x11},
+      {SDLK_KP_0, 0x60},      {SDLK_KP_5, 0x65},      {SDLK_KP_9, 0x69},      {SDLK_KP_PLUS, 0x6B},
+      {SDLK_SEMICOLON, 0xBA}, {SDLK_QUOTE, 0xDE},     {SDLK_BACKQUOTE, 0xC0}, {SDLK_DELETE, 0x2E},
+      {SDLK_PAGEDOWN, 0x22}};
   for (const auto& [sdl, virtualKey] : table) {
     const auto mapped = VirtualKeyFromSdl(sdl);
     ASSERT_TRUE(mapped) << SDL_GetKeyName(sdl);
@@ -63,8 +65,8 @@ TEST(DialogUnitsTest, ConvertWithTheFontsBaseUnitsRoundingHalfAway) {
     DialogRect pixels;
   };
   const std::vector<Case> cases{
-      {{0, 0, 164, 147}, {0, 0, 246, 239}},   // 164*6/4 = 246, 147*13/8 = 238.875
-      {{5, 5, 155, 115}, {8, 8, 233, 187}},   // 7.5 -> 8, 8.125 -> 8, 232.5 -> 233, 186.875 -> 187
+      {{0, 0, 164, 147}, {0, 0, 246, 239}},    // 164*6/4 = 246, 147*13/8 = 238.875
+      {{5, 5, 155, 115}, {8, 8, 233, 187}},    // 7.5 -> 8, 8.125 -> 8, 232.5 -> 233, 186.875 -> 187
       {{10, 25, 145, 12}, {15, 41, 218, 20}},  // 40.625 -> 41, 217.5 -> 218, 19.5 -> 20
   };
   for (const Case& c : cases) {

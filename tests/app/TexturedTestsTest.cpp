@@ -139,9 +139,10 @@ CallLog Expected(UINT textures) {
   for (UINT k = 0; k < textures; ++k) calls.push_back("SetTexture(" + std::to_string(k) + ")");
   calls.insert(calls.end(), {"SetRenderState(168,15)", "SetRenderState(14,0)", "SetRenderState(7,0)",
                              "SetTextureStageState(0,2,2)", "SetTextureStageState(0,1,2)"});
-  const char* laterStages[] = {"SetTextureStageState(1,2,2)", "SetTextureStageState(1,1,4)", "SetTextureStageState(1,3,1)",
-                               "SetTextureStageState(2,2,2)", "SetTextureStageState(2,1,7)", "SetTextureStageState(2,3,1)",
-                               "SetTextureStageState(3,2,2)", "SetTextureStageState(3,1,4)", "SetTextureStageState(3,3,1)"};
+  const char* laterStages[] = {
+      "SetTextureStageState(1,2,2)", "SetTextureStageState(1,1,4)", "SetTextureStageState(1,3,1)",
+      "SetTextureStageState(2,2,2)", "SetTextureStageState(2,1,7)", "SetTextureStageState(2,3,1)",
+      "SetTextureStageState(3,2,2)", "SetTextureStageState(3,1,4)", "SetTextureStageState(3,3,1)"};
   calls.insert(calls.end(), laterStages, laterStages + 3 * (textures - 1));
   return calls;
 }

@@ -45,8 +45,7 @@ TEST(AllocationFailure, EveryRenderingCallAnswersOutOfMemory) {
       {"DrawPrimitive", [&] { return device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2); }},
       {"DrawPrimitiveUP", [&] { return device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof(Vertex)); }},
       {"ColorFill", [&] { return device->ColorFill(target.Get(), nullptr, 0xFF0000FF); }},
-      {"StretchRect",
-       [&] { return device->StretchRect(target.Get(), nullptr, target2.Get(), nullptr, D3DTEXF_NONE); }},
+      {"StretchRect", [&] { return device->StretchRect(target.Get(), nullptr, target2.Get(), nullptr, D3DTEXF_NONE); }},
       {"LockRect", [&] { return target->LockRect(&locked, nullptr, D3DLOCK_READONLY); }},
       {"EndScene", [&] { return device->EndScene(); }},
       {"Present", [&] { return device->Present(nullptr, nullptr, nullptr, nullptr); }},
@@ -83,8 +82,9 @@ TEST(AllocationFailure, UpdateTextureAnswersOutOfMemoryAndCopiesAgainAfterwards)
   TestDevice device;
   ASSERT_EQ(device.created, D3D_OK);
   ComPtr<IDirect3DTexture9> source, mipmapped, renderTarget;
-  ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, source.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, source.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   ASSERT_EQ(device->CreateTexture(8, 8, 0, D3DUSAGE_AUTOGENMIPMAP | D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                   mipmapped.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);

@@ -42,29 +42,24 @@ TEST_P(LevelLayout, LevelHasExpectedSizeAndPitch) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryKindOfFormat, LevelLayout,
-    ::testing::Values(LevelCase{D3DFMT_A8R8G8B8, 13, 7, 0, 13, 7, 52},      // 13 x 4 bytes
-                      LevelCase{D3DFMT_A8R8G8B8, 13, 7, 1, 6, 3, 24},
-                      LevelCase{D3DFMT_A8R8G8B8, 13, 7, 3, 1, 1, 4},
-                      LevelCase{D3DFMT_R8G8B8, 13, 7, 0, 13, 7, 40},        // 39 bytes, rounded up
-                      LevelCase{D3DFMT_R5G6B5, 13, 7, 0, 13, 7, 28},        // 26 bytes, rounded up
-                      LevelCase{D3DFMT_A8L8, 5, 1, 0, 5, 1, 12},            // 10 bytes, rounded up
-                      LevelCase{D3DFMT_L8, 13, 7, 0, 13, 7, 16},            // 13 bytes, rounded up
-                      LevelCase{D3DFMT_P8, 5, 5, 2, 1, 1, 4},
-                      LevelCase{D3DFMT_A16B16G16R16F, 13, 7, 0, 13, 7, 104},
-                      LevelCase{D3DFMT_A32B32G32R32F, 3, 3, 0, 3, 3, 48},
-                      LevelCase{D3DFMT_D24S8, 3, 3, 0, 3, 3, 12},
-                      LevelCase{D3DFMT_DXT1, 12, 8, 0, 12, 8, 24},          // 3 blocks of 8 bytes
-                      LevelCase{D3DFMT_DXT1, 12, 8, 1, 6, 4, 16},           // 6 wide: 2 blocks
-                      LevelCase{D3DFMT_DXT1, 12, 8, 2, 3, 2, 8},            // partial block
+    ::testing::Values(LevelCase{D3DFMT_A8R8G8B8, 13, 7, 0, 13, 7, 52},  // 13 x 4 bytes
+                      LevelCase{D3DFMT_A8R8G8B8, 13, 7, 1, 6, 3, 24}, LevelCase{D3DFMT_A8R8G8B8, 13, 7, 3, 1, 1, 4},
+                      LevelCase{D3DFMT_R8G8B8, 13, 7, 0, 13, 7, 40},  // 39 bytes, rounded up
+                      LevelCase{D3DFMT_R5G6B5, 13, 7, 0, 13, 7, 28},  // 26 bytes, rounded up
+                      LevelCase{D3DFMT_A8L8, 5, 1, 0, 5, 1, 12},      // 10 bytes, rounded up
+                      LevelCase{D3DFMT_L8, 13, 7, 0, 13, 7, 16},      // 13 bytes, rounded up
+                      LevelCase{D3DFMT_P8, 5, 5, 2, 1, 1, 4}, LevelCase{D3DFMT_A16B16G16R16F, 13, 7, 0, 13, 7, 104},
+                      LevelCase{D3DFMT_A32B32G32R32F, 3, 3, 0, 3, 3, 48}, LevelCase{D3DFMT_D24S8, 3, 3, 0, 3, 3, 12},
+                      LevelCase{D3DFMT_DXT1, 12, 8, 0, 12, 8, 24},  // 3 blocks of 8 bytes
+                      LevelCase{D3DFMT_DXT1, 12, 8, 1, 6, 4, 16},   // 6 wide: 2 blocks
+                      LevelCase{D3DFMT_DXT1, 12, 8, 2, 3, 2, 8},    // partial block
                       LevelCase{D3DFMT_DXT1, 12, 8, 3, 1, 1, 8},
-                      LevelCase{D3DFMT_DXT5, 12, 8, 0, 12, 8, 48},          // 3 blocks of 16 bytes
-                      LevelCase{D3DFMT_DXT5, 12, 8, 1, 6, 4, 32},
-                      LevelCase{D3DFMT_DXT5, 12, 8, 2, 3, 2, 16},
-                      LevelCase{D3DFMT_YUY2, 13, 5, 0, 13, 5, 28},          // 7 pairs of 4 bytes
+                      LevelCase{D3DFMT_DXT5, 12, 8, 0, 12, 8, 48},  // 3 blocks of 16 bytes
+                      LevelCase{D3DFMT_DXT5, 12, 8, 1, 6, 4, 32}, LevelCase{D3DFMT_DXT5, 12, 8, 2, 3, 2, 16},
+                      LevelCase{D3DFMT_YUY2, 13, 5, 0, 13, 5, 28},  // 7 pairs of 4 bytes
                       LevelCase{D3DFMT_YUY2, 13, 5, 1, 6, 2, 12},
-                      LevelCase{D3DFMT_UYVY, 13, 5, 2, 3, 1, 8},            // odd width rounds up
-                      LevelCase{D3DFMT_R8G8_B8G8, 13, 5, 3, 1, 1, 4},
-                      LevelCase{D3DFMT_G8R8_G8B8, 7, 3, 0, 7, 3, 16}));
+                      LevelCase{D3DFMT_UYVY, 13, 5, 2, 3, 1, 8},  // odd width rounds up
+                      LevelCase{D3DFMT_R8G8_B8G8, 13, 5, 3, 1, 1, 4}, LevelCase{D3DFMT_G8R8_G8B8, 7, 3, 0, 7, 3, 16}));
 
 struct RectOffsetCase {
   D3DFORMAT format;
@@ -79,8 +74,8 @@ TEST_P(RectOffset, LockedRectanglePointsAtItsFirstBlock) {
   const RectOffsetCase& c = GetParam();
   TestDevice device;
   ComPtr<IDirect3DTexture9> texture;
-  ASSERT_EQ(device->CreateTexture(c.width, c.height, 1, 0, c.format, D3DPOOL_SCRATCH,
-                                  texture.ReleaseAndGetAddressOf(), nullptr),
+  ASSERT_EQ(device->CreateTexture(c.width, c.height, 1, 0, c.format, D3DPOOL_SCRATCH, texture.ReleaseAndGetAddressOf(),
+                                  nullptr),
             D3D_OK);
   D3DLOCKED_RECT whole{}, part{};
   ASSERT_EQ(texture->LockRect(0, &whole, nullptr, D3DLOCK_READONLY), D3D_OK);
@@ -105,10 +100,8 @@ TEST(VolumeLayout, RowAndSlicePitchesCoverWholeBlocks) {
     UINT width, height, depth, level;
     INT rowPitch, slicePitch;
   } cases[] = {
-      {D3DFMT_A8R8G8B8, 5, 3, 2, 0, 20, 60},
-      {D3DFMT_L8, 5, 3, 2, 0, 8, 24},
-      {D3DFMT_DXT1, 8, 8, 3, 0, 16, 32},
-      {D3DFMT_DXT1, 8, 8, 3, 1, 8, 8},  // 4 x 4 x 1: one block
+      {D3DFMT_A8R8G8B8, 5, 3, 2, 0, 20, 60}, {D3DFMT_L8, 5, 3, 2, 0, 8, 24},
+      {D3DFMT_DXT1, 8, 8, 3, 0, 16, 32},     {D3DFMT_DXT1, 8, 8, 3, 1, 8, 8},  // 4 x 4 x 1: one block
       {D3DFMT_DXT5, 8, 12, 3, 0, 32, 96},
   };
   for (const auto& c : cases) {

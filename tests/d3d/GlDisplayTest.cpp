@@ -41,8 +41,10 @@ class X11Display : public ::testing::Test {
 
 TEST_F(X11Display, DisplayFormatsAreTheDisplaysOwn) {
   // The one display format a display of this depth has.
-  D3DFORMAT own = Depth() == 16 ? D3DFMT_R5G6B5 : Depth() == 15 ? D3DFMT_X1R5G5B5 : Depth() == 30 ? D3DFMT_A2R10G10B10
-                                                                                                  : D3DFMT_X8R8G8B8;
+  D3DFORMAT own = Depth() == 16   ? D3DFMT_R5G6B5
+                  : Depth() == 15 ? D3DFMT_X1R5G5B5
+                  : Depth() == 30 ? D3DFMT_A2R10G10B10
+                                  : D3DFMT_X8R8G8B8;
   for (D3DFORMAT format : {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A2R10G10B10}) {
     SCOPED_TRACE(format);
     if (format == own) {
@@ -113,8 +115,8 @@ TEST_F(X11Display, FullScreenWindowCoversItsModeAndShowsTheWholeFrame) {
 
     // What the window shows: the frame's halves across its whole real size.
     const int w = attributes.width, h = attributes.height;
-    XImage* image = XGetImage(display_, x11Window, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                              AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(display_, x11Window, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes, ZPixmap);
     ASSERT_NE(image, nullptr);
     auto isRed = [&](int x, int y) {
       unsigned long pixel = XGetPixel(image, x, y);

@@ -129,12 +129,9 @@ TEST_F(GlDevice, BackBuffersKeepTheirDirect3DLayout) {
     DWORD mask;
     UINT bytes;
   } cases[] = {
-      {D3DFMT_X8R8G8B8, 0xFF204080, 0x204080, 0xFFFFFF, 4},
-      {D3DFMT_A8R8G8B8, 0x80204080, 0x80204080, 0xFFFFFFFF, 4},
-      {D3DFMT_R5G6B5, 0xFFFF0000, 0xF800, 0xFFFF, 2},
-      {D3DFMT_R5G6B5, 0xFF0000FF, 0x001F, 0xFFFF, 2},
-      {D3DFMT_X1R5G5B5, 0xFF00FF00, 0x03E0, 0x7FFF, 2},
-      {D3DFMT_A1R5G5B5, 0xFF0000FF, 0x801F, 0xFFFF, 2},
+      {D3DFMT_X8R8G8B8, 0xFF204080, 0x204080, 0xFFFFFF, 4}, {D3DFMT_A8R8G8B8, 0x80204080, 0x80204080, 0xFFFFFFFF, 4},
+      {D3DFMT_R5G6B5, 0xFFFF0000, 0xF800, 0xFFFF, 2},       {D3DFMT_R5G6B5, 0xFF0000FF, 0x001F, 0xFFFF, 2},
+      {D3DFMT_X1R5G5B5, 0xFF00FF00, 0x03E0, 0x7FFF, 2},     {D3DFMT_A1R5G5B5, 0xFF0000FF, 0x801F, 0xFFFF, 2},
   };
   bool checkedX8R8G8B8 = false;  // every adapter offers it, so it cannot be passed over
   for (const auto& c : cases) {
@@ -142,8 +139,8 @@ TEST_F(GlDevice, BackBuffersKeepTheirDirect3DLayout) {
     HRESULT hr = E_FAIL;
     auto device = CreateDevice(8, 4, c.format, D3DFMT_UNKNOWN, &hr);
     if (FAILED(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, c.format, TRUE)) &&
-        FAILED(direct3d_->CheckDeviceType(0, D3DDEVTYPE_HAL, c.format == D3DFMT_R5G6B5 ? D3DFMT_R5G6B5 : D3DFMT_X1R5G5B5,
-                                          c.format, TRUE))) {
+        FAILED(direct3d_->CheckDeviceType(
+            0, D3DDEVTYPE_HAL, c.format == D3DFMT_R5G6B5 ? D3DFMT_R5G6B5 : D3DFMT_X1R5G5B5, c.format, TRUE))) {
       continue;  // a back buffer the renderer does not offer
     }
     // Windowed devices take the desktop's format; go full screen for the others.
@@ -288,10 +285,12 @@ TEST_F(GlDevice, TexturedStageSamplesTheTextureWithDirect3DTexelMapping) {
   ASSERT_TRUE(device);
   // A 2 x 2 texture, one colour per texel, filled through a system-memory copy as the loader does.
   ComPtr<IDirect3DTexture9> staging, texture;
-  ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, staging.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
-  ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, texture.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, staging.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, texture.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   D3DLOCKED_RECT locked{};
   ASSERT_EQ(staging->LockRect(0, &locked, nullptr, 0), D3D_OK);
   auto* rows = static_cast<BYTE*>(locked.pBits);
@@ -308,8 +307,8 @@ TEST_F(GlDevice, TexturedStageSamplesTheTextureWithDirect3DTexelMapping) {
   const float s = static_cast<float>(kSize);
   const TexturedVertex vertices[4] = {{0, 0, 0, 1, 0, 0}, {s, 0, 0, 1, 1, 0}, {0, s, 0, 1, 0, 1}, {s, s, 0, 1, 1, 1}};
   ComPtr<IDirect3DVertexBuffer9> quad;
-  ASSERT_EQ(device->CreateVertexBuffer(sizeof vertices, D3DUSAGE_WRITEONLY, D3DFVF_XYZRHW | D3DFVF_TEX1, D3DPOOL_MANAGED,
-                                       quad.ReleaseAndGetAddressOf(), nullptr),
+  ASSERT_EQ(device->CreateVertexBuffer(sizeof vertices, D3DUSAGE_WRITEONLY, D3DFVF_XYZRHW | D3DFVF_TEX1,
+                                       D3DPOOL_MANAGED, quad.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
   void* data = nullptr;
   quad->Lock(0, 0, &data, 0);
@@ -401,14 +400,15 @@ TEST(DisplayFormatOf, MapsEachDisplayDepthToItsDirect3DDisplayFormat) {
     Uint32 pixelFormat;
     D3DFORMAT expected;
   } cases[] = {
-      {SDL_PIXELFORMAT_RGB888, D3DFMT_X8R8G8B8},      {SDL_PIXELFORMAT_ARGB8888, D3DFMT_X8R8G8B8},
-      {SDL_PIXELFORMAT_BGR888, D3DFMT_X8R8G8B8},      {SDL_PIXELFORMAT_RGB24, D3DFMT_X8R8G8B8},
-      {SDL_PIXELFORMAT_RGB565, D3DFMT_R5G6B5},        {SDL_PIXELFORMAT_RGB555, D3DFMT_X1R5G5B5},
+      {SDL_PIXELFORMAT_RGB888, D3DFMT_X8R8G8B8},         {SDL_PIXELFORMAT_ARGB8888, D3DFMT_X8R8G8B8},
+      {SDL_PIXELFORMAT_BGR888, D3DFMT_X8R8G8B8},         {SDL_PIXELFORMAT_RGB24, D3DFMT_X8R8G8B8},
+      {SDL_PIXELFORMAT_RGB565, D3DFMT_R5G6B5},           {SDL_PIXELFORMAT_RGB555, D3DFMT_X1R5G5B5},
       {SDL_PIXELFORMAT_ARGB2101010, D3DFMT_A2R10G10B10}, {SDL_PIXELFORMAT_INDEX8, D3DFMT_UNKNOWN},
-      {SDL_PIXELFORMAT_RGB332, D3DFMT_UNKNOWN},       {SDL_PIXELFORMAT_YUY2, D3DFMT_UNKNOWN},
+      {SDL_PIXELFORMAT_RGB332, D3DFMT_UNKNOWN},          {SDL_PIXELFORMAT_YUY2, D3DFMT_UNKNOWN},
       {SDL_PIXELFORMAT_RGB444, D3DFMT_UNKNOWN},
   };
-  for (const auto& c : cases) EXPECT_EQ(DisplayFormatOf(c.pixelFormat), c.expected) << SDL_GetPixelFormatName(c.pixelFormat);
+  for (const auto& c : cases)
+    EXPECT_EQ(DisplayFormatOf(c.pixelFormat), c.expected) << SDL_GetPixelFormatName(c.pixelFormat);
 }
 
 }  // namespace

@@ -112,7 +112,8 @@ inline ShaderVector Unpack(DWORD colour) {
 }
 
 inline void ExpectPixel(DWORD gpu, const ShaderVector& cpu, int x, int y) {
-  int channels[3] = {static_cast<int>((gpu >> 16) & 0xFF), static_cast<int>((gpu >> 8) & 0xFF), static_cast<int>(gpu & 0xFF)};
+  int channels[3] = {static_cast<int>((gpu >> 16) & 0xFF), static_cast<int>((gpu >> 8) & 0xFF),
+                     static_cast<int>(gpu & 0xFF)};
   for (int k = 0; k < 3; ++k) {
     int expected = static_cast<int>(std::lround(std::clamp(cpu[k], 0.0f, 1.0f) * 255.0f));
     EXPECT_NEAR(channels[k], expected, 1) << "pixel (" << x << ", " << y << ") channel " << k;

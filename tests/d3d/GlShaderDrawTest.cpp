@@ -66,7 +66,8 @@ TEST_F(GlShaderDraw, ScreenSpaceColoursThroughPixelShadersBypassingASetVertexSha
     ASSERT_EQ(evaluator.Load(tokens.data(), tokens.size()), D3D_OK);
     for (const auto& point : kPoints) {
       ShaderVaryings inputs;
-      inputs.color = {Interpolate(Corners(kDiffuse), point[0], point[1]), Interpolate(Corners(kSpecular), point[0], point[1])};
+      inputs.color = {Interpolate(Corners(kDiffuse), point[0], point[1]),
+                      Interpolate(Corners(kSpecular), point[0], point[1])};
       ExpectPixel(pixels[point[1] * kSize + point[0]], evaluator.RunPixel(inputs, ShaderConstants{}, nullptr).color[0],
                   point[0], point[1]);
     }
@@ -176,8 +177,8 @@ TEST_F(GlShaderDraw, ClipSpaceDeclarationThroughVertexAndPixelShader14) {
   for (const auto& point : kPoints) {
     ShaderVaryings inputs;
     inputs.color = {Interpolate(diffuse, point[0], point[1]), Interpolate(specular, point[0], point[1])};
-    ExpectPixel(pixels[point[1] * kSize + point[0]], pixel.RunPixel(inputs, ShaderConstants{}, nullptr).color[0], point[0],
-                point[1]);
+    ExpectPixel(pixels[point[1] * kSize + point[0]], pixel.RunPixel(inputs, ShaderConstants{}, nullptr).color[0],
+                point[0], point[1]);
   }
 }
 
@@ -195,7 +196,8 @@ TEST_F(GlShaderDraw, PerPixelLightingSamplesTwoTexturesAndNormalises) {
               D3D_OK);
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(textures[t]->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 8; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
+    for (int y = 0; y < 8; ++y)
+      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
     textures[t]->UnlockRect(0);
     device_->SetTexture(t, textures[t].Get());
   }
@@ -219,21 +221,21 @@ TEST_F(GlShaderDraw, PerPixelLightingSamplesTwoTexturesAndNormalises) {
                                         .End();
   // The lighting shader of the benchmark: expand, normalise, dot with the light, modulate.
   constexpr DWORD kS = D3DSPR_SAMPLER, kR = D3DSPR_TEMP, kC = D3DSPR_CONST;
-  std::vector<DWORD> pixelTokens =
-      TokenStream(D3DPS_VERSION(2, 0))
-          .Def(0, 0.57735027f, 0.57735027f, 0.57735027f, 0)
-          .Def(1, 2, 1, 0, 0)
-          .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_TEXTURE, 0, 0x3)})
-          .Op(D3DSIO_DCL, {0x90000000, Dst(kS, 0)})
-          .Op(D3DSIO_DCL, {0x90000000, Dst(kS, 1)})
-          .Op(D3DSIO_TEX, {Dst(kR, 0), Src(D3DSPR_TEXTURE, 0), Src(kS, 0)})
-          .Op(D3DSIO_TEX, {Dst(kR, 1), Src(D3DSPR_TEXTURE, 0), Src(kS, 1)})
-          .Op(D3DSIO_MAD, {Dst(kR, 0, 0x7), Src(kR, 0), Src(kC, 1, Swz(0, 0, 0, 0)), Src(kC, 1, Swz(1, 1, 1, 1), D3DSPSM_NEG)})
-          .Op(D3DSIO_NRM, {Dst(kR, 2, 0x7), Src(kR, 0)})
-          .Op(D3DSIO_DP3, {Dst(kR, 3, 0x1, D3DSPDM_SATURATE), Src(kR, 2), Src(kC, 0)})
-          .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 1), Src(kR, 3, Swz(0, 0, 0, 0))})
-          .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kR, 0)})
-          .End();
+  std::vector<DWORD> pixelTokens = TokenStream(D3DPS_VERSION(2, 0))
+                                       .Def(0, 0.57735027f, 0.57735027f, 0.57735027f, 0)
+                                       .Def(1, 2, 1, 0, 0)
+                                       .Op(D3DSIO_DCL, {0x80000000, Dst(D3DSPR_TEXTURE, 0, 0x3)})
+                                       .Op(D3DSIO_DCL, {0x90000000, Dst(kS, 0)})
+                                       .Op(D3DSIO_DCL, {0x90000000, Dst(kS, 1)})
+                                       .Op(D3DSIO_TEX, {Dst(kR, 0), Src(D3DSPR_TEXTURE, 0), Src(kS, 0)})
+                                       .Op(D3DSIO_TEX, {Dst(kR, 1), Src(D3DSPR_TEXTURE, 0), Src(kS, 1)})
+                                       .Op(D3DSIO_MAD, {Dst(kR, 0, 0x7), Src(kR, 0), Src(kC, 1, Swz(0, 0, 0, 0)),
+                                                        Src(kC, 1, Swz(1, 1, 1, 1), D3DSPSM_NEG)})
+                                       .Op(D3DSIO_NRM, {Dst(kR, 2, 0x7), Src(kR, 0)})
+                                       .Op(D3DSIO_DP3, {Dst(kR, 3, 0x1, D3DSPDM_SATURATE), Src(kR, 2), Src(kC, 0)})
+                                       .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 1), Src(kR, 3, Swz(0, 0, 0, 0))})
+                                       .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kR, 0)})
+                                       .End();
   ComPtr<IDirect3DVertexShader9> vertexShader;
   ComPtr<IDirect3DPixelShader9> pixelShader;
   ASSERT_EQ(device_->CreatePixelShader(pixelTokens.data(), pixelShader.ReleaseAndGetAddressOf()), D3D_OK);
@@ -266,7 +268,8 @@ TEST_F(GlShaderDraw, Ps11BumpMappingOffsetsTheSecondStagesCoordinates) {
               D3D_OK);
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(textures[t]->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 8; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
+    for (int y = 0; y < 8; ++y)
+      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
     textures[t]->UnlockRect(0);
     device_->SetTexture(t, textures[t].Get());
   }
@@ -280,7 +283,8 @@ TEST_F(GlShaderDraw, Ps11BumpMappingOffsetsTheSecondStagesCoordinates) {
     float x, y, z, rhw, u0, v0, u1, v1;
   };
   const float w = kSize;
-  const Vertex vertices[4] = {{0, 0, 0, 1, 0, 0, 0, 0}, {w, 0, 0, 1, 1, 0, 1, 0}, {0, w, 0, 1, 0, 1, 0, 1}, {w, w, 0, 1, 1, 1, 1, 1}};
+  const Vertex vertices[4] = {
+      {0, 0, 0, 1, 0, 0, 0, 0}, {w, 0, 0, 1, 1, 0, 1, 0}, {0, w, 0, 1, 0, 1, 0, 1}, {w, w, 0, 1, 1, 1, 1, 1}};
   auto buffer = Buffer(vertices, sizeof vertices, D3DFVF_XYZRHW | D3DFVF_TEX2);
   device_->SetStreamSource(0, buffer.Get(), 0, sizeof(Vertex));
   device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX2);
@@ -302,8 +306,8 @@ TEST_F(GlShaderDraw, Ps11BumpMappingOffsetsTheSecondStagesCoordinates) {
   for (const auto& point : kPoints) {
     ShaderVaryings inputs;
     inputs.texcoord[0] = inputs.texcoord[1] = Interpolate(coordinates, point[0], point[1]);
-    ExpectPixel(pixels[point[1] * kSize + point[0]], evaluator.RunPixel(inputs, constants, &sampler).color[0],
-                point[0], point[1]);
+    ExpectPixel(pixels[point[1] * kSize + point[0]], evaluator.RunPixel(inputs, constants, &sampler).color[0], point[0],
+                point[1]);
   }
 }
 

@@ -76,7 +76,8 @@ class GlShaderModel3 : public GlShaderDraw {
     for (const auto& point : kPoints) {
       ShaderVaryings at = corners[0];
       auto blend = [&](auto member) {
-        std::array<ShaderVector, 4> values{member(corners[0]), member(corners[1]), member(corners[2]), member(corners[3])};
+        std::array<ShaderVector, 4> values{member(corners[0]), member(corners[1]), member(corners[2]),
+                                           member(corners[3])};
         return Interpolate(values, point[0], point[1]);
       };
       for (int k = 0; k < 2; ++k) at.color[k] = blend([k](const ShaderVaryings& v) { return v.color[k]; });
@@ -107,7 +108,8 @@ class LevelSampler : public ShaderTextureSampler {
   std::array<std::vector<Level>, 4> samplers;
   ShaderVector Sample(UINT sampler, const ShaderVector& c, float lod) const override {
     const std::vector<Level>& levels = samplers[sampler & 3];
-    const Level& level = levels[std::min<size_t>(static_cast<size_t>(std::max(0.0f, std::round(lod))), levels.size() - 1)];
+    const Level& level =
+        levels[std::min<size_t>(static_cast<size_t>(std::max(0.0f, std::round(lod))), levels.size() - 1)];
     int u = static_cast<int>(std::floor(c[0] * level.size)) & (level.size - 1);
     int v = static_cast<int>(std::floor(c[1] * level.size)) & (level.size - 1);
     return level.texels[v * level.size + u];
@@ -119,7 +121,8 @@ TEST_F(GlShaderModel3, VertexShaderSamplesFloatTexturesThroughTheVertexSamplers)
   // s0: A32B32G32R32F, 4x4 and 2x2 levels; s2: R32F 4x4 (reads as r, 1, 1, 1).
   sampler.samplers[0] = {{4, {}}, {2, {}}};
   for (int y = 0; y < 4; ++y) {
-    for (int x = 0; x < 4; ++x) sampler.samplers[0][0].texels.push_back({0.05f * x, 0.05f * y, 0.1f + 0.02f * (x + y), 1});
+    for (int x = 0; x < 4; ++x)
+      sampler.samplers[0][0].texels.push_back({0.05f * x, 0.05f * y, 0.1f + 0.02f * (x + y), 1});
   }
   for (int y = 0; y < 2; ++y) {
     for (int x = 0; x < 2; ++x) sampler.samplers[0][1].texels.push_back({0.3f + 0.1f * x, 0.3f + 0.1f * y, 0.05f, 1});
@@ -128,16 +131,19 @@ TEST_F(GlShaderModel3, VertexShaderSamplesFloatTexturesThroughTheVertexSamplers)
   for (int i = 0; i < 16; ++i) sampler.samplers[2][0].texels.push_back({0.03f * i, 1, 1, 1});
 
   ComPtr<IDirect3DTexture9> rgba, red;
-  ASSERT_EQ(device_->CreateTexture(4, 4, 2, 0, D3DFMT_A32B32G32R32F, D3DPOOL_MANAGED, rgba.ReleaseAndGetAddressOf(), nullptr),
+  ASSERT_EQ(
+      device_->CreateTexture(4, 4, 2, 0, D3DFMT_A32B32G32R32F, D3DPOOL_MANAGED, rgba.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
+  ASSERT_EQ(device_->CreateTexture(4, 4, 1, 0, D3DFMT_R32F, D3DPOOL_MANAGED, red.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
-  ASSERT_EQ(device_->CreateTexture(4, 4, 1, 0, D3DFMT_R32F, D3DPOOL_MANAGED, red.ReleaseAndGetAddressOf(), nullptr), D3D_OK);
   for (UINT level = 0; level < 2; ++level) {
     const LevelSampler::Level& texels = sampler.samplers[0][level];
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(rgba->LockRect(level, &locked, nullptr, 0), D3D_OK);
     for (int y = 0; y < texels.size; ++y) {
       // A32B32G32R32F holds R, G, B, A floats in that order.
-      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, texels.texels[y * texels.size].data(), 16 * texels.size);
+      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, texels.texels[y * texels.size].data(),
+                  16 * texels.size);
     }
     rgba->UnlockRect(level);
   }
@@ -145,7 +151,8 @@ TEST_F(GlShaderModel3, VertexShaderSamplesFloatTexturesThroughTheVertexSamplers)
   ASSERT_EQ(red->LockRect(0, &locked, nullptr, 0), D3D_OK);
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 4; ++x) {
-      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch + 4 * x, &sampler.samplers[2][0].texels[y * 4 + x][0], 4);
+      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch + 4 * x,
+                  &sampler.samplers[2][0].texels[y * 4 + x][0], 4);
     }
   }
   red->UnlockRect(0);
@@ -197,18 +204,21 @@ TEST_F(GlShaderModel3, AdapterOffersShaderModelThreeAndFloatVertexTextures) {
   for (DWORD version : {DWORD{0xFFFE03FF}, DWORD{0xFFFE0400}}) {
     const DWORD tokens[] = {version, 0x0000FFFF};
     ComPtr<IDirect3DVertexShader9> shader;
-    EXPECT_EQ(device_->CreateVertexShader(tokens, shader.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL) << std::hex << version;
+    EXPECT_EQ(device_->CreateVertexShader(tokens, shader.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL)
+        << std::hex << version;
   }
   for (DWORD version : {DWORD{0xFFFF03FF}, DWORD{0xFFFF0400}}) {
     const DWORD tokens[] = {version, 0x0000FFFF};
     ComPtr<IDirect3DPixelShader9> shader;
-    EXPECT_EQ(device_->CreatePixelShader(tokens, shader.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL) << std::hex << version;
+    EXPECT_EQ(device_->CreatePixelShader(tokens, shader.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL)
+        << std::hex << version;
   }
 
   D3DDISPLAYMODE mode{};
   ASSERT_EQ(device_->GetDisplayMode(0, &mode), D3D_OK);
   auto vertexTexture = [&](D3DFORMAT format) {
-    return direct3d_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, mode.Format, D3DUSAGE_QUERY_VERTEXTEXTURE, D3DRTYPE_TEXTURE, format);
+    return direct3d_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, mode.Format, D3DUSAGE_QUERY_VERTEXTEXTURE, D3DRTYPE_TEXTURE,
+                                        format);
   };
   EXPECT_EQ(vertexTexture(D3DFMT_R32F), D3D_OK);
   EXPECT_EQ(vertexTexture(D3DFMT_A32B32G32R32F), D3D_OK);
@@ -225,25 +235,26 @@ const std::array<ShaderVector, 4> kAttributes{
 TEST_F(GlShaderModel3, PixelShaderInputsMeetVertexShaderOutputsByUsageNotRegister) {
   SetQuad(kAttributes);
   // Outputs in an order of registers the pixel shader does not follow; a tangent nobody reads.
-  std::vector<DWORD> vertex = TokenStream(kVs30)
-                                  .Def(0, 0.5f, 0.25f, 1, 0.75f)
-                                  .Def(1, 0.9f, 0.1f, 0.3f, 0.6f)
-                                  .Def(2, 0.7f, 0.2f, 0.6f, 0.4f)
-                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kV, 0)})
-                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 1)})
-                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD, 3), Dst(kO, 0)})
-                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_NORMAL), Dst(kO, 1)})
-                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_FOG), Dst(kO, 2, 0x1)})
-                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kO, 3)})
-                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TANGENT, 2), Dst(kO, 4)})
-                                  .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_COLOR, 1), Dst(kO, 5)})
-                                  .Op(D3DSIO_MOV, {Dst(kO, 3), Src(kV, 0)})
-                                  .Op(D3DSIO_MUL, {Dst(kO, 0), Src(kV, 1), Src(kC, 0)})
-                                  .Op(D3DSIO_MAD, {Dst(kO, 1), Src(kV, 1, Swz(3, 2, 1, 0)), Src(kC, 1), Src(kC, 2, kIdentity, D3DSPSM_NEG)})
-                                  .Op(D3DSIO_MOV, {Dst(kO, 2, 0x1), Src(kV, 1, Swz(1, 1, 1, 1))})
-                                  .Op(D3DSIO_MOV, {Dst(kO, 4), Src(kC, 1)})
-                                  .Op(D3DSIO_MOV, {Dst(kO, 5), Src(kC, 2)})
-                                  .End();
+  std::vector<DWORD> vertex =
+      TokenStream(kVs30)
+          .Def(0, 0.5f, 0.25f, 1, 0.75f)
+          .Def(1, 0.9f, 0.1f, 0.3f, 0.6f)
+          .Def(2, 0.7f, 0.2f, 0.6f, 0.4f)
+          .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kV, 0)})
+          .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 1)})
+          .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD, 3), Dst(kO, 0)})
+          .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_NORMAL), Dst(kO, 1)})
+          .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_FOG), Dst(kO, 2, 0x1)})
+          .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kO, 3)})
+          .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TANGENT, 2), Dst(kO, 4)})
+          .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_COLOR, 1), Dst(kO, 5)})
+          .Op(D3DSIO_MOV, {Dst(kO, 3), Src(kV, 0)})
+          .Op(D3DSIO_MUL, {Dst(kO, 0), Src(kV, 1), Src(kC, 0)})
+          .Op(D3DSIO_MAD, {Dst(kO, 1), Src(kV, 1, Swz(3, 2, 1, 0)), Src(kC, 1), Src(kC, 2, kIdentity, D3DSPSM_NEG)})
+          .Op(D3DSIO_MOV, {Dst(kO, 2, 0x1), Src(kV, 1, Swz(1, 1, 1, 1))})
+          .Op(D3DSIO_MOV, {Dst(kO, 4), Src(kC, 1)})
+          .Op(D3DSIO_MOV, {Dst(kO, 5), Src(kC, 2)})
+          .End();
   // oC0 = normal/4 + texcoord3/4 + colour1/4 + fog/10 + binormal (never written: 0) + vPos/256.
   std::vector<DWORD> pixel = TokenStream(kPs30)
                                  .Def(0, 0.25f, 0.25f, 0.25f, 0.25f)
@@ -269,7 +280,7 @@ TEST_F(GlShaderModel3, PixelShaderInputsMeetVertexShaderOutputsByUsageNotRegiste
 
 TEST_F(GlShaderModel3, FaceRegisterIsPositiveForClockwiseTriangles) {
   // Left: clockwise on the screen; right: counter-clockwise. No culling.
-  const AttributeVertex vertices[6] = {{-1, 1, 0, 1, {}}, {0, 1, 0, 1, {}},   {-1, -1, 0, 1, {}},
+  const AttributeVertex vertices[6] = {{-1, 1, 0, 1, {}}, {0, 1, 0, 1, {}},    {-1, -1, 0, 1, {}},
                                        {1, 1, 0, 1, {}},  {0.1f, 1, 0, 1, {}}, {1, -1, 0, 1, {}}};
   buffer_ = Buffer(vertices, sizeof vertices, 0);
   const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
@@ -281,12 +292,13 @@ TEST_F(GlShaderModel3, FaceRegisterIsPositiveForClockwiseTriangles) {
                                   .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kO, 0)})
                                   .Op(D3DSIO_MOV, {Dst(kO, 0), Src(kV, 0)})
                                   .End();
-  std::vector<DWORD> pixel = TokenStream(kPs30)
-                                 .Def(0, 1, 0.75f, 0.5f, 1)
-                                 .Def(1, 0.25f, 0, 0.125f, 1)
-                                 .Op(D3DSIO_DCL, {0x80000000, Dst(kMisc, D3DSMO_FACE, 0x1)})
-                                 .Op(D3DSIO_CMP, {Dst(D3DSPR_COLOROUT, 0), Src(kMisc, D3DSMO_FACE, Swz(0, 0, 0, 0)), Src(kC, 0), Src(kC, 1)})
-                                 .End();
+  std::vector<DWORD> pixel =
+      TokenStream(kPs30)
+          .Def(0, 1, 0.75f, 0.5f, 1)
+          .Def(1, 0.25f, 0, 0.125f, 1)
+          .Op(D3DSIO_DCL, {0x80000000, Dst(kMisc, D3DSMO_FACE, 0x1)})
+          .Op(D3DSIO_CMP, {Dst(D3DSPR_COLOROUT, 0), Src(kMisc, D3DSMO_FACE, Swz(0, 0, 0, 0)), Src(kC, 0), Src(kC, 1)})
+          .End();
   SetShaders(vertex, pixel);
   std::vector<DWORD> pixels = Frame(D3DPT_TRIANGLELIST, 2);
   ASSERT_EQ(pixels.size(), kSize * kSize);
@@ -320,13 +332,14 @@ TEST_F(GlShaderModel3, PixelShaderWritesEachRenderTargetItHasAColourFor) {
                                   .Op(D3DSIO_MOV, {Dst(kO, 1), Src(kV, 1)})
                                   .End();
   // oC0 = t, oC1 = 1 - t, oC3 = t.zxyw; nothing for target 2.
-  std::vector<DWORD> pixel = TokenStream(kPs30)
-                                 .Def(0, 1, 1, 1, 1)
-                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 0)})
-                                 .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kV, 0)})
-                                 .Op(D3DSIO_ADD, {Dst(D3DSPR_COLOROUT, 1), Src(kC, 0), Src(kV, 0, kIdentity, D3DSPSM_NEG)})
-                                 .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 3), Src(kV, 0, Swz(2, 0, 1, 3))})
-                                 .End();
+  std::vector<DWORD> pixel =
+      TokenStream(kPs30)
+          .Def(0, 1, 1, 1, 1)
+          .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_TEXCOORD), Dst(kV, 0)})
+          .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kV, 0)})
+          .Op(D3DSIO_ADD, {Dst(D3DSPR_COLOROUT, 1), Src(kC, 0), Src(kV, 0, kIdentity, D3DSPSM_NEG)})
+          .Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 3), Src(kV, 0, Swz(2, 0, 1, 3))})
+          .End();
   SetShaders(vertex, pixel);
   std::vector<DWORD> first = Frame();
   ExpectEvaluated(vertex, pixel, kAttributes, first);
@@ -355,7 +368,8 @@ TEST_F(GlShaderModel3, PixelShaderWritesEachRenderTargetItHasAColourFor) {
 
 // Lit pixels of a frame cleared to 0x123456.
 int LitPixels(const std::vector<DWORD>& pixels) {
-  return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [](DWORD p) { return (p & 0xFFFFFF) != 0x123456; }));
+  return static_cast<int>(
+      std::count_if(pixels.begin(), pixels.end(), [](DWORD p) { return (p & 0xFFFFFF) != 0x123456; }));
 }
 
 TEST_F(GlShaderModel3, PointSizeComesFromTheVertexShaderOrTheRenderState) {
@@ -371,7 +385,8 @@ TEST_F(GlShaderModel3, PointSizeComesFromTheVertexShaderOrTheRenderState) {
   ASSERT_EQ(device_->GetDeviceCaps(&caps), D3D_OK);
   ASSERT_GE(caps.MaxPointSize, 9.0f);
 
-  std::vector<DWORD> white = TokenStream(kPs30).Def(0, 1, 1, 1, 1).Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kC, 0)}).End();
+  std::vector<DWORD> white =
+      TokenStream(kPs30).Def(0, 1, 1, 1, 1).Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kC, 0)}).End();
   std::vector<DWORD> vs30 = TokenStream(kVs30)
                                 .Def(0, 9, 0, 0, 0)
                                 .Op(D3DSIO_DCL, {Usage(D3DDECLUSAGE_POSITION), Dst(kV, 0)})
@@ -467,7 +482,8 @@ TEST_F(GlShaderModel3, DerivativesAreTheChangeToTheNextPixel) {
   SetShaders(PassCoordinates(), pixel);
   std::vector<DWORD> pixels = Frame();
   ASSERT_EQ(pixels.size(), kSize * kSize);
-  for (const auto& point : kPoints) ExpectPixel(pixels[point[1] * kSize + point[0]], {0.5f, 0.5f, 0.25f, 1}, point[0], point[1]);
+  for (const auto& point : kPoints)
+    ExpectPixel(pixels[point[1] * kSize + point[0]], {0.5f, 0.5f, 0.25f, 1}, point[0], point[1]);
 }
 
 TEST_F(GlShaderModel3, ExplicitGradientsChooseTheMipLevel) {
@@ -476,14 +492,16 @@ TEST_F(GlShaderModel3, ExplicitGradientsChooseTheMipLevel) {
   sampler.samplers[0] = {{2, {Unpack(0xFFFF0000), Unpack(0xFF00FF00), Unpack(0xFF0000FF), Unpack(0xFFFFFFFF)}},
                          {1, {Unpack(0xFF40C080)}}};
   ComPtr<IDirect3DTexture9> texture;
-  ASSERT_EQ(device_->CreateTexture(2, 2, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device_->CreateTexture(2, 2, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   const DWORD texels[2][4] = {{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}, {0xFF40C080}};
   for (UINT level = 0; level < 2; ++level) {
     UINT size = 2 >> level;
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(texture->LockRect(level, &locked, nullptr, 0), D3D_OK);
-    for (UINT y = 0; y < size; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &texels[level][y * size], 4 * size);
+    for (UINT y = 0; y < size; ++y)
+      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &texels[level][y * size], 4 * size);
     texture->UnlockRect(level);
   }
   device_->SetTexture(0, texture.Get());
@@ -510,14 +528,16 @@ TEST_F(GlShaderModel3, ExplicitGradientsChooseTheMipLevel) {
     for (const auto& point : kPoints) {
       ShaderVaryings at;
       at.texcoord[0] = Interpolate(kRamp, point[0], point[1]);
-      ExpectPixel(pixels[point[1] * kSize + point[0]], evaluator.RunPixel(at, {}, &sampler).color[0], point[0], point[1]);
+      ExpectPixel(pixels[point[1] * kSize + point[0]], evaluator.RunPixel(at, {}, &sampler).color[0], point[0],
+                  point[1]);
     }
   }
   // A whole texture per pixel (two texels of the top level): the 1x1 level everywhere.
   SetShaders(PassCoordinates(), shader(1));
   std::vector<DWORD> pixels = Frame();
   ASSERT_EQ(pixels.size(), kSize * kSize);
-  for (const auto& point : kPoints) ExpectPixel(pixels[point[1] * kSize + point[0]], Unpack(0xFF40C080), point[0], point[1]);
+  for (const auto& point : kPoints)
+    ExpectPixel(pixels[point[1] * kSize + point[0]], Unpack(0xFF40C080), point[0], point[1]);
 }
 
 TEST_F(GlShaderModel3, PointSpritesSpanTheTextureCoordinatesOverThePoint) {
@@ -559,8 +579,9 @@ TEST_F(GlShaderModel3, PointSpritesSpanTheTextureCoordinatesOverThePoint) {
   // The fixed-function stages take the sprite's coordinates too: a 2x2 texture's texels at the
   // point's corners.
   ComPtr<IDirect3DTexture9> texture;
-  ASSERT_EQ(device_->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device_->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
   D3DLOCKED_RECT locked{};
   ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
@@ -598,11 +619,13 @@ TEST_F(GlShaderModel3, PixelShadersReadTheSamplersBeyondTheEightStages) {
   std::vector<ComPtr<IDirect3DTexture9>> textures;
   for (DWORD stage : {DWORD{0}, DWORD{8}, DWORD{15}}) {
     ComPtr<IDirect3DTexture9> texture;
-    ASSERT_EQ(device_->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device_->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+        D3D_OK);
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 2; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[stage][2 * y], 8);
+    for (int y = 0; y < 2; ++y)
+      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[stage][2 * y], 8);
     texture->UnlockRect(0);
     ASSERT_EQ(device_->SetTexture(stage, texture.Get()), D3D_OK);
     textures.push_back(texture);

@@ -48,10 +48,11 @@ struct ColoredVertex {
 };
 
 // The benchmark's screen-covering quad: (0,0), (W,0), (0,H), (W,H) as one triangle strip.
-inline ComPtr<IDirect3DVertexBuffer9> Quad(IDirect3DDevice9* device, UINT width, UINT height, const D3DCOLOR colors[4]) {
+inline ComPtr<IDirect3DVertexBuffer9> Quad(IDirect3DDevice9* device, UINT width, UINT height,
+                                           const D3DCOLOR colors[4]) {
   float w = static_cast<float>(width), h = static_cast<float>(height);
-  const ColoredVertex vertices[4] = {{0, 0, 0, 1, colors[0]}, {w, 0, 0, 1, colors[1]}, {0, h, 0, 1, colors[2]},
-                                     {w, h, 0, 1, colors[3]}};
+  const ColoredVertex vertices[4] = {
+      {0, 0, 0, 1, colors[0]}, {w, 0, 0, 1, colors[1]}, {0, h, 0, 1, colors[2]}, {w, h, 0, 1, colors[3]}};
   ComPtr<IDirect3DVertexBuffer9> buffer;
   if (FAILED(device->CreateVertexBuffer(sizeof vertices, D3DUSAGE_WRITEONLY, 0x44, D3DPOOL_MANAGED,
                                         buffer.ReleaseAndGetAddressOf(), nullptr))) {
@@ -86,8 +87,7 @@ inline std::vector<DWORD> ReadBackBuffer(IDirect3DDevice9* device, UINT width, U
                                          D3DFORMAT format = D3DFMT_X8R8G8B8) {
   ComPtr<IDirect3DSurface9> backBuffer, copy;
   device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, backBuffer.ReleaseAndGetAddressOf());
-  device->CreateOffscreenPlainSurface(width, height, format, D3DPOOL_SYSTEMMEM, copy.ReleaseAndGetAddressOf(),
-                                      nullptr);
+  device->CreateOffscreenPlainSurface(width, height, format, D3DPOOL_SYSTEMMEM, copy.ReleaseAndGetAddressOf(), nullptr);
   std::vector<DWORD> pixels;
   if (FAILED(device->GetRenderTargetData(backBuffer.Get(), copy.Get()))) return pixels;
   D3DLOCKED_RECT locked{};

@@ -45,59 +45,52 @@ std::vector<AddressingCase> Cases() {
                        .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 0)})
                        .End(),
                    -0.25f});
-  cases.push_back({"Texreg2arSamplesAtAlphaRed",
-                   TokenStream(v11)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXREG2AR, {Dst(kT, 1), Src(kT, 0)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
-                       .End()});
-  cases.push_back({"Texreg2gbSamplesAtGreenBlue",
-                   TokenStream(v11)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXREG2GB, {Dst(kT, 1), Src(kT, 0)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
-                       .End()});
-  cases.push_back({"Texreg2rgbSamplesAtRedGreenBlue",
-                   TokenStream(v12)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXREG2RGB, {Dst(kT, 1), Src(kT, 0)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
-                       .End()});
-  cases.push_back({"Texdp3ReplicatesTheDotProduct",
-                   TokenStream(v12)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXDP3, {Dst(kT, 1), Src(kT, 0)})
-                       .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kT, 1), Src(kT, 0)})
-                       .End()});
-  cases.push_back({"Texdp3texSamplesAtTheDotProduct",
-                   TokenStream(v12)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXDP3TEX, {Dst(kT, 1), Src(kT, 0)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
-                       .End()});
-  cases.push_back({"Texm3x2TransformsAndSamples",
-                   TokenStream(v11)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXM3x2PAD, {Dst(kT, 1), Src(kT, 0)})
-                       .Op(D3DSIO_TEXM3x2TEX, {Dst(kT, 2), Src(kT, 0)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 2)})
-                       .End()});
-  cases.push_back({"Texm3x3TransformsAndSamples",
-                   TokenStream(v11)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
-                       .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
-                       .Op(D3DSIO_TEXM3x3TEX, {Dst(kT, 3), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
-                       .End()});
-  cases.push_back({"Texm3x3KeepsTheTransformedVector",
-                   TokenStream(v12)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0)})
-                       .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0)})
-                       .Op(D3DSIO_TEXM3x3, {Dst(kT, 3), Src(kT, 0)})
-                       .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kT, 3), Src(kC, 1)})
-                       .End()});
+  cases.push_back({"Texreg2arSamplesAtAlphaRed", TokenStream(v11)
+                                                     .Op(D3DSIO_TEX, {TexOp(0)})
+                                                     .Op(D3DSIO_TEXREG2AR, {Dst(kT, 1), Src(kT, 0)})
+                                                     .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                     .End()});
+  cases.push_back({"Texreg2gbSamplesAtGreenBlue", TokenStream(v11)
+                                                      .Op(D3DSIO_TEX, {TexOp(0)})
+                                                      .Op(D3DSIO_TEXREG2GB, {Dst(kT, 1), Src(kT, 0)})
+                                                      .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                      .End()});
+  cases.push_back({"Texreg2rgbSamplesAtRedGreenBlue", TokenStream(v12)
+                                                          .Op(D3DSIO_TEX, {TexOp(0)})
+                                                          .Op(D3DSIO_TEXREG2RGB, {Dst(kT, 1), Src(kT, 0)})
+                                                          .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                          .End()});
+  cases.push_back({"Texdp3ReplicatesTheDotProduct", TokenStream(v12)
+                                                        .Op(D3DSIO_TEX, {TexOp(0)})
+                                                        .Op(D3DSIO_TEXDP3, {Dst(kT, 1), Src(kT, 0)})
+                                                        .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kT, 1), Src(kT, 0)})
+                                                        .End()});
+  cases.push_back({"Texdp3texSamplesAtTheDotProduct", TokenStream(v12)
+                                                          .Op(D3DSIO_TEX, {TexOp(0)})
+                                                          .Op(D3DSIO_TEXDP3TEX, {Dst(kT, 1), Src(kT, 0)})
+                                                          .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                          .End()});
+  cases.push_back({"Texm3x2TransformsAndSamples", TokenStream(v11)
+                                                      .Op(D3DSIO_TEX, {TexOp(0)})
+                                                      .Op(D3DSIO_TEXM3x2PAD, {Dst(kT, 1), Src(kT, 0)})
+                                                      .Op(D3DSIO_TEXM3x2TEX, {Dst(kT, 2), Src(kT, 0)})
+                                                      .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 2)})
+                                                      .End()});
+  cases.push_back(
+      {"Texm3x3TransformsAndSamples", TokenStream(v11)
+                                          .Op(D3DSIO_TEX, {TexOp(0)})
+                                          .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
+                                          .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
+                                          .Op(D3DSIO_TEXM3x3TEX, {Dst(kT, 3), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
+                                          .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
+                                          .End()});
+  cases.push_back({"Texm3x3KeepsTheTransformedVector", TokenStream(v12)
+                                                           .Op(D3DSIO_TEX, {TexOp(0)})
+                                                           .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0)})
+                                                           .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0)})
+                                                           .Op(D3DSIO_TEXM3x3, {Dst(kT, 3), Src(kT, 0)})
+                                                           .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kT, 3), Src(kC, 1)})
+                                                           .End()});
   cases.push_back({"Texm3x3specReflectsAConstantEye",
                    TokenStream(v11)
                        .Op(D3DSIO_TEX, {TexOp(0)})
@@ -106,30 +99,28 @@ std::vector<AddressingCase> Cases() {
                        .Op(D3DSIO_TEXM3x3SPEC, {Dst(kT, 3), Src(kT, 0, kIdentity, D3DSPSM_SIGN), Src(kC, 0)})
                        .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
                        .End()});
-  cases.push_back({"Texm3x3vspecReflectsTheEyeInTheFourthCoordinates",
-                   TokenStream(v11)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0)})
-                       .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0)})
-                       .Op(D3DSIO_TEXM3x3VSPEC, {Dst(kT, 3), Src(kT, 0)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
-                       .End()});
-  cases.push_back({"TexbemlScalesByLuminance",
-                   TokenStream(v11)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXBEML, {Dst(kT, 1), Src(kT, 0)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
-                       .End()});
+  cases.push_back(
+      {"Texm3x3vspecReflectsTheEyeInTheFourthCoordinates", TokenStream(v11)
+                                                               .Op(D3DSIO_TEX, {TexOp(0)})
+                                                               .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0)})
+                                                               .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0)})
+                                                               .Op(D3DSIO_TEXM3x3VSPEC, {Dst(kT, 3), Src(kT, 0)})
+                                                               .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
+                                                               .End()});
+  cases.push_back({"TexbemlScalesByLuminance", TokenStream(v11)
+                                                   .Op(D3DSIO_TEX, {TexOp(0)})
+                                                   .Op(D3DSIO_TEXBEML, {Dst(kT, 1), Src(kT, 0)})
+                                                   .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                   .End()});
   // ps_1_4: coordinates into registers, bem in the first phase, a dependent read in the second.
-  cases.push_back({"Ps14BemOffsetsADependentRead",
-                   TokenStream(v14)
-                       .Op(D3DSIO_TEX, {Dst(kR, 0), Src(kT, 0)})
-                       .Op(D3DSIO_TEXCOORD, {Dst(kR, 1, 0x7), Src(kT, 1)})
-                       .Op(D3DSIO_BEM, {Dst(kR, 1, 0x3), Src(kR, 1), Src(kR, 0)})
-                       .Op(D3DSIO_PHASE, {})
-                       .Op(D3DSIO_TEX, {Dst(kR, 1), Src(kR, 1)})
-                       .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 1), Src(kR, 0)})
-                       .End()});
+  cases.push_back({"Ps14BemOffsetsADependentRead", TokenStream(v14)
+                                                       .Op(D3DSIO_TEX, {Dst(kR, 0), Src(kT, 0)})
+                                                       .Op(D3DSIO_TEXCOORD, {Dst(kR, 1, 0x7), Src(kT, 1)})
+                                                       .Op(D3DSIO_BEM, {Dst(kR, 1, 0x3), Src(kR, 1), Src(kR, 0)})
+                                                       .Op(D3DSIO_PHASE, {})
+                                                       .Op(D3DSIO_TEX, {Dst(kR, 1), Src(kR, 1)})
+                                                       .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 1), Src(kR, 0)})
+                                                       .End()});
   cases.push_back({"Ps14TexcrdReadsCoordinatesUnclamped",
                    TokenStream(v14)
                        .Op(D3DSIO_TEXCOORD, {Dst(kR, 0, 0x7), Src(kT, 1)})
@@ -160,7 +151,8 @@ TEST_P(GlTextureAddressing, FrameEqualsTheEvaluator) {
   std::array<ComPtr<IDirect3DTexture9>, 4> textures;
   for (int t = 0; t < 4; ++t) {
     for (int i = 0; i < 64; ++i) {
-      const DWORD r = (i * (37 + 20 * t) + 11 * t) % 256, g = (i * 91 + 53 * t) % 256, b = (255 - i * 3 - 17 * t) & 0xFF;
+      const DWORD r = (i * (37 + 20 * t) + 11 * t) % 256, g = (i * 91 + 53 * t) % 256,
+                  b = (255 - i * 3 - 17 * t) & 0xFF;
       sampler.texels[t][i] = ((128 + i * 2) << 24) | (r << 16) | (g << 8) | b;
     }
     ASSERT_EQ(device_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, textures[t].ReleaseAndGetAddressOf(),
@@ -168,7 +160,8 @@ TEST_P(GlTextureAddressing, FrameEqualsTheEvaluator) {
               D3D_OK);
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(textures[t]->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 8; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
+    for (int y = 0; y < 8; ++y)
+      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
     textures[t]->UnlockRect(0);
     device_->SetTexture(t, textures[t].Get());
   }
@@ -177,7 +170,7 @@ TEST_P(GlTextureAddressing, FrameEqualsTheEvaluator) {
   device_->SetPixelShaderConstantF(0, constants.floats[0].data(), 2);
   const ShaderBumpEnvironment bump{0.25f, -0.125f, 0.0625f, 0.375f, 0.75f, 0.125f};
   const float bumpStates[6] = {bump.m00, bump.m01, bump.m10, bump.m11, bump.luminanceScale, bump.luminanceOffset};
-  const D3DTEXTURESTAGESTATETYPE bumpTypes[6] = {D3DTSS_BUMPENVMAT00, D3DTSS_BUMPENVMAT01, D3DTSS_BUMPENVMAT10,
+  const D3DTEXTURESTAGESTATETYPE bumpTypes[6] = {D3DTSS_BUMPENVMAT00, D3DTSS_BUMPENVMAT01,  D3DTSS_BUMPENVMAT10,
                                                  D3DTSS_BUMPENVMAT11, D3DTSS_BUMPENVLSCALE, D3DTSS_BUMPENVLOFFSET};
   for (int stage : {1, 2}) {
     constants.bump[stage] = bump;
@@ -223,7 +216,8 @@ TEST_P(GlTextureAddressing, FrameEqualsTheEvaluator) {
     DWORD gpu = pixels[point[1] * kSize + point[0]];
     if (result.killed) {
       ++killed;
-      EXPECT_EQ(gpu & 0xFFFFFF, kClear & 0xFFFFFF) << "pixel (" << point[0] << ", " << point[1] << ") was not discarded";
+      EXPECT_EQ(gpu & 0xFFFFFF, kClear & 0xFFFFFF)
+          << "pixel (" << point[0] << ", " << point[1] << ") was not discarded";
     } else {
       ExpectPixel(gpu, result.color[0], point[0], point[1]);
     }

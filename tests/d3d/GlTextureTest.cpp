@@ -64,10 +64,11 @@ void DrawQuad(IDirect3DDevice9* device, UINT width, UINT height, const QuadOptio
 // A texture whose level `level` gets its bytes from `fill(level, bytes, pitch, width, height)`.
 using LevelFill = std::function<void(UINT level, BYTE* bytes, INT pitch, UINT width, UINT height)>;
 
-ComPtr<IDirect3DTexture9> MakeTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT levels,
-                                      D3DFORMAT format, D3DPOOL pool, const LevelFill& fill) {
+ComPtr<IDirect3DTexture9> MakeTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT levels, D3DFORMAT format,
+                                      D3DPOOL pool, const LevelFill& fill) {
   ComPtr<IDirect3DTexture9> texture;
-  if (FAILED(device->CreateTexture(width, height, levels, 0, format, pool, texture.ReleaseAndGetAddressOf(), nullptr))) {
+  if (FAILED(
+          device->CreateTexture(width, height, levels, 0, format, pool, texture.ReleaseAndGetAddressOf(), nullptr))) {
     return {};
   }
   for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
@@ -138,8 +139,8 @@ struct Rgba {
     return ::testing::AssertionSuccess();
   }
   return ::testing::AssertionFailure() << "got a,r,g,b " << a << "," << r << "," << g << "," << b << " expected "
-                                       << expected.a * 255 << "," << expected.r * 255 << "," << expected.g * 255
-                                       << "," << expected.b * 255;
+                                       << expected.a * 255 << "," << expected.r * 255 << "," << expected.g * 255 << ","
+                                       << expected.b * 255;
 }
 
 Rgba FromColor(D3DCOLOR c) {
@@ -330,22 +331,22 @@ class GlTextures : public GlDevice {
 TEST_F(GlTextures, EveryOfferedFormatSamplesAsItsLayoutReads) {
   // Everything the adapter could offer; each one offered must be one this test can check.
   const D3DFORMAT candidates[] = {
-      D3DFMT_R8G8B8,   D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8,      D3DFMT_R5G6B5,       D3DFMT_X1R5G5B5,
-      D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_R3G3B2,        D3DFMT_A8,           D3DFMT_A8R3G3B2,
-      D3DFMT_X4R4G4B4, D3DFMT_A2B10G10R10, D3DFMT_A8B8G8R8,   D3DFMT_X8B8G8R8,     D3DFMT_G16R16,
-      D3DFMT_A2R10G10B10, D3DFMT_A16B16G16R16, D3DFMT_A8P8,   D3DFMT_P8,           D3DFMT_L8,
-      D3DFMT_A8L8,     D3DFMT_A4L4,     D3DFMT_V8U8,          D3DFMT_L6V5U5,       D3DFMT_X8L8V8U8,
-      D3DFMT_Q8W8V8U8, D3DFMT_V16U16,   D3DFMT_A2W10V10U10,   D3DFMT_UYVY,         D3DFMT_R8G8_B8G8,
-      D3DFMT_YUY2,     D3DFMT_G8R8_G8B8, D3DFMT_DXT1,         D3DFMT_DXT2,         D3DFMT_DXT3,
-      D3DFMT_DXT4,     D3DFMT_DXT5,     D3DFMT_L16,           D3DFMT_Q16W16V16U16, D3DFMT_R16F,
-      D3DFMT_G16R16F,  D3DFMT_A16B16G16R16F, D3DFMT_R32F,     D3DFMT_G32R32F,      D3DFMT_A32B32G32R32F,
-      D3DFMT_CxV8U8,   D3DFMT_D16,           D3DFMT_D24S8,        D3DFMT_D32};
+      D3DFMT_R8G8B8,      D3DFMT_A8R8G8B8,      D3DFMT_X8R8G8B8,    D3DFMT_R5G6B5,       D3DFMT_X1R5G5B5,
+      D3DFMT_A1R5G5B5,    D3DFMT_A4R4G4B4,      D3DFMT_R3G3B2,      D3DFMT_A8,           D3DFMT_A8R3G3B2,
+      D3DFMT_X4R4G4B4,    D3DFMT_A2B10G10R10,   D3DFMT_A8B8G8R8,    D3DFMT_X8B8G8R8,     D3DFMT_G16R16,
+      D3DFMT_A2R10G10B10, D3DFMT_A16B16G16R16,  D3DFMT_A8P8,        D3DFMT_P8,           D3DFMT_L8,
+      D3DFMT_A8L8,        D3DFMT_A4L4,          D3DFMT_V8U8,        D3DFMT_L6V5U5,       D3DFMT_X8L8V8U8,
+      D3DFMT_Q8W8V8U8,    D3DFMT_V16U16,        D3DFMT_A2W10V10U10, D3DFMT_UYVY,         D3DFMT_R8G8_B8G8,
+      D3DFMT_YUY2,        D3DFMT_G8R8_G8B8,     D3DFMT_DXT1,        D3DFMT_DXT2,         D3DFMT_DXT3,
+      D3DFMT_DXT4,        D3DFMT_DXT5,          D3DFMT_L16,         D3DFMT_Q16W16V16U16, D3DFMT_R16F,
+      D3DFMT_G16R16F,     D3DFMT_A16B16G16R16F, D3DFMT_R32F,        D3DFMT_G32R32F,      D3DFMT_A32B32G32R32F,
+      D3DFMT_CxV8U8,      D3DFMT_D16,           D3DFMT_D24S8,       D3DFMT_D32};
   UINT checked = 0;
   for (D3DFORMAT format : candidates) {
     if (!Offered(format)) continue;
     SCOPED_TRACE(::testing::Message() << "format " << format);
-    bool blocks = format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-                  format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
+    bool blocks = format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
+                  format == D3DFMT_DXT5;
     const PackedFormat* packed = nullptr;
     for (const PackedFormat& candidate : kPackedFormats) {
       if (candidate.format == format) packed = &candidate;
@@ -496,8 +497,8 @@ TEST_P(StageEquations, MatchThePublishedEquationPerPixel) {
   for (UINT y = 0; y < kSize; ++y) {
     for (UINT x = 0; x < kSize; ++x) {
       Rgba expected = Stage(c, FromColor(texels.At(x, y)), FromColor(kDiffuse));
-      ASSERT_TRUE(PixelMatches(pixels[y * kSize + x], expected)) << x << "," << y << " texel " << std::hex
-                                                                   << texels.At(x, y);
+      ASSERT_TRUE(PixelMatches(pixels[y * kSize + x], expected))
+          << x << "," << y << " texel " << std::hex << texels.At(x, y);
     }
   }
 }
@@ -598,7 +599,8 @@ TEST_P(AddressModes, PickTheTexelsOfThePublishedAddressing) {
     for (UINT x = 0; x < kSize; ++x) {
       // Pixel centre x samples u = (x + 0.5) / 8 * 2, which is texel coordinate x + 0.5 of 4.
       int column = GetParam().column(x + 0.5, 4), row = GetParam().column(y + 0.5, 4);
-      D3DCOLOR expected = column < 0 || row < 0 ? kBorder : texels.At(static_cast<UINT>(column), static_cast<UINT>(row));
+      D3DCOLOR expected =
+          column < 0 || row < 0 ? kBorder : texels.At(static_cast<UINT>(column), static_cast<UINT>(row));
       ASSERT_EQ(pixels[y * kSize + x], expected) << x << "," << y;
     }
   }
@@ -609,7 +611,9 @@ INSTANTIATE_TEST_SUITE_P(Modes, AddressModes,
                                            AddressCase{"Clamp", D3DTADDRESS_CLAMP, ClampColumn},
                                            AddressCase{"Mirror", D3DTADDRESS_MIRROR, MirrorColumn},
                                            AddressCase{"Border", D3DTADDRESS_BORDER, BorderColumn}),
-                         [](const ::testing::TestParamInfo<AddressCase>& test) { return std::string(test.param.name); });
+                         [](const ::testing::TestParamInfo<AddressCase>& test) {
+                           return std::string(test.param.name);
+                         });
 
 TEST_F(GlTextures, DefaultSamplerPointSamplesTheTopLevelAndWraps) {
   // Three levels of different colours; the top level's texels random. Point filtering on the
@@ -634,7 +638,7 @@ struct LevelCase {
   const char* name;
   DWORD mipFilter, maxMipLevel, lod;
   float bias;
-  float scale;      // texture coordinates 0..scale: 2 halves the texel footprint per pixel
+  float scale;  // texture coordinates 0..scale: 2 halves the texel footprint per pixel
   D3DCOLOR expected;
 };
 
@@ -668,8 +672,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LevelCase{"MaxMipLevelWithoutMipFilter", D3DTEXF_NONE, 1, 0, 0.0f, 1.0f, kLevelColours[1]},
                       LevelCase{"TextureLodLimitsTheTop", D3DTEXF_POINT, 0, 3, 0.0f, 1.0f, kLevelColours[3]},
                       LevelCase{"TheLargerLimitWins", D3DTEXF_NONE, 1, 2, 0.0f, 1.0f, kLevelColours[2]},
-                      LevelCase{"LimitsPastTheChainClampToTheLast", D3DTEXF_POINT, 9, 0, 0.0f, 1.0f,
-                                kLevelColours[3]}),
+                      LevelCase{"LimitsPastTheChainClampToTheLast", D3DTEXF_POINT, 9, 0, 0.0f, 1.0f, kLevelColours[3]}),
     [](const ::testing::TestParamInfo<LevelCase>& test) { return std::string(test.param.name); });
 
 TEST_F(GlTextures, LinearMagnificationBlendsTheFourNearestTexels) {
@@ -690,7 +693,8 @@ TEST_F(GlTextures, LinearMagnificationBlendsTheFourNearestTexels) {
   ASSERT_EQ(pixels.size(), size_t{kSize * kSize});
   for (UINT y = 0; y < kSize; ++y) {
     for (UINT x = 0; x < kSize; ++x) {
-      double fx = std::clamp(2 * (x + 0.5) / kSize - 0.5, 0.0, 1.0), fy = std::clamp(2 * (y + 0.5) / kSize - 0.5, 0.0, 1.0);
+      double fx = std::clamp(2 * (x + 0.5) / kSize - 0.5, 0.0, 1.0),
+             fy = std::clamp(2 * (y + 0.5) / kSize - 0.5, 0.0, 1.0);
       Rgba c[4] = {FromColor(texels[0]), FromColor(texels[1]), FromColor(texels[2]), FromColor(texels[3])};
       auto mix = [&](double Rgba::*channel) {
         return (c[0].*channel * (1 - fx) + c[1].*channel * fx) * (1 - fy) +
@@ -732,10 +736,11 @@ TEST_F(GlTextures, ChangedLevelsReachTheNextDrawAndUnchangedOnesStay) {
 }
 
 TEST_F(GlTextures, DefaultPoolTexturesTakeWhatUpdateTextureCopies) {
-  auto staging = MakeTexture(device_.Get(), kSize, kSize, 1, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, SolidLevels({0x00406080}));
+  auto staging =
+      MakeTexture(device_.Get(), kSize, kSize, 1, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, SolidLevels({0x00406080}));
   ComPtr<IDirect3DTexture9> texture;
-  ASSERT_EQ(device_->CreateTexture(kSize, kSize, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, texture.ReleaseAndGetAddressOf(),
-                                   nullptr),
+  ASSERT_EQ(device_->CreateTexture(kSize, kSize, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT,
+                                   texture.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
   ASSERT_TRUE(staging);
   SelectTexture(texture.Get());
@@ -775,8 +780,9 @@ TEST_F(GlTextures, AutomaticMipMapsFollowTheTopLevel) {
 TEST_F(GlTextures, CubeTexturesReadTheFaceTheDirectionPoints) {
   constexpr D3DCOLOR kFaces[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
   ComPtr<IDirect3DCubeTexture9> cube;
-  ASSERT_EQ(device_->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device_->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   for (UINT face = 0; face < 6; ++face) {
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(cube->LockRect(static_cast<D3DCUBEMAP_FACES>(face), 0, &locked, nullptr, 0), D3D_OK);
@@ -787,8 +793,8 @@ TEST_F(GlTextures, CubeTexturesReadTheFaceTheDirectionPoints) {
   struct Vertex {
     float x, y, z, rhw, u, v, w;
   };
-  const float directions[6][3] = {{1, 0.1f, 0.2f}, {-1, 0.1f, 0.2f}, {0.1f, 1, 0.2f},
-                                  {0.1f, -1, 0.2f}, {0.1f, 0.2f, 1}, {0.1f, 0.2f, -1}};
+  const float directions[6][3] = {{1, 0.1f, 0.2f},  {-1, 0.1f, 0.2f}, {0.1f, 1, 0.2f},
+                                  {0.1f, -1, 0.2f}, {0.1f, 0.2f, 1},  {0.1f, 0.2f, -1}};
   device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0));
   device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   device_->SetRenderState(D3DRS_LIGHTING, FALSE);
@@ -811,14 +817,15 @@ TEST_F(GlTextures, CubeTexturesReadTheFaceTheDirectionPoints) {
 
 TEST_F(GlTextures, VolumeTexturesReadTheSliceTheThirdCoordinatePicks) {
   ComPtr<IDirect3DVolumeTexture9> volume;
-  ASSERT_EQ(device_->CreateVolumeTexture(2, 2, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, volume.ReleaseAndGetAddressOf(),
-                                         nullptr),
+  ASSERT_EQ(device_->CreateVolumeTexture(2, 2, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                         volume.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
   D3DLOCKED_BOX locked{};
   ASSERT_EQ(volume->LockBox(0, &locked, nullptr, 0), D3D_OK);
   for (UINT slice = 0; slice < 4; ++slice) {
     for (UINT y = 0; y < 2; ++y) {
-      auto* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + slice * locked.SlicePitch + y * locked.RowPitch);
+      auto* row =
+          reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + slice * locked.SlicePitch + y * locked.RowPitch);
       row[0] = row[1] = 0xFF000000u | (slice * 0x40u << 16) | (y * 0x80u);
     }
   }
@@ -832,8 +839,8 @@ TEST_F(GlTextures, VolumeTexturesReadTheSliceTheThirdCoordinatePicks) {
   device_->SetRenderState(D3DRS_LIGHTING, FALSE);
   for (UINT slice = 0; slice < 4; ++slice) {
     float w = (slice + 0.5f) / 4, s = kSize - 0.5f;
-    const Vertex quad[4] = {{-0.5f, -0.5f, 0, 1, 0, 0, w}, {s, -0.5f, 0, 1, 1, 0, w}, {-0.5f, s, 0, 1, 0, 1, w},
-                            {s, s, 0, 1, 1, 1, w}};
+    const Vertex quad[4] = {
+        {-0.5f, -0.5f, 0, 1, 0, 0, w}, {s, -0.5f, 0, 1, 1, 0, w}, {-0.5f, s, 0, 1, 0, 1, w}, {s, s, 0, 1, 1, 1, w}};
     ASSERT_EQ(device_->BeginScene(), D3D_OK);
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
     ASSERT_EQ(device_->EndScene(), D3D_OK);

@@ -18,10 +18,18 @@ constexpr LONG kMin = INT_MIN;
 
 // None of these lies inside a 16 x 16 surface.
 const std::vector<RECT> kHostileRects{
-    {kMax - 1, kMax - 1, kMax, kMax}, {kMax, kMax, kMax, kMax},   {kMin, kMin, kMin + 4, kMin + 4},
-    {kMin, 0, kMax, 4},               {0, kMin, 4, kMax},         {0, 0, kMax, kMax},
-    {kMax, kMax, kMin, kMin},         {4, 4, kMin, kMin},         {-4, -4, 0, 0},
-    {kMin, kMin, kMax, kMax},         {12, 12, kMax, kMax},       {kMax - 3, 0, kMax + 0, 4},
+    {kMax - 1, kMax - 1, kMax, kMax},
+    {kMax, kMax, kMax, kMax},
+    {kMin, kMin, kMin + 4, kMin + 4},
+    {kMin, 0, kMax, 4},
+    {0, kMin, 4, kMax},
+    {0, 0, kMax, kMax},
+    {kMax, kMax, kMin, kMin},
+    {4, 4, kMin, kMin},
+    {-4, -4, 0, 0},
+    {kMin, kMin, kMax, kMax},
+    {12, 12, kMax, kMax},
+    {kMax - 3, 0, kMax + 0, 4},
 };
 
 const std::vector<POINT> kHostilePoints{
@@ -30,9 +38,12 @@ const std::vector<POINT> kHostilePoints{
 
 constexpr UINT kUintMax = UINT_MAX;
 const std::vector<D3DBOX> kHostileBoxes{
-    {kUintMax - 1, kUintMax - 1, kUintMax, kUintMax, 0, 1}, {0, 0, kUintMax, kUintMax, 0, 1},
-    {0, 0, 4, 4, kUintMax - 1, kUintMax},                   {kUintMax, kUintMax, 0, 0, 0, 1},
-    {4, 4, 0, 0, 0, 1},                                     {0, 0, 4, 4, 3, 1},
+    {kUintMax - 1, kUintMax - 1, kUintMax, kUintMax, 0, 1},
+    {0, 0, kUintMax, kUintMax, 0, 1},
+    {0, 0, 4, 4, kUintMax - 1, kUintMax},
+    {kUintMax, kUintMax, 0, 0, 0, 1},
+    {4, 4, 0, 0, 0, 1},
+    {0, 0, 4, 4, 3, 1},
     {0, 0, 4, 4, 0, kUintMax},
 };
 
@@ -64,9 +75,9 @@ struct Resources {
     EXPECT_EQ(device->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(),
                                     nullptr),
               D3D_OK);
-    EXPECT_EQ(device->CreateCubeTexture(16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(),
-                                        nullptr),
-              D3D_OK);
+    EXPECT_EQ(
+        device->CreateCubeTexture(16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(), nullptr),
+        D3D_OK);
     EXPECT_EQ(device->CreateVolumeTexture(16, 16, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
                                           volume.ReleaseAndGetAddressOf(), nullptr),
               D3D_OK);
@@ -81,7 +92,8 @@ TEST(HostileRectangles, EveryCopyFillAndLockRefusesThem) {
   const RECT corner{0, 0, 4, 4};
   D3DLOCKED_RECT lockedRect{};
   const std::vector<std::pair<const char*, std::function<HRESULT(const RECT&)>>> rectCalls{
-      {"UpdateSurface source", [&](const RECT& rect) {
+      {"UpdateSurface source",
+       [&](const RECT& rect) {
          const POINT origin{0, 0};
          return r.device->UpdateSurface(r.system.Get(), &rect, r.offscreen.Get(), &origin);
        }},
@@ -136,15 +148,18 @@ TEST(HostileRectangles, ClearClipsThemToTheViewport) {
   // Rectangles reaching past both ends of the range cover the whole target once clipped; those
   // entirely outside clear nothing.
   const std::vector<std::pair<D3DRECT, bool>> cases{
-      {{kMin, kMin, kMax, kMax}, true},      {{kMin, kMin, kMin + 4, kMin + 4}, false},
-      {{kMax - 1, kMax - 1, kMax, kMax}, false}, {{kMax, kMax, kMin, kMin}, false},
-      {{0, 0, kMax, kMax}, true},            {{kMin, 0, 4, 4}, true},
+      {{kMin, kMin, kMax, kMax}, true},
+      {{kMin, kMin, kMin + 4, kMin + 4}, false},
+      {{kMax - 1, kMax - 1, kMax, kMax}, false},
+      {{kMax, kMax, kMin, kMin}, false},
+      {{0, 0, kMax, kMax}, true},
+      {{kMin, 0, 4, 4}, true},
   };
   for (const auto& [rect, clears] : cases) {
     const auto before = device.probe->clears;
     EXPECT_EQ(device->Clear(1, &rect, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
-    EXPECT_EQ(device.probe->clears - before, clears ? 1u : 0u) << rect.x1 << "," << rect.y1 << "," << rect.x2 << ","
-                                                               << rect.y2;
+    EXPECT_EQ(device.probe->clears - before, clears ? 1u : 0u)
+        << rect.x1 << "," << rect.y1 << "," << rect.x2 << "," << rect.y2;
   }
 }
 

@@ -30,8 +30,9 @@ TEST(Lifetime, ResourcesHoldTheirDevice) {
 TEST(Lifetime, LevelsCountOnTheirTexture) {
   TestDevice device;
   ComPtr<IDirect3DTexture9> texture;
-  ASSERT_EQ(device->CreateTexture(8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   IDirect3DSurface9* level = nullptr;
   ASSERT_EQ(texture->GetSurfaceLevel(1, &level), D3D_OK);
   EXPECT_EQ(RefCount(texture.Get()), 2u);
@@ -57,7 +58,8 @@ TEST(Lifetime, VolumeAndCubeLevelsCountOnTheirContainer) {
   TestDevice device;
   IDirect3DVolumeTexture9* volumeTexture = nullptr;
   IDirect3DCubeTexture9* cube = nullptr;
-  ASSERT_EQ(device->CreateVolumeTexture(4, 4, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &volumeTexture, nullptr), D3D_OK);
+  ASSERT_EQ(device->CreateVolumeTexture(4, 4, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &volumeTexture, nullptr),
+            D3D_OK);
   ASSERT_EQ(device->CreateCubeTexture(4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
   IDirect3DVolume9* volume = nullptr;
   IDirect3DSurface9* face = nullptr;

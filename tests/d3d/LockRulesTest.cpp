@@ -20,8 +20,9 @@ TEST_P(TexturePoolLock, LockableOnlyOutsideTheDefaultPoolOrWhenDynamic) {
   const PoolCase& c = GetParam();
   TestDevice device;
   ComPtr<IDirect3DTexture9> texture;
-  ASSERT_EQ(device->CreateTexture(64, 64, 1, c.usage, D3DFMT_A8R8G8B8, c.pool, texture.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(64, 64, 1, c.usage, D3DFMT_A8R8G8B8, c.pool, texture.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   D3DLOCKED_RECT locked{};
   EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), c.lock);
   ComPtr<IDirect3DSurface9> level;
@@ -36,21 +37,22 @@ TEST_P(TexturePoolLock, LockableOnlyOutsideTheDefaultPoolOrWhenDynamic) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pools, TexturePoolLock,
-    ::testing::Values(PoolCase{"Default", 0, D3DPOOL_DEFAULT, D3DERR_INVALIDCALL},
-                      PoolCase{"DefaultDynamic", D3DUSAGE_DYNAMIC, D3DPOOL_DEFAULT, D3D_OK},
-                      PoolCase{"DefaultRenderTarget", D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, D3DERR_INVALIDCALL},
-                      PoolCase{"Managed", 0, D3DPOOL_MANAGED, D3D_OK},
-                      PoolCase{"SystemMemory", 0, D3DPOOL_SYSTEMMEM, D3D_OK},
-                      PoolCase{"Scratch", 0, D3DPOOL_SCRATCH, D3D_OK}),
-    [](const auto& test) { return test.param.name; });
+INSTANTIATE_TEST_SUITE_P(Pools, TexturePoolLock,
+                         ::testing::Values(PoolCase{"Default", 0, D3DPOOL_DEFAULT, D3DERR_INVALIDCALL},
+                                           PoolCase{"DefaultDynamic", D3DUSAGE_DYNAMIC, D3DPOOL_DEFAULT, D3D_OK},
+                                           PoolCase{"DefaultRenderTarget", D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
+                                                    D3DERR_INVALIDCALL},
+                                           PoolCase{"Managed", 0, D3DPOOL_MANAGED, D3D_OK},
+                                           PoolCase{"SystemMemory", 0, D3DPOOL_SYSTEMMEM, D3D_OK},
+                                           PoolCase{"Scratch", 0, D3DPOOL_SCRATCH, D3D_OK}),
+                         [](const auto& test) { return test.param.name; });
 
 TEST(LockFlags, DiscardOnlyOnDynamicResourcesAndNeverWithReadOnly) {
   TestDevice device;
   ComPtr<IDirect3DTexture9> managed, dynamic;
-  ASSERT_EQ(device->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   ASSERT_EQ(device->CreateTexture(16, 16, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                   dynamic.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
@@ -67,8 +69,9 @@ TEST(LockFlags, DiscardOnlyOnDynamicResourcesAndNeverWithReadOnly) {
 TEST(LockExclusivity, ALockedLevelCannotBeLockedAgainUntilUnlocked) {
   TestDevice device;
   ComPtr<IDirect3DTexture9> texture;
-  ASSERT_EQ(device->CreateTexture(16, 16, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(16, 16, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   D3DLOCKED_RECT locked{};
   EXPECT_EQ(texture->UnlockRect(0), D3DERR_INVALIDCALL);
   ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
@@ -165,7 +168,8 @@ TEST(SurfaceLock, DepthBuffersLockOnlyInLockableFormats) {
   DeviceProfile profile = CapableProfile();
   profile.Support(D3DRTYPE_SURFACE, D3DFMT_D16_LOCKABLE, D3DUSAGE_DEPTHSTENCIL);
   TestDevice device(profile);
-  for (auto [format, expected] : {std::pair{D3DFMT_D24S8, D3DERR_INVALIDCALL}, std::pair{D3DFMT_D16_LOCKABLE, D3D_OK}}) {
+  for (auto [format, expected] :
+       {std::pair{D3DFMT_D24S8, D3DERR_INVALIDCALL}, std::pair{D3DFMT_D16_LOCKABLE, D3D_OK}}) {
     ComPtr<IDirect3DSurface9> depth;
     ASSERT_EQ(device->CreateDepthStencilSurface(16, 16, format, D3DMULTISAMPLE_NONE, 0, FALSE,
                                                 depth.ReleaseAndGetAddressOf(), nullptr),
@@ -180,15 +184,16 @@ TEST(SurfaceLock, OffscreenPlainSurfacesLockInEveryPool) {
   TestDevice device;
   for (D3DPOOL pool : {D3DPOOL_DEFAULT, D3DPOOL_SYSTEMMEM, D3DPOOL_SCRATCH}) {
     ComPtr<IDirect3DSurface9> surface;
-    ASSERT_EQ(device->CreateOffscreenPlainSurface(8, 8, D3DFMT_X8R8G8B8, pool, surface.ReleaseAndGetAddressOf(), nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateOffscreenPlainSurface(8, 8, D3DFMT_X8R8G8B8, pool, surface.ReleaseAndGetAddressOf(), nullptr),
+        D3D_OK);
     D3DLOCKED_RECT locked{};
     EXPECT_EQ(surface->LockRect(&locked, nullptr, 0), D3D_OK);
     EXPECT_EQ(surface->UnlockRect(), D3D_OK);
   }
   ComPtr<IDirect3DSurface9> managed;
-  EXPECT_EQ(device->CreateOffscreenPlainSurface(8, 8, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, managed.ReleaseAndGetAddressOf(),
-                                                nullptr),
+  EXPECT_EQ(device->CreateOffscreenPlainSurface(8, 8, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED,
+                                                managed.ReleaseAndGetAddressOf(), nullptr),
             D3DERR_INVALIDCALL);
 }
 
@@ -237,7 +242,7 @@ TEST(VertexBufferLock, RangeMustLieInsideAndDiscardNeedsDynamic) {
             D3D_OK);
   void* whole = nullptr;
   void* part = nullptr;
-  ASSERT_EQ(fixed->Lock(0, 0, &whole, 0), D3D_OK);  // size 0: the whole buffer
+  ASSERT_EQ(fixed->Lock(0, 0, &whole, 0), D3D_OK);   // size 0: the whole buffer
   ASSERT_EQ(fixed->Lock(60, 20, &part, 0), D3D_OK);  // locks nest on buffers
   EXPECT_EQ(static_cast<BYTE*>(part) - static_cast<BYTE*>(whole), 60);
   EXPECT_EQ(fixed->Unlock(), D3D_OK);

@@ -24,8 +24,8 @@ TEST_P(FreshTexture, ReadsAsZeroAfterAnotherWroteTheSameMemory) {
   ASSERT_EQ(device.created, D3D_OK);
   for (int round = 0; round < 3; ++round) {
     ComPtr<IDirect3DTexture9> texture;
-    ASSERT_EQ(device->CreateTexture(size, size, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(),
-                                    nullptr),
+    ASSERT_EQ(device->CreateTexture(size, size, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                    texture.ReleaseAndGetAddressOf(), nullptr),
               D3D_OK);
     for (UINT level = 0; level < 2; ++level) {
       D3DLOCKED_RECT locked{};

@@ -28,7 +28,8 @@ TEST(Adapters, IdentifierAndModesComeFromTheProfile) {
   first.driverVersion = 0x0006000E000A193Eull;
   DeviceProfile second = CapableProfile();
   second.description = "Second adapter";
-  second.displayModes = {{800, 600, 60, D3DFMT_X8R8G8B8}, {640, 480, 60, D3DFMT_X8R8G8B8}, {640, 480, 75, D3DFMT_R5G6B5}};
+  second.displayModes = {
+      {800, 600, 60, D3DFMT_X8R8G8B8}, {640, 480, 60, D3DFMT_X8R8G8B8}, {640, 480, 75, D3DFMT_R5G6B5}};
   auto direct3d = Direct3DWith({first, second});
   ASSERT_EQ(direct3d->GetAdapterCount(), 2u);
   D3DADAPTER_IDENTIFIER9 identifier{};
@@ -59,9 +60,9 @@ TEST(Adapters, CapableProfileOffersTheModesAndDepthFormatsTestsExpect) {
     EXPECT_GT(direct3d->GetAdapterModeCount(0, display), 0u) << display;
   }
   for (D3DFORMAT depth : {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D32}) {
-    EXPECT_EQ(direct3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
-                                          depth),
-              D3D_OK);
+    EXPECT_EQ(
+        direct3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, depth),
+        D3D_OK);
     EXPECT_EQ(direct3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, depth), D3D_OK);
   }
   D3DCAPS9 caps{};
@@ -165,13 +166,15 @@ INSTANTIATE_TEST_SUITE_P(
     Caps, TextureCaps,
     ::testing::Values(
         TextureCapsCase{"Capable", [](D3DCAPS9&) {}, 640, 480, 0, D3D_OK, 10},
-        TextureCapsCase{"MaxWidth256", [](D3DCAPS9& c) { c.MaxTextureWidth = 256; }, 512, 256, 1, D3DERR_INVALIDCALL, 0},
+        TextureCapsCase{"MaxWidth256", [](D3DCAPS9& c) { c.MaxTextureWidth = 256; }, 512, 256, 1, D3DERR_INVALIDCALL,
+                        0},
         TextureCapsCase{"MaxWidth256Fits", [](D3DCAPS9& c) { c.MaxTextureWidth = 256; }, 256, 512, 1, D3D_OK, 1},
         TextureCapsCase{"SquareOnly", [](D3DCAPS9& c) { c.TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY; }, 512, 256, 1,
                         D3DERR_INVALIDCALL, 0},
         TextureCapsCase{"Pow2", [](D3DCAPS9& c) { c.TextureCaps |= D3DPTEXTURECAPS_POW2; }, 640, 512, 1,
                         D3DERR_INVALIDCALL, 0},
-        TextureCapsCase{"Pow2Fits", [](D3DCAPS9& c) { c.TextureCaps |= D3DPTEXTURECAPS_POW2; }, 1024, 512, 0, D3D_OK, 11},
+        TextureCapsCase{"Pow2Fits", [](D3DCAPS9& c) { c.TextureCaps |= D3DPTEXTURECAPS_POW2; }, 1024, 512, 0, D3D_OK,
+                        11},
         TextureCapsCase{"NonPow2ConditionalOneLevel",
                         [](D3DCAPS9& c) { c.TextureCaps |= D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_NONPOW2CONDITIONAL; },
                         640, 480, 1, D3D_OK, 1},
@@ -204,7 +207,8 @@ TEST(ResourceCreation, ArgumentRules) {
   EXPECT_EQ(create(8, 8, 1, 0, D3DFMT_INDEX16, D3DPOOL_SCRATCH), D3DERR_INVALIDCALL);
   EXPECT_EQ(create(8, 8, 1, 0, D3DFMT_INDEX32, D3DPOOL_SYSTEMMEM), D3DERR_INVALIDCALL);
   ComPtr<IDirect3DSurface9> plain;
-  EXPECT_EQ(device->CreateOffscreenPlainSurface(8, 8, D3DFMT_INDEX16, D3DPOOL_SCRATCH, plain.ReleaseAndGetAddressOf(), nullptr),
+  EXPECT_EQ(device->CreateOffscreenPlainSurface(8, 8, D3DFMT_INDEX16, D3DPOOL_SCRATCH, plain.ReleaseAndGetAddressOf(),
+                                                nullptr),
             D3DERR_INVALIDCALL);
   ComPtr<IDirect3DVolumeTexture9> volume;
   EXPECT_EQ(device->CreateVolumeTexture(4, 4, 4, 1, 0, D3DFMT_INDEX16, D3DPOOL_SCRATCH, volume.ReleaseAndGetAddressOf(),
@@ -215,12 +219,14 @@ TEST(ResourceCreation, ArgumentRules) {
   EXPECT_EQ(texture->GetLevelCount(), 1u);
   EXPECT_EQ(create(8, 8, 2, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED), D3DERR_INVALIDCALL);
   HANDLE shared = nullptr;
-  EXPECT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), &shared),
-            D3DERR_INVALIDCALL);
+  EXPECT_EQ(
+      device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), &shared),
+      D3DERR_INVALIDCALL);
   EXPECT_FALSE(texture);  // the out pointer is cleared on failure
 
   ComPtr<IDirect3DVertexBuffer9> buffer;
-  EXPECT_EQ(device->CreateVertexBuffer(0, 0, 0, D3DPOOL_MANAGED, buffer.ReleaseAndGetAddressOf(), nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->CreateVertexBuffer(0, 0, 0, D3DPOOL_MANAGED, buffer.ReleaseAndGetAddressOf(), nullptr),
+            D3DERR_INVALIDCALL);
   EXPECT_EQ(device->CreateVertexBuffer(16, 0, 0x44, D3DPOOL_MANAGED, buffer.ReleaseAndGetAddressOf(), nullptr),
             D3DERR_INVALIDCALL);  // shorter than one 20-byte vertex
   EXPECT_EQ(device->CreateVertexBuffer(80, 0, 0x44, D3DPOOL_SCRATCH, buffer.ReleaseAndGetAddressOf(), nullptr),
@@ -235,10 +241,12 @@ TEST(ResourceCreation, ArgumentRules) {
   DeviceProfile noCubes = CapableProfile();
   noCubes.caps.TextureCaps &= ~D3DPTEXTURECAPS_CUBEMAP;
   TestDevice withoutCubes(noCubes);
-  EXPECT_EQ(withoutCubes->CreateCubeTexture(8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(), nullptr),
+  EXPECT_EQ(withoutCubes->CreateCubeTexture(8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(),
+                                            nullptr),
             D3DERR_INVALIDCALL);
-  EXPECT_EQ(device->CreateCubeTexture(8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  EXPECT_EQ(
+      device->CreateCubeTexture(8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   EXPECT_EQ(cube->GetLevelCount(), 4u);
 }
 
@@ -317,7 +325,8 @@ TEST(DeviceCreation, QueriesReportTheDeviceAsCreated) {
   EXPECT_EQ(desc.Width, 800u);
   EXPECT_EQ(desc.Format, D3DFMT_R5G6B5);
   EXPECT_EQ(desc.Usage, D3DUSAGE_RENDERTARGET);
-  EXPECT_EQ(device->GetBackBuffer(0, 1, D3DBACKBUFFER_TYPE_MONO, backBuffer.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->GetBackBuffer(0, 1, D3DBACKBUFFER_TYPE_MONO, backBuffer.ReleaseAndGetAddressOf()),
+            D3DERR_INVALIDCALL);
   EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
   device.probe->lost = true;
   EXPECT_NE(device->TestCooperativeLevel(), D3D_OK);
@@ -344,8 +353,9 @@ namespace {
 TEST(DeviceReset, NeedsEveryDefaultPoolResourceReleasedAndTakesTheNewParameters) {
   TestDevice device;
   ComPtr<IDirect3DTexture9> managed, defaultPool;
-  ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, defaultPool.ReleaseAndGetAddressOf(),
                                   nullptr),
             D3D_OK);

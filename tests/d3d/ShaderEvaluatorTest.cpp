@@ -79,12 +79,16 @@ TEST(ShaderEvaluator, TextureLoadsProjectBiasAndSwizzle) {
 TEST(ShaderEvaluator, Ps11TexSamplesItsOwnStageAndPs14TexldTheDestinationsStage) {
   CoordinateSampler sampler;
   ShaderVaryings inputs = Colours({}, {}, {0.5f, 0.25f, 0, 1}, {0.75f, 0.5f, 0, 1});
-  std::vector<DWORD> ps11 = TokenStream(kPs11).Op(D3DSIO_TEX, {Dst(kT, 1)}).Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)}).End();
+  std::vector<DWORD> ps11 =
+      TokenStream(kPs11).Op(D3DSIO_TEX, {Dst(kT, 1)}).Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)}).End();
   ShaderEvaluator evaluator;
   ASSERT_EQ(evaluator.Load(ps11.data(), ps11.size()), D3D_OK);
   // Stage 1 at (0.75, 0.5): 10.75 clamps to the target's 1.
   ExpectNear(evaluator.RunPixel(inputs, ShaderConstants{}, &sampler).color[0], {1, 0.5f, 0, 0});
-  std::vector<DWORD> ps14 = TokenStream(kPs14).Op(D3DSIO_TEX, {Dst(kR, 0), Src(kT, 1)}).Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 0), Src(kC, 0)}).End();
+  std::vector<DWORD> ps14 = TokenStream(kPs14)
+                                .Op(D3DSIO_TEX, {Dst(kR, 0), Src(kT, 1)})
+                                .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 0), Src(kC, 0)})
+                                .End();
   ASSERT_EQ(evaluator.Load(ps14.data(), ps14.size()), D3D_OK);
   ShaderConstants constants;
   constants.floats = {{0.05f, 1, 1, 1}};
@@ -102,8 +106,11 @@ TEST(ShaderEvaluator, BumpMappingOffsetsTheNextStagesCoordinates) {
   ShaderConstants constants;
   constants.bump[1] = {0.5f, 0, 0, 2, 0, 0};
   // t0 = texcoord (clamped) = (0.25, 0.5, 0, 1); t1 = stage 1 at (0.1 + 0.5*0.25, 0.2 + 2*0.5).
-  std::vector<DWORD> tokens = TokenStream(kPs11).Op(D3DSIO_TEXCOORD, {Dst(kT, 0)}).Op(D3DSIO_TEXBEM, {Dst(kT, 1), Src(kT, 0)})
-                                  .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kT, 1), Src(kC, 0)}).End();
+  std::vector<DWORD> tokens = TokenStream(kPs11)
+                                  .Op(D3DSIO_TEXCOORD, {Dst(kT, 0)})
+                                  .Op(D3DSIO_TEXBEM, {Dst(kT, 1), Src(kT, 0)})
+                                  .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kT, 1), Src(kC, 0)})
+                                  .End();
   ShaderEvaluator evaluator;
   ASSERT_EQ(evaluator.Load(tokens.data(), tokens.size()), D3D_OK);
   constants.floats = {{1, 0.5f, 1, 1}};
@@ -133,8 +140,10 @@ TEST(ShaderEvaluator, VertexInputsComeFromTheLayoutByUsage) {
   const float second[2] = {0.5f, 0.75f};
   std::memcpy(vertex + 28, second, 8);
   const BYTE* streams[16] = {vertex};
-  std::vector<ShaderInputDeclaration> declarations = {{0, D3DDECLUSAGE_POSITION, 0}, {3, D3DDECLUSAGE_COLOR, 0},
-                                                      {5, D3DDECLUSAGE_TEXCOORD, 1}, {6, D3DDECLUSAGE_NORMAL, 0}};
+  std::vector<ShaderInputDeclaration> declarations = {{0, D3DDECLUSAGE_POSITION, 0},
+                                                      {3, D3DDECLUSAGE_COLOR, 0},
+                                                      {5, D3DDECLUSAGE_TEXCOORD, 1},
+                                                      {6, D3DDECLUSAGE_NORMAL, 0}};
   auto inputs = ReadVertexInputs(declarations, layout, streams);
   ExpectNear(inputs[0], {1, 2, 3, 1});
   ExpectNear(inputs[3], {128 / 255.0f, 64 / 255.0f, 0, 1});

@@ -19,14 +19,14 @@ DecodedShader Decode(const std::vector<DWORD>& tokens) {
 }
 
 TEST(ShaderInstruction, DecodesPixelShader20SamplerDeclarationTexldAndDef) {
-  const std::vector<DWORD> tokens = {
-      0xFFFF0200,                                                       // ps_2_0
-      0x05000051, 0xA00F0001, 0x3F800000, 0x3F000000, 0x00000000, 0xBF800000,  // def c1, 1, 0.5, 0, -1
-      0x0200001F, 0x80000000, 0xB0030000,                               // dcl t0.xy
-      0x0200001F, 0x90000000, 0xA00F0800,                               // dcl_2d s0
-      0x03000042, 0x800F0000, 0xB0E40000, 0xA0E40800,                   // texld r0, t0, s0
-      0x02000001, 0x800F0800, 0x80E40000,                               // mov oC0, r0
-      kEnd};
+  const std::vector<DWORD> tokens = {0xFFFF0200,  // ps_2_0
+                                     0x05000051, 0xA00F0001, 0x3F800000, 0x3F000000,
+                                     0x00000000, 0xBF800000,                          // def c1, 1, 0.5, 0, -1
+                                     0x0200001F, 0x80000000, 0xB0030000,              // dcl t0.xy
+                                     0x0200001F, 0x90000000, 0xA00F0800,              // dcl_2d s0
+                                     0x03000042, 0x800F0000, 0xB0E40000, 0xA0E40800,  // texld r0, t0, s0
+                                     0x02000001, 0x800F0800, 0x80E40000,              // mov oC0, r0
+                                     kEnd};
   DecodedShader shader = Decode(tokens);
   EXPECT_TRUE(shader.version.pixel);
   EXPECT_EQ(shader.version.major, 2u);
@@ -65,13 +65,12 @@ TEST(ShaderInstruction, DecodesPixelShader20SamplerDeclarationTexldAndDef) {
 }
 
 TEST(ShaderInstruction, VertexShader11AddressesRelativelyWithoutAnAddressToken) {
-  const std::vector<DWORD> tokens = {
-      0xFFFE0101,                                    // vs_1_1
-      0x0000001F, 0x80000000, 0x900F0000,            // dcl_position v0
-      0x00000001, 0x800F0000, 0xA0E42003,            // mov r0, c[a0.x + 3]
-      0x00000014, 0xC00F0000, 0x90E40000, 0xA0E40000,  // m4x4 oPos, v0, c0
-      0x00000006, 0x80010001, 0xA0FF0000,            // rcp r1.x, c0.w
-      kEnd};
+  const std::vector<DWORD> tokens = {0xFFFE0101,                                      // vs_1_1
+                                     0x0000001F, 0x80000000, 0x900F0000,              // dcl_position v0
+                                     0x00000001, 0x800F0000, 0xA0E42003,              // mov r0, c[a0.x + 3]
+                                     0x00000014, 0xC00F0000, 0x90E40000, 0xA0E40000,  // m4x4 oPos, v0, c0
+                                     0x00000006, 0x80010001, 0xA0FF0000,              // rcp r1.x, c0.w
+                                     kEnd};
   DecodedShader shader = Decode(tokens);
   ASSERT_EQ(shader.instructions.size(), 4u);
   EXPECT_EQ(shader.instructions[0].Usage(), D3DDECLUSAGE_POSITION);
@@ -86,11 +85,9 @@ TEST(ShaderInstruction, VertexShader11AddressesRelativelyWithoutAnAddressToken) 
 }
 
 TEST(ShaderInstruction, VertexShader20RelativeSourceIsFollowedByItsAddressToken) {
-  const std::vector<DWORD> tokens = {
-      0xFFFE0200,
-      0x03000001, 0x800F0000, 0xA0E42003, 0xB0550000,  // mov r0, c3[a0.y]
-      0x0200001F, 0x80030005, 0x900F0002,              // dcl_texcoord3 v2
-      kEnd};
+  const std::vector<DWORD> tokens = {0xFFFE0200, 0x03000001, 0x800F0000, 0xA0E42003, 0xB0550000,  // mov r0, c3[a0.y]
+                                     0x0200001F, 0x80030005, 0x900F0002,                          // dcl_texcoord3 v2
+                                     kEnd};
   DecodedShader shader = Decode(tokens);
   ASSERT_EQ(shader.instructions.size(), 2u);
   const ShaderSource& source = shader.instructions[0].sources[0];
@@ -107,8 +104,8 @@ TEST(ShaderInstruction, PixelShader1xOperandCountsDependOnTheMinorVersion) {
   ASSERT_EQ(old.instructions.size(), 2u);
   EXPECT_EQ(old.instructions[0].sourceCount, 0u);
   EXPECT_EQ(old.instructions[1].sourceCount, 0u);
-  DecodedShader phased = Decode({0xFFFF0104, 0x00000042, 0x800F0000, 0xB0E40000, 0x00000040, 0x80070001,
-                                 0xB0E40001, 0x0000FFFD, kEnd});
+  DecodedShader phased =
+      Decode({0xFFFF0104, 0x00000042, 0x800F0000, 0xB0E40000, 0x00000040, 0x80070001, 0xB0E40001, 0x0000FFFD, kEnd});
   ASSERT_EQ(phased.instructions.size(), 3u);
   EXPECT_EQ(phased.instructions[0].sourceCount, 1u);
   EXPECT_EQ(phased.instructions[1].sourceCount, 1u);
@@ -117,8 +114,8 @@ TEST(ShaderInstruction, PixelShader1xOperandCountsDependOnTheMinorVersion) {
 
 TEST(ShaderInstruction, ReadsModifiersShiftsCoissueAndPredicates) {
   // ps_1_1: mov_x2_sat r0.rgb, r1_bx2 ; +mov_d2 r0.a, -r1 (coissued)
-  DecodedShader shader = Decode({0xFFFF0101, 0x00000001, 0x81170000, 0x84E40001, 0x40000001, 0x8F080000,
-                                 0x81E40001, kEnd});
+  DecodedShader shader =
+      Decode({0xFFFF0101, 0x00000001, 0x81170000, 0x84E40001, 0x40000001, 0x8F080000, 0x81E40001, kEnd});
   ASSERT_EQ(shader.instructions.size(), 2u);
   const ShaderDestination& first = shader.instructions[0].destination;
   EXPECT_TRUE(first.saturate);
@@ -130,8 +127,7 @@ TEST(ShaderInstruction, ReadsModifiersShiftsCoissueAndPredicates) {
   EXPECT_EQ(shader.instructions[1].sources[0].modifier, static_cast<DWORD>(D3DSPSM_NEG));
 
   // vs_2_x: (p0) add r0, r1, r2 ; the predicate token comes after the destination.
-  DecodedShader predicated =
-      Decode({0xFFFE0201, 0x14000002, 0x800F0000, 0xB0E41000, 0x80E40001, 0x80E40002, kEnd});
+  DecodedShader predicated = Decode({0xFFFE0201, 0x14000002, 0x800F0000, 0xB0E41000, 0x80E40001, 0x80E40002, kEnd});
   ASSERT_EQ(predicated.instructions.size(), 1u);
   const ShaderInstruction& add = predicated.instructions[0];
   EXPECT_TRUE(add.predicated);
@@ -148,8 +144,8 @@ TEST(ShaderInstruction, ReadsModifiersShiftsCoissueAndPredicates) {
 }
 
 TEST(ShaderInstruction, ReportsCommentsAndSkipsThem) {
-  DecodedShader shader = Decode({0xFFFF0200, 0x0002FFFE, 0x80000000, 0x00000001, 0x02000001, 0x800F0800,
-                                 0x80E40000, 0x0000FFFE, kEnd});
+  DecodedShader shader =
+      Decode({0xFFFF0200, 0x0002FFFE, 0x80000000, 0x00000001, 0x02000001, 0x800F0800, 0x80E40000, 0x0000FFFE, kEnd});
   ASSERT_EQ(shader.comments.size(), 2u);
   EXPECT_EQ(shader.comments[0].offset, 2u);
   EXPECT_EQ(shader.comments[0].length, 2u);
@@ -159,8 +155,8 @@ TEST(ShaderInstruction, ReportsCommentsAndSkipsThem) {
 }
 
 TEST(ShaderInstruction, IntegerAndBooleanDefinitions) {
-  DecodedShader shader = Decode({0xFFFE0200, 0x05000030, 0xF00F0002, 0x00000003, 0xFFFFFFFF, 0, 0,
-                                 0x0200002F, 0xE00F0801, 0x00000001, kEnd});
+  DecodedShader shader = Decode(
+      {0xFFFE0200, 0x05000030, 0xF00F0002, 0x00000003, 0xFFFFFFFF, 0, 0, 0x0200002F, 0xE00F0801, 0x00000001, kEnd});
   ASSERT_EQ(shader.instructions.size(), 2u);
   EXPECT_EQ(shader.instructions[0].destination.type, D3DSPR_CONSTINT);
   EXPECT_EQ(shader.instructions[0].IntValue(1), -1);
@@ -188,8 +184,7 @@ TEST_P(MalformedStream, IsRefusedWithAReason) {
 INSTANTIATE_TEST_SUITE_P(
     Streams, MalformedStream,
     ::testing::Values(
-        MalformedCase{"Empty", {}},
-        MalformedCase{"UnknownVersion", {0xFFFF0500, kEnd}},
+        MalformedCase{"Empty", {}}, MalformedCase{"UnknownVersion", {0xFFFF0500, kEnd}},
         MalformedCase{"VertexShader14DoesNotExist", {0xFFFE0104, kEnd}},
         MalformedCase{"NoEndToken", {0xFFFF0200, 0x02000001, 0x800F0800, 0x80E40000}},
         MalformedCase{"StatedLengthDisagrees", {0xFFFF0200, 0x03000001, 0x800F0800, 0x80E40000, 0x80E40000, kEnd}},

@@ -70,21 +70,31 @@ INSTANTIATE_TEST_SUITE_P(
         // A comment whose payload holds the end token's value is skipped as a whole.
         ShaderCase{"CommentHidesEndValue",
                    {D3DPS_VERSION(2, 0), 0x0002FFFE, kEnd, 0x47554244, 0x02000001, 0x800F0800, 0xA0E40000, kEnd},
-                   true, D3D_OK, 8},
+                   true,
+                   D3D_OK,
+                   8},
         // ps_1_1 def: its four constants are raw values, 0x0000FFFF among them.
         ShaderCase{"Ps11DefConstant",
                    {D3DPS_VERSION(1, 1), 0x00000051, 0xA00F0000, kEnd, 0x3F800000, 0, 0, 0x00000001, 0x800F0000,
                     0xA0E40000, kEnd},
-                   true, D3D_OK, 11},
+                   true,
+                   D3D_OK,
+                   11},
         // ps_1_4: mov r0, c0.
         ShaderCase{"Ps14", {D3DPS_VERSION(1, 4), 0x00000001, 0x800F0000, 0xA0E40000, kEnd}, true, D3D_OK, 5},
         // vs_1_1: dcl_position v0; mov oPos, v0.
-        ShaderCase{"Vs11", {D3DVS_VERSION(1, 1), 0x0000001F, 0x80000000, 0x900F0000, 0x00000001, 0xC00F0000, 0x90E40000, kEnd},
-                   false, D3D_OK, 8},
+        ShaderCase{"Vs11",
+                   {D3DVS_VERSION(1, 1), 0x0000001F, 0x80000000, 0x900F0000, 0x00000001, 0xC00F0000, 0x90E40000, kEnd},
+                   false,
+                   D3D_OK,
+                   8},
         // Well-formed streams that the validator rejects: no colour written; an undeclared input.
         ShaderCase{"Ps20WithoutColour", {D3DPS_VERSION(2, 0), kEnd}, true, D3DERR_INVALIDCALL, 0},
-        ShaderCase{"Vs11UndeclaredInput", {D3DVS_VERSION(1, 1), 0x00000001, 0xC00F0000, 0x90E40000, kEnd}, false,
-                   D3DERR_INVALIDCALL, 0},
+        ShaderCase{"Vs11UndeclaredInput",
+                   {D3DVS_VERSION(1, 1), 0x00000001, 0xC00F0000, 0x90E40000, kEnd},
+                   false,
+                   D3DERR_INVALIDCALL,
+                   0},
         ShaderCase{"Ps30AboveDevice", {D3DPS_VERSION(3, 0), kEnd}, true, D3DERR_INVALIDCALL, 0},
         ShaderCase{"Vs30AboveDevice", {D3DVS_VERSION(3, 0), kEnd}, false, D3DERR_INVALIDCALL, 0},
         ShaderCase{"UnknownVersion", {D3DPS_VERSION(1, 5), kEnd}, true, D3DERR_INVALIDCALL, 0},
@@ -149,7 +159,7 @@ TEST(ShaderCreation, ARejectedShaderPrintsTheRuleItBreaks) {
   debugLines.clear();
   // ps_2_0: texld r0, t0, s0 with neither t0 nor s0 declared, then mov oC0, r0.
   const DWORD undeclared[] = {D3DPS_VERSION(2, 0), 0x03000042, 0x800F0000, 0xB0E40000, 0xA0E40800,
-                              0x02000001, 0x800F0800, 0x80E40000, kEnd};
+                              0x02000001,          0x800F0800, 0x80E40000, kEnd};
   ComPtr<IDirect3DPixelShader9> shader;
   EXPECT_EQ(device->CreatePixelShader(undeclared, shader.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
   EXPECT_FALSE(shader);
@@ -175,11 +185,10 @@ TEST(ShaderCreation, GetFunctionChecksTheBufferSize) {
 
 TEST(VertexDeclaration, ElementsAreCheckedAndReturnedWithTheEndMarker) {
   TestDevice device;
-  const D3DVERTEXELEMENT9 elements[] = {
-      {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-      {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
-      {0, 20, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 1},
-      D3DDECL_END()};
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+                                        {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+                                        {0, 20, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 1},
+                                        D3DDECL_END()};
   ComPtr<IDirect3DVertexDeclaration9> declaration;
   ASSERT_EQ(device->CreateVertexDeclaration(elements, declaration.ReleaseAndGetAddressOf()), D3D_OK);
   UINT count = 0;
@@ -204,8 +213,8 @@ TEST(VertexDeclaration, ElementsAreCheckedAndReturnedWithTheEndMarker) {
   // Eighty distinct, valid elements and no end marker within the 64 a declaration may have.
   std::vector<D3DVERTEXELEMENT9> endless;
   for (int i = 0; i < 80; ++i) {
-    endless.push_back({0, static_cast<WORD>(i * 4), D3DDECLTYPE_FLOAT1, 0, static_cast<BYTE>(i / 16),
-                       static_cast<BYTE>(i % 16)});
+    endless.push_back(
+        {0, static_cast<WORD>(i * 4), D3DDECLTYPE_FLOAT1, 0, static_cast<BYTE>(i / 16), static_cast<BYTE>(i % 16)});
   }
   EXPECT_EQ(device->CreateVertexDeclaration(endless.data(), declaration.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
 }

@@ -220,11 +220,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, VertexTranslation, ::testing::ValuesIn(VertexCas
 
 TEST(ShaderTranslator, RefusesWhatItCannotExpress) {
   const std::vector<DWORD> streams[] = {
-      TokenStream(kPs20).Op(D3DSIO_MOV, {Dst(kOC, 7), Src(kC, 0)}).End(),             // no oC7
-      TokenStream(kPs20).Op(D3DSIO_MOV, {Dst(kR, 40), Src(kC, 0)}).End(),             // no r40
-      TokenStream(kPs30).Op(D3DSIO_ENDIF, {}).End(),                                  // endif without if
-      TokenStream(kPs30).Op(D3DSIO_ELSE, {}).End(),                                   // else without if
-      TokenStream(kPs30).Op(D3DSIO_REP, {Src(D3DSPR_CONSTINT, 0)}).End(),             // rep never closed
+      TokenStream(kPs20).Op(D3DSIO_MOV, {Dst(kOC, 7), Src(kC, 0)}).End(),                         // no oC7
+      TokenStream(kPs20).Op(D3DSIO_MOV, {Dst(kR, 40), Src(kC, 0)}).End(),                         // no r40
+      TokenStream(kPs30).Op(D3DSIO_ENDIF, {}).End(),                                              // endif without if
+      TokenStream(kPs30).Op(D3DSIO_ELSE, {}).End(),                                               // else without if
+      TokenStream(kPs30).Op(D3DSIO_REP, {Src(D3DSPR_CONSTINT, 0)}).End(),                         // rep never closed
       TokenStream(kPs30).Op(D3DSIO_REP, {Src(D3DSPR_CONSTINT, 0)}).Op(D3DSIO_ENDLOOP, {}).End(),  // wrong end
       TokenStream(kVs20).Op(D3DSIO_MOV, {Dst(D3DSPR_COLOROUT, 0), Src(kC, 0)}).End(),  // no oC in a vertex shader
   };

@@ -24,8 +24,8 @@ constexpr DWORD PS11 = D3DPS_VERSION(1, 1), PS14 = D3DPS_VERSION(1, 4), PS20 = D
                 PS2X = D3DPS_VERSION(2, 1), PS30 = D3DPS_VERSION(3, 0), VS11 = D3DVS_VERSION(1, 1),
                 VS20 = D3DVS_VERSION(2, 0), VS30 = D3DVS_VERSION(3, 0);
 // Register types.
-constexpr DWORD R = 0, V = 1, C = 2, T = 3, A = 3, RAST = 4, OUT = 6, I = 7, OC = 8, S = 10, B = 14, AL = 15,
-                MISC = 17, L = 18, P = 19;
+constexpr DWORD R = 0, V = 1, C = 2, T = 3, A = 3, RAST = 4, OUT = 6, I = 7, OC = 8, S = 10, B = 14, AL = 15, MISC = 17,
+                L = 18, P = 19;
 constexpr DWORD XXXX = 0x00, WWWW = 0xFF, ID = 0xE4;
 
 DWORD Reg(DWORD type, UINT number) { return 0x80000000u | ((type & 7) << 28) | ((type & 0x18) << 8) | number; }

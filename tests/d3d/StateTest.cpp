@@ -162,7 +162,8 @@ TEST(StateSetters, ViewportMustLieInsideTheRenderTarget) {
   EXPECT_EQ(now.MaxZ, 0.5f);
   // A new render target 0 resets the viewport to its size.
   ComPtr<IDirect3DSurface9> target;
-  device->CreateRenderTarget(32, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, target.ReleaseAndGetAddressOf(), nullptr);
+  device->CreateRenderTarget(32, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, target.ReleaseAndGetAddressOf(),
+                             nullptr);
   ASSERT_EQ(device->SetRenderTarget(0, target.Get()), D3D_OK);
   device->GetViewport(&now);
   EXPECT_EQ(now.X, 0u);
@@ -391,11 +392,12 @@ TEST(DebugOutput, ContainersNameTheirOwnInterfaceAndGetContainerReportsMissingIn
   ComPtr<IDirect3DTexture9> texture;
   ComPtr<IDirect3DCubeTexture9> cube;
   ComPtr<IDirect3DVolumeTexture9> volume;
-  ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(),
-                                  nullptr),
-            D3D_OK);
-  ASSERT_EQ(device->CreateCubeTexture(8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
+  ASSERT_EQ(
+      device->CreateCubeTexture(8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   ASSERT_EQ(device->CreateVolumeTexture(4, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
                                         volume.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
@@ -435,9 +437,11 @@ namespace {
 TEST(StateSetters, VertexSamplersHoldTheirTexturesApartFromThePixelStages) {
   TestDevice device;
   ComPtr<IDirect3DTexture9> first, second;
-  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_R32F, D3DPOOL_MANAGED, first.ReleaseAndGetAddressOf(), nullptr), D3D_OK);
-  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, second.ReleaseAndGetAddressOf(), nullptr),
+  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_R32F, D3DPOOL_MANAGED, first.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, second.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   const ULONG alone = RefCount(first.Get());
   for (DWORD sampler = D3DVERTEXTEXTURESAMPLER0; sampler <= D3DVERTEXTEXTURESAMPLER3; ++sampler) {
     ASSERT_EQ(device->SetTexture(sampler, first.Get()), D3D_OK) << sampler;
@@ -452,7 +456,8 @@ TEST(StateSetters, VertexSamplersHoldTheirTexturesApartFromThePixelStages) {
   bound.Reset();
   ASSERT_EQ(device->GetTexture(1, bound.ReleaseAndGetAddressOf()), D3D_OK);
   EXPECT_EQ(bound.Get(), static_cast<IDirect3DBaseTexture9*>(second.Get()));
-  ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER0 - 1, bound.ReleaseAndGetAddressOf()), D3D_OK);  // the displacement map
+  ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER0 - 1, bound.ReleaseAndGetAddressOf()),
+            D3D_OK);  // the displacement map
   EXPECT_EQ(bound.Get(), nullptr);
   EXPECT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER3 + 1, bound.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
   EXPECT_EQ(device->SetTexture(D3DVERTEXTEXTURESAMPLER3 + 1, first.Get()), D3DERR_INVALIDCALL);
@@ -490,8 +495,8 @@ TEST(Scenes, RenderTargetsDrawTogetherOnlyWhenTheyMatch) {
     device->SetStreamSource(0, quad.Get(), 0, 20);
     device->SetFVF(0x44);
     ComPtr<IDirect3DSurface9> target;
-    ASSERT_EQ(device->CreateRenderTarget(c.width, 480, c.format, D3DMULTISAMPLE_NONE, 0, FALSE, target.ReleaseAndGetAddressOf(),
-                                         nullptr),
+    ASSERT_EQ(device->CreateRenderTarget(c.width, 480, c.format, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                         target.ReleaseAndGetAddressOf(), nullptr),
               D3D_OK);
     ASSERT_EQ(device->SetRenderTarget(2, target.Get()), D3D_OK);
     ASSERT_EQ(device->BeginScene(), D3D_OK);

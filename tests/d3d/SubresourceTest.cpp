@@ -155,7 +155,8 @@ TEST_P(Subresources, ALockedLastFaceOrLevelRefusesTheUpdateBeforeAnythingIsCopie
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Subresources,
-                         ::testing::Values(KindCase{"Flat", D3DRTYPE_TEXTURE, 1}, KindCase{"Cube", D3DRTYPE_CUBETEXTURE, 6},
+                         ::testing::Values(KindCase{"Flat", D3DRTYPE_TEXTURE, 1},
+                                           KindCase{"Cube", D3DRTYPE_CUBETEXTURE, 6},
                                            KindCase{"Volume", D3DRTYPE_VOLUMETEXTURE, 1}),
                          [](const ::testing::TestParamInfo<KindCase>& test) { return std::string(test.param.name); });
 

@@ -38,8 +38,8 @@ struct TestDevice {
     std::vector<Adapter> adapters;
     adapters.push_back(ResourceOnlyAdapter(std::move(profile), probe));
     direct3d = ComPtr<IDirect3D9>::Adopt(CreateDirect3D(std::move(adapters)));
-    created = direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, behavior, &parameters,
-                                     device.ReleaseAndGetAddressOf());
+    created =
+        direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, behavior, &parameters, device.ReleaseAndGetAddressOf());
   }
   IDirect3DDevice9* operator->() const { return device.Get(); }
 };

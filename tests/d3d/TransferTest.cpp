@@ -45,13 +45,16 @@ struct Surfaces {
   ComPtr<IDirect3DSurface9> system, system16, offscreen, renderTarget;
   ComPtr<IDirect3DTexture9> dynamic, managed;
   Surfaces() {
-    device->CreateOffscreenPlainSurface(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, system.ReleaseAndGetAddressOf(), nullptr);
-    device->CreateOffscreenPlainSurface(16, 16, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, system16.ReleaseAndGetAddressOf(), nullptr);
-    device->CreateOffscreenPlainSurface(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, offscreen.ReleaseAndGetAddressOf(), nullptr);
-    device->CreateRenderTarget(16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, renderTarget.ReleaseAndGetAddressOf(),
-                               nullptr);
-    device->CreateTexture(16, 16, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, dynamic.ReleaseAndGetAddressOf(),
-                          nullptr);
+    device->CreateOffscreenPlainSurface(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, system.ReleaseAndGetAddressOf(),
+                                        nullptr);
+    device->CreateOffscreenPlainSurface(16, 16, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, system16.ReleaseAndGetAddressOf(),
+                                        nullptr);
+    device->CreateOffscreenPlainSurface(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, offscreen.ReleaseAndGetAddressOf(),
+                                        nullptr);
+    device->CreateRenderTarget(16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE,
+                               renderTarget.ReleaseAndGetAddressOf(), nullptr);
+    device->CreateTexture(16, 16, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                          dynamic.ReleaseAndGetAddressOf(), nullptr);
     device->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.ReleaseAndGetAddressOf(), nullptr);
   }
 };
@@ -93,8 +96,9 @@ TEST(UpdateSurface, ArgumentRules) {
 TEST(UpdateSurface, BlockFormatsCopyWholeBlocks) {
   TestDevice device;
   ComPtr<IDirect3DTexture9> source, destination;
-  ASSERT_EQ(device->CreateTexture(16, 16, 1, 0, D3DFMT_DXT1, D3DPOOL_SYSTEMMEM, source.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(16, 16, 1, 0, D3DFMT_DXT1, D3DPOOL_SYSTEMMEM, source.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   ASSERT_EQ(device->CreateTexture(16, 16, 1, D3DUSAGE_DYNAMIC, D3DFMT_DXT1, D3DPOOL_DEFAULT,
                                   destination.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
@@ -119,9 +123,9 @@ TEST(UpdateSurface, BlockFormatsCopyWholeBlocks) {
 TEST(UpdateTexture, MatchesTheDestinationTopLevelToTheSourceLevelOfTheSameSize) {
   TestDevice device;
   ComPtr<IDirect3DTexture9> source, destination;
-  ASSERT_EQ(device->CreateTexture(64, 32, 4, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, source.ReleaseAndGetAddressOf(),
-                                  nullptr),
-            D3D_OK);  // 64x32, 32x16, 16x8, 8x4
+  ASSERT_EQ(
+      device->CreateTexture(64, 32, 4, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, source.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);  // 64x32, 32x16, 16x8, 8x4
   ASSERT_EQ(device->CreateTexture(32, 16, 3, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                   destination.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
@@ -134,8 +138,9 @@ TEST(UpdateTexture, MatchesTheDestinationTopLevelToTheSourceLevelOfTheSameSize) 
 TEST(UpdateTexture, CopiesOnlyWhenTheSourceChangedSinceTheLastUpdate) {
   TestDevice device;
   ComPtr<IDirect3DTexture9> source, destination;
-  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, source.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, source.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   ASSERT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                   destination.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
@@ -161,7 +166,8 @@ TEST(UpdateTexture, ArgumentRules) {
   ComPtr<IDirect3DTexture9> system, systemSmall, systemOther, managed, target;
   ComPtr<IDirect3DCubeTexture9> cube;
   device->CreateTexture(32, 32, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, system.ReleaseAndGetAddressOf(), nullptr);
-  device->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, systemSmall.ReleaseAndGetAddressOf(), nullptr);
+  device->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, systemSmall.ReleaseAndGetAddressOf(),
+                        nullptr);
   device->CreateTexture(32, 32, 0, 0, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, systemOther.ReleaseAndGetAddressOf(), nullptr);
   device->CreateTexture(32, 32, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.ReleaseAndGetAddressOf(), nullptr);
   device->CreateTexture(32, 32, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, target.ReleaseAndGetAddressOf(), nullptr);
@@ -188,13 +194,17 @@ TEST(UpdateTexture, RefusesALockedSourceWhetherOrNotItIsDirty) {
   ComPtr<IDirect3DCubeTexture9> cube, cubeTarget;
   ComPtr<IDirect3DVolumeTexture9> volume, volumeTarget;
   // Sources one level larger than their destinations: the sources' level 0 is never copied.
-  ASSERT_EQ(device->CreateTexture(16, 16, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, flat.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
-  ASSERT_EQ(device->CreateTexture(8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, flatTarget.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
-  ASSERT_EQ(device->CreateCubeTexture(16, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, cube.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
-  ASSERT_EQ(device->CreateCubeTexture(8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, cubeTarget.ReleaseAndGetAddressOf(), nullptr),
+  ASSERT_EQ(
+      device->CreateTexture(16, 16, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, flat.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
+  ASSERT_EQ(
+      device->CreateTexture(8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, flatTarget.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
+  ASSERT_EQ(
+      device->CreateCubeTexture(16, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, cube.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
+  ASSERT_EQ(device->CreateCubeTexture(8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, cubeTarget.ReleaseAndGetAddressOf(),
+                                      nullptr),
             D3D_OK);
   ASSERT_EQ(device->CreateVolumeTexture(8, 8, 8, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
                                         volume.ReleaseAndGetAddressOf(), nullptr),
@@ -286,12 +296,12 @@ TEST(StretchRect, ArgumentRules) {
             D3D_OK);
   auto renderLevel = Level(renderTexture.Get(), 0);
   ComPtr<IDirect3DSurface9> otherFormat, depth, depth2;
-  s.device->CreateRenderTarget(16, 16, D3DFMT_R5G6B5, D3DMULTISAMPLE_NONE, 0, FALSE, otherFormat.ReleaseAndGetAddressOf(),
-                               nullptr);
-  s.device->CreateDepthStencilSurface(16, 16, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, depth.ReleaseAndGetAddressOf(),
-                                      nullptr);
-  s.device->CreateDepthStencilSurface(16, 16, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, depth2.ReleaseAndGetAddressOf(),
-                                      nullptr);
+  s.device->CreateRenderTarget(16, 16, D3DFMT_R5G6B5, D3DMULTISAMPLE_NONE, 0, FALSE,
+                               otherFormat.ReleaseAndGetAddressOf(), nullptr);
+  s.device->CreateDepthStencilSurface(16, 16, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                      depth.ReleaseAndGetAddressOf(), nullptr);
+  s.device->CreateDepthStencilSurface(16, 16, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                      depth2.ReleaseAndGetAddressOf(), nullptr);
   RECT outside{0, 0, 17, 16};
   auto stretch = [&](IDirect3DSurface9* from, IDirect3DSurface9* to, const RECT* fromRect = nullptr,
                      D3DTEXTUREFILTERTYPE filter = D3DTEXF_NONE) {
@@ -361,16 +371,15 @@ TEST(ColorFill, WritesTheColourInTheSurfacesFormat) {
     DWORD expected;
     UINT bytes;
   } cases[] = {
-      {D3DFMT_A8R8G8B8, 0x80FF4020, 0x80FF4020, 4},
-      {D3DFMT_R5G6B5, 0xFFFF0000, 0xF800, 2},
-      {D3DFMT_R5G6B5, 0xFF00FF00, 0x07E0, 2},
-      {D3DFMT_A1R5G5B5, 0x80000000, 0x8000, 2},
+      {D3DFMT_A8R8G8B8, 0x80FF4020, 0x80FF4020, 4}, {D3DFMT_R5G6B5, 0xFFFF0000, 0xF800, 2},
+      {D3DFMT_R5G6B5, 0xFF00FF00, 0x07E0, 2},       {D3DFMT_A1R5G5B5, 0x80000000, 0x8000, 2},
       {D3DFMT_A4R4G4B4, 0xFF0000FF, 0xF00F, 2},
   };
   for (const auto& c : cases) {
     ComPtr<IDirect3DSurface9> surface;
-    ASSERT_EQ(device->CreateOffscreenPlainSurface(4, 4, c.format, D3DPOOL_DEFAULT, surface.ReleaseAndGetAddressOf(), nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateOffscreenPlainSurface(4, 4, c.format, D3DPOOL_DEFAULT, surface.ReleaseAndGetAddressOf(), nullptr),
+        D3D_OK);
     RECT part{1, 1, 3, 3};
     ASSERT_EQ(device->ColorFill(surface.Get(), &part, c.color), D3D_OK);
     D3DLOCKED_RECT locked{};
@@ -400,8 +409,9 @@ TEST(ColorFill, WritesTheColourInTheSurfacesFormat) {
   };
   for (const auto& c : pairs) {
     ComPtr<IDirect3DSurface9> surface;
-    ASSERT_EQ(device->CreateOffscreenPlainSurface(4, 2, c.format, D3DPOOL_DEFAULT, surface.ReleaseAndGetAddressOf(), nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateOffscreenPlainSurface(4, 2, c.format, D3DPOOL_DEFAULT, surface.ReleaseAndGetAddressOf(), nullptr),
+        D3D_OK);
     ASSERT_EQ(device->ColorFill(surface.Get(), nullptr, c.color), D3D_OK);
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
@@ -411,7 +421,8 @@ TEST(ColorFill, WritesTheColourInTheSurfacesFormat) {
     EXPECT_EQ(group, c.group) << c.format << " " << std::hex << c.color;
   }
   ComPtr<IDirect3DSurface9> system;
-  device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, system.ReleaseAndGetAddressOf(), nullptr);
+  device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, system.ReleaseAndGetAddressOf(),
+                                      nullptr);
   EXPECT_EQ(device->ColorFill(system.Get(), nullptr, 0), D3DERR_INVALIDCALL);
   ComPtr<IDirect3DSurface9> block;
   device->CreateOffscreenPlainSurface(4, 4, D3DFMT_DXT1, D3DPOOL_DEFAULT, block.ReleaseAndGetAddressOf(), nullptr);

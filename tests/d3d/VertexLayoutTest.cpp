@@ -43,36 +43,51 @@ TEST_P(FvfLayout, ElementsFollowTheFormatBits) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, FvfLayout,
-    ::testing::Values(
-        FvfCase{"TwoColoursScreenSpace", 0xC4, 24, true,
-                {{0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0},
-                 {16, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0},
-                 {20, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1}}},
-        FvfCase{"OneTextureScreenSpace", 0x104, 24, true,
-                {{0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0}, {16, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD, 0}}},
-        FvfCase{"NormalSizeAndMixedSets", D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_TEX3 | (1u << 18) | (3u << 20),
-                52, false,
-                {{0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0},
-                 {12, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0},
-                 {24, D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_PSIZE, 0},
-                 {28, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD, 0},
-                 {36, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_TEXCOORD, 1},
-                 {48, D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_TEXCOORD, 2}}},
-        FvfCase{"BlendWeightsWithIndices", D3DFVF_XYZB3 | D3DFVF_LASTBETA_UBYTE4, 24, false,
-                {{0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0},
-                 {12, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_BLENDWEIGHT, 0},
-                 {20, D3DDECLTYPE_UBYTE4, D3DDECLUSAGE_BLENDINDICES, 0}}},
-        FvfCase{"HomogeneousPosition", D3DFVF_XYZW | D3DFVF_DIFFUSE, 20, false,
-                {{0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITION, 0}, {16, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0}}}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, FvfLayout,
+                         ::testing::Values(FvfCase{"TwoColoursScreenSpace",
+                                                   0xC4,
+                                                   24,
+                                                   true,
+                                                   {{0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0},
+                                                    {16, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0},
+                                                    {20, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1}}},
+                                           FvfCase{"OneTextureScreenSpace",
+                                                   0x104,
+                                                   24,
+                                                   true,
+                                                   {{0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0},
+                                                    {16, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD, 0}}},
+                                           FvfCase{"NormalSizeAndMixedSets",
+                                                   D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_TEX3 |
+                                                       (1u << 18) | (3u << 20),
+                                                   52,
+                                                   false,
+                                                   {{0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0},
+                                                    {12, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0},
+                                                    {24, D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_PSIZE, 0},
+                                                    {28, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD, 0},
+                                                    {36, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_TEXCOORD, 1},
+                                                    {48, D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_TEXCOORD, 2}}},
+                                           FvfCase{"BlendWeightsWithIndices",
+                                                   D3DFVF_XYZB3 | D3DFVF_LASTBETA_UBYTE4,
+                                                   24,
+                                                   false,
+                                                   {{0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0},
+                                                    {12, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_BLENDWEIGHT, 0},
+                                                    {20, D3DDECLTYPE_UBYTE4, D3DDECLUSAGE_BLENDINDICES, 0}}},
+                                           FvfCase{"HomogeneousPosition",
+                                                   D3DFVF_XYZW | D3DFVF_DIFFUSE,
+                                                   20,
+                                                   false,
+                                                   {{0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITION, 0},
+                                                    {16, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0}}}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(VertexLayout, RefusesFormatsThatAreNotValid) {
   VertexLayout layout;
-  EXPECT_FALSE(VertexLayout::FromFvf(0x1, layout));           // reserved bit
-  EXPECT_FALSE(VertexLayout::FromFvf(0x4006 | 0x8, layout));  // not a position kind
-  EXPECT_FALSE(VertexLayout::FromFvf(0x900, layout));         // nine coordinate sets
+  EXPECT_FALSE(VertexLayout::FromFvf(0x1, layout));                       // reserved bit
+  EXPECT_FALSE(VertexLayout::FromFvf(0x4006 | 0x8, layout));              // not a position kind
+  EXPECT_FALSE(VertexLayout::FromFvf(0x900, layout));                     // nine coordinate sets
   EXPECT_FALSE(VertexLayout::FromFvf(D3DFVF_TEX1 | (1u << 18), layout));  // size bits of an absent set
   EXPECT_TRUE(VertexLayout::FromFvf(0, layout));
   EXPECT_TRUE(layout.Empty());

@@ -32,8 +32,8 @@ TEST(CommentBlock, ItemsAlignShareAndPadWithAB) {
   std::vector<DWORD> out(7, 0);
   EXPECT_EQ(block.Write(out.data(), 7), S_OK);
   // One word more than needed: the length counts it and the tail is 0xAB.
-  EXPECT_EQ(out, (std::vector<DWORD>{0x0006FFFE, 0x54534554, 0x61030201, 0xABAB0062, 0x11223344, 0xCAFEF00D,
-                                     0xABABABAB}));
+  EXPECT_EQ(out,
+            (std::vector<DWORD>{0x0006FFFE, 0x54534554, 0x61030201, 0xABAB0062, 0x11223344, 0xCAFEF00D, 0xABABABAB}));
 }
 
 TEST(CommentBlock, SizesAndArgumentsAreChecked) {

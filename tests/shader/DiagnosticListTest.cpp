@@ -23,8 +23,8 @@ TEST(DiagnosticMessages, CodesLieInTheirStageRanges) {
   for (const DiagnosticMessageInfo& info : kDiagnosticMessages) {
     SCOPED_TRACE(info.name);
     DWORD c = info.code;
-    bool inRange = c == 0 || (c >= 1001 && c <= 1007) || (c >= 1500 && c <= 1517) || (c >= 2000 && c <= 2031) ||
-                   c == 5000;
+    bool inRange =
+        c == 0 || (c >= 1001 && c <= 1007) || (c >= 1500 && c <= 1517) || (c >= 2000 && c <= 2031) || c == 5000;
     EXPECT_TRUE(inRange);
     // Only the version fix-up, the oversized debug block and the validator's warnings warn.
     if (info.severity == DiagnosticSeverity::Warning) {

@@ -35,9 +35,7 @@ void CheckAgainstStdMap(unsigned seed) {
         expected[key] = value;
         break;
       }
-      case 1:
-        EXPECT_EQ(map.Erase(key), expected.erase(key) == 1) << "step " << step;
-        break;
+      case 1: EXPECT_EQ(map.Erase(key), expected.erase(key) == 1) << "step " << step; break;
       default: {
         auto found = expected.find(key);
         EXPECT_EQ(map.Find(key), found == expected.end() ? nullptr : found->second) << "step " << step;

@@ -15,8 +15,8 @@ namespace rastro {
 namespace {
 
 constexpr const char* kVersionNames[kVersionCount] = {
-    "vs_1_1", "vs_2_0", "vs_2_x", "vs_2_sw", "vs_3_0", "vs_3_sw", "ps_1_1", "ps_1_2",
-    "ps_1_3", "ps_1_4", "ps_2_0", "ps_2_x", "ps_2_sw", "ps_3_0", "ps_3_sw",
+    "vs_1_1", "vs_2_0", "vs_2_x", "vs_2_sw", "vs_3_0",  "vs_3_sw", "ps_1_1",  "ps_1_2",
+    "ps_1_3", "ps_1_4", "ps_2_0", "ps_2_x",  "ps_2_sw", "ps_3_0",  "ps_3_sw",
 };
 
 struct Generated {
@@ -42,7 +42,8 @@ Generated Statement(const OpcodeEntry& entry, int version, int variant) {
     std::string text;
     for (int i = 0; i < count; ++i) {
       // r0 and r1 exist in every version.
-      text += std::string(", ") + (i == 0 ? negate : "") + "r" + std::to_string((i + 1) % 2) + (i == 0 ? sourceModifier : "");
+      text += std::string(", ") + (i == 0 ? negate : "") + "r" + std::to_string((i + 1) % 2) +
+              (i == 0 ? sourceModifier : "");
     }
     return text;
   };
@@ -91,7 +92,8 @@ TEST(InstructionSet, EveryFormDecodesAsTheFormatSays) {
         ASSERT_EQ(decoded.instructions.size(), 1u);
         const ShaderInstruction& instruction = decoded.instructions[0];
         // Outside ps_1_x a subtraction is written as an addition.
-        DWORD expectedOpcode = entry.opcode == D3DSIO_SUB && !IsPs1x(version) ? DWORD(D3DSIO_ADD) : entry.opcode & 0xFFFF;
+        DWORD expectedOpcode =
+            entry.opcode == D3DSIO_SUB && !IsPs1x(version) ? DWORD(D3DSIO_ADD) : entry.opcode & 0xFFFF;
         EXPECT_EQ(instruction.opcode, expectedOpcode);
         EXPECT_EQ(instruction.hasDestination, generated.destination);
         if (entry.opcode != D3DSIO_DEF && entry.opcode != D3DSIO_DEFI && entry.opcode != D3DSIO_DEFB) {

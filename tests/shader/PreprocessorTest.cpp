@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "MemoryInclude.h"
-#include "ScratchDirectory.h"
 #include "Preprocessor.h"
+#include "ScratchDirectory.h"
 #include "d3d9types.h"
 
 namespace rastro {
@@ -25,7 +25,7 @@ struct Result {
   std::string text;      // source texts joined by blanks, one line per end of line
   std::string messages;  // the error text
   HRESULT open = S_OK;
-  HRESULT read = S_OK;   // the first failing ReadToken, or S_OK
+  HRESULT read = S_OK;  // the first failing ReadToken, or S_OK
   std::vector<Token> tokens;
 };
 
@@ -94,7 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"EmptyBodyIsZero", "#if D3DX\nno\n#else\nyes\n#endif\n", "\nyes\n\n", ""},
         TextCase{"UnsignedComparison", "#if -1 > 0\nyes\n#endif\n", "\nyes\n\n", ""},
         TextCase{"UnsignedDivision", "#if 7 / -1\nno\n#endif\n#if 7 / -1 == 0\nyes\n#endif\n", "\n\nyes\n\n", ""},
-        TextCase{"Precedence", "#if 1 + 2 * 3 == 7 && (1 + 2) * 3 == 9 && 10 - 4 - 3 == 3 && 12 / 2 / 3 == 2\nyes\n#endif",
+        TextCase{"Precedence",
+                 "#if 1 + 2 * 3 == 7 && (1 + 2) * 3 == 9 && 10 - 4 - 3 == 3 && 12 / 2 / 3 == 2\nyes\n#endif",
                  "\nyes\n\n", ""},
         TextCase{"LogicAndUnary",
                  "#if !0 && !5 == 0 && -1 == 4294967295 && +3 == 3 && (0 || 2) && !(1 && 0) && 3 >= 3 && 2 <= 1 == 0"
@@ -102,9 +103,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "\nyes\n\n", ""},
         TextCase{"Conditional", "#if (0 ? 1 : 0) == 0 && 1 ? 2 : 3\nyes\n#endif\n#if 0 ? 1 : 0 ? 1 : 0\nno\n#endif\n",
                  "\nyes\n\n\n", ""},
-        TextCase{"MacroValues",
-                 "#define SEVEN 7\n#define TWO_TOKENS 1 2\n#if SEVEN == 7 && TWO_TOKENS == 1 && UNDEFINED == 0\nyes\n#endif",
-                 "\n\n\nyes\n\n", ""},
+        TextCase{
+            "MacroValues",
+            "#define SEVEN 7\n#define TWO_TOKENS 1 2\n#if SEVEN == 7 && TWO_TOKENS == 1 && UNDEFINED == 0\nyes\n#endif",
+            "\n\n\nyes\n\n", ""},
         TextCase{"Defined", "#define X\n#if defined(X) && !defined ( Y )\nyes\n#endif\n", "\n\nyes\n\n", ""},
         TextCase{"DefinedNeedsParentheses", "#if defined X\nno\n#endif\n", "\nno\n\n",
                  "main.psh(1): error X1500: syntax error : unexpected token 'X'\n"
@@ -147,8 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"Stringize", "#define S(x) #x\nS(a  +  b) S(a+b) S( spaced ) S(\"q\\n\")\n",
                  "\n\"a + b\" \"a+b\" \"spaced\" \"\\\"q\\\\n\\\"\"\n", ""},
         TextCase{"Charize", "#define C(x) #@x\nC(a)\n", "\n'a'\n", ""},
-        TextCase{"Paste", "#define P(a, b) a##b\n#define Q(a) x ## a ## y\nP(r, 0) P(1, 2) Q(1)\n",
-                 "\n\nr0 12 x1y\n", ""},
+        TextCase{"Paste", "#define P(a, b) a##b\n#define Q(a) x ## a ## y\nP(r, 0) P(1, 2) Q(1)\n", "\n\nr0 12 x1y\n",
+                 ""},
         TextCase{"PasteChain", "#define Q(a, b) a ## b ## a\nQ(1, 2)\n", "\n121\n", ""},
         // The second '##' is the right operand of the first; the third still pastes.
         TextCase{"PasteOperatorAsOperand", "#define P(a) a ## ## b ## c\nP(x)\n", "\nx ## bc\n", ""},
@@ -157,8 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"NestedCallsOfOneMacro", "#define M(x) (x)\nM(M(1))\n", "\n( ( 1 ) )\n", ""},
         // Expansions that would never end stop with a message naming the macro: those that grow
         // when the queue is full, the others when they are nested too deeply.
-        TextCase{"SelfReference", "#define A A+1\nA\n", "\n",
-                 "main.psh(2): macro expansion too large in macro 'A'\n"},
+        TextCase{"SelfReference", "#define A A+1\nA\n", "\n", "main.psh(2): macro expansion too large in macro 'A'\n"},
         TextCase{"MutualReference", "#define X Y+1\n#define Y X+2\nX\n", "\n\n",
                  "main.psh(3): macro expansion too large in macro 'Y'\n"},
         TextCase{"RecursiveCall", "#define FF(x) x(x)\nFF(FF)\n", "\n",
@@ -168,7 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"ArgumentExpandsOnRescan", "#define EMPTY\n#define G(a) [a]\n#define F(x) G(x)\nF(EMPTY)\n",
                  "\n\n\n[ ]\n", ""},
         TextCase{"CallInArgumentExpandsAfterSubstitution",
-                 "#define F1(a, b) mov a, c0\n#define F2(a) F1(a, r1)\nF2(F1(c6, r2))\n", "\n\nmov mov c6 , c0 , c0\n", ""},
+                 "#define F1(a, b) mov a, c0\n#define F2(a) F1(a, r1)\nF2(F1(c6, r2))\n", "\n\nmov mov c6 , c0 , c0\n",
+                 ""},
         // The rescan of G(ARGS) collects one argument: ARGS's comma is not seen yet.
         TextCase{"CommaFromArgumentMacroIsNoSeparator",
                  "#define ARGS r1, r2\n#define G(a, b) add r0, a, b\n#define F(x) G(x)\nF(ARGS)\n", "\n\n\nG\n",
@@ -187,8 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "main.psh(3): error X1516: not enough actual parameters for macro 'F'\n"},
         TextCase{"Line", "a __LINE__\n\n\n\n\n\n__LINE__\n", "a 1\n7\n", ""},
         TextCase{"LineDirective", "#line 100\n__LINE__\n#line 200\n\n\n__LINE__\n", "\n100\n\n202\n", ""},
-        TextCase{"LineDirectiveWithFile", "#line 50 \"other.psh\"\n__FILE__ __LINE__\n#bad\n",
-                 "\n\"other.psh\" 50\n\n", "other.psh(51): error X1504: invalid preprocessor command 'bad'\n"},
+        TextCase{"LineDirectiveWithFile", "#line 50 \"other.psh\"\n__FILE__ __LINE__\n#bad\n", "\n\"other.psh\" 50\n\n",
+                 "other.psh(51): error X1504: invalid preprocessor command 'bad'\n"},
         TextCase{"File", "__FILE__\n", "\"main.psh\"\n", ""}),
     [](const auto& test) { return std::string(test.param.name); });
 
@@ -243,9 +245,10 @@ TEST(Preprocessor, YaccStackOverflowEndsTheDirective) {
 }
 
 TEST(Preprocessor, CallerDefinitions) {
-  const D3DXMACRO defines[] = {{"FOO", "r1 , r2"}, {"EMPTY", nullptr}, {"DIRECT3D_VERSION", "0x800"}, {nullptr, nullptr}};
-  Result result = Preprocess("FOO\n#ifdef EMPTY\nyes\n#endif\n#if DIRECT3D_VERSION == 0x800\nold\n#endif\n", nullptr, 0,
-                             defines);
+  const D3DXMACRO defines[] = {
+      {"FOO", "r1 , r2"}, {"EMPTY", nullptr}, {"DIRECT3D_VERSION", "0x800"}, {nullptr, nullptr}};
+  Result result =
+      Preprocess("FOO\n#ifdef EMPTY\nyes\n#endif\n#if DIRECT3D_VERSION == 0x800\nold\n#endif\n", nullptr, 0, defines);
   EXPECT_EQ(result.text, "r1 , r2\n\nyes\n\n\nold\n\n");
   EXPECT_EQ(result.messages, "");
 }
@@ -523,11 +526,11 @@ TEST(Preprocessor, CallsReadBackFromTheQueueReportAtTheCurrentLine) {
 
 TEST(Preprocessor, AliasChainsFollowEveryDefinitionAndRemoval) {
   std::string source = "#define A B\n#define B C\n#define C 1\nA\n";  // A resolves through B to C
-  source += "#define U1 2\n#define U2 3\nA B\n";                          // unrelated names
-  source += "#define B 4\nA\n";                                            // the middle link changes
-  source += "#undef C\n#define B C\nA\n";                                 // the chain now ends at B
-  source += "#define C 5\nA\n";                                            // ... and continues again
-  source += "#define C A\nA\n#ifdef A\ncircular\n#endif\n";             // A -> B -> C -> A
+  source += "#define U1 2\n#define U2 3\nA B\n";                      // unrelated names
+  source += "#define B 4\nA\n";                                       // the middle link changes
+  source += "#undef C\n#define B C\nA\n";                             // the chain now ends at B
+  source += "#define C 5\nA\n";                                       // ... and continues again
+  source += "#define C A\nA\n#ifdef A\ncircular\n#endif\n";           // A -> B -> C -> A
   Result result = Preprocess(source);
   EXPECT_EQ(result.messages, "");
   EXPECT_EQ(result.text, "\n\n\n1\n\n\n1 1\n\n4\n\n\nC\n\n5\n\nA\n\n");  // "circular" is skipped
@@ -537,7 +540,8 @@ TEST(Preprocessor, ManyDefinitionsAndRemovalsKeepEveryNameFindable) {
   constexpr int kCount = 300;
   std::string source, uses, expectedUses, redefinedUses;
   int directives = 0;
-  for (int i = 0; i < kCount; ++i, ++directives) source += "#define M" + std::to_string(i) + " " + std::to_string(i) + "\n";
+  for (int i = 0; i < kCount; ++i, ++directives)
+    source += "#define M" + std::to_string(i) + " " + std::to_string(i) + "\n";
   for (int i = 0; i < kCount; i += 3, ++directives) source += "#undef M" + std::to_string(i) + "\n";
   for (int i = 0; i < kCount; ++i) {
     std::string name = "M" + std::to_string(i), separator = i ? " " : "";

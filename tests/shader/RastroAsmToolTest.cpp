@@ -102,8 +102,8 @@ TEST_F(RastroAsmTool, AssemblesToTheSourceNameWithBin) {
   Write("noext", "vs_1_1\ndcl_position v0\nmov oPos, v0\n");
   EXPECT_EQ(Execute("noext").status, 0);
   EXPECT_EQ(Words(ReadFile(dir_ / "noext.bin")),
-            (std::vector<DWORDValue>{0xFFFE0101, 0x0000001F, 0x80000000, 0x900F0000, 0x00000001, 0xC00F0000,
-                                     0x90E40000, 0x0000FFFF}));
+            (std::vector<DWORDValue>{0xFFFE0101, 0x0000001F, 0x80000000, 0x900F0000, 0x00000001, 0xC00F0000, 0x90E40000,
+                                     0x0000FFFF}));
 }
 
 TEST_F(RastroAsmTool, OutputNameDefinesIncludesAndDebug) {
@@ -161,8 +161,9 @@ TEST_F(RastroAsmTool, DisassemblesATokenStreamBackToSource) {
 }
 
 TEST_F(RastroAsmTool, BadUsageExitsWithTwo) {
-  for (const char* arguments : {"", "-E", "-x a.psh", "-E a.psh -D", "-E a.psh -D =1", "-E a.psh -I", "a.psh -o",
-                                "a.psh b.psh", "-E a.psh --debug", "-E a.psh b.psh", "-d", "-d a.bin a.psh", "-d a.bin -o x.bin"}) {
+  for (const char* arguments :
+       {"", "-E", "-x a.psh", "-E a.psh -D", "-E a.psh -D =1", "-E a.psh -I", "a.psh -o", "a.psh b.psh",
+        "-E a.psh --debug", "-E a.psh b.psh", "-d", "-d a.bin a.psh", "-d a.bin -o x.bin"}) {
     ToolRun run = Execute(arguments);
     EXPECT_EQ(run.status, 2) << arguments;
     EXPECT_NE(run.err.find("usage: rastro-asm FILE [-o OUT.bin]"), std::string::npos) << arguments;

@@ -20,8 +20,8 @@ namespace rastro::testing {
 namespace {
 
 constexpr DWORD kEnd = 0x0000FFFF;
-constexpr DWORD R = 0, V = 1, C = 2, T = 3, A = 3, RAST = 4, OUT = 6, I = 7, OC = 8, S = 10, B = 14, AL = 15,
-                L = 18, P = 19;
+constexpr DWORD R = 0, V = 1, C = 2, T = 3, A = 3, RAST = 4, OUT = 6, I = 7, OC = 8, S = 10, B = 14, AL = 15, L = 18,
+                P = 19;
 constexpr DWORD ID = 0xE4;
 
 DWORD Reg(DWORD type, UINT number) { return 0x80000000u | ((type & 7) << 28) | ((type & 0x18) << 8) | number; }
@@ -134,8 +134,8 @@ TEST(Disassembly, UnreadableStreamsKeepWhatWasReadAndSayWhereItStopped) {
 std::vector<DWORD> Assemble(const std::string& source, DWORD flags, std::string* errors = nullptr) {
   ID3DXBuffer* shader = nullptr;
   ID3DXBuffer* messages = nullptr;
-  HRESULT hr = D3DXAssembleShader(source.data(), static_cast<UINT>(source.size()), nullptr, nullptr, flags, &shader,
-                                  &messages);
+  HRESULT hr =
+      D3DXAssembleShader(source.data(), static_cast<UINT>(source.size()), nullptr, nullptr, flags, &shader, &messages);
   std::vector<DWORD> tokens;
   if (SUCCEEDED(hr) && shader) {
     auto* begin = static_cast<const DWORD*>(shader->GetBufferPointer());
@@ -166,30 +166,39 @@ void ExpectRoundTrip(const std::string& source, DWORD flags = D3DXSHADER_SKIPVAL
 }
 
 TEST(DisassemblyRoundTrip, HandWrittenShadersOfEveryVersion) {
-  ExpectRoundTrip("ps_1_1\ndef c0, 1.5, -0.25, 0.1, 0\ntex t0\ntexbem t1, t0\nmul_x2_sat r0.rgb, t0_bias, -c0_bx2\n"
-                  "+mov r0.a, 1 - t1.a\nadd_d2 r1, -t1_bias, c0.b\ncnd r0, r0.a, r1, c0\n");
-  ExpectRoundTrip("ps_1_3\ntex t0\ntexm3x3pad t1, t0\ntexm3x3pad t2, t0\ntexm3x3spec t3, t0, c0\ntexkill t0\n"
-                  "mov r0, t3\n");
-  ExpectRoundTrip("ps_1_4\ntexcrd r0.xyz, t0\ntexld r1, t1_dz.xyz\nphase\ntexld r2, r0\nbem r3.rg, c0, r1\n"
-                  "mov_x4 r0, r2_x2\ntexdepth r5\n");
-  ExpectRoundTrip("vs_1_1\ndcl_position v0\ndcl_texcoord3 v1\nmov a0.x, c0.x\nmov r0, c[a0.x + 3]\n"
-                  "rcp r1, c0\nm4x3 r2, v0, c4\nm4x4 oPos, v0, c4\nsub oT0, v1, -r0\nlogp r3, c0.y\n"
-                  "mov oFog, c1.x\nmov oD0, c0\n");
-  ExpectRoundTrip("vs_2_x\ndcl_position v0\ndefb b0, true\ndefi i0, 3, 0, 1, -2\nmova a0.xy, c0\n"
-                  "mov r0, c3[a0.y]\nloop aL, i0\nmov r1, c[aL + 4]\nendloop\nif !b0\nsincos r2.xy, r0.x, c1, c2\n"
-                  "endif\nsetp_ne p0, r0, c1\nif_lt r0.x, c0.y\nelse\nbreakp !p0.y\nendif\n(!p0.x) mov oPos, r0\n"
-                  "rep i0\nbreak_ge r0.x, c0.x\nendrep\ncallnz l2, b0\ncall l2\nret\nlabel l2\nret\n");
-  ExpectRoundTrip("vs_3_0\ndcl_position v0\ndcl_texcoord5 v3\ndcl_2d s0\ndcl_position o0\ndcl_color1 o1.xy\n"
-                  "texldl r0, v3, s0\nmov_sat o1.xy, -r0_abs\nloop aL, i1\nmov o[aL + 1], v[aL]\nendloop\n"
-                  "mov o0, v0\n");
-  ExpectRoundTrip("ps_2_0\ndcl t0.xy\ndcl v1\ndcl_2d s0\ndcl_cube s1\ndcl_volume s2\ntexld r0, t0, s0\n"
-                  "texldp r1, t0, s1\ntexldb_pp r2, t0, s2\nmul_sat_pp r0.xy, r0, c0.x\ndp2add r3, r0, c1, c2.w\n"
-                  "texkill r0\nmov oC0, -r0.yzxw\nmov oDepth, r1.x\n");
-  ExpectRoundTrip("ps_3_0\ndcl_texcoord1_centroid v0.xy\ndcl_color v1\ndcl vFace\ndcl vPos.xy\ndcl_cube s1\n"
-                  "texldp r0, v0_abs, s1\ntexldd r2, v0, s1, r0, r1\nmov r1, v[aL + 1]\nif_gt vFace, c0.x\nendif\n"
-                  "dsx r3, r0\nmov oC0, -r0_abs\nmov oC1, vPos.xyxy\n");
-  ExpectRoundTrip("vs_3_0\ndef c2000, 1e-45, 3.4028235e38, 1e39, -0.0\ndef c1, 0.1, 0.2, 0.3, 16777217\n"
-                  "dcl_position o0\nmov o0, c1\n");
+  ExpectRoundTrip(
+      "ps_1_1\ndef c0, 1.5, -0.25, 0.1, 0\ntex t0\ntexbem t1, t0\nmul_x2_sat r0.rgb, t0_bias, -c0_bx2\n"
+      "+mov r0.a, 1 - t1.a\nadd_d2 r1, -t1_bias, c0.b\ncnd r0, r0.a, r1, c0\n");
+  ExpectRoundTrip(
+      "ps_1_3\ntex t0\ntexm3x3pad t1, t0\ntexm3x3pad t2, t0\ntexm3x3spec t3, t0, c0\ntexkill t0\n"
+      "mov r0, t3\n");
+  ExpectRoundTrip(
+      "ps_1_4\ntexcrd r0.xyz, t0\ntexld r1, t1_dz.xyz\nphase\ntexld r2, r0\nbem r3.rg, c0, r1\n"
+      "mov_x4 r0, r2_x2\ntexdepth r5\n");
+  ExpectRoundTrip(
+      "vs_1_1\ndcl_position v0\ndcl_texcoord3 v1\nmov a0.x, c0.x\nmov r0, c[a0.x + 3]\n"
+      "rcp r1, c0\nm4x3 r2, v0, c4\nm4x4 oPos, v0, c4\nsub oT0, v1, -r0\nlogp r3, c0.y\n"
+      "mov oFog, c1.x\nmov oD0, c0\n");
+  ExpectRoundTrip(
+      "vs_2_x\ndcl_position v0\ndefb b0, true\ndefi i0, 3, 0, 1, -2\nmova a0.xy, c0\n"
+      "mov r0, c3[a0.y]\nloop aL, i0\nmov r1, c[aL + 4]\nendloop\nif !b0\nsincos r2.xy, r0.x, c1, c2\n"
+      "endif\nsetp_ne p0, r0, c1\nif_lt r0.x, c0.y\nelse\nbreakp !p0.y\nendif\n(!p0.x) mov oPos, r0\n"
+      "rep i0\nbreak_ge r0.x, c0.x\nendrep\ncallnz l2, b0\ncall l2\nret\nlabel l2\nret\n");
+  ExpectRoundTrip(
+      "vs_3_0\ndcl_position v0\ndcl_texcoord5 v3\ndcl_2d s0\ndcl_position o0\ndcl_color1 o1.xy\n"
+      "texldl r0, v3, s0\nmov_sat o1.xy, -r0_abs\nloop aL, i1\nmov o[aL + 1], v[aL]\nendloop\n"
+      "mov o0, v0\n");
+  ExpectRoundTrip(
+      "ps_2_0\ndcl t0.xy\ndcl v1\ndcl_2d s0\ndcl_cube s1\ndcl_volume s2\ntexld r0, t0, s0\n"
+      "texldp r1, t0, s1\ntexldb_pp r2, t0, s2\nmul_sat_pp r0.xy, r0, c0.x\ndp2add r3, r0, c1, c2.w\n"
+      "texkill r0\nmov oC0, -r0.yzxw\nmov oDepth, r1.x\n");
+  ExpectRoundTrip(
+      "ps_3_0\ndcl_texcoord1_centroid v0.xy\ndcl_color v1\ndcl vFace\ndcl vPos.xy\ndcl_cube s1\n"
+      "texldp r0, v0_abs, s1\ntexldd r2, v0, s1, r0, r1\nmov r1, v[aL + 1]\nif_gt vFace, c0.x\nendif\n"
+      "dsx r3, r0\nmov oC0, -r0_abs\nmov oC1, vPos.xyxy\n");
+  ExpectRoundTrip(
+      "vs_3_0\ndef c2000, 1e-45, 3.4028235e38, 1e39, -0.0\ndef c1, 0.1, 0.2, 0.3, 16777217\n"
+      "dcl_position o0\nmov o0, c1\n");
 }
 
 // Shaders of the kinds the benchmark's tests use pass the validator the assembler runs, and
@@ -266,24 +275,26 @@ std::string RegisterLines(int version) {
   switch (version) {
     case kVs11:
       return "mov oPos, c95\nmov oD1, r11\nmov oT7.xy, v15\nmov oFog, c0.x\nmov oPts, c0.y\nmov r0, c[a0.x + 7]\n";
-    case kVs20: case kVs2x: case kVs2sw:
+    case kVs20:
+    case kVs2x:
+    case kVs2sw:
       return "mov oPos, c255\nmov oD1, r11\nmov oT7.xy, v15\nmov oFog, c0.x\nmov oPts, c0.y\nmova a0.x, c0.x\n"
              "mov r0, c[a0.x + 7]\nmov r1, c[aL]\n";
-    case kVs30: case kVs3sw:
-      return "mov o11, r31\nmov o[aL + 1].xz, v[aL + 2]\nmov r0, c[a0.w + 9]\n";
-    case kPs11: case kPs12: case kPs13:
-      return "tex t3\nmov r1, t3\nmov r0, c7\n";
-    case kPs14:
-      return "texld r5, t5\nmov r1, v1\nmov r0, c7\n";
-    case kPs20: case kPs2x: case kPs2sw:
-      return "mov r11, t7\nmov oC3, v1\nmov oDepth, c31.x\n";
-    default:
-      return "mov r31, vPos\nmov oC3, v9\nmov oDepth, c223.x\nmov r0, v[aL + 1]\ncmp r0, vFace, c0, c1\n";
+    case kVs30:
+    case kVs3sw: return "mov o11, r31\nmov o[aL + 1].xz, v[aL + 2]\nmov r0, c[a0.w + 9]\n";
+    case kPs11:
+    case kPs12:
+    case kPs13: return "tex t3\nmov r1, t3\nmov r0, c7\n";
+    case kPs14: return "texld r5, t5\nmov r1, v1\nmov r0, c7\n";
+    case kPs20:
+    case kPs2x:
+    case kPs2sw: return "mov r11, t7\nmov oC3, v1\nmov oDepth, c31.x\n";
+    default: return "mov r31, vPos\nmov oC3, v9\nmov oDepth, c223.x\nmov r0, v[aL + 1]\ncmp r0, vFace, c0, c1\n";
   }
 }
 
-const char* const kVersionNames[] = {"vs_1_1", "vs_2_0", "vs_2_x", "vs_2_sw", "vs_3_0", "vs_3_sw", "ps_1_1", "ps_1_2",
-                                     "ps_1_3", "ps_1_4", "ps_2_0", "ps_2_x", "ps_2_sw", "ps_3_0", "ps_3_sw"};
+const char* const kVersionNames[] = {"vs_1_1", "vs_2_0", "vs_2_x", "vs_2_sw", "vs_3_0",  "vs_3_sw", "ps_1_1", "ps_1_2",
+                                     "ps_1_3", "ps_1_4", "ps_2_0", "ps_2_x",  "ps_2_sw", "ps_3_0",  "ps_3_sw"};
 
 class GeneratedRoundTrip : public ::testing::TestWithParam<int> {};
 
@@ -301,15 +312,15 @@ TEST_P(GeneratedRoundTrip, EveryArithmeticInstructionWithItsModifiers) {
     std::string mnemonic = rule->name;
     if (opcode == D3DSIO_SETP) mnemonic += "_le";
     int sources = form - '1';
-    std::vector<std::string> suffixes = opcode == D3DSIO_MOVA || opcode == D3DSIO_SETP
-                                            ? std::vector<std::string>{""}
-                                            : ResultSuffixes(version);
+    std::vector<std::string> suffixes =
+        opcode == D3DSIO_MOVA || opcode == D3DSIO_SETP ? std::vector<std::string>{""} : ResultSuffixes(version);
     const char* destination = opcode == D3DSIO_MOVA ? "a0.x" : opcode == D3DSIO_SETP ? "p0" : "r0";
     for (const std::string& suffix : suffixes) {
       for (const std::string& spelling : SourceSpellings(version)) {
         for (int position = 0; position < sources; ++position) {
           std::string line = mnemonic + suffix + " " + destination;
-          for (int i = 0; i < sources; ++i) line += ", " + (i == position ? spelling : std::string("c") + char('0' + i));
+          for (int i = 0; i < sources; ++i)
+            line += ", " + (i == position ? spelling : std::string("c") + char('0' + i));
           source += line + "\n";
           ++generated;
         }
@@ -334,9 +345,11 @@ std::string CanonicalLine(const OpcodeRule& rule, int version) {
   switch (rule.opcode) {
     case D3DSIO_DCL:
       if (!IsPixelVersion(version)) {
-        return vs3 ? "dcl_normal v1\ndcl_2d s1\ndcl_fog o2.x\ndcl_texcoord7 o3.xy\n" : "dcl_normal v1\ndcl_blendweight2 v2\n";
+        return vs3 ? "dcl_normal v1\ndcl_2d s1\ndcl_fog o2.x\ndcl_texcoord7 o3.xy\n"
+                   : "dcl_normal v1\ndcl_blendweight2 v2\n";
       }
-      return ps3 ? "dcl_texcoord2 v2\ndcl_color1_centroid v3\ndcl vPos.xy\ndcl_volume s1\n" : "dcl t1\ndcl v1.xyz\ndcl_volume s1\n";
+      return ps3 ? "dcl_texcoord2 v2\ndcl_color1_centroid v3\ndcl vPos.xy\ndcl_volume s1\n"
+                 : "dcl t1\ndcl v1.xyz\ndcl_volume s1\n";
     case D3DSIO_DEF: return "def c5, 1, 2.5, -3, 4e-10\n";
     case D3DSIO_DEFI: return "defi i1, 1, -2, 3, 255\n";
     case D3DSIO_DEFB: return "defb b1, false\n";
@@ -364,8 +377,8 @@ std::string CanonicalLine(const OpcodeRule& rule, int version) {
   if (IsPs1x(version) && version != kPs14) {
     return form == '1' ? name + " t1\n" : name + " t2, t1\n";
   }
-  if (form == '1') return name + " r1\n";                       // texkill
-  if (form == '2') return name + " r1, " + coordinate + "\n";    // ps_1_4 texld, texcrd
+  if (form == '1') return name + " r1\n";                      // texkill
+  if (form == '2') return name + " r1, " + coordinate + "\n";  // ps_1_4 texld, texcrd
   if (form == '5') return name + " r1, " + coordinate + ", s1, r3, r4\n";
   return name + " r1, " + coordinate + ", s1\n";
 }

@@ -89,65 +89,62 @@ TEST_P(TokenizerLexes, TokensAndMessages) {
 
 INSTANTIATE_TEST_SUITE_P(
     Numbers, TokenizerLexes,
-    testing::Values(
-        LexCase{"0x", 1, "I2:0 Nx", ""}, LexCase{"0X10", 1, "I2:0 NX10", ""},
-        LexCase{"0x1F 0xffffffff", 1, "I2:31 I2:4294967295", ""},
-        LexCase{"0x000000001", 1, "I2:1", "t.psh(1): error X1002: hex value truncated to 32bits\n"},
-        LexCase{"0x123456789", 1, "I2:591751049", "t.psh(1): error X1002: hex value truncated to 32bits\n"},
-        LexCase{"017 037777777777", 1, "I2:15 I2:4294967295", ""},
-        LexCase{"040000000001", 1, "I2:1", "t.psh(1): error X1003: octal value truncated to 32bits\n"},
-        LexCase{"08", 1, "I2:0 I2:8", ""},
-        LexCase{"4294967295", 1, "I2:4294967295", ""},
-        LexCase{"4294967296", 1, "I2:0", "t.psh(1): error X1004: decimal value truncated to 32bits\n"},
-        LexCase{"2u 2ul 2lu 2L 2Ul 2ll", 1, "I4:2 I4:2 I4:2 I3:2 I4:2 I3:2 Nl", ""},
-        LexCase{"0x10u 010l", 1, "I4:16 I3:8", ""},
-        LexCase{"1e-3 1E2 .5 1. 2.5e1", 1, "F5:0.001 F5:100 F5:0.5 F5:1 F5:25", ""},
-        LexCase{"1e+3", 1, "I2:1 Ne O+ I2:3", ""},
-        LexCase{"1.5f 1.5h 1.5F 2e1H 3.0x", 1, "F7:1.5 F6:1.5 F7:1.5 F6:20 F5:3 Nx", ""},
-        LexCase{"1.5e 1e", 1, "F5:1.5 Ne I2:1 Ne", ""},
-        LexCase{"'a' '\\n' '\\x41' '\\101' '\\q' '''", 1, "I2:97 I2:10 I2:65 I2:65 I2:113 I2:39", ""},
-        LexCase{"'ab'", 1, "O' Nab O'", ""}));
+    testing::Values(LexCase{"0x", 1, "I2:0 Nx", ""}, LexCase{"0X10", 1, "I2:0 NX10", ""},
+                    LexCase{"0x1F 0xffffffff", 1, "I2:31 I2:4294967295", ""},
+                    LexCase{"0x000000001", 1, "I2:1", "t.psh(1): error X1002: hex value truncated to 32bits\n"},
+                    LexCase{"0x123456789", 1, "I2:591751049", "t.psh(1): error X1002: hex value truncated to 32bits\n"},
+                    LexCase{"017 037777777777", 1, "I2:15 I2:4294967295", ""},
+                    LexCase{"040000000001", 1, "I2:1", "t.psh(1): error X1003: octal value truncated to 32bits\n"},
+                    LexCase{"08", 1, "I2:0 I2:8", ""}, LexCase{"4294967295", 1, "I2:4294967295", ""},
+                    LexCase{"4294967296", 1, "I2:0", "t.psh(1): error X1004: decimal value truncated to 32bits\n"},
+                    LexCase{"2u 2ul 2lu 2L 2Ul 2ll", 1, "I4:2 I4:2 I4:2 I3:2 I4:2 I3:2 Nl", ""},
+                    LexCase{"0x10u 010l", 1, "I4:16 I3:8", ""},
+                    LexCase{"1e-3 1E2 .5 1. 2.5e1", 1, "F5:0.001 F5:100 F5:0.5 F5:1 F5:25", ""},
+                    LexCase{"1e+3", 1, "I2:1 Ne O+ I2:3", ""},
+                    LexCase{"1.5f 1.5h 1.5F 2e1H 3.0x", 1, "F7:1.5 F6:1.5 F7:1.5 F6:20 F5:3 Nx", ""},
+                    LexCase{"1.5e 1e", 1, "F5:1.5 Ne I2:1 Ne", ""},
+                    LexCase{"'a' '\\n' '\\x41' '\\101' '\\q' '''", 1, "I2:97 I2:10 I2:65 I2:65 I2:113 I2:39", ""},
+                    LexCase{"'ab'", 1, "O' Nab O'", ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     StringsAndEscapes, TokenizerLexes,
-    testing::Values(
-        LexCase{"\"a\\tb\\\"c\"", 1, "Sa\tb\"c", ""},
-        LexCase{"\"\\a\\b\\f\\n\\r\\v\\q\\\\\"", 1, "S\a\b\f\n\r\vq\\", ""},
-        LexCase{"\"\\x41g\\xg\\1010\"", 1, "SAgxg\x41" "0", ""},
-        LexCase{"\"a\\nb\"", ShaderTokenizer::kRawStrings, "Sa\\nb", ""},
-        LexCase{"\"abc\nx", 1, "Sabc EOL Nx", "t.psh(1): error X1005: string continues past end of line\n"},
-        LexCase{"\"abc", 1, "Sabc", "t.psh(1): error X1006: string continues past end of file\n"},
-        LexCase{"\"ab\\", 1, "Sab",
-                "t.psh(1): error X1007: character continues past end of file\n"
-                "t.psh(1): error X1006: string continues past end of file\n"},
-        LexCase{"'\\", 1, "O' O\\", "t.psh(1): error X1007: character continues past end of file\n"},
-        LexCase{"<a.h> x", 1, "O< Na O. Nh O> Nx", ""},
-        LexCase{"<a.h> x", ShaderTokenizer::kAngleStrings, "Aa.h Nx", ""}));
+    testing::Values(LexCase{"\"a\\tb\\\"c\"", 1, "Sa\tb\"c", ""},
+                    LexCase{"\"\\a\\b\\f\\n\\r\\v\\q\\\\\"", 1, "S\a\b\f\n\r\vq\\", ""},
+                    LexCase{"\"\\x41g\\xg\\1010\"", 1,
+                            "SAgxg\x41"
+                            "0",
+                            ""},
+                    LexCase{"\"a\\nb\"", ShaderTokenizer::kRawStrings, "Sa\\nb", ""},
+                    LexCase{"\"abc\nx", 1, "Sabc EOL Nx", "t.psh(1): error X1005: string continues past end of line\n"},
+                    LexCase{"\"abc", 1, "Sabc", "t.psh(1): error X1006: string continues past end of file\n"},
+                    LexCase{"\"ab\\", 1, "Sab",
+                            "t.psh(1): error X1007: character continues past end of file\n"
+                            "t.psh(1): error X1006: string continues past end of file\n"},
+                    LexCase{"'\\", 1, "O' O\\", "t.psh(1): error X1007: character continues past end of file\n"},
+                    LexCase{"<a.h> x", 1, "O< Na O. Nh O> Nx", ""},
+                    LexCase{"<a.h> x", ShaderTokenizer::kAngleStrings, "Aa.h Nx", ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     CommentsAndLineEnds, TokenizerLexes,
-    testing::Values(
-        LexCase{"a ; comment\nb", kAsm, "Na EOL Nb", ""},
-        LexCase{"a ; comment\nb", 1, "Na O; Ncomment EOL Nb", ""},
-        LexCase{"a // c\n\n\n/* c\n c */\n// d\nb", 1, "Na EOL Nb", ""},
-        LexCase{"a /* one\n line */ b", 1, "Na Nb", ""},
-        LexCase{"a\\\nb", 1, "Na Nb", ""},
-        LexCase{"a\\\r\nb \r\n c", 1, "Na Nb EOL Nc", ""},
-        LexCase{"// c \\\n still comment\nb", 1, "EOL Nb", ""},
-        LexCase{"a /* open", 1, "Na", "t.psh(1): error X1001: comment continues past end of file\n"}));
+    testing::Values(LexCase{"a ; comment\nb", kAsm, "Na EOL Nb", ""},
+                    LexCase{"a ; comment\nb", 1, "Na O; Ncomment EOL Nb", ""},
+                    LexCase{"a // c\n\n\n/* c\n c */\n// d\nb", 1, "Na EOL Nb", ""},
+                    LexCase{"a /* one\n line */ b", 1, "Na Nb", ""}, LexCase{"a\\\nb", 1, "Na Nb", ""},
+                    LexCase{"a\\\r\nb \r\n c", 1, "Na Nb EOL Nc", ""},
+                    LexCase{"// c \\\n still comment\nb", 1, "EOL Nb", ""},
+                    LexCase{"a /* open", 1, "Na", "t.psh(1): error X1001: comment continues past end of file\n"}));
 
 INSTANTIATE_TEST_SUITE_P(
     VersionsAndOperators, TokenizerLexes,
-    testing::Values(
-        LexCase{"vs.1.1 ps.2.x ps.2.sw", kAsm, "VFFFE0101 VFFFF0201 VFFFF02FF", ""},
-        LexCase{"vs.9.9", kAsm, "Nvs F5:0.9 F5:0.9", ""},
-        LexCase{"vs.1.1", 1, "Nvs F5:0.1 F5:0.1", ""},
-        LexCase{"ps.2.a", kAsm, "Nps F5:0.2 O. Na", ""},
-        LexCase{"ps_2_0 vs.1.1a", kAsm, "Nps_2_0 VFFFE0101 Na", ""},
-        LexCase{"a<<=b>>=c...d..e", 1, "Na O<<= Nb O>>= Nc O... Nd O. O. Ne", ""},
-        LexCase{"## #@ && ++ -- :: == || << >> != %= &= *= += -= /= <= >= ^= |= ->", 1,
-                "O## O#@ O&& O++ O-- O:: O== O|| O<< O>> O!= O%= O&= O*= O+= O-= O/= O<= O>= O^= O|= O->", ""},
-        LexCase{"$ @ `", 1, "O$ O@ O`", ""}));
+    testing::Values(LexCase{"vs.1.1 ps.2.x ps.2.sw", kAsm, "VFFFE0101 VFFFF0201 VFFFF02FF", ""},
+                    LexCase{"vs.9.9", kAsm, "Nvs F5:0.9 F5:0.9", ""}, LexCase{"vs.1.1", 1, "Nvs F5:0.1 F5:0.1", ""},
+                    LexCase{"ps.2.a", kAsm, "Nps F5:0.2 O. Na", ""},
+                    LexCase{"ps_2_0 vs.1.1a", kAsm, "Nps_2_0 VFFFE0101 Na", ""},
+                    LexCase{"a<<=b>>=c...d..e", 1, "Na O<<= Nb O>>= Nc O... Nd O. O. Ne", ""},
+                    LexCase{"## #@ && ++ -- :: == || << >> != %= &= *= += -= /= <= >= ^= |= ->", 1,
+                            "O## O#@ O&& O++ O-- O:: O== O|| O<< O>> O!= O%= O&= O*= O+= O-= O/= O<= O>= O^= O|= O->",
+                            ""},
+                    LexCase{"$ @ `", 1, "O$ O@ O`", ""}));
 
 TEST(ShaderTokenizer, PositionsLinesAndLengths) {
   Lexer lexer;

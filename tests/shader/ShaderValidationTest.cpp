@@ -45,7 +45,9 @@ class FakeValidator final : public IDirect3DShaderValidator9 {
     if (onEnd) onEnd();
     return endResult;
   }
-  void Report(DWORD kind, DWORD code, const char* text) { report("elsewhere.psh", 99, kind, code, text, reportContext); }
+  void Report(DWORD kind, DWORD code, const char* text) {
+    report("elsewhere.psh", 99, kind, code, text, reportContext);
+  }
 
   ULONG references = 1;
   int releases = 0;

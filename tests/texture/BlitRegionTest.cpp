@@ -52,7 +52,8 @@ TEST(BlitRegion, RefusesFilterWordsOutsideTheDefinedValues) {
                        DWORD{0x80000000u | D3DX_FILTER_POINT}}) {
     EXPECT_EQ(BlitRegion(destination.Region(), source.Region(), filter), D3DERR_INVALIDCALL) << filter;
   }
-  for (DWORD filter : {D3DX_FILTER_NONE, D3DX_FILTER_BOX | D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER | D3DX_FILTER_SRGB}) {
+  for (DWORD filter :
+       {D3DX_FILTER_NONE, D3DX_FILTER_BOX | D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER | D3DX_FILTER_SRGB}) {
     EXPECT_EQ(BlitRegion(destination.Region(), source.Region(), filter), S_OK) << filter;
   }
 }
@@ -73,8 +74,8 @@ TEST(BlitRegion, SameFormatAndSizeCopiesBytesUnlessTheSidesDisagreeOnSrgb) {
   for (DWORD p : copied.pixels) EXPECT_EQ(p, 0x7F406080u);
   ASSERT_EQ(BlitRegion(converted.Region(), source.Region(), D3DX_FILTER_POINT | D3DX_FILTER_SRGB_IN), S_OK);
   for (DWORD p : converted.pixels) {
-    EXPECT_EQ(p >> 24, 0u);               // converted: X written as 0
-    EXPECT_LT(p & 0xFF, 0x80u);           // and the colour decoded from sRGB (darker)
+    EXPECT_EQ(p >> 24, 0u);      // converted: X written as 0
+    EXPECT_LT(p & 0xFF, 0x80u);  // and the colour decoded from sRGB (darker)
   }
 }
 

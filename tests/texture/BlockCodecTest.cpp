@@ -208,8 +208,10 @@ TEST(BlockCodec, BlockRowIsEncodedOnlyOnceAllItsRowsArrive) {
   const std::vector<std::uint8_t> before = s.bytes;
   const D3DBOX box{0, 0, 4, 8, 0, 1};
   auto codec = Codec(s.Region(box));
-  const FloatRgba rows[4][4] = {{kRed, kRed, kRed, kRed}, {kGreen, kGreen, kGreen, kGreen},
-                                {kRed, kGreen, kRed, kGreen}, {kGreen, kRed, kGreen, kRed}};
+  const FloatRgba rows[4][4] = {{kRed, kRed, kRed, kRed},
+                                {kGreen, kGreen, kGreen, kGreen},
+                                {kRed, kGreen, kRed, kGreen},
+                                {kGreen, kRed, kGreen, kRed}};
   for (UINT y : {3u, 1u, 0u}) {
     codec->WriteRow(y, 0, rows[y]);
     EXPECT_EQ(s.bytes, before) << "after row " << y;
@@ -272,8 +274,8 @@ TEST_P(BlockCodecImageEdge, PadsBlocksBeyondTheImageFromInside) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OddSizes, BlockCodecImageEdge,
-                         testing::Values(EdgeCase{1, 1}, EdgeCase{2, 2}, EdgeCase{5, 7}, EdgeCase{6, 6},
-                                         EdgeCase{3, 9}, EdgeCase{8, 3}));
+                         testing::Values(EdgeCase{1, 1}, EdgeCase{2, 2}, EdgeCase{5, 7}, EdgeCase{6, 6}, EdgeCase{3, 9},
+                                         EdgeCase{8, 3}));
 
 TEST(BlockCodec, ReadsARegionThatCutsBlocks) {
   Surface s(D3DFMT_DXT5, 12, 8);
@@ -296,8 +298,8 @@ TEST(BlockCodec, ReadsARegionThatCutsBlocks) {
     codec->ReadRow(y, 0, row.data());
     for (UINT i = 0; i < 6; ++i) {
       const UINT x = box.Left + i, absY = box.Top + y;
-      const FloatRgba expected{static_cast<float>(x / 4 * 10) / 31, static_cast<float>(absY / 4 * 30) / 63,
-                               7.0f / 31, 1.0f};
+      const FloatRgba expected{static_cast<float>(x / 4 * 10) / 31, static_cast<float>(absY / 4 * 30) / 63, 7.0f / 31,
+                               1.0f};
       EXPECT_TRUE(Same(row[i], expected)) << "pixel " << x << "," << absY << " " << Describe(row[i]);
     }
   }
@@ -363,7 +365,8 @@ TEST(BlockCodec, ColorKeyAlphaUsesTheFormatsAlphaPrecision) {
   for (D3DFORMAT f : {D3DFMT_DXT3, D3DFMT_DXT5}) {
     Surface s(f, 4, 4);
     s.FillFlat(0xF800);  // red
-    if (f == D3DFMT_DXT3) std::memset(s.Block(0, 0), 0x88, 8);  // alpha 8/15 everywhere
+    if (f == D3DFMT_DXT3)
+      std::memset(s.Block(0, 0), 0x88, 8);  // alpha 8/15 everywhere
     else {
       std::uint8_t* b = s.Block(0, 0);
       b[0] = b[1] = 136;  // 8/15 exactly

@@ -17,8 +17,8 @@ struct DibSpec {
   WORD bitCount = 24;
   DWORD compression = 0;
   DWORD colorsUsed = 0;
-  std::array<DWORD, 4> masks{};                // written when the header has room
-  std::vector<std::array<BYTE, 4>> palette;    // blue, green, red, reserved
+  std::array<DWORD, 4> masks{};              // written when the header has room
+  std::vector<std::array<BYTE, 4>> palette;  // blue, green, red, reserved
   std::vector<BYTE> bits;
 };
 
@@ -40,7 +40,10 @@ std::vector<BYTE> MakeDib(const DibSpec& spec) {
 std::vector<BYTE> MakeBmp(const DibSpec& spec) {
   std::vector<BYTE> dib = MakeDib(spec);
   FileBuilder file;
-  file.Text("BM").U32(static_cast<DWORD>(14 + dib.size())).U32(0).U32(static_cast<DWORD>(14 + dib.size() - spec.bits.size()));
+  file.Text("BM")
+      .U32(static_cast<DWORD>(14 + dib.size()))
+      .U32(0)
+      .U32(static_cast<DWORD>(14 + dib.size() - spec.bits.size()));
   return file.Append(dib).Get();
 }
 
@@ -160,22 +163,22 @@ TEST_P(BmpBitFields, MasksChooseTheFormat) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, BmpBitFields,
-    ::testing::Values(MaskCase{16, 56, {0xF800, 0x7E0, 0x1F, 0}, D3DFMT_R5G6B5},
-                      MaskCase{16, 56, {0x7C00, 0x3E0, 0x1F, 0x8000}, D3DFMT_A1R5G5B5},
-                      // Without room for an alpha mask the alpha mask is 0.
-                      MaskCase{16, 52, {0x7C00, 0x3E0, 0x1F, 0x8000}, D3DFMT_X1R5G5B5},
-                      MaskCase{16, 56, {0xF00, 0xF0, 0xF, 0xF000}, D3DFMT_A4R4G4B4},
-                      MaskCase{16, 56, {0xFFFF, 0xFFFF, 0xFFFF, 0}, D3DFMT_L16},
-                      MaskCase{24, 56, {0xFF0000, 0xFF00, 0xFF, 0}, D3DFMT_R8G8B8},
-                      MaskCase{32, 56, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}, D3DFMT_A2B10G10R10},
-                      MaskCase{32, 108, {0xFF, 0xFF00, 0xFF0000, 0}, D3DFMT_X8B8G8R8},
-                      MaskCase{32, 56, {0xFFFF, 0xFFFF0000, 0, 0}, D3DFMT_G16R16},
-                      // Other layouts decode to floats; other bit counts and short headers fail.
-                      MaskCase{16, 56, {0xF800, 0x7C0, 0x3E, 0x1}, D3DFMT_A32B32G32R32F},
-                      MaskCase{8, 56, {0xE0, 0x1C, 0x3, 0}, D3DFMT_UNKNOWN},
-                      MaskCase{16, 40, {0, 0, 0, 0}, D3DFMT_UNKNOWN}));
+INSTANTIATE_TEST_SUITE_P(Layouts, BmpBitFields,
+                         ::testing::Values(MaskCase{16, 56, {0xF800, 0x7E0, 0x1F, 0}, D3DFMT_R5G6B5},
+                                           MaskCase{16, 56, {0x7C00, 0x3E0, 0x1F, 0x8000}, D3DFMT_A1R5G5B5},
+                                           // Without room for an alpha mask the alpha mask is 0.
+                                           MaskCase{16, 52, {0x7C00, 0x3E0, 0x1F, 0x8000}, D3DFMT_X1R5G5B5},
+                                           MaskCase{16, 56, {0xF00, 0xF0, 0xF, 0xF000}, D3DFMT_A4R4G4B4},
+                                           MaskCase{16, 56, {0xFFFF, 0xFFFF, 0xFFFF, 0}, D3DFMT_L16},
+                                           MaskCase{24, 56, {0xFF0000, 0xFF00, 0xFF, 0}, D3DFMT_R8G8B8},
+                                           MaskCase{
+                                               32, 56, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}, D3DFMT_A2B10G10R10},
+                                           MaskCase{32, 108, {0xFF, 0xFF00, 0xFF0000, 0}, D3DFMT_X8B8G8R8},
+                                           MaskCase{32, 56, {0xFFFF, 0xFFFF0000, 0, 0}, D3DFMT_G16R16},
+                                           // Other layouts decode to floats; other bit counts and short headers fail.
+                                           MaskCase{16, 56, {0xF800, 0x7C0, 0x3E, 0x1}, D3DFMT_A32B32G32R32F},
+                                           MaskCase{8, 56, {0xE0, 0x1C, 0x3, 0}, D3DFMT_UNKNOWN},
+                                           MaskCase{16, 40, {0, 0, 0, 0}, D3DFMT_UNKNOWN}));
 
 TEST(BmpDecoder, GenericBitFieldsScaleEachMaskToOne) {
   DibSpec spec;
@@ -184,7 +187,7 @@ TEST(BmpDecoder, GenericBitFieldsScaleEachMaskToOne) {
   spec.bitCount = 16;
   spec.compression = 3;
   spec.masks = {0xF800, 0x7C0, 0x3E, 0x1};  // 5-5-5-1, red on top
-  spec.bits = {0x43, 0x08, 0xFE, 0xFF};       // 0x0843: 1, 1, 1, 1; 0xFFFE: 31, 31, 31, 0
+  spec.bits = {0x43, 0x08, 0xFE, 0xFF};     // 0x0843: 1, 1, 1, 1; 0xFFFE: 31, 31, 31, 0
   auto decoded = Decode(MakeBmp(spec));
   ASSERT_EQ(decoded->hr, S_OK);
   EXPECT_EQ(decoded->image.Format, D3DFMT_A32B32G32R32F);
@@ -246,10 +249,10 @@ std::vector<BYTE> Rle(WORD bitCount, DWORD compression, LONG width, LONG height,
 
 TEST(BmpDecoder, Rle8RunsLiteralsLineEndsAndMoves) {
   auto decoded = Decode(Rle(8, 1, 4, 3,
-                            {3, 5, 0, 0,            // bottom row: 5 5 5, end of line
-                             0, 3, 7, 8, 9, 0,      // middle row: literal 7 8 9, padded to a word
-                             0, 2, 0, 1,            // move down one row (column 3 stays)
-                             1, 6, 0, 1}));         // top row, column 3: 6; end of bitmap
+                            {3, 5, 0, 0,        // bottom row: 5 5 5, end of line
+                             0, 3, 7, 8, 9, 0,  // middle row: literal 7 8 9, padded to a word
+                             0, 2, 0, 1,        // move down one row (column 3 stays)
+                             1, 6, 0, 1}));     // top row, column 3: 6; end of bitmap
   ASSERT_EQ(decoded->hr, S_OK);
   EXPECT_EQ(decoded->RowBytes(0, 4), (std::vector<BYTE>{0, 0, 0, 6}));
   EXPECT_EQ(decoded->RowBytes(1, 4), (std::vector<BYTE>{7, 8, 9, 0}));
@@ -275,9 +278,10 @@ TEST(BmpDecoder, RleThatWouldWriteOutsideTheImageIsRefused) {
 }
 
 TEST(BmpDecoder, Rle4LiteralOfFiveIndicesTakesFourBytes) {
-  auto decoded = Decode(Rle(4, 2, 7, 1, {0, 5, 0x12, 0x34, 0x50, 0x00,  // 1 2 3 4 5, padded
-                                         2, 0x67,                       // 6 7
-                                         0, 1}));
+  auto decoded = Decode(Rle(4, 2, 7, 1,
+                            {0, 5, 0x12, 0x34, 0x50, 0x00,  // 1 2 3 4 5, padded
+                             2, 0x67,                       // 6 7
+                             0, 1}));
   ASSERT_EQ(decoded->hr, S_OK);
   EXPECT_EQ(decoded->RowBytes(0, 7), (std::vector<BYTE>{1, 2, 3, 4, 5, 6, 7}));
   // A run alternates the high and low nibbles.

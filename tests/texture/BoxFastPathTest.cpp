@@ -41,8 +41,8 @@ std::uint32_t Average(const FormatCase& c, std::uint32_t a, std::uint32_t b, std
   std::uint32_t out = 0;
   for (const Field& f : c.fields) {
     std::uint32_t mask = (1u << f.bits) - 1;
-    std::uint32_t sum = ((a >> f.shift) & mask) + ((b >> f.shift) & mask) + ((d >> f.shift) & mask) +
-                        ((e >> f.shift) & mask) + 2;
+    std::uint32_t sum =
+        ((a >> f.shift) & mask) + ((b >> f.shift) & mask) + ((d >> f.shift) & mask) + ((e >> f.shift) & mask) + 2;
     out |= ((sum >> 2) & mask) << f.shift;
   }
   return out;
@@ -73,8 +73,8 @@ TEST_P(IntegerHalving, AveragesEveryChannelRoundingHalvesUp) {
   for (UINT y = 0; y < height / 2; ++y) {
     for (UINT x = 0; x < width / 2; ++x) {
       auto at = [&](UINT px, UINT py) { return Read(&source[py * pitch + px * c.bytes], c.bytes); };
-      std::uint32_t expected = Average(c, at(2 * x, 2 * y), at(2 * x + 1, 2 * y), at(2 * x, 2 * y + 1),
-                                       at(2 * x + 1, 2 * y + 1));
+      std::uint32_t expected =
+          Average(c, at(2 * x, 2 * y), at(2 * x + 1, 2 * y), at(2 * x, 2 * y + 1), at(2 * x + 1, 2 * y + 1));
       std::uint32_t got = Read(&destination[y * outPitch + x * c.bytes], c.bytes);
       EXPECT_EQ(got & fieldMask, expected) << x << "," << y;
       EXPECT_EQ(got & c.zeroed, 0u) << x << "," << y;
@@ -137,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Alpha 0, 0, 1, 1: (2 + 2) >> 2 = 1; 0, 0, 0, 1: (1 + 2) >> 2 = 0.
         QuadCase{"ArgbAlphaHalfUp", D3DFMT_A8R8G8B8, 4, {0x00000000, 0x00000000, 0x01000000, 0x01000000}, 0x01000000},
         QuadCase{"ArgbAlphaQuarterDown", D3DFMT_A8R8G8B8, 4, {0, 0, 0, 0x01000000}, 0},
-        QuadCase{"ArgbWhiteStaysWhite", D3DFMT_A8R8G8B8, 4, {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF}, 0xFFFFFFFF},
+        QuadCase{
+            "ArgbWhiteStaysWhite", D3DFMT_A8R8G8B8, 4, {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF}, 0xFFFFFFFF},
         // One-bit alpha becomes 1 when at least two of the four bits are set.
         QuadCase{"A1TwoOfFour", D3DFMT_A1R5G5B5, 2, {0x8000, 0x8000, 0, 0}, 0x8000},
         QuadCase{"A1OneOfFour", D3DFMT_A1R5G5B5, 2, {0x8000, 0, 0, 0}, 0},
@@ -205,7 +206,8 @@ TEST_F(HalvingChoiceTest, DisableMmxSelectsThePortableRoutines) {
   }
   testing::ScopedEnvironment enable("DisableMMX", std::nullopt);
   OverrideVectorLevel(DetectVectorLevel());
-  HalvingChoice expected = DetectVectorLevel() == VectorLevel::Portable ? HalvingChoice::Portable : HalvingChoice::Vector;
+  HalvingChoice expected =
+      DetectVectorLevel() == VectorLevel::Portable ? HalvingChoice::Portable : HalvingChoice::Vector;
   EXPECT_EQ(ChoiceAfterOneHalving(), expected);
   // Chosen once per process: a later change of the setting does not move the slots.
   testing::ScopedEnvironment disable("DisableMMX", "1");

@@ -2,8 +2,8 @@
 // profiles with and without the formats that matter.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "ComPtr.h"
@@ -34,8 +34,9 @@ struct ProfiledDevice {
     parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
     parameters.Windowed = FALSE;
     parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    EXPECT_EQ(direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, behavior, &parameters, device.ReleaseAndGetAddressOf()),
-              D3D_OK);
+    EXPECT_EQ(
+        direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, behavior, &parameters, device.ReleaseAndGetAddressOf()),
+        D3D_OK);
   }
 };
 

@@ -28,8 +28,8 @@ struct TestImage {
   }
 
   BYTE* Pixel(UINT x, UINT y, UINT z, UINT bytesPerPixel) {
-    return bytes.data() + static_cast<std::size_t>(z) * region.SlicePitch + static_cast<std::size_t>(y) * region.RowPitch +
-           static_cast<std::size_t>(x) * bytesPerPixel;
+    return bytes.data() + static_cast<std::size_t>(z) * region.SlicePitch +
+           static_cast<std::size_t>(y) * region.RowPitch + static_cast<std::size_t>(x) * bytesPerPixel;
   }
 
   std::unique_ptr<PixelCodec> Codec() const { return CreatePixelCodec(region); }

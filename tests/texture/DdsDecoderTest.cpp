@@ -211,28 +211,27 @@ TEST_P(DdsPixelFormat, FieldsTheFlagsNameMustMatch) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DdsPixelFormat,
-    ::testing::Values(
-        PixelFormatCase{0x40, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0, D3DFMT_R8G8B8},
-        PixelFormatCase{0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0, D3DFMT_X8R8G8B8},
-        // The alpha mask is not compared without an alpha flag.
-        PixelFormatCase{0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, D3DFMT_X8R8G8B8},
-        PixelFormatCase{0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0, D3DFMT_UNKNOWN},
-        // Luminance rows tell sizes apart by their masks alone.
-        PixelFormatCase{0x20001, 0, 99, 0xF, 0, 0, 0xF0, D3DFMT_A4L4},
-        PixelFormatCase{0x20001, 0, 99, 0xFF, 0, 0, 0xFF00, D3DFMT_A8L8},
-        PixelFormatCase{0x20000, 0, 0, 0xFFFF, 0, 0, 0, D3DFMT_L16},
-        PixelFormatCase{0x80000, 0, 16, 0xFF, 0xFF00, 0, 0, D3DFMT_V8U8},
-        PixelFormatCase{0x40000, 0, 16, 0x1F, 0x3E0, 0xFC00, 0, D3DFMT_L6V5U5},
-        PixelFormatCase{0x2, 0, 8, 0, 0, 0, 0xFF, D3DFMT_A8},
-        PixelFormatCase{0x21, 0, 16, 0, 0, 0, 0xFF00, D3DFMT_A8P8},
-        PixelFormatCase{0x400, 0, 16, 0, 0xFFFF, 0, 0, D3DFMT_D16_LOCKABLE},
-        // FourCC formats compare only the code; some carry their numeric format value.
-        PixelFormatCase{0x4 | 0x40, MAKEFOURCC('D', 'X', 'T', '5'), 7, 1, 2, 3, 4, D3DFMT_DXT5},
-        PixelFormatCase{0x4, 113, 0, 0, 0, 0, 0, D3DFMT_A16B16G16R16F},
-        PixelFormatCase{0x4, 36, 0, 0, 0, 0, 0, D3DFMT_A16B16G16R16},
-        PixelFormatCase{0x4, 117, 0, 0, 0, 0, 0, D3DFMT_CxV8U8},
-        PixelFormatCase{0x4, MAKEFOURCC('A', 'T', 'I', '2'), 0, 0, 0, 0, 0, D3DFMT_UNKNOWN},
-        PixelFormatCase{0x40, 0, 16, 0xF800, 0x7E0, 0x1E, 0, D3DFMT_UNKNOWN}));
+    ::testing::Values(PixelFormatCase{0x40, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0, D3DFMT_R8G8B8},
+                      PixelFormatCase{0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0, D3DFMT_X8R8G8B8},
+                      // The alpha mask is not compared without an alpha flag.
+                      PixelFormatCase{0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, D3DFMT_X8R8G8B8},
+                      PixelFormatCase{0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0, D3DFMT_UNKNOWN},
+                      // Luminance rows tell sizes apart by their masks alone.
+                      PixelFormatCase{0x20001, 0, 99, 0xF, 0, 0, 0xF0, D3DFMT_A4L4},
+                      PixelFormatCase{0x20001, 0, 99, 0xFF, 0, 0, 0xFF00, D3DFMT_A8L8},
+                      PixelFormatCase{0x20000, 0, 0, 0xFFFF, 0, 0, 0, D3DFMT_L16},
+                      PixelFormatCase{0x80000, 0, 16, 0xFF, 0xFF00, 0, 0, D3DFMT_V8U8},
+                      PixelFormatCase{0x40000, 0, 16, 0x1F, 0x3E0, 0xFC00, 0, D3DFMT_L6V5U5},
+                      PixelFormatCase{0x2, 0, 8, 0, 0, 0, 0xFF, D3DFMT_A8},
+                      PixelFormatCase{0x21, 0, 16, 0, 0, 0, 0xFF00, D3DFMT_A8P8},
+                      PixelFormatCase{0x400, 0, 16, 0, 0xFFFF, 0, 0, D3DFMT_D16_LOCKABLE},
+                      // FourCC formats compare only the code; some carry their numeric format value.
+                      PixelFormatCase{0x4 | 0x40, MAKEFOURCC('D', 'X', 'T', '5'), 7, 1, 2, 3, 4, D3DFMT_DXT5},
+                      PixelFormatCase{0x4, 113, 0, 0, 0, 0, 0, D3DFMT_A16B16G16R16F},
+                      PixelFormatCase{0x4, 36, 0, 0, 0, 0, 0, D3DFMT_A16B16G16R16},
+                      PixelFormatCase{0x4, 117, 0, 0, 0, 0, 0, D3DFMT_CxV8U8},
+                      PixelFormatCase{0x4, MAKEFOURCC('A', 'T', 'I', '2'), 0, 0, 0, 0, 0, D3DFMT_UNKNOWN},
+                      PixelFormatCase{0x40, 0, 16, 0xF800, 0x7E0, 0x1E, 0, D3DFMT_UNKNOWN}));
 
 TEST(DdsDecoder, HeadersThatCannotBeLoadedAreRefused) {
   DdsSpec good;

@@ -71,10 +71,13 @@ struct ReadableCase {
 
 void PrintTo(const ReadableCase& c, std::ostream* out) { *out << c.label; }
 
-BYTE Widen(UINT value, UINT bits) { return static_cast<BYTE>((value * 255 + ((1u << bits) - 1) / 2) / ((1u << bits) - 1)); }
+BYTE Widen(UINT value, UINT bits) {
+  return static_cast<BYTE>((value * 255 + ((1u << bits) - 1) / 2) / ((1u << bits) - 1));
+}
 
 std::array<BYTE, 4> StoreArgb(UINT i, BYTE* at) {
-  const BYTE r = static_cast<BYTE>(i * 4), g = static_cast<BYTE>(255 - i * 3), b = static_cast<BYTE>(i * 7), a = static_cast<BYTE>(40 + i * 2);
+  const BYTE r = static_cast<BYTE>(i * 4), g = static_cast<BYTE>(255 - i * 3), b = static_cast<BYTE>(i * 7),
+             a = static_cast<BYTE>(40 + i * 2);
   at[0] = b, at[1] = g, at[2] = r, at[3] = a;
   return {r, g, b, a};
 }
@@ -142,37 +145,42 @@ TEST_P(DdsReadableByImageMagick, TopLevelReadsBackAsStored) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, DdsReadableByImageMagick,
-    ::testing::Values(ReadableCase{"A8R8G8B8", D3DFMT_A8R8G8B8, 4, StoreArgb, 0},
-                      ReadableCase{"X8R8G8B8", D3DFMT_X8R8G8B8, 4, StoreXrgb, 0},
-                      ReadableCase{"R8G8B8", D3DFMT_R8G8B8, 3, StoreRgb, 0},
-                      ReadableCase{"R5G6B5", D3DFMT_R5G6B5, 2, StoreR5G6B5, 1},
-                      ReadableCase{"A1R5G5B5", D3DFMT_A1R5G5B5, 2, StoreA1R5G5B5, 1},
-                      ReadableCase{"A4R4G4B4", D3DFMT_A4R4G4B4, 2, StoreA4R4G4B4, 1},
-                      ReadableCase{"L8", D3DFMT_L8, 1, StoreL8, 0}),
-    [](const ::testing::TestParamInfo<ReadableCase>& test) { return std::string(test.param.label); });
+INSTANTIATE_TEST_SUITE_P(Formats, DdsReadableByImageMagick,
+                         ::testing::Values(ReadableCase{"A8R8G8B8", D3DFMT_A8R8G8B8, 4, StoreArgb, 0},
+                                           ReadableCase{"X8R8G8B8", D3DFMT_X8R8G8B8, 4, StoreXrgb, 0},
+                                           ReadableCase{"R8G8B8", D3DFMT_R8G8B8, 3, StoreRgb, 0},
+                                           ReadableCase{"R5G6B5", D3DFMT_R5G6B5, 2, StoreR5G6B5, 1},
+                                           ReadableCase{"A1R5G5B5", D3DFMT_A1R5G5B5, 2, StoreA1R5G5B5, 1},
+                                           ReadableCase{"A4R4G4B4", D3DFMT_A4R4G4B4, 2, StoreA4R4G4B4, 1},
+                                           ReadableCase{"L8", D3DFMT_L8, 1, StoreL8, 0}),
+                         [](const ::testing::TestParamInfo<ReadableCase>& test) {
+                           return std::string(test.param.label);
+                         });
 
 // The colour a test texel of a cube face or volume slice gets, stored as A8R8G8B8.
 std::array<BYTE, 4> Texel(UINT x, UINT y, UINT layer, UINT level) {
   return {static_cast<BYTE>(x * 50 + y), static_cast<BYTE>(layer * 40), static_cast<BYTE>(level * 10), 255};
 }
 
-void StoreTexel(BYTE* at, const std::array<BYTE, 4>& rgba) { at[0] = rgba[2], at[1] = rgba[1], at[2] = rgba[0], at[3] = rgba[3]; }
+void StoreTexel(BYTE* at, const std::array<BYTE, 4>& rgba) {
+  at[0] = rgba[2], at[1] = rgba[1], at[2] = rgba[0], at[3] = rgba[3];
+}
 
 // ImageMagick reads the faces of a cube map as six images (it skips the smaller levels of each).
 TEST(DdsWriter, CubeFacesReadBackInFaceOrder) {
   ProfiledTestDevice device;
   ComPtr<IDirect3DCubeTexture9> cube;
-  ASSERT_EQ(device->CreateCubeTexture(4, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, cube.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateCubeTexture(4, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, cube.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   for (UINT face = 0; face < 6; ++face) {
     for (UINT level = 0; level < 2; ++level) {
       D3DLOCKED_RECT lock{};
       ASSERT_EQ(cube->LockRect(static_cast<D3DCUBEMAP_FACES>(face), level, &lock, nullptr, 0), D3D_OK);
       const UINT size = 4 >> level;
       for (UINT y = 0; y < size; ++y) {
-        for (UINT x = 0; x < size; ++x) StoreTexel(static_cast<BYTE*>(lock.pBits) + y * lock.Pitch + x * 4, Texel(x, y, face, level));
+        for (UINT x = 0; x < size; ++x)
+          StoreTexel(static_cast<BYTE*>(lock.pBits) + y * lock.Pitch + x * 4, Texel(x, y, face, level));
       }
       cube->UnlockRect(static_cast<D3DCUBEMAP_FACES>(face), level);
     }
@@ -188,7 +196,8 @@ TEST(DdsWriter, CubeFacesReadBackInFaceOrder) {
 
   ScratchDirectory directory;
   std::string sizes;
-  const std::vector<BYTE> read = ReadWithImageMagick(directory.Write("cube.dds", std::string(bytes.begin(), bytes.end())), &sizes);
+  const std::vector<BYTE> read =
+      ReadWithImageMagick(directory.Write("cube.dds", std::string(bytes.begin(), bytes.end())), &sizes);
   EXPECT_EQ(sizes, "4x4 4x4 4x4 4x4 4x4 4x4 ");
   ASSERT_EQ(read.size(), 6u * 16 * 4);
   for (UINT face = 0; face < 6; ++face) {
@@ -203,8 +212,8 @@ TEST(DdsWriter, CubeFacesReadBackInFaceOrder) {
 TEST(DdsWriter, VolumeSlicesReadBackInOrder) {
   ProfiledTestDevice device;
   ComPtr<IDirect3DVolumeTexture9> volume;
-  ASSERT_EQ(device->CreateVolumeTexture(4, 2, 3, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, volume.ReleaseAndGetAddressOf(),
-                                        nullptr),
+  ASSERT_EQ(device->CreateVolumeTexture(4, 2, 3, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH,
+                                        volume.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
   D3DLOCKED_BOX lock{};
   ASSERT_EQ(volume->LockBox(0, &lock, nullptr, 0), D3D_OK);
@@ -240,9 +249,9 @@ TEST(DdsWriter, VolumeSlicesReadBackInOrder) {
 TEST(DdsWriter, VolumeMipChainShrinksInEveryDimension) {
   ProfiledTestDevice device;
   ComPtr<IDirect3DVolumeTexture9> volume;
-  ASSERT_EQ(device->CreateVolumeTexture(4, 4, 4, 3, 0, D3DFMT_L8, D3DPOOL_SCRATCH, volume.ReleaseAndGetAddressOf(),
-                                        nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateVolumeTexture(4, 4, 4, 3, 0, D3DFMT_L8, D3DPOOL_SCRATCH, volume.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   for (UINT level = 0; level < 3; ++level) {
     D3DLOCKED_BOX lock{};
     ASSERT_EQ(volume->LockBox(level, &lock, nullptr, 0), D3D_OK);
@@ -279,7 +288,8 @@ TEST(DdsWriter, BlockCompressedLevelsAreWrittenAsBlocks) {
   for (UINT y = 0; y < 4; ++y) {
     for (UINT x = 0; x < 4; ++x) indices |= ((x + y) % 4) << (2 * (4 * y + x));
   }
-  const BYTE block[8] = {0x00, 0xF8, 0x1F, 0x00, BYTE(indices), BYTE(indices >> 8), BYTE(indices >> 16), BYTE(indices >> 24)};
+  const BYTE block[8] = {
+      0x00, 0xF8, 0x1F, 0x00, BYTE(indices), BYTE(indices >> 8), BYTE(indices >> 16), BYTE(indices >> 24)};
   FillLevel(texture.Get(), 0, 2, 16, [&](UINT, BYTE* row) {
     std::memcpy(row, block, 8);
     std::memcpy(row + 8, block, 8);
@@ -409,8 +419,8 @@ TEST(DdsWriter, TheLoaderReadsEveryFormatBack) {
 }
 
 TEST(DdsWriter, HoldsEveryTextureFormatOfTheCatalogue) {
-  const std::set<D3DFORMAT> depthAndInternal{D3DFMT_D32,  D3DFMT_D15S1, D3DFMT_D24S8,  D3DFMT_D16,  D3DFMT_D24X8,
-                                             D3DFMT_D24X4S4, D3DFMT_D24FS8, FORMAT_AL16, FORMAT_R16};
+  const std::set<D3DFORMAT> depthAndInternal{D3DFMT_D32,     D3DFMT_D15S1,  D3DFMT_D24S8, D3DFMT_D16, D3DFMT_D24X8,
+                                             D3DFMT_D24X4S4, D3DFMT_D24FS8, FORMAT_AL16,  FORMAT_R16};
   for (UINT i = 0; i < FormatCatalogueSize(); ++i) {
     const D3DFORMAT format = FormatCatalogue()[i].Format;
     EXPECT_EQ(DdsCanHold(format), !depthAndInternal.count(format)) << format;

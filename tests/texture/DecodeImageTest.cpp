@@ -51,8 +51,7 @@ TEST(DecodeImage, DecodersAreTriedInTheirFixedOrder) {
   std::vector<D3DXIMAGE_FILEFORMAT> order;
   for (const ImageDecoder& decoder : ImageDecoders()) order.push_back(decoder.FileFormat);
   EXPECT_EQ(order, (std::vector<D3DXIMAGE_FILEFORMAT>{D3DXIFF_BMP, D3DXIFF_PPM, D3DXIFF_DDS, D3DXIFF_JPG, D3DXIFF_PNG,
-                                                      D3DXIFF_PFM, D3DXIFF_HDR, D3DXIFF_TGA,
-                                                      D3DXIFF_DIB}));
+                                                      D3DXIFF_PFM, D3DXIFF_HDR, D3DXIFF_TGA, D3DXIFF_DIB}));
 }
 
 TEST(DecodeImage, InformationComesFromTheFirstImage) {
@@ -88,8 +87,7 @@ TEST(DecodeImage, ImageInformationEntryPoints) {
   D3DXIMAGE_INFO info{};
   EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), static_cast<UINT>(file.size()), &info), S_OK);
   EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PPM);
-  EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), static_cast<UINT>(file.size()), nullptr),
-            D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), static_cast<UINT>(file.size()), nullptr), D3DERR_INVALIDCALL);
   EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(nullptr, 4, &info), D3DERR_INVALIDCALL);
   EXPECT_EQ(D3DXGetImageInfoFromFileInMemory("abcd", 4, &info), D3DXERR_INVALIDDATA);
 

@@ -114,7 +114,8 @@ Rgba16 MagickRgba16(const fs::path& dir, const std::string& file, const std::str
   }
   std::vector<BYTE> bytes = ReadFile(dir / "reference.rgba");
   Rgba16 out(bytes.size() / 2);
-  for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<std::uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  for (std::size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<std::uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
   return out;
 }
 
@@ -151,7 +152,8 @@ Rgba16 FlipRows(const Rgba16& pixels, UINT width, UINT height) {
 
 // The first differing sample, for the failure message.
 std::string FirstDifference(const Rgba16& ours, const Rgba16& theirs, int tolerance) {
-  if (ours.size() != theirs.size()) return "sizes " + std::to_string(ours.size()) + " and " + std::to_string(theirs.size());
+  if (ours.size() != theirs.size())
+    return "sizes " + std::to_string(ours.size()) + " and " + std::to_string(theirs.size());
   for (std::size_t i = 0; i < ours.size(); ++i) {
     if (std::abs(ours[i] - theirs[i]) > tolerance) {
       return "pixel " + std::to_string(i / 4 % kWidth) + ", " + std::to_string(i / 4 / kWidth) + " channel " +
@@ -271,8 +273,8 @@ INSTANTIATE_TEST_SUITE_P(
         Variant{"rgb8.png", "pnmtopng -force src.ppm > rgb8.png", D3DFMT_X8R8G8B8, D3DXIFF_PNG, Reference::Magick},
         Variant{"rgb8-interlaced.png", "pnmtopng -force -interlace src.ppm > rgb8-interlaced.png", D3DFMT_X8R8G8B8,
                 D3DXIFF_PNG, Reference::Magick},
-        Variant{"rgb8-trns.png", "pnmtopng -force -transparent =rgb:00/00/00 src.ppm > rgb8-trns.png",
-                D3DFMT_A8R8G8B8, D3DXIFF_PNG, Reference::Magick},
+        Variant{"rgb8-trns.png", "pnmtopng -force -transparent =rgb:00/00/00 src.ppm > rgb8-trns.png", D3DFMT_A8R8G8B8,
+                D3DXIFF_PNG, Reference::Magick},
         Variant{"rgba8.png", "/usr/bin/convert src.pam -strip PNG32:rgba8.png", D3DFMT_A8R8G8B8, D3DXIFF_PNG,
                 Reference::Magick},
         Variant{"grey8.png", "pnmtopng -force src.pgm > grey8.png", D3DFMT_L8, D3DXIFF_PNG, Reference::Magick},
@@ -282,8 +284,8 @@ INSTANTIATE_TEST_SUITE_P(
                 Reference::Magick},
         Variant{"grey1.png", "pamdepth 1 src.pgm | pnmtopng -force > grey1.png", D3DFMT_L8, D3DXIFF_PNG,
                 Reference::Magick},
-        Variant{"grey8-trns.png", "pnmtopng -force -transparent =rgb:40/40/40 src.pgm > grey8-trns.png",
-                D3DFMT_A8L8, D3DXIFF_PNG, Reference::Magick},
+        Variant{"grey8-trns.png", "pnmtopng -force -transparent =rgb:40/40/40 src.pgm > grey8-trns.png", D3DFMT_A8L8,
+                D3DXIFF_PNG, Reference::Magick},
         Variant{"grey16.png", "pamdepth 65535 src.pgm | pnmtopng -force > grey16.png", D3DFMT_L16, D3DXIFF_PNG,
                 Reference::Magick},
         Variant{"grey16-trns.png",
@@ -322,10 +324,9 @@ INSTANTIATE_TEST_SUITE_P(
         Variant{"mono.bmp", "pamthreshold src.pgm | pamtopnm | ppmtobmp -bpp 1 > mono.bmp", D3DFMT_P8, D3DXIFF_BMP,
                 Reference::Magick},
         Variant{"os2.bmp", "ppmtobmp -os2 src.ppm > os2.bmp", D3DFMT_R8G8B8, D3DXIFF_BMP, Reference::Magick},
-        Variant{"rle8.bmp", "/usr/bin/convert src.ppm -colors 200 -compress RLE BMP3:rle8.bmp", D3DFMT_P8,
-                D3DXIFF_BMP, Reference::Magick},
-        Variant{"bgra.bmp", "/usr/bin/convert src.pam BMP:bgra.bmp", D3DFMT_A8R8G8B8, D3DXIFF_BMP,
+        Variant{"rle8.bmp", "/usr/bin/convert src.ppm -colors 200 -compress RLE BMP3:rle8.bmp", D3DFMT_P8, D3DXIFF_BMP,
                 Reference::Magick},
+        Variant{"bgra.bmp", "/usr/bin/convert src.pam BMP:bgra.bmp", D3DFMT_A8R8G8B8, D3DXIFF_BMP, Reference::Magick},
         // TGA.
         Variant{"rgb.tga", "ppmtotga -rgb -norle src.ppm > rgb.tga", D3DFMT_R8G8B8, D3DXIFF_TGA, Reference::Magick},
         Variant{"rgb-rle.tga", "ppmtotga -rgb src.ppm > rgb-rle.tga", D3DFMT_R8G8B8, D3DXIFF_TGA, Reference::Magick},
@@ -342,8 +343,8 @@ INSTANTIATE_TEST_SUITE_P(
         Variant{"plain.ppm", "pnmtoplainpnm src.ppm > plain.ppm", D3DFMT_X8R8G8B8, D3DXIFF_PPM, Reference::Magick},
         Variant{"netpbm.pfm", "pamtopfm src.ppm > netpbm.pfm", D3DFMT_A32B32G32R32F, D3DXIFF_PFM,
                 Reference::MagickFlipped},
-        Variant{"magick.pfm", "/usr/bin/convert src.ppm magick.pfm", D3DFMT_A32B32G32R32F,
-                D3DXIFF_PFM, Reference::MagickFlipped},
+        Variant{"magick.pfm", "/usr/bin/convert src.ppm magick.pfm", D3DFMT_A32B32G32R32F, D3DXIFF_PFM,
+                Reference::MagickFlipped},
         // Radiance and DDS.
         Variant{"magick.hdr", "/usr/bin/convert src.ppm magick.hdr", D3DFMT_A32B32G32R32F, D3DXIFF_HDR,
                 Reference::MagickClose},
@@ -367,8 +368,9 @@ TEST(EncodedFiles, CmykJpegIsRefused) {
 TEST(EncodedFiles, DxtMipChainCoversTheWholeFile) {
   const fs::path& dir = Sources::Dir();
   // ImageMagick writes mip levels for power-of-two sizes only.
-  ASSERT_TRUE(RunTool(dir, "/usr/bin/convert -size 32x16 gradient:red-blue -define dds:compression=dxt1 "
-                           "-define dds:mipmaps=3 dxt1.dds"));
+  ASSERT_TRUE(RunTool(dir,
+                      "/usr/bin/convert -size 32x16 gradient:red-blue -define dds:compression=dxt1 "
+                      "-define dds:mipmaps=3 dxt1.dds"));
   std::vector<BYTE> bytes = ReadFile(dir / "dxt1.dds");
   auto decoded = Decode(bytes);
   ASSERT_EQ(decoded->hr, S_OK);

@@ -126,8 +126,8 @@ TEST(DxtDecode, Dxt5EightStepAlpha) {
 
 TEST(DxtDecode, Dxt5SixStepAlphaHasExplicitZeroAndOne) {
   Bytes16 block{};
-  block[0] = 51;  // 0.2
-  block[1] = 102; // 0.4: a0 <= a1, six values plus 0 and 1
+  block[0] = 51;   // 0.2
+  block[1] = 102;  // 0.4: a0 <= a1, six values plus 0 and 1
   const int index[16] = {0, 1, 2, 3, 4, 5, 6, 7, 7, 6, 5, 4, 3, 2, 1, 0};
   PutAlphaIndices(block.data(), index);
   const float expected[8] = {0.2f, 0.4f, 0.24f, 0.28f, 0.32f, 0.36f, 0.0f, 1.0f};
@@ -150,8 +150,8 @@ TEST(DxtDecode, PremultipliedFormatsDivideByAlphaAndSaturate) {
   block[13] = block[14] = block[15] = 0x55;
   BlockPixels out;
   DecodeDxt2Block(out, block.data());
-  ExpectPixel(out, 0, 0, 0, 0, 0);                         // alpha 0: colour is lost
-  ExpectPixel(out, 1, 16.0f / 31, 0, 8.0f / 31, 1);        // opaque: unchanged
+  ExpectPixel(out, 0, 0, 0, 0, 0);                   // alpha 0: colour is lost
+  ExpectPixel(out, 1, 16.0f / 31, 0, 8.0f / 31, 1);  // opaque: unchanged
   // alpha 8/15: R 16/31 < alpha, so 16/31 · 15/8; B 8/31 -> 8/31 · 15/8 = 15/31.
   ExpectPixel(out, 2, 16.0f / 31 * 15 / 8, 0, 15.0f / 31, 8.0f / 15, 2e-6f);
 
@@ -228,12 +228,11 @@ TEST_P(DxtFlatColor, GivesItsExact565ColourInEveryFormat) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    OnThe565Grid, DxtFlatColor,
-    testing::Values(FlatColorCase{0, 0, 0, 0x0000}, FlatColorCase{1, 1, 1, 0xFFFF},
-                    FlatColorCase{10.0f / 31, 40.0f / 63, 20.0f / 31, 10 << 11 | 40 << 5 | 20},
-                    FlatColorCase{1, 0, 0, 0xF800}, FlatColorCase{0, 1.0f / 63, 0, 0x0020},
-                    FlatColorCase{30.0f / 31, 0, 1.0f / 31, 30 << 11 | 1}));
+INSTANTIATE_TEST_SUITE_P(OnThe565Grid, DxtFlatColor,
+                         testing::Values(FlatColorCase{0, 0, 0, 0x0000}, FlatColorCase{1, 1, 1, 0xFFFF},
+                                         FlatColorCase{10.0f / 31, 40.0f / 63, 20.0f / 31, 10 << 11 | 40 << 5 | 20},
+                                         FlatColorCase{1, 0, 0, 0xF800}, FlatColorCase{0, 1.0f / 63, 0, 0x0020},
+                                         FlatColorCase{30.0f / 31, 0, 1.0f / 31, 30 << 11 | 1}));
 
 TEST(DxtEncode, BlackAndWhiteHalvesUseBothEndpointsExactly) {
   BlockPixels pixels = Flat(0, 0, 0, 1);
@@ -269,8 +268,7 @@ TEST(DxtEncode, TwoColourBlocksDecodeToBothColours) {
       encoders[f](block.data(), pixels);
       BlockPixels out;
       decoders[f](out, block.data());
-      for (int i = 0; i < 16; ++i)
-        ExpectPixel(out, i, pixels.rgba[i][0], pixels.rgba[i][1], pixels.rgba[i][2], 1.0f);
+      for (int i = 0; i < 16; ++i) ExpectPixel(out, i, pixels.rgba[i][0], pixels.rgba[i][1], pixels.rgba[i][2], 1.0f);
     }
   }
 }
@@ -312,8 +310,7 @@ TEST(DxtEncode, Dxt3StoresAlphasOnTheFourBitGridExactly) {
   for (int i = 0; i < 16; ++i) pixels.rgba[i][3] = static_cast<float>(15 - i) / 15;
   Bytes16 block{};
   EncodeDxt3Block(block.data(), pixels);
-  for (int i = 0; i < 8; ++i)
-    EXPECT_EQ(block[i], (15 - 2 * i) | (14 - 2 * i) << 4) << "byte " << i;
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(block[i], (15 - 2 * i) | (14 - 2 * i) << 4) << "byte " << i;
 }
 
 TEST(DxtEncode, Dxt3DiffusesAlphaBetweenGridSteps) {
@@ -415,8 +412,7 @@ TEST(DxtEncode, OutOfRangeInputIsClampedFirst) {
     wild.rgba[i][i % 4] = wildValues[i % 5];
     tame.rgba[i][i % 4] = tameValues[i % 5];
   }
-  const BlockEncoder encoders[] = {EncodeDxt1Block, EncodeDxt2Block, EncodeDxt3Block, EncodeDxt4Block,
-                                   EncodeDxt5Block};
+  const BlockEncoder encoders[] = {EncodeDxt1Block, EncodeDxt2Block, EncodeDxt3Block, EncodeDxt4Block, EncodeDxt5Block};
   for (const BlockEncoder encode : encoders) {
     Bytes16 a{}, b{};
     encode(a.data(), wild);
@@ -441,8 +437,8 @@ TEST(DxtColor565, PackRoundsAndClamps) {
 TEST(DxtKernel, DiffusionSpreadsTheWholeErrorInsideTheBlock) {
   // Pixels away from the right and bottom edges pass on all of their error; edge pixels pass
   // on only the shares whose targets are inside.
-  const float expectedShare[16] = {13.0f / 16, 1, 1, 0.5f, 13.0f / 16, 1, 1, 0.5f,
-                                   13.0f / 16, 1, 1, 0.5f, 7.0f / 16, 7.0f / 16, 7.0f / 16, 0};
+  const float expectedShare[16] = {13.0f / 16, 1, 1, 0.5f, 13.0f / 16, 1,         1,         0.5f,
+                                   13.0f / 16, 1, 1, 0.5f, 7.0f / 16,  7.0f / 16, 7.0f / 16, 0};
   for (int i = 0; i < 16; ++i) {
     float errors[16] = {};
     DiffuseError(errors, i, 1.0f);
@@ -496,7 +492,8 @@ AlphaEndpoints ReferenceAlphaRefinement(const float (&alphas)[16], int mode) {
     float loWeight[8];
     float hiWeight[8];
     for (int k = 0; k <= n; ++k) {
-      palette[k] = lo * static_cast<float>(n - k) / static_cast<float>(n) + hi * static_cast<float>(k) / static_cast<float>(n);
+      palette[k] =
+          lo * static_cast<float>(n - k) / static_cast<float>(n) + hi * static_cast<float>(k) / static_cast<float>(n);
       loWeight[k] = static_cast<float>(n - k) / static_cast<float>(n);
       hiWeight[k] = static_cast<float>(k) / static_cast<float>(n);
     }
@@ -562,8 +559,7 @@ TEST(DxtRefine, ColorEndpointsFollowTheAntiDiagonal) {
   // Red and blue in weighted space: the line runs from high R, low B to low R, high B, so the
   // blue channel of the endpoints is exchanged against the plain bounding box.
   Float3 w[16];
-  for (int i = 0; i < 16; ++i)
-    w[i] = i % 2 ? Float3{kChannelWeights[0], 0, 0} : Float3{0, 0, kChannelWeights[2]};
+  for (int i = 0; i < 16; ++i) w[i] = i % 2 ? Float3{kChannelWeights[0], 0, 0} : Float3{0, 0, kChannelWeights[2]};
   const ColorEndpoints e = RefineColorEndpoints(w, 4);
   EXPECT_FLOAT_EQ(e.lo.r, 0);
   EXPECT_FLOAT_EQ(e.lo.b, kChannelWeights[2]);

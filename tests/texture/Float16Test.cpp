@@ -32,8 +32,7 @@ float ToFloat(WORD bits) {
 double HalfValue(WORD bits) {
   const int exponent = (bits >> 10) & 31;
   const int fraction = bits & 1023;
-  const double magnitude =
-      exponent == 0 ? std::ldexp(fraction, -24) : std::ldexp(1024 + fraction, exponent - 25);
+  const double magnitude = exponent == 0 ? std::ldexp(fraction, -24) : std::ldexp(1024 + fraction, exponent - 25);
   return (bits & 0x8000) ? -magnitude : magnitude;
 }
 
@@ -87,29 +86,28 @@ TEST(Float16, NullArraysAreLeftAlone) {
   EXPECT_EQ(f, 1.0f);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Float16Writes,
-    ::testing::Values(HalfCase{1.0f, 0x3C00}, HalfCase{-2.0f, 0xC000}, HalfCase{0.5f, 0x3800},
-                      HalfCase{0.0f, 0x0000}, HalfCase{-0.0f, 0x8000},
-                      HalfCase{65536.0f, 0x7C00},   // an ordinary value here, not infinity
-                      HalfCase{131008.0f, 0x7FFF},  // the largest magnitude
-                      HalfCase{1.0e9f, 0x7FFF}, HalfCase{-1.0e9f, 0xFFFF},
-                      HalfCase{std::numeric_limits<float>::infinity(), 0x7FFF},
-                      HalfCase{-std::numeric_limits<float>::infinity(), 0xFFFF},
-                      HalfCase{std::numeric_limits<float>::quiet_NaN(), 0x7FFF},
-                      HalfCase{65520.0f, 0x7C00},                // halfway, to the even neighbour
-                      HalfCase{1.0f + 0x1p-11f, 0x3C00},         // halfway, down to even
-                      HalfCase{1.0f + 3 * 0x1p-11f, 0x3C02},     // halfway, up to even
-                      HalfCase{1.0f + 0x1p-11f + 0x1p-20f, 0x3C01},
-                      HalfCase{0x1p-14f, 0x0400},                // smallest normal
-                      HalfCase{0x1p-24f, 0x0001},                // smallest denormal
-                      HalfCase{0x1p-25f, 0x0000},                // halfway to it, down to even zero
-                      HalfCase{0x1p-25f + 0x1p-35f, 0x0001},
-                      HalfCase{0x1p-25f + 0x1p-48f, 0x0000},     // bits below 2^-37 are dropped
-                      HalfCase{3 * 0x1p-25f, 0x0002},            // halfway between 1 and 2 (x 2^-24)
-                      HalfCase{1023 * 0x1p-24f, 0x03FF},         // largest denormal
-                      HalfCase{0x1p-30f, 0x0000}, HalfCase{-0x1p-30f, 0x8000},
-                      HalfCase{1.0e-30f, 0x0000}, HalfCase{0x1p-149f, 0x0000}));
+INSTANTIATE_TEST_SUITE_P(Cases, Float16Writes,
+                         ::testing::Values(HalfCase{1.0f, 0x3C00}, HalfCase{-2.0f, 0xC000}, HalfCase{0.5f, 0x3800},
+                                           HalfCase{0.0f, 0x0000}, HalfCase{-0.0f, 0x8000},
+                                           HalfCase{65536.0f, 0x7C00},   // an ordinary value here, not infinity
+                                           HalfCase{131008.0f, 0x7FFF},  // the largest magnitude
+                                           HalfCase{1.0e9f, 0x7FFF}, HalfCase{-1.0e9f, 0xFFFF},
+                                           HalfCase{std::numeric_limits<float>::infinity(), 0x7FFF},
+                                           HalfCase{-std::numeric_limits<float>::infinity(), 0xFFFF},
+                                           HalfCase{std::numeric_limits<float>::quiet_NaN(), 0x7FFF},
+                                           HalfCase{65520.0f, 0x7C00},             // halfway, to the even neighbour
+                                           HalfCase{1.0f + 0x1p-11f, 0x3C00},      // halfway, down to even
+                                           HalfCase{1.0f + 3 * 0x1p-11f, 0x3C02},  // halfway, up to even
+                                           HalfCase{1.0f + 0x1p-11f + 0x1p-20f, 0x3C01},
+                                           HalfCase{0x1p-14f, 0x0400},  // smallest normal
+                                           HalfCase{0x1p-24f, 0x0001},  // smallest denormal
+                                           HalfCase{0x1p-25f, 0x0000},  // halfway to it, down to even zero
+                                           HalfCase{0x1p-25f + 0x1p-35f, 0x0001},
+                                           HalfCase{0x1p-25f + 0x1p-48f, 0x0000},  // bits below 2^-37 are dropped
+                                           HalfCase{3 * 0x1p-25f, 0x0002},         // halfway between 1 and 2 (x 2^-24)
+                                           HalfCase{1023 * 0x1p-24f, 0x03FF},      // largest denormal
+                                           HalfCase{0x1p-30f, 0x0000}, HalfCase{-0x1p-30f, 0x8000},
+                                           HalfCase{1.0e-30f, 0x0000}, HalfCase{0x1p-149f, 0x0000}));
 
 TEST(Float16, ReadsTheLargeExponentsAsNumbers) {
   EXPECT_EQ(ToFloat(0x7C00), 65536.0f);

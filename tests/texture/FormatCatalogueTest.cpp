@@ -59,24 +59,19 @@ TEST_P(CatalogueRow, DescribesTheFormat) {
 using K = FormatKind;
 INSTANTIATE_TEST_SUITE_P(
     Samples, CatalogueRow,
-    ::testing::Values(RowCase{D3DFMT_R8G8B8, K::Rgb, 24, 0, 0, 8, 8, 8, 0},
-                      RowCase{D3DFMT_A8, K::Rgb, 8, 0, 8, 0, 0, 0, 1},
-                      RowCase{D3DFMT_G16R16, K::Rgb, 32, 0, 0, 16, 16, 0, 1},
-                      RowCase{D3DFMT_P8, K::Palette, 8, 0, 8, 8, 8, 8, 1},
-                      RowCase{D3DFMT_A4L4, K::Luminance, 8, 0, 4, 4, 4, 4, 1},
-                      RowCase{D3DFMT_L6V5U5, K::Bump, 16, 6, 0, 0, 5, 5, 1},
-                      RowCase{D3DFMT_A2W10V10U10, K::Bump, 32, 2, 0, 10, 10, 10, 1},
-                      RowCase{D3DFMT_CxV8U8, K::Bump, 16, 8, 0, 0, 8, 8, 0},
-                      RowCase{D3DFMT_YUY2, K::Rgb, 16, 0, 0, 8, 8, 8, 0},
-                      RowCase{D3DFMT_DXT1, K::Rgb, 16, 0, 1, 5, 6, 5, 0},
-                      RowCase{D3DFMT_DXT4, K::Rgb, 16, 0, 8, 5, 6, 5, 0},
-                      RowCase{D3DFMT_D16_LOCKABLE, K::Depth, 16, 1, 0, 0, 0, 16, 1},
-                      RowCase{D3DFMT_D32F_LOCKABLE, K::Depth, 32, 1, 0, 0, 0, 32, 0},
-                      RowCase{D3DFMT_D15S1, K::Depth, 16, 0, 0, 0, 1, 15, 1},
-                      RowCase{D3DFMT_D24FS8, K::Depth, 32, 0, 0, 0, 8, 24, 0},
-                      RowCase{D3DFMT_A32B32G32R32F, K::Rgb, 128, 0, 32, 32, 32, 32, 0},
-                      RowCase{FORMAT_AL16, K::Luminance, 32, 0, 16, 16, 16, 16, 0},
-                      RowCase{FORMAT_R16, K::Rgb, 48, 0, 0, 16, 16, 16, 0}));
+    ::testing::Values(
+        RowCase{D3DFMT_R8G8B8, K::Rgb, 24, 0, 0, 8, 8, 8, 0}, RowCase{D3DFMT_A8, K::Rgb, 8, 0, 8, 0, 0, 0, 1},
+        RowCase{D3DFMT_G16R16, K::Rgb, 32, 0, 0, 16, 16, 0, 1}, RowCase{D3DFMT_P8, K::Palette, 8, 0, 8, 8, 8, 8, 1},
+        RowCase{D3DFMT_A4L4, K::Luminance, 8, 0, 4, 4, 4, 4, 1}, RowCase{D3DFMT_L6V5U5, K::Bump, 16, 6, 0, 0, 5, 5, 1},
+        RowCase{D3DFMT_A2W10V10U10, K::Bump, 32, 2, 0, 10, 10, 10, 1},
+        RowCase{D3DFMT_CxV8U8, K::Bump, 16, 8, 0, 0, 8, 8, 0}, RowCase{D3DFMT_YUY2, K::Rgb, 16, 0, 0, 8, 8, 8, 0},
+        RowCase{D3DFMT_DXT1, K::Rgb, 16, 0, 1, 5, 6, 5, 0}, RowCase{D3DFMT_DXT4, K::Rgb, 16, 0, 8, 5, 6, 5, 0},
+        RowCase{D3DFMT_D16_LOCKABLE, K::Depth, 16, 1, 0, 0, 0, 16, 1},
+        RowCase{D3DFMT_D32F_LOCKABLE, K::Depth, 32, 1, 0, 0, 0, 32, 0},
+        RowCase{D3DFMT_D15S1, K::Depth, 16, 0, 0, 0, 1, 15, 1}, RowCase{D3DFMT_D24FS8, K::Depth, 32, 0, 0, 0, 8, 24, 0},
+        RowCase{D3DFMT_A32B32G32R32F, K::Rgb, 128, 0, 32, 32, 32, 32, 0},
+        RowCase{FORMAT_AL16, K::Luminance, 32, 0, 16, 16, 16, 16, 0},
+        RowCase{FORMAT_R16, K::Rgb, 48, 0, 0, 16, 16, 16, 0}));
 
 TEST(FormatCatalogue, UnknownFormatsLookUpAsEightBitArgb) {
   for (D3DFORMAT format : {D3DFMT_UNKNOWN, D3DFMT_INDEX16, D3DFMT_MULTI2_ARGB8, static_cast<D3DFORMAT>(12345)}) {
@@ -108,27 +103,27 @@ TEST_P(FormatScore, WeighsLostChannelsOverLostBitsOverAddedChannelsOverAddedBits
 
 INSTANTIATE_TEST_SUITE_P(
     Scores, FormatScore,
-    ::testing::Values(
-        ScoreCase{Requested(D3DFMT_A8R8G8B8), D3DFMT_A8R8G8B8, 0},
-        ScoreCase{WithAlphaBits(D3DFMT_X8R8G8B8, 1), D3DFMT_A8R8G8B8, 7},
-        ScoreCase{WithAlphaBits(D3DFMT_X8R8G8B8, 1), D3DFMT_A2R10G10B10, 1 + 3 * 2},
-        ScoreCase{WithAlphaBits(D3DFMT_R5G6B5, 1), D3DFMT_A8R8G8B8, 7 + 3 + 2 + 3},
-        ScoreCase{WithAlphaBits(D3DFMT_R5G6B5, 1), D3DFMT_A1R5G5B5, 0x10000},  // one green bit lost
-        ScoreCase{Requested(D3DFMT_L8), D3DFMT_X8R8G8B8, 0},
-        ScoreCase{Requested(D3DFMT_L8), D3DFMT_L16, 24},
-        ScoreCase{Requested(D3DFMT_L8), D3DFMT_A8L8, 0x100},                  // an added channel
-        ScoreCase{Requested(D3DFMT_A8), D3DFMT_A8R3G3B2, 3 * 0x100},          // added bits not counted
-        ScoreCase{Requested(D3DFMT_A8), D3DFMT_X8R8G8B8, kFormatRejected},    // loses its only channel
-        ScoreCase{Requested(D3DFMT_DXT1), D3DFMT_A8R8G8B8, 15},
-        ScoreCase{Requested(D3DFMT_A8R8G8B8), D3DFMT_R5G6B5, 0x1000000 + 0x30000 + 0x20000 + 0x30000},
-        ScoreCase{Requested(D3DFMT_A8R8G8B8), D3DFMT_P8, kFormatRejected},    // colour never to palette
-        ScoreCase{Requested(D3DFMT_A8R8G8B8), D3DFMT_L8, kFormatRejected},
-        ScoreCase{Requested(D3DFMT_P8), D3DFMT_A8R8G8B8, 0},
-        ScoreCase{Requested(D3DFMT_V8U8), D3DFMT_X8R8G8B8, kFormatRejected},  // bump stays bump
-        ScoreCase{Requested(D3DFMT_V8U8), D3DFMT_V16U16, 16},
-        ScoreCase{Requested(D3DFMT_D24S8), D3DFMT_D16, 0x1000000 + 8 * 0x10000},
-        ScoreCase{Requested(D3DFMT_D24S8), D3DFMT_A8R8G8B8, kFormatRejected},
-        ScoreCase{FormatInfo{D3DFMT_UNKNOWN, K::Rgb, 32, 0, 0, 0, 0, 0, 0}, D3DFMT_A8R8G8B8, kFormatRejected}));
+    ::testing::Values(ScoreCase{Requested(D3DFMT_A8R8G8B8), D3DFMT_A8R8G8B8, 0},
+                      ScoreCase{WithAlphaBits(D3DFMT_X8R8G8B8, 1), D3DFMT_A8R8G8B8, 7},
+                      ScoreCase{WithAlphaBits(D3DFMT_X8R8G8B8, 1), D3DFMT_A2R10G10B10, 1 + 3 * 2},
+                      ScoreCase{WithAlphaBits(D3DFMT_R5G6B5, 1), D3DFMT_A8R8G8B8, 7 + 3 + 2 + 3},
+                      ScoreCase{WithAlphaBits(D3DFMT_R5G6B5, 1), D3DFMT_A1R5G5B5, 0x10000},  // one green bit lost
+                      ScoreCase{Requested(D3DFMT_L8), D3DFMT_X8R8G8B8, 0},
+                      ScoreCase{Requested(D3DFMT_L8), D3DFMT_L16, 24},
+                      ScoreCase{Requested(D3DFMT_L8), D3DFMT_A8L8, 0x100},                // an added channel
+                      ScoreCase{Requested(D3DFMT_A8), D3DFMT_A8R3G3B2, 3 * 0x100},        // added bits not counted
+                      ScoreCase{Requested(D3DFMT_A8), D3DFMT_X8R8G8B8, kFormatRejected},  // loses its only channel
+                      ScoreCase{Requested(D3DFMT_DXT1), D3DFMT_A8R8G8B8, 15},
+                      ScoreCase{Requested(D3DFMT_A8R8G8B8), D3DFMT_R5G6B5, 0x1000000 + 0x30000 + 0x20000 + 0x30000},
+                      ScoreCase{Requested(D3DFMT_A8R8G8B8), D3DFMT_P8, kFormatRejected},  // colour never to palette
+                      ScoreCase{Requested(D3DFMT_A8R8G8B8), D3DFMT_L8, kFormatRejected},
+                      ScoreCase{Requested(D3DFMT_P8), D3DFMT_A8R8G8B8, 0},
+                      ScoreCase{Requested(D3DFMT_V8U8), D3DFMT_X8R8G8B8, kFormatRejected},  // bump stays bump
+                      ScoreCase{Requested(D3DFMT_V8U8), D3DFMT_V16U16, 16},
+                      ScoreCase{Requested(D3DFMT_D24S8), D3DFMT_D16, 0x1000000 + 8 * 0x10000},
+                      ScoreCase{Requested(D3DFMT_D24S8), D3DFMT_A8R8G8B8, kFormatRejected},
+                      ScoreCase{FormatInfo{D3DFMT_UNKNOWN, K::Rgb, 32, 0, 0, 0, 0, 0, 0}, D3DFMT_A8R8G8B8,
+                                kFormatRejected}));
 
 TEST(ChooseDeviceFormat, ColorKeyedXrgbBecomesTheEarliestArgbOfEqualScore) {
   EXPECT_EQ(ChooseDeviceFormat(nullptr, 0, D3DRTYPE_TEXTURE, WithAlphaBits(D3DFMT_X8R8G8B8, 1)), D3DFMT_A8R8G8B8);
@@ -147,10 +142,10 @@ TEST(ChooseDeviceFormat, WithoutADeviceEveryRowCounts) {
   };
   const Case cases[] = {
       {WithAlphaBits(D3DFMT_R5G6B5, 1), D3DFMT_A8R8G8B8},
-      {Requested(D3DFMT_R8G8B8), D3DFMT_R8G8B8},      // exact matches win even when not convertible
+      {Requested(D3DFMT_R8G8B8), D3DFMT_R8G8B8},  // exact matches win even when not convertible
       {Requested(D3DFMT_CxV8U8), D3DFMT_CxV8U8},
       {Requested(D3DFMT_DXT3), D3DFMT_DXT3},
-      {Requested(D3DFMT_UNKNOWN), D3DFMT_A8R8G8B8},   // as 8-bit ARGB, never the value itself
+      {Requested(D3DFMT_UNKNOWN), D3DFMT_A8R8G8B8},  // as 8-bit ARGB, never the value itself
       {Requested(static_cast<D3DFORMAT>(999)), D3DFMT_A8R8G8B8},
       {FormatInfo{static_cast<D3DFORMAT>(999), K::Luminance, 8, 0, 0, 7, 7, 7, 1}, D3DFMT_L8},
       {FormatInfo{D3DFMT_UNKNOWN, K::Rgb, 0, 0, 0, 0, 0, 0, 0}, D3DFMT_UNKNOWN},  // no channels: nothing fits

@@ -125,14 +125,12 @@ TEST_P(AgainstImageMagick, ResizesAlike) {
 // difference over the image must stay below 0.75 of a level.
 INSTANTIATE_TEST_SUITE_P(
     Filters, AgainstImageMagick,
-    ::testing::Values(Comparison{"BoxHalving", "Box", D3DX_FILTER_BOX, 64, 48, 32, 24, 1},
-                      Comparison{"BoxHalvingFloat", "Box", D3DX_FILTER_BOX | D3DX_FILTER_MIRROR, 64, 48, 32, 24, 1},
-                      Comparison{"TriangleHalf", "Triangle", D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, 64, 48, 32, 24,
-                                 3},
-                      Comparison{"TriangleDown", "Triangle", D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, 100, 80, 64,
-                                 40, 3},
-                      Comparison{"TriangleUp", "Triangle", D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, 40, 30, 64, 48,
-                                 3}),
+    ::testing::Values(
+        Comparison{"BoxHalving", "Box", D3DX_FILTER_BOX, 64, 48, 32, 24, 1},
+        Comparison{"BoxHalvingFloat", "Box", D3DX_FILTER_BOX | D3DX_FILTER_MIRROR, 64, 48, 32, 24, 1},
+        Comparison{"TriangleHalf", "Triangle", D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, 64, 48, 32, 24, 3},
+        Comparison{"TriangleDown", "Triangle", D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, 100, 80, 64, 40, 3},
+        Comparison{"TriangleUp", "Triangle", D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, 40, 30, 64, 48, 3}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST(PairCodec, DecodesYuvWithSharedChroma) {
     const float y = 110 * 0.00456621f;
     EXPECT_FLOAT_EQ(out[2].G, y + 0.00153632f * 38 - 0.00318811f * 112);
     EXPECT_FLOAT_EQ(out[2].B, y - 0.00791071f * 38);
-    EXPECT_EQ(out[2].R, 1.0f);  // y' + 0.00625893 * 112 = 1.2033, held to 1
+    EXPECT_EQ(out[2].R, 1.0f);            // y' + 0.00625893 * 112 = 1.2033, held to 1
     EXPECT_FLOAT_EQ(out[3].G, out[2].G);  // same luma and chroma
   }
 }
@@ -137,8 +137,7 @@ TEST(PairCodec, OddRightEdgeKeepsThePartnerPixel) {
   codec.reset();
   // Row 0 untouched; row 1: pair 0 from pixels 0 and 1; pair 1 keeps its second green (0x33)
   // and takes red, green and blue from pixel 2.
-  const std::vector<BYTE> expected = {0x33, 0x33, 0x33, 0x33, 0x33, 0x33, 0x33, 0x33,
-                                      0, 255, 255, 0, 51, 0, 0x33, 255};
+  const std::vector<BYTE> expected = {0x33, 0x33, 0x33, 0x33, 0x33, 0x33, 0x33, 0x33, 0, 255, 255, 0, 51, 0, 0x33, 255};
   EXPECT_EQ(image.bytes, expected);
 }
 

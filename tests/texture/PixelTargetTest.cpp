@@ -91,12 +91,9 @@ TEST(PixelTarget, IsLeftAloneUnlessItFitsExactly) {
     D3DFORMAT format;
     UINT width, height, pitch;
   } const misfits[] = {
-      {"other format", D3DFMT_A8R8G8B8, 16, 8, 64},
-      {"grey target", D3DFMT_L8, 16, 8, 64},
-      {"narrower", D3DFMT_X8R8G8B8, 8, 8, 64},
-      {"wider", D3DFMT_X8R8G8B8, 32, 8, 128},
-      {"shorter", D3DFMT_X8R8G8B8, 16, 4, 64},
-      {"rows too short", D3DFMT_X8R8G8B8, 16, 8, 60},
+      {"other format", D3DFMT_A8R8G8B8, 16, 8, 64}, {"grey target", D3DFMT_L8, 16, 8, 64},
+      {"narrower", D3DFMT_X8R8G8B8, 8, 8, 64},      {"wider", D3DFMT_X8R8G8B8, 32, 8, 128},
+      {"shorter", D3DFMT_X8R8G8B8, 16, 4, 64},      {"rows too short", D3DFMT_X8R8G8B8, 16, 8, 60},
   };
   const LibjpegImage expected = DecodeWithLibjpeg(colour);
   for (const auto& m : misfits) {

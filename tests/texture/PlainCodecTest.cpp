@@ -76,7 +76,9 @@ const std::vector<FormatLayout>& Layouts() {
       {"Q8W8V8U8", D3DFMT_Q8W8V8U8, 4, {{R, 0, 8, true}, {G, 8, 8, true}, {B, 16, 8, true}, {A, 24, 8, true}}},
       {"V16U16", D3DFMT_V16U16, 4, {{R, 0, 16, true}, {G, 16, 16, true}}},
       {"A2W10V10U10", D3DFMT_A2W10V10U10, 4, {{R, 0, 10, true}, {G, 10, 10, true}, {B, 20, 10, true}, {A, 30, 2}}},
-      {"Q16W16V16U16", D3DFMT_Q16W16V16U16, 8,
+      {"Q16W16V16U16",
+       D3DFMT_Q16W16V16U16,
+       8,
        {{R, 0, 16, true}, {G, 16, 16, true}, {B, 32, 16, true}, {A, 48, 16, true}}},
   };
   return layouts;
@@ -169,7 +171,8 @@ std::string PlainFormatName(const ::testing::TestParamInfo<std::tuple<FormatLayo
 // Every path the processor offers (a level above the processor's falls back to what it has).
 INSTANTIATE_TEST_SUITE_P(Formats, PlainFormat,
                          ::testing::Combine(::testing::ValuesIn(Layouts()),
-                                            ::testing::Values(VectorLevel::Portable, VectorLevel::Sse2, VectorLevel::Avx2)),
+                                            ::testing::Values(VectorLevel::Portable, VectorLevel::Sse2,
+                                                              VectorLevel::Avx2)),
                          PlainFormatName);
 
 // ---------------------------------------------------------------------------------------------
@@ -439,8 +442,10 @@ TEST(Palette, P8MatchesAlphaButA8P8KeepsItsOwn) {
   a8p8.region.Palette = palette.data();
   a8p8.region.Dither = TRUE;
   const float alpha = 100.5f / 255.0f;
-  const FloatRgba half[4] = {{clear.R, clear.G, clear.B, alpha}, {clear.R, clear.G, clear.B, alpha},
-                             {clear.R, clear.G, clear.B, alpha}, {clear.R, clear.G, clear.B, alpha}};
+  const FloatRgba half[4] = {{clear.R, clear.G, clear.B, alpha},
+                             {clear.R, clear.G, clear.B, alpha},
+                             {clear.R, clear.G, clear.B, alpha},
+                             {clear.R, clear.G, clear.B, alpha}};
   a8p8.Codec()->WriteRow(0, 0, half);
   for (int x = 0; x < 4; ++x) {
     EXPECT_EQ(a8p8.bytes[2 * x], 3) << x;  // the search ignores alpha
@@ -453,7 +458,8 @@ TEST(Palette, P8MatchesAlphaButA8P8KeepsItsOwn) {
 // The palette's floats are the entries over 255, made once in the ordinary rounding.
 BYTE ReferenceNearest(const std::vector<PALETTEENTRY>& palette, const FloatRgba& p, bool withAlpha) {
   std::vector<FloatRgba> entries;
-  for (const PALETTEENTRY& e : palette) entries.push_back({e.peRed / 255.0f, e.peGreen / 255.0f, e.peBlue / 255.0f, e.peFlags / 255.0f});
+  for (const PALETTEENTRY& e : palette)
+    entries.push_back({e.peRed / 255.0f, e.peGreen / 255.0f, e.peBlue / 255.0f, e.peFlags / 255.0f});
   const int previous = std::fegetround();
   std::fesetround(FE_TOWARDZERO);
   volatile float best = 3.4028235e38f;

@@ -16,7 +16,7 @@ struct PngSpec {
   std::vector<png_byte> alpha{10, 20};  // tRNS for the first palette entries
   double gamma = 0;                     // gAMA chunk when not 0
   bool srgb = false;
-  std::vector<png_byte> row{0, 1, 2};   // one row of indices (or grey samples)
+  std::vector<png_byte> row{0, 1, 2};  // one row of indices (or grey samples)
 };
 
 void Append(png_structp png, png_bytep data, png_size_t length) {

@@ -46,8 +46,8 @@ TEST(PpmDecoder, DecimalSamplesFillTheImageExactly) {
 }
 
 TEST(PpmDecoder, OtherVariantsAndBadHeadersAreRefused) {
-  for (const char* text : {"P5 1 1 255\nx", "P6 0 1 255\nabc", "P6 1 1 0\nabc", "P6 1 1 256\nabcdef", "P6 1x 1 255\nabc",
-                           "P6 1 1 255\nab", "P6 1 1 255", "P6 99999999999 1 255\nabc"}) {
+  for (const char* text : {"P5 1 1 255\nx", "P6 0 1 255\nabc", "P6 1 1 0\nabc", "P6 1 1 256\nabcdef",
+                           "P6 1x 1 255\nabc", "P6 1 1 255\nab", "P6 1 1 255", "P6 99999999999 1 255\nabc"}) {
     EXPECT_EQ(Decode(Text(text))->hr, D3DXERR_INVALIDDATA) << text;
   }
 }

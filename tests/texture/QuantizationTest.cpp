@@ -91,7 +91,8 @@ TEST_P(QuantizationSweep, StoresTheTruncatedExactSum) {
         mostCases = std::max(mostCases, edges * (2 * kStepsAround + 1));
       }
       const UINT offsetsPerRow = dither ? 4 : 1;
-      const UINT rows = static_cast<UINT>((mostCases * (dither ? 16 : 1) / offsetsPerRow + kWidth - 1) / kWidth * offsetsPerRow) + 4;
+      const UINT rows =
+          static_cast<UINT>((mostCases * (dither ? 16 : 1) / offsetsPerRow + kWidth - 1) / kWidth * offsetsPerRow) + 4;
       TestImage image(c.format, c.bytes, kWidth, rows);
       image.region.Dither = dither ? TRUE : FALSE;
       auto codec = image.Codec();
@@ -124,8 +125,8 @@ TEST_P(QuantizationSweep, StoresTheTruncatedExactSum) {
             const Channel& channel = c.channels[ch];
             const std::uint64_t mask = (1ull << channel.bits) - 1;
             const std::int64_t max = maxima[ch];
-            const std::int64_t expected =
-                channel.isSigned ? ExactQuantize(v[ch], max, offset, -max - 1, max) : ExactQuantize(v[ch], max, offset, 0, max);
+            const std::int64_t expected = channel.isSigned ? ExactQuantize(v[ch], max, offset, -max - 1, max)
+                                                           : ExactQuantize(v[ch], max, offset, 0, max);
             const std::uint64_t got = (stored >> channel.shift) & mask;
             ASSERT_EQ(got, static_cast<std::uint64_t>(expected) & mask)
                 << c.name << " level " << static_cast<int>(level) << (dither ? " dithered" : "") << " value "
@@ -154,9 +155,16 @@ INSTANTIATE_TEST_SUITE_P(
         SweepCase{"R5G6B5", D3DFMT_R5G6B5, 2, {{11, 5, false}, {5, 6, false}, {0, 5, false}}, 1},
         SweepCase{"X1R5G5B5", D3DFMT_X1R5G5B5, 2, {{10, 5, false}, {5, 5, false}, {0, 5, false}}, 1},
         SweepCase{"A4R4G4B4", D3DFMT_A4R4G4B4, 2, {{8, 4, false}, {4, 4, false}, {0, 4, false}, {12, 4, false}}, 1},
-        SweepCase{"A2R10G10B10", D3DFMT_A2R10G10B10, 4, {{20, 10, false}, {10, 10, false}, {0, 10, false}, {30, 2, false}}, 1},
-        SweepCase{"A16B16G16R16", D3DFMT_A16B16G16R16, 8,
-                  {{0, 16, false}, {16, 16, false}, {32, 16, false}, {48, 16, false}}, 61},
+        SweepCase{"A2R10G10B10",
+                  D3DFMT_A2R10G10B10,
+                  4,
+                  {{20, 10, false}, {10, 10, false}, {0, 10, false}, {30, 2, false}},
+                  1},
+        SweepCase{"A16B16G16R16",
+                  D3DFMT_A16B16G16R16,
+                  8,
+                  {{0, 16, false}, {16, 16, false}, {32, 16, false}, {48, 16, false}},
+                  61},
         SweepCase{"Q8W8V8U8", D3DFMT_Q8W8V8U8, 4, {{0, 8, true}, {8, 8, true}, {16, 8, true}, {24, 8, true}}, 1},
         SweepCase{"V16U16", D3DFMT_V16U16, 4, {{0, 16, true}, {16, 16, true}}, 37}),
     [](const auto& test) { return std::string(test.param.name); });
@@ -232,7 +240,8 @@ TEST(Quantization, ReadingDoesNotDependOnTheCallersRoundingMode) {
       codec->ReadRow(0, 0, out.data());
       std::fesetround(FE_TONEAREST);
       for (UINT x = 0; x < 64; ++x) {
-        ASSERT_EQ(out[x].B, static_cast<float>(image.bytes[4 * x]) / 255.0f) << x << " level " << static_cast<int>(level);
+        ASSERT_EQ(out[x].B, static_cast<float>(image.bytes[4 * x]) / 255.0f)
+            << x << " level " << static_cast<int>(level);
         ASSERT_EQ(out[x].A, static_cast<float>(image.bytes[4 * x + 3]) / 255.0f) << x;
       }
     }
@@ -280,7 +289,8 @@ TEST(Quantization, SixteenBitFieldsReadToNearestInEveryRoundingMode) {
             if (c.shifts[ch] < 0) continue;
             const auto field = static_cast<std::uint32_t>((pixel >> c.shifts[ch]) & 0xFFFF);
             const float expected =
-                c.isSigned ? static_cast<float>(std::max(static_cast<int>(static_cast<std::int16_t>(field)), -32767)) / 32767.0f
+                c.isSigned ? static_cast<float>(std::max(static_cast<int>(static_cast<std::int16_t>(field)), -32767)) /
+                                 32767.0f
                            : static_cast<float>(field) / 65535.0f;
             ASSERT_EQ(got[ch], expected) << c.name << " pixel " << x << " channel " << ch << " mode " << mode
                                          << " level " << static_cast<int>(level);

@@ -88,9 +88,9 @@ TEST_F(RastroTexConvert, JpegBecomesAnX8R8G8B8ChainThatReadsBackAsTheImage) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   const std::string dds = ReadFile(Path("photo.dds"));
-  EXPECT_EQ(Field(dds, 12), 32u);  // height
-  EXPECT_EQ(Field(dds, 16), 64u);  // width
-  EXPECT_EQ(Field(dds, 28), 7u);   // 64x32 down to 1x1
+  EXPECT_EQ(Field(dds, 12), 32u);        // height
+  EXPECT_EQ(Field(dds, 16), 64u);        // width
+  EXPECT_EQ(Field(dds, 28), 7u);         // 64x32 down to 1x1
   EXPECT_EQ(Field(dds, 92), 0xFF0000u);  // red mask of X8R8G8B8
   // 64x32, 32x16, ..., 1x1 pixels of 4 bytes: (2048 + 512 + 128 + 32 + 8 + 2 + 1) x 4.
   EXPECT_EQ(dds.size(), 128u + 2731 * 4);
@@ -105,7 +105,8 @@ TEST_F(RastroTexConvert, JpegBecomesAnX8R8G8B8ChainThatReadsBackAsTheImage) {
 TEST_F(RastroTexConvert, SixteenBitFormatKeepsTheImageWithinItsPrecision) {
   std::vector<Rgb> pixels;
   for (int y = 0; y < 24; ++y) {
-    for (int x = 0; x < 40; ++x) pixels.push_back({std::uint8_t(x * 6), std::uint8_t(y * 10), std::uint8_t(255 - x * 3)});
+    for (int x = 0; x < 40; ++x)
+      pixels.push_back({std::uint8_t(x * 6), std::uint8_t(y * 10), std::uint8_t(255 - x * 3)});
   }
   const fs::path source = Write("ramp.bmp", Bitmap(40, 24, 24, pixels));
   const Run run = Convert("ramp.bmp ramp.dds --format R5G6B5 --size image --mips 1 --filter point");

@@ -112,8 +112,8 @@ class RecordingDevice final : public IDirect3DDevice9 {
     return inner_->CreateRenderTarget(Width, Height, Format, MultiSample, MultisampleQuality, Lockable, ppSurface,
                                       pSharedHandle);
   }
-  HRESULT UpdateSurface(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect, IDirect3DSurface9* pDestinationSurface,
-                        const POINT* pDestPoint) override {
+  HRESULT UpdateSurface(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
+                        IDirect3DSurface9* pDestinationSurface, const POINT* pDestPoint) override {
     ++updateSurfaces;
     return inner_->UpdateSurface(RecordingSurface::Unwrap(pSourceSurface), pSourceRect,
                                  RecordingSurface::Unwrap(pDestinationSurface), pDestPoint);
@@ -129,68 +129,178 @@ class RecordingDevice final : public IDirect3DDevice9 {
   HRESULT EvictManagedResources() override { return inner_->EvictManagedResources(); }
   HRESULT GetDirect3D(IDirect3D9** ppD3D9) override { return inner_->GetDirect3D(ppD3D9); }
   HRESULT GetDeviceCaps(D3DCAPS9* pCaps) override { return inner_->GetDeviceCaps(pCaps); }
-  HRESULT GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) override { return inner_->GetDisplayMode(iSwapChain, pMode); }
-  HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* pParameters) override { return inner_->GetCreationParameters(pParameters); }
-  HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) override { return inner_->Reset(pPresentationParameters); }
-  HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride, const RGNDATA* pDirtyRegion) override { return inner_->Present(pSourceRect, pDestRect, hDestWindowOverride, pDirtyRegion); }
-  HRESULT GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type, IDirect3DSurface9** ppBackBuffer) override { return inner_->GetBackBuffer(iSwapChain, iBackBuffer, Type, ppBackBuffer); }
-  HRESULT CreateVolumeTexture(UINT Width, UINT Height, UINT Depth, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, IDirect3DVolumeTexture9** ppVolumeTexture, HANDLE* pSharedHandle) override { return inner_->CreateVolumeTexture(Width, Height, Depth, Levels, Usage, Format, Pool, ppVolumeTexture, pSharedHandle); }
-  HRESULT CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle) override { return inner_->CreateCubeTexture(EdgeLength, Levels, Usage, Format, Pool, ppCubeTexture, pSharedHandle); }
-  HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool, IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) override { return inner_->CreateVertexBuffer(Length, Usage, FVF, Pool, ppVertexBuffer, pSharedHandle); }
-  HRESULT CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample, DWORD MultisampleQuality, BOOL Discard, IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) override { return inner_->CreateDepthStencilSurface(Width, Height, Format, MultiSample, MultisampleQuality, Discard, ppSurface, pSharedHandle); }
-  HRESULT UpdateTexture(IDirect3DBaseTexture9* pSourceTexture, IDirect3DBaseTexture9* pDestinationTexture) override { return inner_->UpdateTexture(pSourceTexture, pDestinationTexture); }
-  HRESULT GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface) override { return inner_->GetRenderTargetData(pRenderTarget, pDestSurface); }
-  HRESULT ColorFill(IDirect3DSurface9* pSurface, const RECT* pRect, D3DCOLOR color) override { return inner_->ColorFill(pSurface, pRect, color); }
-  HRESULT CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool, IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) override { return inner_->CreateOffscreenPlainSurface(Width, Height, Format, Pool, ppSurface, pSharedHandle); }
-  HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) override { return inner_->SetRenderTarget(RenderTargetIndex, pRenderTarget); }
-  HRESULT GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) override { return inner_->GetRenderTarget(RenderTargetIndex, ppRenderTarget); }
-  HRESULT SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) override { return inner_->SetDepthStencilSurface(pNewZStencil); }
-  HRESULT GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) override { return inner_->GetDepthStencilSurface(ppZStencilSurface); }
+  HRESULT GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) override {
+    return inner_->GetDisplayMode(iSwapChain, pMode);
+  }
+  HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* pParameters) override {
+    return inner_->GetCreationParameters(pParameters);
+  }
+  HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) override {
+    return inner_->Reset(pPresentationParameters);
+  }
+  HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                  const RGNDATA* pDirtyRegion) override {
+    return inner_->Present(pSourceRect, pDestRect, hDestWindowOverride, pDirtyRegion);
+  }
+  HRESULT GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
+                        IDirect3DSurface9** ppBackBuffer) override {
+    return inner_->GetBackBuffer(iSwapChain, iBackBuffer, Type, ppBackBuffer);
+  }
+  HRESULT CreateVolumeTexture(UINT Width, UINT Height, UINT Depth, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                              D3DPOOL Pool, IDirect3DVolumeTexture9** ppVolumeTexture, HANDLE* pSharedHandle) override {
+    return inner_->CreateVolumeTexture(Width, Height, Depth, Levels, Usage, Format, Pool, ppVolumeTexture,
+                                       pSharedHandle);
+  }
+  HRESULT CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                            IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle) override {
+    return inner_->CreateCubeTexture(EdgeLength, Levels, Usage, Format, Pool, ppCubeTexture, pSharedHandle);
+  }
+  HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool, IDirect3DVertexBuffer9** ppVertexBuffer,
+                             HANDLE* pSharedHandle) override {
+    return inner_->CreateVertexBuffer(Length, Usage, FVF, Pool, ppVertexBuffer, pSharedHandle);
+  }
+  HRESULT CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                    DWORD MultisampleQuality, BOOL Discard, IDirect3DSurface9** ppSurface,
+                                    HANDLE* pSharedHandle) override {
+    return inner_->CreateDepthStencilSurface(Width, Height, Format, MultiSample, MultisampleQuality, Discard, ppSurface,
+                                             pSharedHandle);
+  }
+  HRESULT UpdateTexture(IDirect3DBaseTexture9* pSourceTexture, IDirect3DBaseTexture9* pDestinationTexture) override {
+    return inner_->UpdateTexture(pSourceTexture, pDestinationTexture);
+  }
+  HRESULT GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface) override {
+    return inner_->GetRenderTargetData(pRenderTarget, pDestSurface);
+  }
+  HRESULT ColorFill(IDirect3DSurface9* pSurface, const RECT* pRect, D3DCOLOR color) override {
+    return inner_->ColorFill(pSurface, pRect, color);
+  }
+  HRESULT CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
+                                      IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) override {
+    return inner_->CreateOffscreenPlainSurface(Width, Height, Format, Pool, ppSurface, pSharedHandle);
+  }
+  HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) override {
+    return inner_->SetRenderTarget(RenderTargetIndex, pRenderTarget);
+  }
+  HRESULT GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) override {
+    return inner_->GetRenderTarget(RenderTargetIndex, ppRenderTarget);
+  }
+  HRESULT SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) override {
+    return inner_->SetDepthStencilSurface(pNewZStencil);
+  }
+  HRESULT GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) override {
+    return inner_->GetDepthStencilSurface(ppZStencilSurface);
+  }
   HRESULT BeginScene() override { return inner_->BeginScene(); }
   HRESULT EndScene() override { return inner_->EndScene(); }
-  HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) override { return inner_->Clear(Count, pRects, Flags, Color, Z, Stencil); }
+  HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) override {
+    return inner_->Clear(Count, pRects, Flags, Color, Z, Stencil);
+  }
   HRESULT SetViewport(const D3DVIEWPORT9* pViewport) override { return inner_->SetViewport(pViewport); }
   HRESULT GetViewport(D3DVIEWPORT9* pViewport) override { return inner_->GetViewport(pViewport); }
-  HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override { return inner_->SetRenderState(State, Value); }
-  HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override { return inner_->GetRenderState(State, pValue); }
-  HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override { return inner_->GetTexture(Stage, ppTexture); }
-  HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override { return inner_->SetTexture(Stage, pTexture); }
-  HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override { return inner_->GetTextureStageState(Stage, Type, pValue); }
-  HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override { return inner_->SetTextureStageState(Stage, Type, Value); }
-  HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override { return inner_->GetSamplerState(Sampler, Type, pValue); }
-  HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override { return inner_->SetSamplerState(Sampler, Type, Value); }
+  HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override {
+    return inner_->SetRenderState(State, Value);
+  }
+  HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override {
+    return inner_->GetRenderState(State, pValue);
+  }
+  HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override {
+    return inner_->GetTexture(Stage, ppTexture);
+  }
+  HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override {
+    return inner_->SetTexture(Stage, pTexture);
+  }
+  HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override {
+    return inner_->GetTextureStageState(Stage, Type, pValue);
+  }
+  HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override {
+    return inner_->SetTextureStageState(Stage, Type, Value);
+  }
+  HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override {
+    return inner_->GetSamplerState(Sampler, Type, pValue);
+  }
+  HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override {
+    return inner_->SetSamplerState(Sampler, Type, Value);
+  }
   HRESULT ValidateDevice(DWORD* pNumPasses) override { return inner_->ValidateDevice(pNumPasses); }
   HRESULT SetScissorRect(const RECT* pRect) override { return inner_->SetScissorRect(pRect); }
   HRESULT GetScissorRect(RECT* pRect) override { return inner_->GetScissorRect(pRect); }
-  HRESULT SetSoftwareVertexProcessing(BOOL bSoftware) override { return inner_->SetSoftwareVertexProcessing(bSoftware); }
+  HRESULT SetSoftwareVertexProcessing(BOOL bSoftware) override {
+    return inner_->SetSoftwareVertexProcessing(bSoftware);
+  }
   BOOL GetSoftwareVertexProcessing() override { return inner_->GetSoftwareVertexProcessing(); }
-  HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override { return inner_->DrawPrimitive(PrimitiveType, StartVertex, PrimitiveCount); }
-  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount, const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) override { return inner_->DrawPrimitiveUP(PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride); }
-  HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements, IDirect3DVertexDeclaration9** ppDecl) override { return inner_->CreateVertexDeclaration(pVertexElements, ppDecl); }
-  HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) override { return inner_->SetVertexDeclaration(pDecl); }
-  HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) override { return inner_->GetVertexDeclaration(ppDecl); }
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override {
+    return inner_->DrawPrimitive(PrimitiveType, StartVertex, PrimitiveCount);
+  }
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount, const void* pVertexStreamZeroData,
+                          UINT VertexStreamZeroStride) override {
+    return inner_->DrawPrimitiveUP(PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride);
+  }
+  HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
+                                  IDirect3DVertexDeclaration9** ppDecl) override {
+    return inner_->CreateVertexDeclaration(pVertexElements, ppDecl);
+  }
+  HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) override {
+    return inner_->SetVertexDeclaration(pDecl);
+  }
+  HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) override {
+    return inner_->GetVertexDeclaration(ppDecl);
+  }
   HRESULT SetFVF(DWORD FVF) override { return inner_->SetFVF(FVF); }
   HRESULT GetFVF(DWORD* pFVF) override { return inner_->GetFVF(pFVF); }
-  HRESULT CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) override { return inner_->CreateVertexShader(pFunction, ppShader); }
+  HRESULT CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) override {
+    return inner_->CreateVertexShader(pFunction, ppShader);
+  }
   HRESULT SetVertexShader(IDirect3DVertexShader9* pShader) override { return inner_->SetVertexShader(pShader); }
   HRESULT GetVertexShader(IDirect3DVertexShader9** ppShader) override { return inner_->GetVertexShader(ppShader); }
-  HRESULT SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) override { return inner_->SetVertexShaderConstantF(StartRegister, pConstantData, Vector4fCount); }
-  HRESULT GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override { return inner_->GetVertexShaderConstantF(StartRegister, pConstantData, Vector4fCount); }
-  HRESULT SetVertexShaderConstantI(UINT StartRegister, const int* pConstantData, UINT Vector4iCount) override { return inner_->SetVertexShaderConstantI(StartRegister, pConstantData, Vector4iCount); }
-  HRESULT GetVertexShaderConstantI(UINT StartRegister, int* pConstantData, UINT Vector4iCount) override { return inner_->GetVertexShaderConstantI(StartRegister, pConstantData, Vector4iCount); }
-  HRESULT SetVertexShaderConstantB(UINT StartRegister, const BOOL* pConstantData, UINT BoolCount) override { return inner_->SetVertexShaderConstantB(StartRegister, pConstantData, BoolCount); }
-  HRESULT GetVertexShaderConstantB(UINT StartRegister, BOOL* pConstantData, UINT BoolCount) override { return inner_->GetVertexShaderConstantB(StartRegister, pConstantData, BoolCount); }
-  HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes, UINT Stride) override { return inner_->SetStreamSource(StreamNumber, pStreamData, OffsetInBytes, Stride); }
-  HRESULT GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes, UINT* pStride) override { return inner_->GetStreamSource(StreamNumber, ppStreamData, pOffsetInBytes, pStride); }
-  HRESULT CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) override { return inner_->CreatePixelShader(pFunction, ppShader); }
+  HRESULT SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) override {
+    return inner_->SetVertexShaderConstantF(StartRegister, pConstantData, Vector4fCount);
+  }
+  HRESULT GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override {
+    return inner_->GetVertexShaderConstantF(StartRegister, pConstantData, Vector4fCount);
+  }
+  HRESULT SetVertexShaderConstantI(UINT StartRegister, const int* pConstantData, UINT Vector4iCount) override {
+    return inner_->SetVertexShaderConstantI(StartRegister, pConstantData, Vector4iCount);
+  }
+  HRESULT GetVertexShaderConstantI(UINT StartRegister, int* pConstantData, UINT Vector4iCount) override {
+    return inner_->GetVertexShaderConstantI(StartRegister, pConstantData, Vector4iCount);
+  }
+  HRESULT SetVertexShaderConstantB(UINT StartRegister, const BOOL* pConstantData, UINT BoolCount) override {
+    return inner_->SetVertexShaderConstantB(StartRegister, pConstantData, BoolCount);
+  }
+  HRESULT GetVertexShaderConstantB(UINT StartRegister, BOOL* pConstantData, UINT BoolCount) override {
+    return inner_->GetVertexShaderConstantB(StartRegister, pConstantData, BoolCount);
+  }
+  HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
+                          UINT Stride) override {
+    return inner_->SetStreamSource(StreamNumber, pStreamData, OffsetInBytes, Stride);
+  }
+  HRESULT GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes,
+                          UINT* pStride) override {
+    return inner_->GetStreamSource(StreamNumber, ppStreamData, pOffsetInBytes, pStride);
+  }
+  HRESULT CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) override {
+    return inner_->CreatePixelShader(pFunction, ppShader);
+  }
   HRESULT SetPixelShader(IDirect3DPixelShader9* pShader) override { return inner_->SetPixelShader(pShader); }
   HRESULT GetPixelShader(IDirect3DPixelShader9** ppShader) override { return inner_->GetPixelShader(ppShader); }
-  HRESULT SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) override { return inner_->SetPixelShaderConstantF(StartRegister, pConstantData, Vector4fCount); }
-  HRESULT GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override { return inner_->GetPixelShaderConstantF(StartRegister, pConstantData, Vector4fCount); }
-  HRESULT SetPixelShaderConstantI(UINT StartRegister, const int* pConstantData, UINT Vector4iCount) override { return inner_->SetPixelShaderConstantI(StartRegister, pConstantData, Vector4iCount); }
-  HRESULT GetPixelShaderConstantI(UINT StartRegister, int* pConstantData, UINT Vector4iCount) override { return inner_->GetPixelShaderConstantI(StartRegister, pConstantData, Vector4iCount); }
-  HRESULT SetPixelShaderConstantB(UINT StartRegister, const BOOL* pConstantData, UINT BoolCount) override { return inner_->SetPixelShaderConstantB(StartRegister, pConstantData, BoolCount); }
-  HRESULT GetPixelShaderConstantB(UINT StartRegister, BOOL* pConstantData, UINT BoolCount) override { return inner_->GetPixelShaderConstantB(StartRegister, pConstantData, BoolCount); }
+  HRESULT SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) override {
+    return inner_->SetPixelShaderConstantF(StartRegister, pConstantData, Vector4fCount);
+  }
+  HRESULT GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override {
+    return inner_->GetPixelShaderConstantF(StartRegister, pConstantData, Vector4fCount);
+  }
+  HRESULT SetPixelShaderConstantI(UINT StartRegister, const int* pConstantData, UINT Vector4iCount) override {
+    return inner_->SetPixelShaderConstantI(StartRegister, pConstantData, Vector4iCount);
+  }
+  HRESULT GetPixelShaderConstantI(UINT StartRegister, int* pConstantData, UINT Vector4iCount) override {
+    return inner_->GetPixelShaderConstantI(StartRegister, pConstantData, Vector4iCount);
+  }
+  HRESULT SetPixelShaderConstantB(UINT StartRegister, const BOOL* pConstantData, UINT BoolCount) override {
+    return inner_->SetPixelShaderConstantB(StartRegister, pConstantData, BoolCount);
+  }
+  HRESULT GetPixelShaderConstantB(UINT StartRegister, BOOL* pConstantData, UINT BoolCount) override {
+    return inner_->GetPixelShaderConstantB(StartRegister, pConstantData, BoolCount);
+  }
 
   std::vector<TextureCreation> textures;
   unsigned renderTargets = 0;

@@ -37,15 +37,15 @@ TEST_P(RegistryDword, NumbersAreDwordsAndEverythingElseIsText) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, RegistryDword,
-    ::testing::Values(DwordCase{"0", true, 0}, DwordCase{"1", true, 1}, DwordCase{"007", true, 7},
-                      DwordCase{"4294967295", true, 0xFFFFFFFFu}, DwordCase{"0x1F", true, 31},
-                      DwordCase{"0XfF", true, 255}, DwordCase{"0xFFFFFFFF", true, 0xFFFFFFFFu},
-                      DwordCase{"4294967296", false, 0}, DwordCase{"0x100000000", false, 0},
-                      DwordCase{"-1", false, 0}, DwordCase{" 5", false, 0}, DwordCase{"5 ", false, 0},
-                      DwordCase{"0x", false, 0}, DwordCase{"12ab", false, 0}, DwordCase{"yes", false, 0},
-                      DwordCase{"", false, 0}));
+INSTANTIATE_TEST_SUITE_P(Values, RegistryDword,
+                         ::testing::Values(DwordCase{"0", true, 0}, DwordCase{"1", true, 1}, DwordCase{"007", true, 7},
+                                           DwordCase{"4294967295", true, 0xFFFFFFFFu}, DwordCase{"0x1F", true, 31},
+                                           DwordCase{"0XfF", true, 255}, DwordCase{"0xFFFFFFFF", true, 0xFFFFFFFFu},
+                                           DwordCase{"4294967296", false, 0}, DwordCase{"0x100000000", false, 0},
+                                           DwordCase{"-1", false, 0}, DwordCase{" 5", false, 0},
+                                           DwordCase{"5 ", false, 0}, DwordCase{"0x", false, 0},
+                                           DwordCase{"12ab", false, 0}, DwordCase{"yes", false, 0},
+                                           DwordCase{"", false, 0}));
 
 TEST(RegistryValues, MissingValueIsFalse) {
   ScopedEnvironment env(kName, std::nullopt);

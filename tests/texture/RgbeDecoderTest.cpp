@@ -25,10 +25,8 @@ TEST(RgbeDecoder, FlatScanlinesKeepTheirFirstPixelAndRepeatThePrevious) {
   ASSERT_EQ(decoded->hr, S_OK);
   EXPECT_EQ(decoded->image.Format, D3DFMT_A32B32G32R32F);
   EXPECT_EQ(decoded->info.ImageFileFormat, D3DXIFF_HDR);
-  const std::array<std::array<float, 4>, 4> expected{{{0.5f, 0.5f, 0.5f, 1.0f},
-                                                      {4.5f, 5.5f, 6.5f, 1.0f},
-                                                      {7.5f, 8.5f, 9.5f, 1.0f},
-                                                      {7.5f, 8.5f, 9.5f, 1.0f}}};
+  const std::array<std::array<float, 4>, 4> expected{
+      {{0.5f, 0.5f, 0.5f, 1.0f}, {4.5f, 5.5f, 6.5f, 1.0f}, {7.5f, 8.5f, 9.5f, 1.0f}, {7.5f, 8.5f, 9.5f, 1.0f}}};
   for (UINT i = 0; i < 4; ++i) {
     const float* p = decoded->FloatPixel(i % 2, i / 2);
     for (int c = 0; c < 4; ++c) EXPECT_EQ(p[c], expected[i][c]) << i << " " << c;
@@ -55,10 +53,10 @@ TEST(RgbeDecoder, ConsecutiveRepeatCodesCountInHigherBytes) {
 TEST(RgbeDecoder, RunLengthScanlinesDecodeEachComponentInTurn) {
   FileBuilder file = Header("-Y 1 +X 3");
   file.Bytes({2, 2, 0, 3});
-  file.Bytes({128 + 3, 10});        // red: 10 10 10
-  file.Bytes({3, 1, 2, 3});         // green: literal 1 2 3
-  file.Bytes({128 + 2, 5, 1, 6});   // blue: 5 5 6
-  file.Bytes({128 + 3, 137});       // exponent
+  file.Bytes({128 + 3, 10});       // red: 10 10 10
+  file.Bytes({3, 1, 2, 3});        // green: literal 1 2 3
+  file.Bytes({128 + 2, 5, 1, 6});  // blue: 5 5 6
+  file.Bytes({128 + 3, 137});      // exponent
   auto decoded = Decode(file.Get());
   ASSERT_EQ(decoded->hr, S_OK);
   const float expected[3][3] = {{21, 3, 11}, {21, 5, 11}, {21, 7, 13}};
@@ -113,15 +111,13 @@ TEST_P(RgbeAxes, ScanlinesArePlacedAsTheResolutionLineSays) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Orders, RgbeAxes,
-                         ::testing::Values(AxisCase{"-Y 3 +X 2", {{0, 1}, {2, 3}, {4, 5}}},
-                                           AxisCase{"+Y 3 +X 2", {{4, 5}, {2, 3}, {0, 1}}},
-                                           AxisCase{"-Y 3 -X 2", {{1, 0}, {3, 2}, {5, 4}}},
-                                           AxisCase{"+Y 3 -X 2", {{5, 4}, {3, 2}, {1, 0}}},
-                                           AxisCase{"+X 2 -Y 3", {{0, 3}, {1, 4}, {2, 5}}},
-                                           AxisCase{"+X 2 +Y 3", {{2, 5}, {1, 4}, {0, 3}}},
-                                           AxisCase{"-X 2 -Y 3", {{3, 0}, {4, 1}, {5, 2}}},
-                                           AxisCase{"-X 2 +Y 3", {{5, 2}, {4, 1}, {3, 0}}}));
+INSTANTIATE_TEST_SUITE_P(
+    Orders, RgbeAxes,
+    ::testing::Values(AxisCase{"-Y 3 +X 2", {{0, 1}, {2, 3}, {4, 5}}}, AxisCase{"+Y 3 +X 2", {{4, 5}, {2, 3}, {0, 1}}},
+                      AxisCase{"-Y 3 -X 2", {{1, 0}, {3, 2}, {5, 4}}}, AxisCase{"+Y 3 -X 2", {{5, 4}, {3, 2}, {1, 0}}},
+                      AxisCase{"+X 2 -Y 3", {{0, 3}, {1, 4}, {2, 5}}}, AxisCase{"+X 2 +Y 3", {{2, 5}, {1, 4}, {0, 3}}},
+                      AxisCase{"-X 2 -Y 3", {{3, 0}, {4, 1}, {5, 2}}},
+                      AxisCase{"-X 2 +Y 3", {{5, 2}, {4, 1}, {3, 0}}}));
 
 TEST(RgbeDecoder, MalformedHeadersAreRefused) {
   auto withPixel = [](const std::string& text) {
@@ -130,17 +126,15 @@ TEST(RgbeDecoder, MalformedHeadersAreRefused) {
     return file.Get();
   };
   ASSERT_EQ(Decode(withPixel("#?RADIANCE\nFORMAT= 32-bit_rle_xyze\n\n-Y 1 +X 1\n"))->hr, S_OK);
-  for (const char* text : {"#?RADIANCE\n\n-Y 1 +X 1\n",                             // no format
-                           "#?RADIANCE\nFORMAT=32-bit_rle_rgb\n\n-Y 1 +X 1\n",      // unknown format
-                           "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n-Y 1 +X 1\n",       // no empty line
-                           "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n*Y 1 +X 1\n",
-                           "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +Z 1\n",
-                           "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +Y 1\n",
-                           "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1\n",
-                           "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 0 +X 1\n",
-                           "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 1\n",     // one pixel short
-                           "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 99999 +X 99999\n",
-                           "#?RGBE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +X 1\n"}) {
+  for (const char* text :
+       {"#?RADIANCE\n\n-Y 1 +X 1\n",                         // no format
+        "#?RADIANCE\nFORMAT=32-bit_rle_rgb\n\n-Y 1 +X 1\n",  // unknown format
+        "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n-Y 1 +X 1\n",   // no empty line
+        "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n*Y 1 +X 1\n", "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +Z 1\n",
+        "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +Y 1\n", "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1\n",
+        "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 0 +X 1\n",
+        "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 1\n",  // one pixel short
+        "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 99999 +X 99999\n", "#?RGBE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +X 1\n"}) {
     EXPECT_EQ(Decode(withPixel(text))->hr, D3DXERR_INVALIDDATA) << text;
   }
 }

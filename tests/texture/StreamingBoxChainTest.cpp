@@ -44,7 +44,9 @@ std::vector<BYTE> ExpectedHalf(const Level& above, const Level& level) {
   for (UINT y = 0; y < level.height; ++y) {
     for (UINT x = 0; x < level.width; ++x) {
       for (UINT channel = 0; channel < 4; ++channel) {
-        auto at = [&](UINT sx, UINT sy) { return unsigned{above.bytes[std::size_t{sy} * above.pitch + 4 * sx + channel]}; };
+        auto at = [&](UINT sx, UINT sy) {
+          return unsigned{above.bytes[std::size_t{sy} * above.pitch + 4 * sx + channel]};
+        };
         const unsigned sum = at(2 * x, 2 * y) + at(2 * x + 1, 2 * y) + at(2 * x, 2 * y + 1) + at(2 * x + 1, 2 * y + 1);
         expected[std::size_t{y} * level.pitch + 4 * x + channel] = static_cast<BYTE>((sum + 2) >> 2);
       }
@@ -84,11 +86,12 @@ TEST_P(StreamingBoxChainTest, BuildsEveryLevelAsTheWholeLevelAverage) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, StreamingBoxChainTest,
-    ::testing::Values(ChainCase{"SquareRowByRow", 16, 16, 5, {1}}, ChainCase{"OddSizesInUnevenSteps", 13, 11, 4, {3, 1, 2}},
-                      ChainCase{"WideInOneGo", 32, 4, 3, {4}}, ChainCase{"TallSkippingCounts", 6, 22, 3, {5, 2}}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Shapes, StreamingBoxChainTest,
+                         ::testing::Values(ChainCase{"SquareRowByRow", 16, 16, 5, {1}},
+                                           ChainCase{"OddSizesInUnevenSteps", 13, 11, 4, {3, 1, 2}},
+                                           ChainCase{"WideInOneGo", 32, 4, 3, {4}},
+                                           ChainCase{"TallSkippingCounts", 6, 22, 3, {5, 2}}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(StreamingBoxChain, IncompleteUntilTheLastRowsArrive) {
   std::vector<Level> levels = MakeLevels(8, 8, 4);

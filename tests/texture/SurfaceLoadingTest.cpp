@@ -50,9 +50,9 @@ TEST(LoadSurfaceFromMemory, RefusesMissingOrUnusableArguments) {
   auto surface = Plain(device, 4, 4, D3DFMT_L8, D3DPOOL_SYSTEMMEM);
   BYTE pixels[16] = {};
   RECT whole{0, 0, 4, 4};
-  EXPECT_EQ(D3DXLoadSurfaceFromMemory(nullptr, nullptr, nullptr, pixels, D3DFMT_L8, 4, nullptr, &whole,
-                                      D3DX_FILTER_NONE, 0),
-            D3DERR_INVALIDCALL);
+  EXPECT_EQ(
+      D3DXLoadSurfaceFromMemory(nullptr, nullptr, nullptr, pixels, D3DFMT_L8, 4, nullptr, &whole, D3DX_FILTER_NONE, 0),
+      D3DERR_INVALIDCALL);
   EXPECT_EQ(D3DXLoadSurfaceFromMemory(surface.Get(), nullptr, nullptr, nullptr, D3DFMT_L8, 4, nullptr, &whole,
                                       D3DX_FILTER_NONE, 0),
             D3DERR_INVALIDCALL);
@@ -103,9 +103,9 @@ TEST(LoadSurfaceFromMemory, LoadsIntoADestinationRectangleOnly) {
   WriteSurface(surface.Get(), std::vector<BYTE>(12, 9), 1);
   const BYTE source[6] = {1, 2, 3, 4, 5, 6};  // 3 x 2, pitch 3; the rectangle takes the right 2 x 2
   RECT from{1, 0, 3, 2}, to{2, 1, 4, 3};
-  ASSERT_EQ(D3DXLoadSurfaceFromMemory(surface.Get(), nullptr, &to, source, D3DFMT_L8, 3, nullptr, &from,
-                                      D3DX_FILTER_NONE, 0),
-            S_OK);
+  ASSERT_EQ(
+      D3DXLoadSurfaceFromMemory(surface.Get(), nullptr, &to, source, D3DFMT_L8, 3, nullptr, &from, D3DX_FILTER_NONE, 0),
+      S_OK);
   std::vector<BYTE> expected = {9, 9, 9, 9, 9, 9, 2, 3, 9, 9, 5, 6};
   EXPECT_EQ(ReadSurface(surface.Get(), 1), expected);
 }
@@ -114,8 +114,8 @@ TEST(LoadSurfaceFromSurface, EqualSizesInTheDefaultPoolUseTheDevicesCopy) {
   TestDevice device;
   auto recorder = ComPtr<RecordingDevice>::Adopt(new RecordingDevice(device.device.Get()));
   ComPtr<IDirect3DSurface9> from, to;
-  ASSERT_EQ(device->CreateRenderTarget(8, 8, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, from.ReleaseAndGetAddressOf(),
-                                       nullptr),
+  ASSERT_EQ(device->CreateRenderTarget(8, 8, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE,
+                                       from.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
   ASSERT_EQ(device->CreateRenderTarget(8, 8, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, to.ReleaseAndGetAddressOf(),
                                        nullptr),
@@ -154,8 +154,8 @@ TEST(LoadSurfaceFromSurface, EqualSizesInTheDefaultPoolUseTheDevicesCopy) {
 TEST(LoadSurfaceFromSurface, ReadingALostDeviceReportsItAfterWriting) {
   TestDevice device;
   ComPtr<IDirect3DSurface9> from;
-  ASSERT_EQ(device->CreateRenderTarget(4, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, from.ReleaseAndGetAddressOf(),
-                                       nullptr),
+  ASSERT_EQ(device->CreateRenderTarget(4, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE,
+                                       from.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
   ASSERT_EQ(device->ColorFill(from.Get(), nullptr, 0xFF0000FFu), D3D_OK);
   auto to = Plain(device, 2, 2, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM);
@@ -191,9 +191,9 @@ TEST(LoadSurfaceFromSurface, MovesPixelsWithinOneSurface) {
 TEST(LoadVolume, FromMemoryAndFromAnotherVolume) {
   TestDevice device;
   ComPtr<IDirect3DVolumeTexture9> texture;
-  ASSERT_EQ(device->CreateVolumeTexture(2, 2, 2, 2, 0, D3DFMT_L8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(),
-                                        nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateVolumeTexture(2, 2, 2, 2, 0, D3DFMT_L8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   ComPtr<IDirect3DVolume9> top, bottom;
   ASSERT_EQ(texture->GetVolumeLevel(0, top.ReleaseAndGetAddressOf()), D3D_OK);
   ASSERT_EQ(texture->GetVolumeLevel(1, bottom.ReleaseAndGetAddressOf()), D3D_OK);
@@ -223,8 +223,8 @@ TEST(LoadVolume, FromMemoryAndFromAnotherVolume) {
 
 ComPtr<IDirect3DTexture9> GrayTexture(TestDevice& device, UINT width, UINT height, UINT levels, std::mt19937& random) {
   ComPtr<IDirect3DTexture9> texture;
-  EXPECT_EQ(device->CreateTexture(width, height, levels, 0, D3DFMT_L8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(),
-                                  nullptr),
+  EXPECT_EQ(device->CreateTexture(width, height, levels, 0, D3DFMT_L8, D3DPOOL_MANAGED,
+                                  texture.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
   ComPtr<IDirect3DSurface9> top;
   EXPECT_EQ(texture->GetSurfaceLevel(0, top.ReleaseAndGetAddressOf()), D3D_OK);
@@ -326,9 +326,9 @@ TEST(FilterTexture, CubeFacesAreFilteredEachFromItsOwnTop) {
 TEST(FilterTexture, VolumeTexturesHalveInDepthToo) {
   TestDevice device;
   ComPtr<IDirect3DVolumeTexture9> texture;
-  ASSERT_EQ(device->CreateVolumeTexture(2, 2, 4, 0, 0, D3DFMT_L8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(),
-                                        nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateVolumeTexture(2, 2, 4, 0, 0, D3DFMT_L8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   ASSERT_EQ(texture->GetLevelCount(), 3u);
   ComPtr<IDirect3DVolume9> top;
   ASSERT_EQ(texture->GetVolumeLevel(0, top.ReleaseAndGetAddressOf()), D3D_OK);
@@ -349,7 +349,7 @@ TEST(FilterTexture, VolumeTexturesHalveInDepthToo) {
   ASSERT_EQ(texture->GetVolumeLevel(1, middle.ReleaseAndGetAddressOf()), D3D_OK);
   ASSERT_EQ(texture->GetVolumeLevel(2, last.ReleaseAndGetAddressOf()), D3D_OK);
   ASSERT_EQ(middle->LockBox(&bits, nullptr, D3DLOCK_READONLY), D3D_OK);
-  EXPECT_EQ(static_cast<BYTE*>(bits.pBits)[0], 28);                    // (0 + 8 + ... + 56) / 8
+  EXPECT_EQ(static_cast<BYTE*>(bits.pBits)[0], 28);  // (0 + 8 + ... + 56) / 8
   EXPECT_EQ(static_cast<BYTE*>(bits.pBits)[bits.SlicePitch], 28 + 80);
   middle->UnlockBox();
   ASSERT_EQ(last->LockBox(&bits, nullptr, D3DLOCK_READONLY), D3D_OK);

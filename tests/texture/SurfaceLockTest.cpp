@@ -8,8 +8,8 @@
 #include "DebugOutput.h"
 #include "MuteDebugOutput.h"
 #include "RecordingDevice.h"
-#include "TestEnvironment.h"
 #include "SurfaceLock.h"
+#include "TestEnvironment.h"
 #include "VolumeLock.h"
 
 namespace rastro::testing {
@@ -26,9 +26,9 @@ struct Fixture {
   ComPtr<IDirect3DSurface9> Level(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                   UINT level, ComPtr<IDirect3DTexture9>* keep = nullptr) {
     ComPtr<IDirect3DTexture9> texture;
-    EXPECT_EQ(device->CreateTexture(width, height, levels, usage, format, pool, texture.ReleaseAndGetAddressOf(),
-                                    nullptr),
-              D3D_OK);
+    EXPECT_EQ(
+        device->CreateTexture(width, height, levels, usage, format, pool, texture.ReleaseAndGetAddressOf(), nullptr),
+        D3D_OK);
     ComPtr<IDirect3DSurface9> surface;
     if (texture) {
       EXPECT_EQ(texture->GetSurfaceLevel(level, surface.ReleaseAndGetAddressOf()), D3D_OK);
@@ -112,8 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SurfaceLock, WideningToTheWholeSurfaceLocksItWhole) {
   Fixture f;
   ComPtr<IDirect3DSurface9> surface;
-  ASSERT_EQ(f.device->CreateOffscreenPlainSurface(8, 8, D3DFMT_DXT1, D3DPOOL_SYSTEMMEM, surface.ReleaseAndGetAddressOf(),
-                                                  nullptr),
+  ASSERT_EQ(f.device->CreateOffscreenPlainSurface(8, 8, D3DFMT_DXT1, D3DPOOL_SYSTEMMEM,
+                                                  surface.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
   auto recorded = f.recorder->Wrap(surface.Get());
   SurfaceLock lock;
@@ -246,7 +246,8 @@ TEST(SurfaceLock, ReadingAnUnlockableLevelGoesThroughARenderTarget) {
   EXPECT_EQ(f.recorder->renderTargets, 1u);
   EXPECT_EQ(f.recorder->stretchRects, 1u);
   DWORD value = 0;
-  std::memcpy(&value, static_cast<BYTE*>(region.Data) + region.Region.Top * region.RowPitch + region.Region.Left * 4, 4);
+  std::memcpy(&value, static_cast<BYTE*>(region.Data) + region.Region.Top * region.RowPitch + region.Region.Left * 4,
+              4);
   EXPECT_EQ(value, 0xFF000102u);
   EXPECT_EQ(region.Region.Right - region.Region.Left, 4u);
   lock.Unlock();
@@ -342,8 +343,8 @@ TEST(SurfaceLock, TrialCallsThatMayFailAreNotReported) {
 TEST(VolumeLock, RefusesBadBoxesAndVolumesItCannotLock) {
   TestDevice device;
   ComPtr<IDirect3DVolumeTexture9> managed, video;
-  ASSERT_EQ(device->CreateVolumeTexture(8, 8, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.ReleaseAndGetAddressOf(),
-                                        nullptr),
+  ASSERT_EQ(device->CreateVolumeTexture(8, 8, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                        managed.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
   ASSERT_EQ(device->CreateVolumeTexture(8, 8, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, video.ReleaseAndGetAddressOf(),
                                         nullptr),
@@ -353,8 +354,8 @@ TEST(VolumeLock, RefusesBadBoxesAndVolumesItCannotLock) {
   ASSERT_EQ(video->GetVolumeLevel(0, videoLevel.ReleaseAndGetAddressOf()), D3D_OK);
   VolumeLock lock;
   PixelRegion region;
-  for (D3DBOX box : {D3DBOX{0, 0, 9, 8, 0, 4}, D3DBOX{0, 0, 8, 8, 0, 5}, D3DBOX{3, 0, 2, 8, 0, 4},
-                     D3DBOX{0, 0, 8, 8, 3, 2}}) {
+  for (D3DBOX box :
+       {D3DBOX{0, 0, 9, 8, 0, 4}, D3DBOX{0, 0, 8, 8, 0, 5}, D3DBOX{3, 0, 2, 8, 0, 4}, D3DBOX{0, 0, 8, 8, 3, 2}}) {
     EXPECT_EQ(lock.Lock(region, level.Get(), nullptr, &box, 0, 0), D3DERR_INVALIDCALL);
   }
   EXPECT_EQ(lock.Lock(region, videoLevel.Get(), nullptr, nullptr, 0, LockReadOnly), D3DERR_INVALIDCALL);
@@ -375,8 +376,8 @@ TEST(VolumeLock, RefusesBadBoxesAndVolumesItCannotLock) {
 TEST(VolumeLock, WidensDxtBoxesInTheirRowsOnly) {
   TestDevice device;
   ComPtr<IDirect3DVolumeTexture9> texture;
-  ASSERT_EQ(device->CreateVolumeTexture(16, 16, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_SYSTEMMEM, texture.ReleaseAndGetAddressOf(),
-                                        nullptr),
+  ASSERT_EQ(device->CreateVolumeTexture(16, 16, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_SYSTEMMEM,
+                                        texture.ReleaseAndGetAddressOf(), nullptr),
             D3D_OK);
   ComPtr<IDirect3DVolume9> level;
   ASSERT_EQ(texture->GetVolumeLevel(0, level.ReleaseAndGetAddressOf()), D3D_OK);

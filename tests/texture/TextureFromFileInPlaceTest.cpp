@@ -146,8 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                      D3DFMT_X8R8G8B8, 16, 16, 5},
         PipelineCase{"Scratch", 16, 32, false, With([](Request& r) { r.pool = D3DPOOL_SCRATCH; }), D3DFMT_X8R8G8B8, 16,
                      32, 6},
-        PipelineCase{"OneLevelLinearMips", 32, 32, false,
-                     With([](Request& r) {
+        PipelineCase{"OneLevelLinearMips", 32, 32, false, With([](Request& r) {
                        r.levels = 1;
                        r.mipFilter = D3DX_FILTER_LINEAR;
                      }),
@@ -157,14 +156,12 @@ INSTANTIATE_TEST_SUITE_P(
         PipelineCase{"DitheredBoxMips", 32, 32, false,
                      With([](Request& r) { r.mipFilter = D3DX_FILTER_BOX | D3DX_FILTER_DITHER; }), D3DFMT_X8R8G8B8, 32,
                      32, 6},
-        PipelineCase{"SrgbBothWays", 32, 32, false,
-                     With([](Request& r) {
+        PipelineCase{"SrgbBothWays", 32, 32, false, With([](Request& r) {
                        r.filter = D3DX_FILTER_POINT | D3DX_FILTER_SRGB;
                        r.mipFilter = D3DX_FILTER_BOX | D3DX_FILTER_SRGB_OUT;
                      }),
                      D3DFMT_X8R8G8B8, 32, 32, 6},
-        PipelineCase{"NoFilterLinearMips", 16, 16, false,
-                     With([](Request& r) {
+        PipelineCase{"NoFilterLinearMips", 16, 16, false, With([](Request& r) {
                        r.filter = D3DX_FILTER_NONE;
                        r.mipFilter = D3DX_FILTER_LINEAR;
                      }),
@@ -174,13 +171,14 @@ INSTANTIATE_TEST_SUITE_P(
                      D3DFMT_A8R8G8B8, 32, 32, 6},
         PipelineCase{"ColourKey", 16, 16, false, With([](Request& r) { r.colorKey = 0xFF000000; }), D3DFMT_A8R8G8B8, 16,
                      16, 5},
-        PipelineCase{"SrgbIn", 16, 16, false, With([](Request& r) { r.filter = D3DX_FILTER_POINT | D3DX_FILTER_SRGB_IN; }),
-                     D3DFMT_X8R8G8B8, 16, 16, 5},
+        PipelineCase{"SrgbIn", 16, 16, false,
+                     With([](Request& r) { r.filter = D3DX_FILTER_POINT | D3DX_FILTER_SRGB_IN; }), D3DFMT_X8R8G8B8, 16,
+                     16, 5},
         PipelineCase{"Enlarged", 40, 24, false, {}, D3DFMT_X8R8G8B8, 64, 32, 7},
-        PipelineCase{"Reduced", 32, 32, false, With([](Request& r) { r.width = r.height = 16; }), D3DFMT_X8R8G8B8, 16, 16,
-                     5},
-        PipelineCase{"LinearMipsFromTheImage", 16, 16, false, With([](Request& r) { r.mipFilter = D3DX_FILTER_LINEAR; }),
-                     D3DFMT_X8R8G8B8, 16, 16, 5}),
+        PipelineCase{"Reduced", 32, 32, false, With([](Request& r) { r.width = r.height = 16; }), D3DFMT_X8R8G8B8, 16,
+                     16, 5},
+        PipelineCase{"LinearMipsFromTheImage", 16, 16, false,
+                     With([](Request& r) { r.mipFilter = D3DX_FILTER_LINEAR; }), D3DFMT_X8R8G8B8, 16, 16, 5}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(JpegTexture, UndefinedFilterBitFailsAsTheLoadingCallDoes) {
@@ -258,7 +256,8 @@ TEST(JpegTexture, PaletteOutputForAFileWithoutOne) {
   ComPtr<IDirect3DTexture9> texture;
   PALETTEENTRY palette[256];
   std::memset(palette, 0, sizeof palette);
-  ASSERT_EQ(Load(device.Get(), NoisyJpeg(16, 16), Request{}, texture.ReleaseAndGetAddressOf(), nullptr, palette), D3D_OK);
+  ASSERT_EQ(Load(device.Get(), NoisyJpeg(16, 16), Request{}, texture.ReleaseAndGetAddressOf(), nullptr, palette),
+            D3D_OK);
   for (const PALETTEENTRY& entry : palette) {
     ASSERT_EQ(entry.peRed, 255);
     ASSERT_EQ(entry.peGreen, 255);

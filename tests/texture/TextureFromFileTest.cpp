@@ -27,10 +27,10 @@ struct Loaded {
   UINT levels = 0;
 };
 
-Loaded LoadFromMemory(IDirect3DDevice9* device, const std::string& file, UINT width = kDefault,
-                      UINT height = kDefault, UINT levels = kDefault, DWORD usage = 0,
-                      D3DFORMAT format = D3DFMT_UNKNOWN, D3DPOOL pool = D3DPOOL_MANAGED, DWORD filter = kDefault,
-                      DWORD mipFilter = kDefault, D3DCOLOR colorKey = 0, PALETTEENTRY* palette = nullptr) {
+Loaded LoadFromMemory(IDirect3DDevice9* device, const std::string& file, UINT width = kDefault, UINT height = kDefault,
+                      UINT levels = kDefault, DWORD usage = 0, D3DFORMAT format = D3DFMT_UNKNOWN,
+                      D3DPOOL pool = D3DPOOL_MANAGED, DWORD filter = kDefault, DWORD mipFilter = kDefault,
+                      D3DCOLOR colorKey = 0, PALETTEENTRY* palette = nullptr) {
   Loaded loaded;
   loaded.result = D3DXCreateTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()), width,
                                                       height, levels, usage, format, pool, filter, mipFilter, colorKey,
@@ -123,8 +123,8 @@ TEST(TextureFromFile, ExactImageSizeUnlessTheDeviceNeedsPowersOfTwo) {
 TEST(TextureFromFile, DefaultUsageMeansNoUsage) {
   ProfiledTestDevice device;
   for (D3DPOOL pool : {D3DPOOL_MANAGED, D3DPOOL_DEFAULT}) {
-    const Loaded loaded = LoadFromMemory(device.Get(), Jpeg(16, 16), kDefault, kDefault, kDefault, D3DX_DEFAULT,
-                                         D3DFMT_UNKNOWN, pool);
+    const Loaded loaded =
+        LoadFromMemory(device.Get(), Jpeg(16, 16), kDefault, kDefault, kDefault, D3DX_DEFAULT, D3DFMT_UNKNOWN, pool);
     ASSERT_EQ(loaded.result, D3D_OK) << pool;
     EXPECT_EQ(loaded.desc.Usage, 0u) << pool;
     EXPECT_EQ(loaded.levels, 5u) << pool;
@@ -140,9 +140,7 @@ TEST(TextureFromFile, AutomaticMipMapsKeepOneLevelOfTheirOwn) {
 }
 
 // Two by two pixels: red, green on top; blue, white below.
-std::string SmallRgbBitmap() {
-  return Bitmap(2, 2, 24, {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}});
-}
+std::string SmallRgbBitmap() { return Bitmap(2, 2, 24, {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}}); }
 
 TEST(TextureFromFile, ColourKeyTurnsAnOpaqueImageIntoAnAlphaTexture) {
   ProfiledTestDevice device;
@@ -151,9 +149,8 @@ TEST(TextureFromFile, ColourKeyTurnsAnOpaqueImageIntoAnAlphaTexture) {
   EXPECT_EQ(plain.desc.Format, D3DFMT_X8R8G8B8);  // the file's R8G8B8 is not offered
   EXPECT_EQ(plain.info.Format, D3DFMT_R8G8B8);
 
-  const Loaded keyed =
-      LoadFromMemory(device.Get(), SmallRgbBitmap(), kDefault, kDefault, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
-                     D3DX_FILTER_NONE, kDefault, 0xFF00FF00);
+  const Loaded keyed = LoadFromMemory(device.Get(), SmallRgbBitmap(), kDefault, kDefault, 1, 0, D3DFMT_UNKNOWN,
+                                      D3DPOOL_MANAGED, D3DX_FILTER_NONE, kDefault, 0xFF00FF00);
   ASSERT_EQ(keyed.result, D3D_OK);
   EXPECT_EQ(keyed.desc.Format, D3DFMT_A8R8G8B8);
   const std::vector<BYTE> pixels = LevelBytes(keyed.texture.Get(), 0, 4);
@@ -192,7 +189,8 @@ TEST(TextureFromFile, ColourRampPaletteLoadsAsR3G3B2) {
   DeviceProfile profile = CapableProfile();
   profile.Support(D3DRTYPE_TEXTURE, D3DFMT_R3G3B2, 0);
   ProfiledTestDevice device(profile);
-  const Loaded loaded = LoadFromMemory(device.Get(), Bitmap(2, 2, 8, {}, kIndices, R3G3B2Ramp()), kDefault, kDefault, 1);
+  const Loaded loaded =
+      LoadFromMemory(device.Get(), Bitmap(2, 2, 8, {}, kIndices, R3G3B2Ramp()), kDefault, kDefault, 1);
   ASSERT_EQ(loaded.result, D3D_OK);
   EXPECT_EQ(loaded.desc.Format, D3DFMT_R3G3B2);
   EXPECT_EQ(LevelBytes(loaded.texture.Get(), 0, 1), std::vector<BYTE>(kIndices.begin(), kIndices.end()));
@@ -253,8 +251,8 @@ TEST(TextureFromFile, MissingLevelsAreFilteredOrLoadedDirectly) {
   EXPECT_EQ(Colour(LevelBytes(boxed.texture.Get(), 1, 4), 0), 0x643214u);
   // A linear mip filter is not a mip-filter strategy: every level is loaded from the image
   // with the point filter, which takes the top-left pixel of each 2 x 2 block.
-  const Loaded direct = LoadFromMemory(device.Get(), CheckerBitmap(), kDefault, kDefault, kDefault, 0,
-                                       D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_POINT, D3DX_FILTER_LINEAR);
+  const Loaded direct = LoadFromMemory(device.Get(), CheckerBitmap(), kDefault, kDefault, kDefault, 0, D3DFMT_UNKNOWN,
+                                       D3DPOOL_MANAGED, D3DX_FILTER_POINT, D3DX_FILTER_LINEAR);
   ASSERT_EQ(direct.result, D3D_OK);
   const std::vector<BYTE> level1 = LevelBytes(direct.texture.Get(), 1, 4);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(Colour(level1, i), 0xC86428u) << i;
@@ -263,8 +261,8 @@ TEST(TextureFromFile, MissingLevelsAreFilteredOrLoadedDirectly) {
 
 TEST(TextureFromFile, DefaultPoolTexturesAreFilledThroughSystemMemory) {
   ProfiledTestDevice device;
-  const Loaded loaded = LoadFromMemory(device.Get(), Jpeg(32, 16), kDefault, kDefault, kDefault, 0, D3DFMT_UNKNOWN,
-                                       D3DPOOL_DEFAULT);
+  const Loaded loaded =
+      LoadFromMemory(device.Get(), Jpeg(32, 16), kDefault, kDefault, kDefault, 0, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT);
   ASSERT_EQ(loaded.result, D3D_OK);
   EXPECT_EQ(loaded.desc.Pool, D3DPOOL_DEFAULT);
   EXPECT_EQ(loaded.levels, 6u);
@@ -273,8 +271,9 @@ TEST(TextureFromFile, DefaultPoolTexturesAreFilledThroughSystemMemory) {
 TEST(TextureFromFile, CubeAndVolumeFilesKeepTheirKindAndPixels) {
   ProfiledTestDevice device;
   ComPtr<IDirect3DCubeTexture9> cube;
-  ASSERT_EQ(device->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, cube.ReleaseAndGetAddressOf(), nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, cube.ReleaseAndGetAddressOf(), nullptr),
+      D3D_OK);
   for (UINT face = 0; face < 6; ++face) {
     D3DLOCKED_RECT lock{};
     ASSERT_EQ(cube->LockRect(static_cast<D3DCUBEMAP_FACES>(face), 0, &lock, nullptr, 0), D3D_OK);
@@ -302,8 +301,9 @@ TEST(TextureFromFile, CubeAndVolumeFilesKeepTheirKindAndPixels) {
   ASSERT_EQ(loaded->GetType(), D3DRTYPE_CUBETEXTURE);
   EXPECT_EQ(loaded->GetLevelCount(), 3u);
   ComPtr<IDirect3DCubeTexture9> loadedCube;
-  ASSERT_EQ(loaded->QueryInterface(IID_IDirect3DCubeTexture9, reinterpret_cast<void**>(loadedCube.ReleaseAndGetAddressOf())),
-            D3D_OK);
+  ASSERT_EQ(
+      loaded->QueryInterface(IID_IDirect3DCubeTexture9, reinterpret_cast<void**>(loadedCube.ReleaseAndGetAddressOf())),
+      D3D_OK);
   for (UINT face = 0; face < 6; ++face) {
     D3DLOCKED_RECT lock{};
     ASSERT_EQ(loadedCube->LockRect(static_cast<D3DCUBEMAP_FACES>(face), 0, &lock, nullptr, D3DLOCK_READONLY), D3D_OK);
@@ -323,8 +323,9 @@ TEST(TextureFromFile, CubeAndVolumeFilesKeepTheirKindAndPixels) {
   ASSERT_EQ(BuildTextureFromFileData(request), D3D_OK);
   ASSERT_EQ(loaded->GetType(), D3DRTYPE_VOLUMETEXTURE);
   ComPtr<IDirect3DVolumeTexture9> volume;
-  ASSERT_EQ(loaded->QueryInterface(IID_IDirect3DVolumeTexture9, reinterpret_cast<void**>(volume.ReleaseAndGetAddressOf())),
-            D3D_OK);
+  ASSERT_EQ(
+      loaded->QueryInterface(IID_IDirect3DVolumeTexture9, reinterpret_cast<void**>(volume.ReleaseAndGetAddressOf())),
+      D3D_OK);
   D3DVOLUME_DESC desc{};
   volume->GetLevelDesc(0, &desc);
   EXPECT_EQ(desc.Width, 2u);
@@ -389,8 +390,8 @@ TEST(TextureFromFile, FailuresLeaveTheOutputUntouched) {
   }
   ProfiledTestDevice withoutBump(noBump);
   EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(withoutBump.Get(), bitmap.data(), static_cast<UINT>(bitmap.size()),
-                                                kDefault, kDefault, kDefault, 0, D3DFMT_V8U8, D3DPOOL_MANAGED,
-                                                kDefault, kDefault, 0, nullptr, nullptr, &texture),
+                                                kDefault, kDefault, kDefault, 0, D3DFMT_V8U8, D3DPOOL_MANAGED, kDefault,
+                                                kDefault, 0, nullptr, nullptr, &texture),
             D3DERR_NOTAVAILABLE);
   EXPECT_EQ(texture, sentinel);
 }

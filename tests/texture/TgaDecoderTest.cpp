@@ -177,9 +177,9 @@ TEST(TgaDecoder, MalformedHeadersAndShortDataAreRefused) {
   good.data = {1, 2, 3, 4, 5, 6};
   ASSERT_EQ(Decode(MakeTga(good))->hr, S_OK);
   std::vector<TgaSpec> bad(6, good);
-  bad[0].imageType = 0x12;   // reserved type bits
-  bad[1].depth = 8;          // true colour needs 15, 16, 24 or 32 bits
-  bad[2].imageType = 1;      // colour-mapped without a map
+  bad[0].imageType = 0x12;  // reserved type bits
+  bad[1].depth = 8;         // true colour needs 15, 16, 24 or 32 bits
+  bad[2].imageType = 1;     // colour-mapped without a map
   bad[3].colorMapType = 2;
   bad[4].data.pop_back();
   bad[5].width = 0;

@@ -84,7 +84,8 @@ std::string DefaultOutputName(std::string_view source) {
   return std::string(source) + ".bin";
 }
 
-int Preprocess(const char* file, const std::vector<D3DXMACRO>& defines, const std::vector<const char*>& includeDirectories) {
+int Preprocess(const char* file, const std::vector<D3DXMACRO>& defines,
+               const std::vector<const char*>& includeDirectories) {
   bool failed = false;
   {
     rastro::Preprocessor preprocessor;
@@ -143,7 +144,8 @@ int Assemble(const char* file, const std::string& outputName, const std::vector<
     return kExitErrors;
   }
   std::FILE* out = std::fopen(outputName.c_str(), "wb");
-  bool written = out && std::fwrite(shader->GetBufferPointer(), 1, shader->GetBufferSize(), out) == shader->GetBufferSize();
+  bool written =
+      out && std::fwrite(shader->GetBufferPointer(), 1, shader->GetBufferSize(), out) == shader->GetBufferSize();
   if (out && std::fclose(out) != 0) written = false;
   shader->Release();
   if (!written) {

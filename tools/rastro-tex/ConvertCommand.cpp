@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Command.h"
 #include "ComPtr.h"
+#include "Command.h"
 #include "DdsWriter.h"
 #include "DeviceProfile.h"
 #include "FormatCatalogue.h"
@@ -78,8 +78,11 @@ std::optional<DWORD> ParseFilter(std::string_view text) {
   static constexpr struct {
     const char* name;
     DWORD value;
-  } kTypes[] = {{"none", D3DX_FILTER_NONE}, {"point", D3DX_FILTER_POINT}, {"linear", D3DX_FILTER_LINEAR},
-                {"triangle", D3DX_FILTER_TRIANGLE}, {"box", D3DX_FILTER_BOX}};
+  } kTypes[] = {{"none", D3DX_FILTER_NONE},
+                {"point", D3DX_FILTER_POINT},
+                {"linear", D3DX_FILTER_LINEAR},
+                {"triangle", D3DX_FILTER_TRIANGLE},
+                {"box", D3DX_FILTER_BOX}};
   static constexpr struct {
     const char* name;
     DWORD value;
@@ -123,7 +126,8 @@ int ParseArguments(std::span<char* const> arguments, ConvertOptions& options) {
     const std::string_view value = takesValue ? std::string_view(arguments[i + 1]) : std::string_view();
     if (argument == "--format") {
       const auto format = ParseFormat(value);
-      if (!format) return Problem("unknown format '%s' (a texture format a DDS file holds, such as A8R8G8B8)", arguments[i + 1]);
+      if (!format)
+        return Problem("unknown format '%s' (a texture format a DDS file holds, such as A8R8G8B8)", arguments[i + 1]);
       options.format = *format;
     } else if (argument == "--size") {
       if (value == "image") {
@@ -140,7 +144,8 @@ int ParseArguments(std::span<char* const> arguments, ConvertOptions& options) {
       }
     } else if (argument == "--mips") {
       const auto levels = ParseCount(value);
-      if (!levels || *levels > 32) return Problem("--mips takes a level count from 0 (a full chain) to 32, not '%s'", arguments[i + 1]);
+      if (!levels || *levels > 32)
+        return Problem("--mips takes a level count from 0 (a full chain) to 32, not '%s'", arguments[i + 1]);
       options.mipLevels = *levels;
     } else if (argument == "--filter" || argument == "--mipfilter") {
       const auto filter = ParseFilter(value);
@@ -269,13 +274,14 @@ int RunConvert(std::span<char* const> arguments) {
   ConvertDevice device;
   result = CreateConvertDevice(device);
   if (FAILED(result)) {
-    std::fprintf(stderr, "rastro-tex convert: no device to build textures on (0x%08X)\n", static_cast<unsigned>(result));
+    std::fprintf(stderr, "rastro-tex convert: no device to build textures on (0x%08X)\n",
+                 static_cast<unsigned>(result));
     return kExitFailure;
   }
 
   std::vector<PALETTEENTRY> palette(256);
-  const bool palettized = options.format != D3DFMT_UNKNOWN &&
-                          LookupFormatInfo(options.format).Kind == FormatKind::Palette;
+  const bool palettized =
+      options.format != D3DFMT_UNKNOWN && LookupFormatInfo(options.format).Kind == FormatKind::Palette;
   ComPtr<IDirect3DBaseTexture9> texture;
   D3DXIMAGE_INFO info{};
   TextureRequest request;

@@ -16,8 +16,9 @@ constexpr Command kCommands[] = {
      "what each image file holds: type, size, depth, mip levels, resource type, format;\n"
      "      with --pixels, also whether its pixels decode",
      RunInfo},
-    {"convert", "IN OUT.dds [--format NAME] [--size WxH|image] [--mips N] [--filter NAME] [--mipfilter NAME]\n"
-                "      [--colorkey 0xAARRGGBB] [--cube|--volume]",
+    {"convert",
+     "IN OUT.dds [--format NAME] [--size WxH|image] [--mips N] [--filter NAME] [--mipfilter NAME]\n"
+     "      [--colorkey 0xAARRGGBB] [--cube|--volume]",
      "loads IN as a texture (a power-of-two size and a full mip chain unless told otherwise)\n"
      "      and writes it as a DDS file",
      RunConvert},

@@ -62,7 +62,8 @@ std::vector<BYTE> EncodeJpeg() {
   std::vector<BYTE> row(kSize * 3);
   const std::vector<BYTE>& picture = Picture();
   while (info.next_scanline < kSize) {
-    for (UINT x = 0; x < kSize; ++x) std::memcpy(&row[x * 3], &picture[(std::size_t{info.next_scanline} * kSize + x) * 4], 3);
+    for (UINT x = 0; x < kSize; ++x)
+      std::memcpy(&row[x * 3], &picture[(std::size_t{info.next_scanline} * kSize + x) * 4], 3);
     JSAMPROW rows[] = {row.data()};
     jpeg_write_scanlines(&info, rows, 1);
   }
@@ -109,7 +110,8 @@ std::vector<BYTE> MakeBmp() {
   Le16(out, 1), Le16(out, 24);
   for (int i = 0; i < 6; ++i) Le32(out, 0);
   const std::vector<BYTE>& picture = Picture();
-  for (std::size_t p = 0; p < std::size_t{kSize} * kSize; ++p) Append(out, {picture[4 * p + 2], picture[4 * p + 1], picture[4 * p]});
+  for (std::size_t p = 0; p < std::size_t{kSize} * kSize; ++p)
+    Append(out, {picture[4 * p + 2], picture[4 * p + 1], picture[4 * p]});
   return out;
 }
 
@@ -130,7 +132,9 @@ std::vector<BYTE> MakeRleTga() {
         Append(out, {BYTE(0x80 | (run - 1)), line[4 * x + 2], line[4 * x + 1], line[4 * x]});
       } else {
         UINT count = 1;
-        while (x + count < kSize && count < 128 && std::memcmp(line + 4 * (x + count - 1), line + 4 * (x + count), 3) != 0) ++count;
+        while (x + count < kSize && count < 128 &&
+               std::memcmp(line + 4 * (x + count - 1), line + 4 * (x + count), 3) != 0)
+          ++count;
         out.push_back(BYTE(count - 1));
         for (UINT i = 0; i < count; ++i) Append(out, {line[4 * (x + i) + 2], line[4 * (x + i) + 1], line[4 * (x + i)]});
         run = count;

@@ -62,8 +62,8 @@ void Load(benchmark::State& state, D3DFORMAT format, UINT width, UINT height, UI
     if (FAILED(hr)) state.SkipWithError("load failed");
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * outWidth * outHeight);
-  state.counters["source_pixels"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * width * height, benchmark::Counter::kIsRate);
+  state.counters["source_pixels"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * width * height, benchmark::Counter::kIsRate);
 }
 
 void Copy(benchmark::State& state) { Load(state, D3DFMT_X8R8G8B8, 2048, 2048, 2048, 2048, D3DX_FILTER_NONE); }

@@ -87,10 +87,9 @@ struct BenchDevice {
 };
 
 HRESULT LoadTexture(IDirect3DDevice9* device, const std::string& file, ComPtr<IDirect3DTexture9>& texture) {
-  return D3DXCreateTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT,
-                                             D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED,
-                                             D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
-                                             texture.ReleaseAndGetAddressOf());
+  return D3DXCreateTextureFromFileInMemoryEx(
+      device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_X8R8G8B8,
+      D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, texture.ReleaseAndGetAddressOf());
 }
 
 long MaxResidentKilobytes() {
@@ -311,7 +310,6 @@ void LibjpegDecodeFreshBuffer(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 2048 * 2048 * 4);
 }
 BENCHMARK(LibjpegDecodeFreshBuffer)->Name("LibjpegDecode/JPEG/2048/FreshBuffer")->Unit(benchmark::kMillisecond);
-
 
 }  // namespace
 }  // namespace rastro

@@ -14,9 +14,9 @@ HRESULT CubeTexture::Create(Device& device, UINT edge, UINT levels, DWORD usage,
     for (UINT level = 0; level < levels; ++level) {
       UINT size = LevelExtent(edge, level);
       D3DSURFACE_DESC desc{format, D3DRTYPE_SURFACE, usage, pool, D3DMULTISAMPLE_NONE, 0, size, size};
-      auto surface = std::make_unique<Surface>(device, Ownership::Contained, created.Get(),
-                                               static_cast<IDirect3DCubeTexture9*>(created.Get()), created.Get(),
-                                               desc, lockable);
+      auto surface =
+          std::make_unique<Surface>(device, Ownership::Contained, created.Get(),
+                                    static_cast<IDirect3DCubeTexture9*>(created.Get()), created.Get(), desc, lockable);
       surface->PlaceInTexture(face, level);
       if (HRESULT hr = surface->Initialise(); FAILED(hr)) return hr;
       created->surfaces_.push_back(std::move(surface));
@@ -33,7 +33,8 @@ Surface* CubeTexture::Find(D3DCUBEMAP_FACES face, UINT level) {
 
 HRESULT CubeTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
   if (level >= Levels() || !desc) {
-    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DCubeTexture9::GetLevelDesc", "no such level or null description");
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DCubeTexture9::GetLevelDesc",
+                         "no such level or null description");
   }
   *desc = Face(0, level).Desc();
   return D3D_OK;
@@ -70,7 +71,8 @@ HRESULT CubeTexture::AddDirtyRect(D3DCUBEMAP_FACES face, const RECT* rect) {
     UINT edge = found->Desc().Width;
     if (rect->left < 0 || rect->top < 0 || rect->left > rect->right || rect->top > rect->bottom ||
         static_cast<UINT>(rect->right) > edge || static_cast<UINT>(rect->bottom) > edge) {
-      return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DCubeTexture9::AddDirtyRect", "the rectangle is not inside the face");
+      return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DCubeTexture9::AddDirtyRect",
+                           "the rectangle is not inside the face");
     }
   }
   MarkDirty();

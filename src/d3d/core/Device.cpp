@@ -84,14 +84,16 @@ HRESULT Device::Create(Direct3D& direct3d, UINT adapter, D3DDEVTYPE deviceType, 
   RendererCreation creation{adapter, focusWindow, behaviorFlags, &parameters, &adapterInfo.profile};
   HRESULT hr = D3D_OK;
   created.renderer_ = adapterInfo.createRenderer(creation, hr);
-  if (!created.renderer_) return ReportFailure(FAILED(hr) ? hr : D3DERR_NOTAVAILABLE, kCall, "the renderer refused the device");
+  if (!created.renderer_)
+    return ReportFailure(FAILED(hr) ? hr : D3DERR_NOTAVAILABLE, kCall, "the renderer refused the device");
   if (parameters.Windowed) {
     HWND window = parameters.hDeviceWindow ? parameters.hDeviceWindow : focusWindow;
     if (!parameters.BackBufferWidth || !parameters.BackBufferHeight) {
       created.renderer_->WindowClientSize(window, parameters.BackBufferWidth, parameters.BackBufferHeight);
     }
   }
-  if (HRESULT swap = created.CreateSwapChain(parameters); FAILED(swap)) return ReportFailure(swap, kCall, "no swap chain");
+  if (HRESULT swap = created.CreateSwapChain(parameters); FAILED(swap))
+    return ReportFailure(swap, kCall, "no swap chain");
   *presentation = parameters;
   *device = holder.device;
   holder.device = nullptr;
@@ -114,7 +116,8 @@ HRESULT Device::ValidatePresentation(D3DPRESENT_PARAMETERS& parameters, const ch
     return ReportFailure(D3DERR_INVALIDCALL, call, "multisampled back buffers are not offered");
   }
   constexpr DWORD kKnownPresentFlags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER | D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL | 0xC;
-  if (parameters.Flags & ~kKnownPresentFlags) return ReportFailure(D3DERR_INVALIDCALL, call, "unknown presentation flags");
+  if (parameters.Flags & ~kKnownPresentFlags)
+    return ReportFailure(D3DERR_INVALIDCALL, call, "unknown presentation flags");
 
   D3DFORMAT displayFormat;
   if (parameters.Windowed) {
@@ -133,16 +136,16 @@ HRESULT Device::ValidatePresentation(D3DPRESENT_PARAMETERS& parameters, const ch
     if (!parameters.BackBufferWidth || !parameters.BackBufferHeight) {
       return ReportFailure(D3DERR_INVALIDCALL, call, "a full-screen back buffer needs a size");
     }
-    bool modeFound = std::any_of(profile.displayModes.begin(), profile.displayModes.end(), [&](const D3DDISPLAYMODE& m) {
-      return m.Format == displayFormat && m.Width == parameters.BackBufferWidth &&
-             m.Height == parameters.BackBufferHeight &&
-             (parameters.FullScreen_RefreshRateInHz == 0 || m.RefreshRate == parameters.FullScreen_RefreshRateInHz);
-    });
+    bool modeFound =
+        std::any_of(profile.displayModes.begin(), profile.displayModes.end(), [&](const D3DDISPLAYMODE& m) {
+          return m.Format == displayFormat && m.Width == parameters.BackBufferWidth &&
+                 m.Height == parameters.BackBufferHeight &&
+                 (parameters.FullScreen_RefreshRateInHz == 0 || m.RefreshRate == parameters.FullScreen_RefreshRateInHz);
+        });
     if (!modeFound) return ReportFailure(D3DERR_INVALIDCALL, call, "the adapter has no such display mode");
     switch (parameters.PresentationInterval) {
       case D3DPRESENT_INTERVAL_DEFAULT:
-      case D3DPRESENT_INTERVAL_ONE:
-        break;
+      case D3DPRESENT_INTERVAL_ONE: break;
       case D3DPRESENT_INTERVAL_IMMEDIATE:
       case D3DPRESENT_INTERVAL_TWO:
       case D3DPRESENT_INTERVAL_THREE:
@@ -151,8 +154,7 @@ HRESULT Device::ValidatePresentation(D3DPRESENT_PARAMETERS& parameters, const ch
           return ReportFailure(D3DERR_INVALIDCALL, call, "the adapter does not offer that presentation interval");
         }
         break;
-      default:
-        return ReportFailure(D3DERR_INVALIDCALL, call, "not a presentation interval");
+      default: return ReportFailure(D3DERR_INVALIDCALL, call, "not a presentation interval");
     }
   }
   if (FAILED(QueryDeviceType(profile, displayFormat, parameters.BackBufferFormat, parameters.Windowed))) {
@@ -171,10 +173,13 @@ HRESULT Device::ValidatePresentation(D3DPRESENT_PARAMETERS& parameters, const ch
 }
 
 HRESULT Device::CreateSwapChain(const D3DPRESENT_PARAMETERS& parameters) {
-  D3DSURFACE_DESC desc{parameters.BackBufferFormat, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
-                       D3DMULTISAMPLE_NONE, 0, parameters.BackBufferWidth, parameters.BackBufferHeight};
+  D3DSURFACE_DESC desc{parameters.BackBufferFormat, D3DRTYPE_SURFACE,
+                       D3DUSAGE_RENDERTARGET,       D3DPOOL_DEFAULT,
+                       D3DMULTISAMPLE_NONE,         0,
+                       parameters.BackBufferWidth,  parameters.BackBufferHeight};
   bool lockable = (parameters.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0;
-  auto backBuffer = std::make_unique<Surface>(*this, Resource::Ownership::Implicit, nullptr, nullptr, nullptr, desc, lockable);
+  auto backBuffer =
+      std::make_unique<Surface>(*this, Resource::Ownership::Implicit, nullptr, nullptr, nullptr, desc, lockable);
   if (HRESULT hr = backBuffer->Initialise(); FAILED(hr)) return hr;
   std::unique_ptr<Surface> depthStencil;
   if (parameters.EnableAutoDepthStencil) {
@@ -185,7 +190,8 @@ HRESULT Device::CreateSwapChain(const D3DPRESENT_PARAMETERS& parameters) {
     if (HRESULT hr = depthStencil->Initialise(); FAILED(hr)) return hr;
     if (parameters.Flags & D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL) depthStencil->MarkDiscardable();
   }
-  if (HRESULT hr = renderer_->AttachSwapChain(parameters, {backBuffer.get(), depthStencil.get()}); FAILED(hr)) return hr;
+  if (HRESULT hr = renderer_->AttachSwapChain(parameters, {backBuffer.get(), depthStencil.get()}); FAILED(hr))
+    return hr;
 
   presentation_ = parameters;
   backBuffer_ = std::move(backBuffer);
@@ -292,7 +298,8 @@ HRESULT Device::GetDisplayMode(UINT swapChain, D3DDISPLAYMODE* mode) {
 }
 
 HRESULT Device::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) {
-  if (!parameters) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetCreationParameters", "null out pointer");
+  if (!parameters)
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetCreationParameters", "null out pointer");
   *parameters = {adapter_, D3DDEVTYPE_HAL, focusWindow_, behaviorFlags_};
   return D3D_OK;
 }
@@ -348,8 +355,8 @@ HRESULT Device::GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYP
 
 HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* renderTarget) {
   constexpr const char* kCall = "IDirect3DDevice9::SetRenderTarget";
-  if (index >= std::min<DWORD>(profile_->caps.NumSimultaneousRTs ? profile_->caps.NumSimultaneousRTs : 1,
-                               kMaxRenderTargets)) {
+  if (index >=
+      std::min<DWORD>(profile_->caps.NumSimultaneousRTs ? profile_->caps.NumSimultaneousRTs : 1, kMaxRenderTargets)) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "index beyond NumSimultaneousRTs");
   }
   auto* surface = static_cast<Surface*>(renderTarget);
@@ -370,7 +377,8 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* renderTarget) {
 
 HRESULT Device::GetRenderTarget(DWORD index, IDirect3DSurface9** renderTarget) {
   constexpr const char* kCall = "IDirect3DDevice9::GetRenderTarget";
-  if (!renderTarget || index >= kMaxRenderTargets) return ReportFailure(D3DERR_INVALIDCALL, kCall, "bad index or null out pointer");
+  if (!renderTarget || index >= kMaxRenderTargets)
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "bad index or null out pointer");
   *renderTarget = nullptr;
   Surface* surface = state_.renderTargets[index];
   if (!surface) return D3DERR_NOTFOUND;
@@ -396,7 +404,8 @@ HRESULT Device::SetDepthStencilSurface(IDirect3DSurface9* depthStencil) {
 }
 
 HRESULT Device::GetDepthStencilSurface(IDirect3DSurface9** depthStencil) {
-  if (!depthStencil) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetDepthStencilSurface", "null out pointer");
+  if (!depthStencil)
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetDepthStencilSurface", "null out pointer");
   *depthStencil = nullptr;
   if (!state_.depthStencil) return D3DERR_NOTFOUND;
   state_.depthStencil->AddRef();

@@ -20,8 +20,8 @@ class Device final : public IDirect3DDevice9 {
   // Checks the arguments and the presentation parameters against the adapter, completes the
   // parameters (as the runtime writes back back-buffer count, size and format) and creates
   // the device with its renderer.
-  static HRESULT Create(Direct3D& direct3d, UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
-                        DWORD behaviorFlags, D3DPRESENT_PARAMETERS* presentation, IDirect3DDevice9** device);
+  static HRESULT Create(Direct3D& direct3d, UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
+                        D3DPRESENT_PARAMETERS* presentation, IDirect3DDevice9** device);
 
   // IUnknown
   HRESULT QueryInterface(REFIID riid, void** object) override;
@@ -87,7 +87,8 @@ class Device final : public IDirect3DDevice9 {
   BOOL GetSoftwareVertexProcessing() override;
   HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
   HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) override;
-  HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** declaration) override;
+  HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                  IDirect3DVertexDeclaration9** declaration) override;
   HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
   HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) override;
   HRESULT SetFVF(DWORD fvf) override;
@@ -154,7 +155,7 @@ class Device final : public IDirect3DDevice9 {
   std::unique_ptr<Renderer> renderer_;
   std::unique_ptr<Surface> backBuffer_;
   std::unique_ptr<Surface> autoDepthStencil_;
-  VertexBuffer* userVertices_ = nullptr;  // staging for DrawPrimitiveUP, held privately
+  VertexBuffer* userVertices_ = nullptr;         // staging for DrawPrimitiveUP, held privately
   VertexDeclaration* fvfDeclaration_ = nullptr;  // what GetVertexDeclaration gives for the FVF, held privately
   DWORD fvfDeclarationFvf_ = 0;
   DeviceState state_;

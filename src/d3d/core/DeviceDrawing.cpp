@@ -49,7 +49,8 @@ HRESULT CopyConstantsOut(const std::array<Value, N>& source, UINT start, void* d
 // Fixed-function and sampler state
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-  if (!IsRenderState(state)) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::SetRenderState", "not a render state");
+  if (!IsRenderState(state))
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::SetRenderState", "not a render state");
   DWORD& slot = state_.renderStates[state];
   if (slot == value) return D3D_OK;
   slot = value;
@@ -78,7 +79,8 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
 
 HRESULT Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) {
   if (stage >= D3DMAXTEXTURESTAGES || !IsStageState(type) || !value) {
-    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetTextureStageState", "no such stage or state, or null value");
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetTextureStageState",
+                         "no such stage or state, or null value");
   }
   *value = state_.stageStates[stage][type];
   return D3D_OK;
@@ -99,7 +101,8 @@ HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD v
 HRESULT Device::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) {
   int slot = SamplerSlot(sampler);
   if (slot < 0 || type < D3DSAMP_ADDRESSU || type > D3DSAMP_DMAPOFFSET || !value) {
-    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetSamplerState", "no such sampler or state, or null value");
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetSamplerState",
+                         "no such sampler or state, or null value");
   }
   *value = state_.samplerStates[slot][type];
   return D3D_OK;
@@ -115,7 +118,8 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
     if (!next || !nextResource || &nextResource->OwningDevice() != this) {
       return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a texture of this device");
     }
-    if (next->Pool() == D3DPOOL_SCRATCH) return ReportFailure(D3DERR_INVALIDCALL, kCall, "scratch textures cannot be bound");
+    if (next->Pool() == D3DPOOL_SCRATCH)
+      return ReportFailure(D3DERR_INVALIDCALL, kCall, "scratch textures cannot be bound");
     if (next->Pool() == D3DPOOL_SYSTEMMEM && !(Caps().DevCaps & D3DDEVCAPS_TEXTURESYSTEMMEMORY)) {
       return ReportFailure(D3DERR_INVALIDCALL, kCall, "the device cannot texture from system memory");
     }
@@ -131,7 +135,8 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
 
 HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) {
   int slot = SamplerSlot(stage);
-  if (slot < 0 || !texture) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetTexture", "no such stage or null out pointer");
+  if (slot < 0 || !texture)
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetTexture", "no such stage or null out pointer");
   TextureCommon* bound = state_.textures[slot];
   *texture = bound ? dynamic_cast<IDirect3DBaseTexture9*>(bound) : nullptr;
   if (*texture) (*texture)->AddRef();
@@ -214,7 +219,8 @@ HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UIN
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "stream number beyond MaxStreams");
   }
   auto* next = static_cast<VertexBuffer*>(buffer);
-  if (next && &next->OwningDevice() != this) return ReportFailure(D3DERR_INVALIDCALL, kCall, "buffer of another device");
+  if (next && &next->OwningDevice() != this)
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "buffer of another device");
   if (stride > caps.MaxStreamStride) return ReportFailure(D3DERR_INVALIDCALL, kCall, "stride beyond MaxStreamStride");
   if (offset % 4) return ReportFailure(D3DERR_INVALIDCALL, kCall, "offset not a multiple of 4");
   if (offset && !(caps.DevCaps2 & D3DDEVCAPS2_STREAMOFFSET)) {
@@ -279,7 +285,8 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
 }
 
 HRESULT Device::GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) {
-  if (!declaration) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetVertexDeclaration", "null out pointer");
+  if (!declaration)
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DDevice9::GetVertexDeclaration", "null out pointer");
   *declaration = state_.declaration;
   if (state_.declaration) {
     state_.declaration->AddRef();
@@ -499,7 +506,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   UINT vertices = PrimitiveVertexCount(type, primitiveCount);
   if (!primitiveCount) return D3D_OK;
   if (!vertices) return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a primitive type");
-  if (primitiveCount > Caps().MaxPrimitiveCount) return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");
+  if (primitiveCount > Caps().MaxPrimitiveCount)
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");
   if (HRESULT hr = CheckRenderTargets(kCall); FAILED(hr)) return hr;
 
   // Every stream the vertex format reads must hold the whole range of vertices drawn.
@@ -511,8 +519,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     if (!needed[stream]) continue;
     const StreamBinding& binding = state_.streams[stream];
     if (!binding.buffer) return ReportFailure(D3DERR_INVALIDCALL, kCall, "a stream the vertex format reads is not set");
-    std::uint64_t end = binding.offset + std::uint64_t{startVertex + std::uint64_t{vertices} - 1} * binding.stride +
-                        needed[stream];
+    std::uint64_t end =
+        binding.offset + std::uint64_t{startVertex + std::uint64_t{vertices} - 1} * binding.stride + needed[stream];
     if (end > binding.buffer->Size()) {
       return ReportFailure(D3DERR_INVALIDCALL, kCall, "the vertices drawn reach past the end of the vertex buffer");
     }
@@ -530,7 +538,8 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   UINT vertices = PrimitiveVertexCount(type, primitiveCount);
   if (!primitiveCount) return D3D_OK;
   if (!vertices) return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a primitive type");
-  if (primitiveCount > Caps().MaxPrimitiveCount) return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");
+  if (primitiveCount > Caps().MaxPrimitiveCount)
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");
   std::uint64_t bytes = std::uint64_t{vertices} * stride;
   if (bytes > kMaxResourceBytes) return ReportFailure(E_OUTOFMEMORY, kCall, "too much vertex data");
   const HRESULT hr = GuardAllocation(kCall, [&] {

@@ -37,14 +37,16 @@ constexpr DWORD kBufferUsages = D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC | D3DUSAGE
                                 D3DUSAGE_DONOTCLIP | D3DUSAGE_POINTS | D3DUSAGE_RTPATCHES | D3DUSAGE_NPATCHES;
 
 // Rules every texture kind shares; `call` names the creating method in the debug output.
-HRESULT CheckTextureUsageAndPool(const char* call, DWORD usage, D3DPOOL pool, DWORD allowedUsages, const D3DCAPS9& caps) {
+HRESULT CheckTextureUsageAndPool(const char* call, DWORD usage, D3DPOOL pool, DWORD allowedUsages,
+                                 const D3DCAPS9& caps) {
   if (static_cast<DWORD>(pool) > D3DPOOL_SCRATCH) return ReportFailure(D3DERR_INVALIDCALL, call, "not a pool");
   if (usage & ~allowedUsages) return ReportFailure(D3DERR_INVALIDCALL, call, "usage not allowed for this resource");
   if ((usage & D3DUSAGE_RENDERTARGET) && (usage & D3DUSAGE_DEPTHSTENCIL)) {
     return ReportFailure(D3DERR_INVALIDCALL, call, "render target and depth-stencil together");
   }
   if ((usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) && pool != D3DPOOL_DEFAULT) {
-    return ReportFailure(D3DERR_INVALIDCALL, call, "render targets and depth-stencil textures live in the default pool");
+    return ReportFailure(D3DERR_INVALIDCALL, call,
+                         "render targets and depth-stencil textures live in the default pool");
   }
   if (usage & D3DUSAGE_DYNAMIC) {
     if (pool == D3DPOOL_MANAGED) return ReportFailure(D3DERR_INVALIDCALL, call, "a dynamic resource cannot be managed");
@@ -71,7 +73,8 @@ HRESULT ResolveLevels(const char* call, UINT& levels, UINT fullChain, DWORD usag
   }
   if (levels == 0) levels = mipmapsOffered ? fullChain : 1;
   if (levels > fullChain) return ReportFailure(D3DERR_INVALIDCALL, call, "more levels than a full chain has");
-  if (levels > 1 && !mipmapsOffered) return ReportFailure(D3DERR_INVALIDCALL, call, "the device has no mip-maps of this kind");
+  if (levels > 1 && !mipmapsOffered)
+    return ReportFailure(D3DERR_INVALIDCALL, call, "the device has no mip-maps of this kind");
   return D3D_OK;
 }
 
@@ -87,7 +90,8 @@ HRESULT Device::CheckTextureFormat(const char* call, DWORD usage, D3DRESOURCETYP
                                    D3DPOOL pool) {
   FormatLayout layout = DescribeFormat(format);
   if (!layout.IsKnown()) return ReportFailure(D3DERR_INVALIDCALL, call, "not a format");
-  if (IsBufferOnlyFormat(format)) return ReportFailure(D3DERR_INVALIDCALL, call, "an index format is not a texture format");
+  if (IsBufferOnlyFormat(format))
+    return ReportFailure(D3DERR_INVALIDCALL, call, "an index format is not a texture format");
   if (pool == D3DPOOL_SCRATCH) return D3D_OK;  // scratch resources take any format
   DWORD asked = usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL | D3DUSAGE_AUTOGENMIPMAP | D3DUSAGE_DMAP);
   if (FAILED(QueryDeviceFormat(*profile_, adapterFormat_, asked, type, format))) {
@@ -106,7 +110,8 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   if (HRESULT hr = CheckTextureUsageAndPool(kCall, usage, pool, kTextureUsages, caps); FAILED(hr)) return hr;
   if (HRESULT hr = CheckTextureFormat(kCall, usage, D3DRTYPE_TEXTURE, format, pool); FAILED(hr)) return hr;
   if (DescribeFormat(format).IsBlockCompressed() && (width % 4 || height % 4)) {
-    return ReportFailure(D3DERR_INVALIDCALL, kCall, "a DXT texture's top level must be a multiple of 4 in each direction");
+    return ReportFailure(D3DERR_INVALIDCALL, kCall,
+                         "a DXT texture's top level must be a multiple of 4 in each direction");
   }
   bool scratch = pool == D3DPOOL_SCRATCH;
   if (HRESULT hr = ResolveLevels(kCall, levels, FullChainLength(width, height), usage,
@@ -121,8 +126,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     if ((caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) && width != height) {
       return ReportFailure(D3DERR_INVALIDCALL, kCall, "the device has square textures only");
     }
-    if (caps.MaxTextureAspectRatio &&
-        std::max(width, height) / std::min(width, height) > caps.MaxTextureAspectRatio) {
+    if (caps.MaxTextureAspectRatio && std::max(width, height) / std::min(width, height) > caps.MaxTextureAspectRatio) {
       return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxTextureAspectRatio");
     }
     if ((caps.TextureCaps & D3DPTEXTURECAPS_POW2) && (!IsPowerOfTwo(width) || !IsPowerOfTwo(height))) {
@@ -131,9 +135,11 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     }
   }
   Texture* created = nullptr;
-  if (HRESULT hr = GuardAllocation(kCall, [&] {
-        return ReportedCreation(kCall, Texture::Create(*this, width, height, levels, usage, format, pool, &created));
-      });
+  if (HRESULT hr = GuardAllocation(kCall,
+                                   [&] {
+                                     return ReportedCreation(kCall, Texture::Create(*this, width, height, levels, usage,
+                                                                                    format, pool, &created));
+                                   });
       FAILED(hr)) {
     return hr;
   }
@@ -172,9 +178,11 @@ HRESULT Device::CreateCubeTexture(UINT edge, UINT levels, DWORD usage, D3DFORMAT
     }
   }
   CubeTexture* created = nullptr;
-  if (HRESULT hr = GuardAllocation(kCall, [&] {
-        return ReportedCreation(kCall, CubeTexture::Create(*this, edge, levels, usage, format, pool, &created));
-      });
+  if (HRESULT hr = GuardAllocation(kCall,
+                                   [&] {
+                                     return ReportedCreation(kCall, CubeTexture::Create(*this, edge, levels, usage,
+                                                                                        format, pool, &created));
+                                   });
       FAILED(hr)) {
     return hr;
   }
@@ -218,10 +226,12 @@ HRESULT Device::CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT le
     }
   }
   VolumeTexture* created = nullptr;
-  if (HRESULT hr = GuardAllocation(kCall, [&] {
-        return ReportedCreation(kCall,
-                                VolumeTexture::Create(*this, width, height, depth, levels, usage, format, pool, &created));
-      });
+  if (HRESULT hr = GuardAllocation(kCall,
+                                   [&] {
+                                     return ReportedCreation(
+                                         kCall, VolumeTexture::Create(*this, width, height, depth, levels, usage,
+                                                                      format, pool, &created));
+                                   });
       FAILED(hr)) {
     return hr;
   }
@@ -258,10 +268,12 @@ HRESULT Device::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the format is not a render-target format of the device");
   }
   Surface* created = nullptr;
-  if (HRESULT hr = GuardAllocation(kCall, [&] {
-        return ReportedCreation(kCall, CreateSurface(width, height, format, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
-                                                     lockable != FALSE, &created));
-      });
+  if (HRESULT hr = GuardAllocation(kCall,
+                                   [&] {
+                                     return ReportedCreation(
+                                         kCall, CreateSurface(width, height, format, D3DUSAGE_RENDERTARGET,
+                                                              D3DPOOL_DEFAULT, lockable != FALSE, &created));
+                                   });
       FAILED(hr)) {
     return hr;
   }
@@ -284,10 +296,12 @@ HRESULT Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT for
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the format is not a depth-stencil format of the device");
   }
   Surface* created = nullptr;
-  if (HRESULT hr = GuardAllocation(kCall, [&] {
-        return ReportedCreation(kCall, CreateSurface(width, height, format, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT,
-                                                     IsLockableDepthFormat(format), &created));
-      });
+  if (HRESULT hr = GuardAllocation(
+          kCall,
+          [&] {
+            return ReportedCreation(kCall, CreateSurface(width, height, format, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT,
+                                                         IsLockableDepthFormat(format), &created));
+          });
       FAILED(hr)) {
     return hr;
   }
@@ -303,11 +317,13 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT f
   *surface = nullptr;
   if (!width || !height) return ReportFailure(D3DERR_INVALIDCALL, kCall, "zero width or height");
   if (pool == D3DPOOL_MANAGED || static_cast<DWORD>(pool) > D3DPOOL_SCRATCH) {
-    return ReportFailure(D3DERR_INVALIDCALL, kCall, "offscreen plain surfaces live in the default, system or scratch pool");
+    return ReportFailure(D3DERR_INVALIDCALL, kCall,
+                         "offscreen plain surfaces live in the default, system or scratch pool");
   }
   FormatLayout layout = DescribeFormat(format);
   if (!layout.IsKnown()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a format");
-  if (IsBufferOnlyFormat(format)) return ReportFailure(D3DERR_INVALIDCALL, kCall, "an index format is not a surface format");
+  if (IsBufferOnlyFormat(format))
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "an index format is not a surface format");
   if (pool != D3DPOOL_SCRATCH && FAILED(QueryDeviceFormat(*profile_, adapterFormat_, 0, D3DRTYPE_SURFACE, format))) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the device does not support the format for surfaces");
   }
@@ -315,9 +331,9 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT f
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "a DXT surface must be a multiple of 4 in each direction");
   }
   Surface* created = nullptr;
-  if (HRESULT hr = GuardAllocation(kCall, [&] {
-        return ReportedCreation(kCall, CreateSurface(width, height, format, 0, pool, true, &created));
-      });
+  if (HRESULT hr = GuardAllocation(
+          kCall,
+          [&] { return ReportedCreation(kCall, CreateSurface(width, height, format, 0, pool, true, &created)); });
       FAILED(hr)) {
     return hr;
   }
@@ -345,9 +361,9 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
   }
   if (length > kMaxResourceBytes) return ReportFailure(E_OUTOFMEMORY, kCall, "too large");
   VertexBuffer* created = nullptr;
-  if (HRESULT hr = GuardAllocation(kCall, [&] {
-        return ReportedCreation(kCall, VertexBuffer::Create(*this, length, usage, fvf, pool, &created));
-      });
+  if (HRESULT hr = GuardAllocation(
+          kCall,
+          [&] { return ReportedCreation(kCall, VertexBuffer::Create(*this, length, usage, fvf, pool, &created)); });
       FAILED(hr)) {
     return hr;
   }
@@ -407,8 +423,8 @@ UINT CheckShaderFunction(const char* call, const DWORD* function, ShaderKind kin
   // The same rules the assembler's validator applies: a shader it rejects never reaches a renderer.
   std::string firstError;
   if (UINT errors = ValidateShaderTokens(function, length, &firstError)) {
-    std::string why = "the shader breaks " + std::to_string(errors) + (errors == 1 ? " rule: " : " rules, the first: ") +
-                      firstError;
+    std::string why =
+        "the shader breaks " + std::to_string(errors) + (errors == 1 ? " rule: " : " rules, the first: ") + firstError;
     ReportFailure(D3DERR_INVALIDCALL, call, why.c_str());
     return 0;
   }

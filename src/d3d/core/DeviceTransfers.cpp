@@ -79,11 +79,23 @@ bool EncodeColor(D3DFORMAT format, D3DCOLOR color, BYTE* out, UINT& size) {
   DWORD packed;
   switch (format) {
     case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8: packed = color; size = 4; break;
+    case D3DFMT_X8R8G8B8:
+      packed = color;
+      size = 4;
+      break;
     case D3DFMT_A8B8G8R8:
-    case D3DFMT_X8B8G8R8: packed = (a << 24) | (b << 16) | (g << 8) | r; size = 4; break;
-    case D3DFMT_R8G8B8: packed = color & 0xFFFFFF; size = 3; break;
-    case D3DFMT_R5G6B5: packed = (scale(r, 5) << 11) | (scale(g, 6) << 5) | scale(b, 5); size = 2; break;
+    case D3DFMT_X8B8G8R8:
+      packed = (a << 24) | (b << 16) | (g << 8) | r;
+      size = 4;
+      break;
+    case D3DFMT_R8G8B8:
+      packed = color & 0xFFFFFF;
+      size = 3;
+      break;
+    case D3DFMT_R5G6B5:
+      packed = (scale(r, 5) << 11) | (scale(g, 6) << 5) | scale(b, 5);
+      size = 2;
+      break;
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5:
       packed = ((a >= 128) << 15) | (scale(r, 5) << 10) | (scale(g, 5) << 5) | scale(b, 5);
@@ -94,9 +106,18 @@ bool EncodeColor(D3DFORMAT format, D3DCOLOR color, BYTE* out, UINT& size) {
       packed = (scale(a, 4) << 12) | (scale(r, 4) << 8) | (scale(g, 4) << 4) | scale(b, 4);
       size = 2;
       break;
-    case D3DFMT_R3G3B2: packed = (scale(r, 3) << 5) | (scale(g, 3) << 2) | scale(b, 2); size = 1; break;
-    case D3DFMT_A8R3G3B2: packed = (a << 8) | (scale(r, 3) << 5) | (scale(g, 3) << 2) | scale(b, 2); size = 2; break;
-    case D3DFMT_A8: packed = a; size = 1; break;
+    case D3DFMT_R3G3B2:
+      packed = (scale(r, 3) << 5) | (scale(g, 3) << 2) | scale(b, 2);
+      size = 1;
+      break;
+    case D3DFMT_A8R3G3B2:
+      packed = (a << 8) | (scale(r, 3) << 5) | (scale(g, 3) << 2) | scale(b, 2);
+      size = 2;
+      break;
+    case D3DFMT_A8:
+      packed = a;
+      size = 1;
+      break;
     case D3DFMT_A2R10G10B10:
       packed = (scale(a, 2) << 30) | (scale(r, 10) << 20) | (scale(g, 10) << 10) | scale(b, 10);
       size = 4;
@@ -160,15 +181,19 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* sourceInterface, const RECT* so
   const D3DSURFACE_DESC& from = source->Desc();
   const D3DSURFACE_DESC& to = destination->Desc();
   if (from.Pool != D3DPOOL_SYSTEMMEM || to.Pool != D3DPOOL_DEFAULT) {
-    return ReportFailure(D3DERR_INVALIDCALL, kCall, "the source must be in system memory and the destination in the default pool");
+    return ReportFailure(D3DERR_INVALIDCALL, kCall,
+                         "the source must be in system memory and the destination in the default pool");
   }
   if (from.Format != to.Format) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the formats differ");
-  if (to.Usage & D3DUSAGE_DEPTHSTENCIL) return ReportFailure(D3DERR_INVALIDCALL, kCall, "depth-stencil destinations cannot be updated");
-  if (source->IsLocked() || destination->IsLocked()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "a surface is locked");
+  if (to.Usage & D3DUSAGE_DEPTHSTENCIL)
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "depth-stencil destinations cannot be updated");
+  if (source->IsLocked() || destination->IsLocked())
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "a surface is locked");
   const FormatLayout& layout = source->Storage().Layout();
   RECT region = sourceRect ? *sourceRect : WholeRect(from);
   if (!RectFits(layout, from, region) || IsEmpty(region)) {
-    return ReportFailure(D3DERR_INVALIDCALL, kCall, "the source rectangle is not inside the source or not block-aligned");
+    return ReportFailure(D3DERR_INVALIDCALL, kCall,
+                         "the source rectangle is not inside the source or not block-aligned");
   }
   POINT at = destPoint ? *destPoint : POINT{0, 0};
   // The region lies inside the source, so its size is small; the point may be anything, and
@@ -178,10 +203,12 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* sourceInterface, const RECT* so
   if (at.x < 0 || at.y < 0 || at.x > std::numeric_limits<LONG>::max() - width ||
       at.y > std::numeric_limits<LONG>::max() - height ||
       !RectFits(layout, to, RECT{at.x, at.y, at.x + width, at.y + height})) {
-    return ReportFailure(D3DERR_INVALIDCALL, kCall, "the destination area is not inside the destination or not block-aligned");
+    return ReportFailure(D3DERR_INVALIDCALL, kCall,
+                         "the destination area is not inside the destination or not block-aligned");
   }
   return GuardAllocation(kCall, [&] {
-    if (!source->ReadableBytes() || !destination->ReadableBytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
+    if (!source->ReadableBytes() || !destination->ReadableBytes())
+      return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
     CopyBlocks(source->Storage(), static_cast<UINT>(region.left), static_cast<UINT>(region.top), 0,
                destination->Storage(), static_cast<UINT>(at.x), static_cast<UINT>(at.y), 0, static_cast<UINT>(width),
                static_cast<UINT>(height));
@@ -202,9 +229,11 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* sourceInterface, IDirect3DB
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "not textures of this device");
   }
   if (source->Pool() != D3DPOOL_SYSTEMMEM || destination->Pool() != D3DPOOL_DEFAULT) {
-    return ReportFailure(D3DERR_INVALIDCALL, kCall, "the source must be in system memory and the destination in the default pool");
+    return ReportFailure(D3DERR_INVALIDCALL, kCall,
+                         "the source must be in system memory and the destination in the default pool");
   }
-  if (source->Type() != destination->Type()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the texture types differ");
+  if (source->Type() != destination->Type())
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "the texture types differ");
   if (source->Format() != destination->Format()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the formats differ");
 
   // The destination's top level takes the source level of the same size; the levels below
@@ -266,20 +295,23 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTargetInterface, ID
   if (!(from.Usage & D3DUSAGE_RENDERTARGET) || from.Pool != D3DPOOL_DEFAULT) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the source is not a render target");
   }
-  if (to.Pool != D3DPOOL_SYSTEMMEM) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the destination must be in system memory");
+  if (to.Pool != D3DPOOL_SYSTEMMEM)
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "the destination must be in system memory");
   if (from.Format != to.Format || from.Width != to.Width || from.Height != to.Height) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the surfaces differ in format or size");
   }
   if (destination->IsLocked()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the destination is locked");
   return GuardAllocation(kCall, [&] {
-    if (!source->ReadableBytes() || !destination->Storage().Bytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
+    if (!source->ReadableBytes() || !destination->Storage().Bytes())
+      return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
     CopyWholeSurface(*source, *destination);
     return D3D_OK;
   });
 }
 
 HRESULT Device::StretchRect(IDirect3DSurface9* sourceInterface, const RECT* sourceRect,
-                            IDirect3DSurface9* destinationInterface, const RECT* destRect, D3DTEXTUREFILTERTYPE filter) {
+                            IDirect3DSurface9* destinationInterface, const RECT* destRect,
+                            D3DTEXTUREFILTERTYPE filter) {
   constexpr const char* kCall = "IDirect3DDevice9::StretchRect";
   auto* source = static_cast<Surface*>(sourceInterface);
   auto* destination = static_cast<Surface*>(destinationInterface);
@@ -293,7 +325,8 @@ HRESULT Device::StretchRect(IDirect3DSurface9* sourceInterface, const RECT* sour
   if (filter != D3DTEXF_NONE && filter != D3DTEXF_POINT && filter != D3DTEXF_LINEAR) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a filter StretchRect offers");
   }
-  if (source->IsLocked() || destination->IsLocked()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "a surface is locked");
+  if (source->IsLocked() || destination->IsLocked())
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "a surface is locked");
   if (from.Format != to.Format) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the formats differ");
 
   bool sourceDepth = from.Usage & D3DUSAGE_DEPTHSTENCIL;
@@ -322,7 +355,8 @@ HRESULT Device::StretchRect(IDirect3DSurface9* sourceInterface, const RECT* sour
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the destination is a texture that is not a render target");
   }
   if (!destinationIsRenderTarget && (sourceIsRenderTarget || sourceIsTexture)) {
-    return ReportFailure(D3DERR_INVALIDCALL, kCall, "only an offscreen plain surface copies to an offscreen plain surface");
+    return ReportFailure(D3DERR_INVALIDCALL, kCall,
+                         "only an offscreen plain surface copies to an offscreen plain surface");
   }
   if (sourceIsTexture && !sourceIsRenderTarget && !(Caps().DevCaps2 & D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES)) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "the device cannot stretch from textures");
@@ -343,7 +377,8 @@ HRESULT Device::StretchRect(IDirect3DSurface9* sourceInterface, const RECT* sour
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "block and pair formats copy unscaled only");
   }
   return GuardAllocation(kCall, [&] {
-    if (!source->ReadableBytes() || !destination->ReadableBytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
+    if (!source->ReadableBytes() || !destination->ReadableBytes())
+      return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");
     HRESULT hr = CopyRects(*source, sourceArea, *destination, destinationArea, filter);
     if (FAILED(hr)) return ReportFailure(hr, kCall, "copy failed");
     return D3D_OK;
@@ -406,7 +441,8 @@ HRESULT Device::ColorFill(IDirect3DSurface9* surfaceInterface, const RECT* rect,
   if (!surface) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null surface");
   if (&surface->OwningDevice() != this) return ReportFailure(D3DERR_INVALIDCALL, kCall, "surface of another device");
   const D3DSURFACE_DESC& desc = surface->Desc();
-  if (desc.Pool != D3DPOOL_DEFAULT) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the surface is not in the default pool");
+  if (desc.Pool != D3DPOOL_DEFAULT)
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "the surface is not in the default pool");
   if ((desc.Usage & D3DUSAGE_DEPTHSTENCIL) || (surface->Texture() && !(desc.Usage & D3DUSAGE_RENDERTARGET))) {
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "only render targets and offscreen plain surfaces can be filled");
   }
@@ -418,7 +454,8 @@ HRESULT Device::ColorFill(IDirect3DSurface9* surfaceInterface, const RECT* rect,
   }
   const FormatLayout& layout = surface->Storage().Layout();
   RECT area = rect ? *rect : WholeRect(desc);
-  if (!RectFits(layout, desc, area)) return ReportFailure(D3DERR_INVALIDCALL, kCall, "the rectangle is not inside the surface");
+  if (!RectFits(layout, desc, area))
+    return ReportFailure(D3DERR_INVALIDCALL, kCall, "the rectangle is not inside the surface");
   if (IsEmpty(area)) return D3D_OK;
   return GuardAllocation(kCall, [&] {
     if (!surface->ReadableBytes()) return ReportFailure(E_OUTOFMEMORY, kCall, "no memory");

@@ -74,7 +74,9 @@ HRESULT Direct3D::GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDE
   // A stable identity per adapter: derived from what tells adapters apart.
   DWORD hash = 2166136261u;
   for (char c : profile.description) hash = (hash ^ static_cast<BYTE>(c)) * 16777619u;
-  identifier->DeviceIdentifier = GUID{hash, static_cast<WORD>(profile.vendorId), static_cast<WORD>(profile.deviceId),
+  identifier->DeviceIdentifier = GUID{hash,
+                                      static_cast<WORD>(profile.vendorId),
+                                      static_cast<WORD>(profile.deviceId),
                                       {0x52, 0x41, 0x53, 0x54, static_cast<BYTE>(adapter), 0, 0, 0}};
   identifier->WHQLLevel = 0;
   return D3D_OK;
@@ -83,8 +85,8 @@ HRESULT Direct3D::GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDE
 UINT Direct3D::GetAdapterModeCount(UINT adapter, D3DFORMAT format) {
   if (adapter >= adapters_.size()) return 0;
   const auto& modes = adapters_[adapter].profile.displayModes;
-  return static_cast<UINT>(
-      std::count_if(modes.begin(), modes.end(), [format](const D3DDISPLAYMODE& mode) { return mode.Format == format; }));
+  return static_cast<UINT>(std::count_if(modes.begin(), modes.end(),
+                                         [format](const D3DDISPLAYMODE& mode) { return mode.Format == format; }));
 }
 
 HRESULT Direct3D::EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode, D3DDISPLAYMODE* displayMode) {
@@ -151,7 +153,8 @@ HRESULT Direct3D::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType, D3
                                          D3DFORMAT renderTargetFormat, D3DFORMAT depthStencilFormat) {
   constexpr const char* kCall = "IDirect3D9::CheckDepthStencilMatch";
   if (HRESULT hr = CheckAdapter(adapter, deviceType, kCall); FAILED(hr)) return hr;
-  HRESULT hr = QueryDepthStencilMatch(adapters_[adapter].profile, adapterFormat, renderTargetFormat, depthStencilFormat);
+  HRESULT hr =
+      QueryDepthStencilMatch(adapters_[adapter].profile, adapterFormat, renderTargetFormat, depthStencilFormat);
   if (FAILED(hr)) return ReportDeclined(hr, kCall, "the depth format does not go with that render-target format");
   return hr;
 }

@@ -89,9 +89,7 @@ bool HasStencil(D3DFORMAT format) {
   return format == D3DFMT_D15S1 || format == D3DFMT_D24S8 || format == D3DFMT_D24X4S4 || format == D3DFMT_D24FS8;
 }
 
-bool IsLockableDepthFormat(D3DFORMAT format) {
-  return format == D3DFMT_D16_LOCKABLE || format == D3DFMT_D32F_LOCKABLE;
-}
+bool IsLockableDepthFormat(D3DFORMAT format) { return format == D3DFMT_D16_LOCKABLE || format == D3DFMT_D32F_LOCKABLE; }
 
 bool IsBufferOnlyFormat(D3DFORMAT format) { return format == D3DFMT_INDEX16 || format == D3DFMT_INDEX32; }
 

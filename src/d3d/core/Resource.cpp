@@ -25,13 +25,9 @@ void Resource::CountInDefaultPool() {
 
 ULONG Resource::AddRefPublic() {
   switch (ownership_) {
-    case Ownership::Contained:
-      return container_->AddRefPublic();
-    case Ownership::Implicit:
-      ++publicRefs_;
-      return device_->AddRef();
-    case Ownership::Standalone:
-      break;
+    case Ownership::Contained: return container_->AddRefPublic();
+    case Ownership::Implicit: ++publicRefs_; return device_->AddRef();
+    case Ownership::Standalone: break;
   }
   // An object kept alive only by a binding comes back to life: it holds its device again.
   if (publicRefs_++ == 0) device_->AddRef();
@@ -40,14 +36,12 @@ ULONG Resource::AddRefPublic() {
 
 ULONG Resource::ReleasePublic() {
   switch (ownership_) {
-    case Ownership::Contained:
-      return container_->ReleasePublic();
+    case Ownership::Contained: return container_->ReleasePublic();
     case Ownership::Implicit:
       if (publicRefs_ == 0) return 0;
       --publicRefs_;
       return device_->Release();
-    case Ownership::Standalone:
-      break;
+    case Ownership::Standalone: break;
   }
   if (publicRefs_ == 0) return 0;  // released once too often; nothing left to give back
   ULONG left = --publicRefs_;
@@ -63,26 +57,17 @@ ULONG Resource::ReleasePublic() {
 
 void Resource::AddRefPrivate() {
   switch (ownership_) {
-    case Ownership::Contained:
-      container_->AddRefPrivate();
-      return;
-    case Ownership::Implicit:
-      return;
-    case Ownership::Standalone:
-      ++privateRefs_;
-      return;
+    case Ownership::Contained: container_->AddRefPrivate(); return;
+    case Ownership::Implicit: return;
+    case Ownership::Standalone: ++privateRefs_; return;
   }
 }
 
 void Resource::ReleasePrivate() {
   switch (ownership_) {
-    case Ownership::Contained:
-      container_->ReleasePrivate();
-      return;
-    case Ownership::Implicit:
-      return;
-    case Ownership::Standalone:
-      break;
+    case Ownership::Contained: container_->ReleasePrivate(); return;
+    case Ownership::Implicit: return;
+    case Ownership::Standalone: break;
   }
   if (privateRefs_ == 0) return;
   if (--privateRefs_ == 0 && publicRefs_ == 0) delete this;

@@ -59,8 +59,9 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
 HRESULT Surface::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags, const char* call) {
   if (!locked) return ReportFailure(D3DERR_INVALIDCALL, call, "null locked-rectangle pointer");
   if (!lockable_) {
-    return ReportFailure(D3DERR_INVALIDCALL, call,
-                         "the surface is not lockable (default pool without D3DUSAGE_DYNAMIC, or not created lockable)");
+    return ReportFailure(
+        D3DERR_INVALIDCALL, call,
+        "the surface is not lockable (default pool without D3DUSAGE_DYNAMIC, or not created lockable)");
   }
   if (locked_) return ReportFailure(D3DERR_INVALIDCALL, call, "the surface is already locked");
   if (flags & ~kSurfaceLockFlags) return ReportFailure(D3DERR_INVALIDCALL, call, "unknown or buffer-only lock flags");
@@ -84,10 +85,12 @@ HRESULT Surface::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags, con
     left = static_cast<UINT>(rect->left);
     top = static_cast<UINT>(rect->top);
   }
-  if (HRESULT hr = GuardAllocation(call, [&] {
-        const BYTE* bytes = (flags & D3DLOCK_DISCARD) ? storage_.Bytes() : ReadableBytes();
-        return bytes ? D3D_OK : ReportFailure(E_OUTOFMEMORY, call, "no memory for the surface");
-      });
+  if (HRESULT hr = GuardAllocation(call,
+                                   [&] {
+                                     const BYTE* bytes = (flags & D3DLOCK_DISCARD) ? storage_.Bytes() : ReadableBytes();
+                                     return bytes ? D3D_OK
+                                                  : ReportFailure(E_OUTOFMEMORY, call, "no memory for the surface");
+                                   });
       FAILED(hr)) {
     return hr;
   }

@@ -13,8 +13,8 @@ class TextureCommon;
 class Surface final : public IDirect3DSurface9, public Resource {
  public:
   // `container` is the texture's interface for levels and faces, null otherwise.
-  Surface(Device& device, Ownership ownership, Resource* containerResource, IUnknown* container,
-          TextureCommon* texture, const D3DSURFACE_DESC& desc, bool lockable);
+  Surface(Device& device, Ownership ownership, Resource* containerResource, IUnknown* container, TextureCommon* texture,
+          const D3DSURFACE_DESC& desc, bool lockable);
 
   HRESULT Initialise();  // works out the pitches; E_OUTOFMEMORY when too large
 

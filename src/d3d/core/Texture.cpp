@@ -16,11 +16,17 @@ HRESULT Texture::Create(Device& device, UINT width, UINT height, UINT levels, DW
   auto created = ComPtr<Texture>::Adopt(new Texture(device, usage, format, pool, levels));
   bool lockable = TextureLevelLockable(usage, pool);
   for (UINT level = 0; level < levels; ++level) {
-    D3DSURFACE_DESC desc{format, D3DRTYPE_SURFACE, usage, pool, D3DMULTISAMPLE_NONE, 0,
-                         LevelExtent(width, level), LevelExtent(height, level)};
-    auto surface = std::make_unique<Surface>(device, Ownership::Contained, created.Get(),
-                                             static_cast<IDirect3DTexture9*>(created.Get()), created.Get(), desc,
-                                             lockable);
+    D3DSURFACE_DESC desc{format,
+                         D3DRTYPE_SURFACE,
+                         usage,
+                         pool,
+                         D3DMULTISAMPLE_NONE,
+                         0,
+                         LevelExtent(width, level),
+                         LevelExtent(height, level)};
+    auto surface =
+        std::make_unique<Surface>(device, Ownership::Contained, created.Get(),
+                                  static_cast<IDirect3DTexture9*>(created.Get()), created.Get(), desc, lockable);
     surface->PlaceInTexture(0, level);
     if (HRESULT hr = surface->Initialise(); FAILED(hr)) return hr;
     created->levels_.push_back(std::move(surface));
@@ -52,7 +58,8 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, 
 }
 
 HRESULT Texture::UnlockRect(UINT level) {
-  if (level >= levels_.size()) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DTexture9::UnlockRect", "no such level");
+  if (level >= levels_.size())
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DTexture9::UnlockRect", "no such level");
   return levels_[level]->Unlock("IDirect3DTexture9::UnlockRect");
 }
 
@@ -61,7 +68,8 @@ HRESULT Texture::AddDirtyRect(const RECT* rect) {
     const D3DSURFACE_DESC& top = levels_[0]->Desc();
     if (rect->left < 0 || rect->top < 0 || rect->left > rect->right || rect->top > rect->bottom ||
         static_cast<UINT>(rect->right) > top.Width || static_cast<UINT>(rect->bottom) > top.Height) {
-      return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DTexture9::AddDirtyRect", "the rectangle is not inside level 0");
+      return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DTexture9::AddDirtyRect",
+                           "the rectangle is not inside level 0");
     }
   }
   MarkDirty();

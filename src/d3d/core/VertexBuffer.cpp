@@ -62,7 +62,8 @@ HRESULT VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
 }
 
 HRESULT VertexBuffer::Unlock() {
-  if (lockCount_ == 0) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVertexBuffer9::Unlock", "the buffer is not locked");
+  if (lockCount_ == 0)
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVertexBuffer9::Unlock", "the buffer is not locked");
   if (--lockCount_ == 0 && written_) {
     written_ = false;
     ++version_;

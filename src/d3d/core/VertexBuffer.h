@@ -32,7 +32,8 @@ class VertexBuffer final : public IDirect3DVertexBuffer9, public Resource {
   void Fill(const void* data, UINT size);
 
  private:
-  VertexBuffer(Device& device, const D3DVERTEXBUFFER_DESC& desc) : Resource(device, Ownership::Standalone), desc_(desc) {}
+  VertexBuffer(Device& device, const D3DVERTEXBUFFER_DESC& desc)
+      : Resource(device, Ownership::Standalone), desc_(desc) {}
 
   D3DVERTEXBUFFER_DESC desc_;
   std::vector<BYTE> bytes_;

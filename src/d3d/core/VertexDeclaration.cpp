@@ -18,7 +18,8 @@ HRESULT VertexDeclaration::Create(Device& device, const D3DVERTEXELEMENT9* eleme
       }
       break;
     }
-    if (element.Stream >= maxStreams) return ReportFailure(D3DERR_INVALIDCALL, kCall, "stream number beyond MaxStreams");
+    if (element.Stream >= maxStreams)
+      return ReportFailure(D3DERR_INVALIDCALL, kCall, "stream number beyond MaxStreams");
     if (element.Type >= D3DDECLTYPE_UNUSED) return ReportFailure(D3DERR_INVALIDCALL, kCall, "unknown element type");
     if (DWORD bit = DeclTypeCapsBit(element.Type); bit && !(declTypes & bit)) {
       return ReportFailure(D3DERR_INVALIDCALL, kCall, "an element type the device does not offer");

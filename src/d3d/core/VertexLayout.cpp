@@ -15,23 +15,23 @@ struct TypeInfo {
 };
 
 constexpr TypeInfo kTypes[] = {
-    {4, 1, 0},                      // FLOAT1
-    {8, 2, 0},                      // FLOAT2
-    {12, 3, 0},                     // FLOAT3
-    {16, 4, 0},                     // FLOAT4
-    {4, 4, 0},                      // D3DCOLOR
-    {4, 4, D3DDTCAPS_UBYTE4},       // UBYTE4
-    {4, 2, 0},                      // SHORT2
-    {8, 4, 0},                      // SHORT4
-    {4, 4, D3DDTCAPS_UBYTE4N},      // UBYTE4N
-    {4, 2, D3DDTCAPS_SHORT2N},      // SHORT2N
-    {8, 4, D3DDTCAPS_SHORT4N},      // SHORT4N
-    {4, 2, D3DDTCAPS_USHORT2N},     // USHORT2N
-    {8, 4, D3DDTCAPS_USHORT4N},     // USHORT4N
-    {4, 3, D3DDTCAPS_UDEC3},        // UDEC3
-    {4, 3, D3DDTCAPS_DEC3N},        // DEC3N
-    {4, 2, D3DDTCAPS_FLOAT16_2},    // FLOAT16_2
-    {8, 4, D3DDTCAPS_FLOAT16_4},    // FLOAT16_4
+    {4, 1, 0},                    // FLOAT1
+    {8, 2, 0},                    // FLOAT2
+    {12, 3, 0},                   // FLOAT3
+    {16, 4, 0},                   // FLOAT4
+    {4, 4, 0},                    // D3DCOLOR
+    {4, 4, D3DDTCAPS_UBYTE4},     // UBYTE4
+    {4, 2, 0},                    // SHORT2
+    {8, 4, 0},                    // SHORT4
+    {4, 4, D3DDTCAPS_UBYTE4N},    // UBYTE4N
+    {4, 2, D3DDTCAPS_SHORT2N},    // SHORT2N
+    {8, 4, D3DDTCAPS_SHORT4N},    // SHORT4N
+    {4, 2, D3DDTCAPS_USHORT2N},   // USHORT2N
+    {8, 4, D3DDTCAPS_USHORT4N},   // USHORT4N
+    {4, 3, D3DDTCAPS_UDEC3},      // UDEC3
+    {4, 3, D3DDTCAPS_DEC3N},      // DEC3N
+    {4, 2, D3DDTCAPS_FLOAT16_2},  // FLOAT16_2
+    {8, 4, D3DDTCAPS_FLOAT16_4},  // FLOAT16_4
 };
 
 constexpr BYTE kFloatTypes[] = {D3DDECLTYPE_FLOAT1, D3DDECLTYPE_FLOAT2, D3DDECLTYPE_FLOAT3, D3DDECLTYPE_FLOAT4};
@@ -75,9 +75,8 @@ const VertexElement* VertexLayout::Find(BYTE usage, BYTE usageIndex) const {
 }
 
 bool VertexLayout::FromFvf(DWORD fvf, VertexLayout& layout) {
-  constexpr DWORD kKnownBits = D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_DIFFUSE |
-                               D3DFVF_SPECULAR | D3DFVF_TEXCOUNT_MASK | D3DFVF_LASTBETA_UBYTE4 |
-                               D3DFVF_LASTBETA_D3DCOLOR | 0xFFFF0000u;
+  constexpr DWORD kKnownBits = D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_DIFFUSE | D3DFVF_SPECULAR |
+                               D3DFVF_TEXCOUNT_MASK | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR | 0xFFFF0000u;
   if (fvf & ~kKnownBits) return false;
   VertexLayout built;
   built.fvf = fvf;
@@ -85,14 +84,24 @@ bool VertexLayout::FromFvf(DWORD fvf, VertexLayout& layout) {
   DWORD position = fvf & D3DFVF_POSITION_MASK;
   switch (position) {
     case 0: break;
-    case D3DFVF_XYZ: AddElement(built, 0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0); offset = 12; break;
+    case D3DFVF_XYZ:
+      AddElement(built, 0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
+      offset = 12;
+      break;
     case D3DFVF_XYZRHW:
       AddElement(built, 0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0);
       built.pretransformed = true;
       offset = 16;
       break;
-    case D3DFVF_XYZW: AddElement(built, 0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITION, 0); offset = 16; break;
-    case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5: {
+    case D3DFVF_XYZW:
+      AddElement(built, 0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITION, 0);
+      offset = 16;
+      break;
+    case D3DFVF_XYZB1:
+    case D3DFVF_XYZB2:
+    case D3DFVF_XYZB3:
+    case D3DFVF_XYZB4:
+    case D3DFVF_XYZB5: {
       AddElement(built, 0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
       offset = 12;
       UINT betas = (position - D3DFVF_XYZRHW) / 2;  // B1 (0x6) .. B5 (0xE): 1..5
@@ -111,10 +120,22 @@ bool VertexLayout::FromFvf(DWORD fvf, VertexLayout& layout) {
     }
     default: return false;
   }
-  if (fvf & D3DFVF_NORMAL) { AddElement(built, offset, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0); offset += 12; }
-  if (fvf & D3DFVF_PSIZE) { AddElement(built, offset, D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_PSIZE, 0); offset += 4; }
-  if (fvf & D3DFVF_DIFFUSE) { AddElement(built, offset, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0); offset += 4; }
-  if (fvf & D3DFVF_SPECULAR) { AddElement(built, offset, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1); offset += 4; }
+  if (fvf & D3DFVF_NORMAL) {
+    AddElement(built, offset, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0);
+    offset += 12;
+  }
+  if (fvf & D3DFVF_PSIZE) {
+    AddElement(built, offset, D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_PSIZE, 0);
+    offset += 4;
+  }
+  if (fvf & D3DFVF_DIFFUSE) {
+    AddElement(built, offset, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0);
+    offset += 4;
+  }
+  if (fvf & D3DFVF_SPECULAR) {
+    AddElement(built, offset, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1);
+    offset += 4;
+  }
   UINT sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
   if (sets > 8) return false;
   // Size bits of sets beyond the count must be clear.
@@ -135,8 +156,8 @@ VertexLayout VertexLayout::FromElements(const D3DVERTEXELEMENT9* elements, size_
   VertexLayout layout;
   for (size_t i = 0; i < count; ++i) {
     const D3DVERTEXELEMENT9& element = elements[i];
-    layout.elements.push_back(VertexElement{element.Stream, element.Offset, element.Type, element.Usage,
-                                            element.UsageIndex});
+    layout.elements.push_back(
+        VertexElement{element.Stream, element.Offset, element.Type, element.Usage, element.UsageIndex});
     if (element.Stream < kLayoutStreams) {
       layout.streamBytes[element.Stream] =
           std::max(layout.streamBytes[element.Stream], element.Offset + DeclTypeSize(element.Type));
@@ -149,8 +170,8 @@ VertexLayout VertexLayout::FromElements(const D3DVERTEXELEMENT9* elements, size_
 std::vector<D3DVERTEXELEMENT9> VertexLayout::Elements() const {
   std::vector<D3DVERTEXELEMENT9> out;
   for (const VertexElement& element : elements) {
-    out.push_back(D3DVERTEXELEMENT9{static_cast<WORD>(element.stream), static_cast<WORD>(element.offset),
-                                    element.type, D3DDECLMETHOD_DEFAULT, element.usage, element.usageIndex});
+    out.push_back(D3DVERTEXELEMENT9{static_cast<WORD>(element.stream), static_cast<WORD>(element.offset), element.type,
+                                    D3DDECLMETHOD_DEFAULT, element.usage, element.usageIndex});
   }
   return out;
 }
@@ -159,7 +180,10 @@ void ReadVertexElement(BYTE type, const BYTE* data, float out[4]) {
   out[0] = out[1] = out[2] = 0.0f;
   out[3] = 1.0f;
   switch (type) {
-    case D3DDECLTYPE_FLOAT1: case D3DDECLTYPE_FLOAT2: case D3DDECLTYPE_FLOAT3: case D3DDECLTYPE_FLOAT4:
+    case D3DDECLTYPE_FLOAT1:
+    case D3DDECLTYPE_FLOAT2:
+    case D3DDECLTYPE_FLOAT3:
+    case D3DDECLTYPE_FLOAT4:
       for (UINT i = 0; i <= type; ++i) out[i] = Load<float>(data, i);
       return;
     case D3DDECLTYPE_D3DCOLOR:  // bytes in memory: blue, green, red, alpha
@@ -174,15 +198,18 @@ void ReadVertexElement(BYTE type, const BYTE* data, float out[4]) {
     case D3DDECLTYPE_UBYTE4N:
       for (UINT i = 0; i < 4; ++i) out[i] = data[i] / 255.0f;
       return;
-    case D3DDECLTYPE_SHORT2: case D3DDECLTYPE_SHORT4:
+    case D3DDECLTYPE_SHORT2:
+    case D3DDECLTYPE_SHORT4:
       for (UINT i = 0; i < (type == D3DDECLTYPE_SHORT2 ? 2u : 4u); ++i) out[i] = Load<std::int16_t>(data, i);
       return;
-    case D3DDECLTYPE_SHORT2N: case D3DDECLTYPE_SHORT4N:
+    case D3DDECLTYPE_SHORT2N:
+    case D3DDECLTYPE_SHORT4N:
       for (UINT i = 0; i < (type == D3DDECLTYPE_SHORT2N ? 2u : 4u); ++i) {
         out[i] = std::max(Load<std::int16_t>(data, i) / 32767.0f, -1.0f);
       }
       return;
-    case D3DDECLTYPE_USHORT2N: case D3DDECLTYPE_USHORT4N:
+    case D3DDECLTYPE_USHORT2N:
+    case D3DDECLTYPE_USHORT4N:
       for (UINT i = 0; i < (type == D3DDECLTYPE_USHORT2N ? 2u : 4u); ++i) {
         out[i] = Load<std::uint16_t>(data, i) / 65535.0f;
       }
@@ -201,11 +228,11 @@ void ReadVertexElement(BYTE type, const BYTE* data, float out[4]) {
       }
       return;
     }
-    case D3DDECLTYPE_FLOAT16_2: case D3DDECLTYPE_FLOAT16_4:
+    case D3DDECLTYPE_FLOAT16_2:
+    case D3DDECLTYPE_FLOAT16_4:
       for (UINT i = 0; i < (type == D3DDECLTYPE_FLOAT16_2 ? 2u : 4u); ++i) out[i] = HalfToFloat(Load<WORD>(data, i));
       return;
-    default:
-      return;
+    default: return;
   }
 }
 

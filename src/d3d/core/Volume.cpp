@@ -48,7 +48,8 @@ HRESULT Volume::LockBox(D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) {
 HRESULT Volume::Lock(D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags, const char* call) {
   if (!locked) return ReportFailure(D3DERR_INVALIDCALL, call, "null locked-box pointer");
   if (!lockable_) {
-    return ReportFailure(D3DERR_INVALIDCALL, call, "the volume is not lockable (default pool without D3DUSAGE_DYNAMIC)");
+    return ReportFailure(D3DERR_INVALIDCALL, call,
+                         "the volume is not lockable (default pool without D3DUSAGE_DYNAMIC)");
   }
   if (locked_) return ReportFailure(D3DERR_INVALIDCALL, call, "the volume is already locked");
   if (flags & ~kSurfaceLockFlags) return ReportFailure(D3DERR_INVALIDCALL, call, "unknown or buffer-only lock flags");
@@ -65,7 +66,8 @@ HRESULT Volume::Lock(D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags, cons
     }
     if (!RegionFits(storage_.Layout(), desc_.Width, desc_.Height, box->Left, box->Top, box->Right, box->Bottom) ||
         box->Front > box->Back || box->Back > desc_.Depth) {
-      return ReportFailure(D3DERR_INVALIDCALL, call, "the box is not inside the volume or not aligned to the format's blocks");
+      return ReportFailure(D3DERR_INVALIDCALL, call,
+                           "the box is not inside the volume or not aligned to the format's blocks");
     }
     left = box->Left;
     top = box->Top;

@@ -10,7 +10,12 @@ HRESULT VolumeTexture::Create(Device& device, UINT width, UINT height, UINT dept
   auto created = ComPtr<VolumeTexture>::Adopt(new VolumeTexture(device, usage, format, pool, levels));
   bool lockable = pool != D3DPOOL_DEFAULT || (usage & D3DUSAGE_DYNAMIC);
   for (UINT level = 0; level < levels; ++level) {
-    D3DVOLUME_DESC desc{format, D3DRTYPE_VOLUME, usage, pool, LevelExtent(width, level), LevelExtent(height, level),
+    D3DVOLUME_DESC desc{format,
+                        D3DRTYPE_VOLUME,
+                        usage,
+                        pool,
+                        LevelExtent(width, level),
+                        LevelExtent(height, level),
                         LevelExtent(depth, level)};
     auto volume = std::make_unique<Volume>(device, created.Get(), static_cast<IDirect3DVolumeTexture9*>(created.Get()),
                                            created.Get(), desc, lockable);
@@ -24,7 +29,8 @@ HRESULT VolumeTexture::Create(Device& device, UINT width, UINT height, UINT dept
 
 HRESULT VolumeTexture::GetLevelDesc(UINT level, D3DVOLUME_DESC* desc) {
   if (level >= levels_.size() || !desc) {
-    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVolumeTexture9::GetLevelDesc", "no such level or null description");
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVolumeTexture9::GetLevelDesc",
+                         "no such level or null description");
   }
   *desc = levels_[level]->Desc();
   return D3D_OK;
@@ -32,7 +38,8 @@ HRESULT VolumeTexture::GetLevelDesc(UINT level, D3DVOLUME_DESC* desc) {
 
 HRESULT VolumeTexture::GetVolumeLevel(UINT level, IDirect3DVolume9** volume) {
   if (level >= levels_.size() || !volume) {
-    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVolumeTexture9::GetVolumeLevel", "no such level or null out pointer");
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVolumeTexture9::GetVolumeLevel",
+                         "no such level or null out pointer");
   }
   levels_[level]->AddRef();
   *volume = levels_[level].get();
@@ -40,12 +47,14 @@ HRESULT VolumeTexture::GetVolumeLevel(UINT level, IDirect3DVolume9** volume) {
 }
 
 HRESULT VolumeTexture::LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) {
-  if (level >= levels_.size()) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVolumeTexture9::LockBox", "no such level");
+  if (level >= levels_.size())
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVolumeTexture9::LockBox", "no such level");
   return levels_[level]->Lock(locked, box, flags, "IDirect3DVolumeTexture9::LockBox");
 }
 
 HRESULT VolumeTexture::UnlockBox(UINT level) {
-  if (level >= levels_.size()) return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVolumeTexture9::UnlockBox", "no such level");
+  if (level >= levels_.size())
+    return ReportFailure(D3DERR_INVALIDCALL, "IDirect3DVolumeTexture9::UnlockBox", "no such level");
   return levels_[level]->Unlock("IDirect3DVolumeTexture9::UnlockBox");
 }
 

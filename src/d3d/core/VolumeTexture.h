@@ -11,8 +11,8 @@ namespace rastro {
 
 class VolumeTexture final : public TextureBase<IDirect3DVolumeTexture9, IID_IDirect3DVolumeTexture9> {
  public:
-  static HRESULT Create(Device& device, UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
-                        D3DFORMAT format, D3DPOOL pool, VolumeTexture** texture);
+  static HRESULT Create(Device& device, UINT width, UINT height, UINT depth, UINT levels, DWORD usage, D3DFORMAT format,
+                        D3DPOOL pool, VolumeTexture** texture);
 
   Subresource At(UINT, UINT level) override { return {0, level, nullptr, levels_[level].get()}; }
   HRESULT GetLevelDesc(UINT level, D3DVOLUME_DESC* desc) override;

@@ -35,9 +35,8 @@ constexpr struct {
 // The modes offered when nothing can be shown: common sizes, ascending.
 constexpr struct {
   UINT width, height;
-} kHeadlessModes[] = {{640, 480},   {800, 600},   {1024, 768},  {1152, 864},  {1280, 720},
-                      {1280, 800},  {1280, 960},  {1280, 1024}, {1366, 768},  {1440, 900},
-                      {1600, 900},  {1600, 1200}, {1680, 1050}, {1920, 1080}};
+} kHeadlessModes[] = {{640, 480},   {800, 600},  {1024, 768}, {1152, 864}, {1280, 720},  {1280, 800},  {1280, 960},
+                      {1280, 1024}, {1366, 768}, {1440, 900}, {1600, 900}, {1600, 1200}, {1680, 1050}, {1920, 1080}};
 
 // Whether a framebuffer of these attachments is complete, tried on small textures.
 bool Complete(D3DFORMAT colorFormat, D3DFORMAT depthFormat) {
@@ -49,11 +48,13 @@ bool Complete(D3DFORMAT colorFormat, D3DFORMAT depthFormat) {
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   glGenTextures(2, textures);
   glBindTexture(GL_TEXTURE_2D, textures[0]);
-  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(color.internalFormat), 16, 16, 0, color.format, color.type, nullptr);
+  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(color.internalFormat), 16, 16, 0, color.format, color.type,
+               nullptr);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[0], 0);
   if (depthFormat != D3DFMT_UNKNOWN) {
     glBindTexture(GL_TEXTURE_2D, textures[1]);
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(depth.internalFormat), 16, 16, 0, depth.format, depth.type, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(depth.internalFormat), 16, 16, 0, depth.format, depth.type,
+                 nullptr);
     glFramebufferTexture2D(GL_FRAMEBUFFER, depth.stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
                            GL_TEXTURE_2D, textures[1], 0);
   }
@@ -174,8 +175,8 @@ D3DCAPS9 CapsFromGl() {
   if (caps.NumSimultaneousRTs > 1) {
     caps.PrimitiveMiscCaps |= D3DPMISCCAPS_MRTINDEPENDENTBITDEPTHS | D3DPMISCCAPS_MRTPOSTPIXELSHADERBLENDING;
   }
-  caps.StretchRectFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
-                               D3DPTFILTERCAPS_MAGFLINEAR;
+  caps.StretchRectFilterCaps =
+      D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
   return caps;
 }
 
@@ -197,7 +198,8 @@ std::vector<D3DDISPLAYMODE> DisplayModes() {
     }
   }
   auto key = [](const D3DDISPLAYMODE& m) { return std::tie(m.Format, m.Width, m.Height, m.RefreshRate); };
-  std::sort(modes.begin(), modes.end(), [&](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) { return key(a) < key(b); });
+  std::sort(modes.begin(), modes.end(),
+            [&](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) { return key(a) < key(b); });
   modes.erase(std::unique(modes.begin(), modes.end(),
                           [&](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) { return key(a) == key(b); }),
               modes.end());

@@ -40,7 +40,8 @@ class GlPresenter {
   // driver shows nothing, and a hidden or minimised window has nothing to show it in.
   bool Visible() const;
   // Blits a top-down image (colour attachment 0 of `readFramebuffer`, width × height) across
-  // the window's whole real drawable, whatever size the window manager gave it, and swaps. Leaves the default framebuffer bound for drawing.
+  // the window's whole real drawable, whatever size the window manager gave it, and swaps. Leaves the default
+  // framebuffer bound for drawing.
   void Show(GLuint readFramebuffer, UINT width, UINT height);
   // Ends a frame: at most two frames stay in flight, so the time of a frame includes the work
   // it asked for. The wait for the oldest is bounded, so a hung GPU cannot hang the caller.

@@ -84,15 +84,15 @@ bool UsesTexture(const StageKey& stage) {
   auto opReadsTexture = [](std::uint8_t op) {
     return op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM;
   };
-  bool colorUses = textureArgument(stage.colorArg1) || textureArgument(stage.colorArg2) ||
-                   ((stage.colorOp == D3DTOP_MULTIPLYADD || stage.colorOp == D3DTOP_LERP) &&
-                    textureArgument(stage.colorArg0)) ||
-                   opReadsTexture(stage.colorOp);
-  bool alphaUses = stage.alphaOp != D3DTOP_DISABLE &&
-                   (textureArgument(stage.alphaArg1) || textureArgument(stage.alphaArg2) ||
-                    ((stage.alphaOp == D3DTOP_MULTIPLYADD || stage.alphaOp == D3DTOP_LERP) &&
-                     textureArgument(stage.alphaArg0)) ||
-                    opReadsTexture(stage.alphaOp));
+  bool colorUses =
+      textureArgument(stage.colorArg1) || textureArgument(stage.colorArg2) ||
+      ((stage.colorOp == D3DTOP_MULTIPLYADD || stage.colorOp == D3DTOP_LERP) && textureArgument(stage.colorArg0)) ||
+      opReadsTexture(stage.colorOp);
+  bool alphaUses =
+      stage.alphaOp != D3DTOP_DISABLE &&
+      (textureArgument(stage.alphaArg1) || textureArgument(stage.alphaArg2) ||
+       ((stage.alphaOp == D3DTOP_MULTIPLYADD || stage.alphaOp == D3DTOP_LERP) && textureArgument(stage.alphaArg0)) ||
+       opReadsTexture(stage.alphaOp));
   return colorUses || alphaUses;
 }
 
@@ -231,7 +231,8 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
                                   Argument(s.colorArg2, stage), stage);
     // A dot product goes to every channel, alpha included, whatever the alpha operation.
     std::string alpha = s.colorOp == D3DTOP_DOTPRODUCT3 ? color
-                        : s.alphaOp == D3DTOP_DISABLE   ? std::string("current")
+                        : s.alphaOp == D3DTOP_DISABLE
+                            ? std::string("current")
                             : Operation(s.alphaOp, Argument(s.alphaArg0, stage), Argument(s.alphaArg1, stage),
                                         Argument(s.alphaArg2, stage), stage);
     const char* target = s.resultTemp ? "temp" : "current";
@@ -241,9 +242,10 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
   if (key.alphaFunc) {
     static const char* kCompare[] = {"", "false", "a < r", "a == r", "a <= r", "a > r", "a != r", "a >= r", "true"};
     const char* compare = key.alphaFunc <= D3DCMP_ALWAYS ? kCompare[key.alphaFunc] : "true";
-    source += Format("  { float a = floor(current.a * 255.0 + 0.5); float r = uAlphaReference;\n"
-                     "    if (!(%s)) discard; }\n",
-                     compare);
+    source += Format(
+        "  { float a = floor(current.a * 255.0 + 0.5); float r = uAlphaReference;\n"
+        "    if (!(%s)) discard; }\n",
+        compare);
   }
   source += "  fragColor = current;\n}\n";
   return source;
@@ -281,8 +283,7 @@ const GlProgram* GlProgramCache::Find(const ProgramKey& key) {
     program.alphaReference = glGetUniformLocation(program.name, "uAlphaReference");
     glUseProgram(program.name);
     for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
-      program.stageConstants[stage] =
-          glGetUniformLocation(program.name, Format("uStageConstant[%u]", stage).c_str());
+      program.stageConstants[stage] = glGetUniformLocation(program.name, Format("uStageConstant[%u]", stage).c_str());
       program.samplers[stage] = stage < key.stageCount && UsesTexture(key.stages[stage])
                                     ? static_cast<TextureKind>(key.stages[stage].texture)
                                     : TextureKind::None;

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 
 #include "core/DeviceState.h"
 
@@ -32,10 +32,10 @@ struct StageKey {
 struct ProgramKey {
   VertexInputKey input;
   std::uint8_t stageCount = 0;
-  std::uint8_t lighting = 0;       // untransformed vertices lit (with no lights: black)
-  std::uint8_t specularAdd = 0;    // D3DRS_SPECULARENABLE
-  std::uint8_t flat = 0;           // D3DSHADE_FLAT
-  std::uint8_t alphaFunc = 0;      // 0: no alpha test, else a D3DCMPFUNC
+  std::uint8_t lighting = 0;     // untransformed vertices lit (with no lights: black)
+  std::uint8_t specularAdd = 0;  // D3DRS_SPECULARENABLE
+  std::uint8_t flat = 0;         // D3DSHADE_FLAT
+  std::uint8_t alphaFunc = 0;    // 0: no alpha test, else a D3DCMPFUNC
   // Points drawn with D3DRS_POINTSPRITEENABLE: every texture coordinate spans the point, (0, 0)
   // at its top left to (1, 1) at its bottom right.
   std::uint8_t pointSprite = 0;

@@ -40,7 +40,8 @@ HRESULT GlRenderer::Initialise(const RendererCreation& creation) {
   for (GlSamplerName& sampler : samplers_) sampler.Generate();
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, drawFramebuffer_.Get());
   glBindVertexArray(vertexArray_.Get());
-  for (UINT binding = 0; binding < kTextureBindings; ++binding) glBindSampler(BindingUnit(binding), samplers_[binding].Get());
+  for (UINT binding = 0; binding < kTextureBindings; ++binding)
+    glBindSampler(BindingUnit(binding), samplers_[binding].Get());
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   // Direct3D's flat shading takes the first vertex of a primitive.
@@ -107,7 +108,8 @@ void GlRenderer::ApplyTargets(DeviceState& state) {
   }
   framebufferComplete_ = colorTarget_ && glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   if (colorTarget_ && !framebufferComplete_) {
-    ReportFailure(D3DERR_DRIVERINTERNALERROR, "OpenGL framebuffer", "the render target and depth buffer do not combine");
+    ReportFailure(D3DERR_DRIVERINTERNALERROR, "OpenGL framebuffer",
+                  "the render target and depth buffer do not combine");
   }
 }
 
@@ -210,8 +212,8 @@ void GlRenderer::ApplyRenderStates(const DeviceState& state) {
 void GlRenderer::ApplyTexturesAndSamplers(const DeviceState& state, bool samplersChanged, bool bindingsChanged) {
   for (UINT binding = 0; binding < kTextureBindings; ++binding) {
     const bool vertex = binding >= kPixelSamplerCount;
-    const UINT slot = vertex ? static_cast<UINT>(SamplerSlot(D3DVERTEXTEXTURESAMPLER0 + binding - kPixelSamplerCount))
-                             : binding;
+    const UINT slot =
+        vertex ? static_cast<UINT>(SamplerSlot(D3DVERTEXTEXTURESAMPLER0 + binding - kPixelSamplerCount)) : binding;
     const GLuint unit = BindingUnit(binding);
     TextureKind kind = TextureKind::None;
     if (vertex) {
@@ -229,7 +231,7 @@ void GlRenderer::ApplyTexturesAndSamplers(const DeviceState& state, bool sampler
       if (data) {
         glBindTexture(data->target, data->texture.Get());
       } else {
-        GLenum target = kind == TextureKind::Cube ? GL_TEXTURE_CUBE_MAP
+        GLenum target = kind == TextureKind::Cube     ? GL_TEXTURE_CUBE_MAP
                         : kind == TextureKind::Volume ? GL_TEXTURE_3D
                                                       : GL_TEXTURE_2D;
         glBindTexture(target, resources_->EmptyTexture(target));
@@ -251,7 +253,8 @@ void GlRenderer::ApplyTexturesAndSamplers(const DeviceState& state, bool sampler
   }
 }
 
-void GlRenderer::ApplySampler(GLuint sampler, const std::array<DWORD, kSamplerStateCount>& ss, const TextureCommon& texture) {
+void GlRenderer::ApplySampler(GLuint sampler, const std::array<DWORD, kSamplerStateCount>& ss,
+                              const TextureCommon& texture) {
   glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSU], mirrorOnce_)));
   glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSV], mirrorOnce_)));
   glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, static_cast<GLint>(AddressMode(ss[D3DSAMP_ADDRESSW], mirrorOnce_)));
@@ -301,14 +304,14 @@ bool GlRenderer::ApplyProgram(const DeviceState& state) {
         if (element.usage == D3DDECLUSAGE_COLOR && !normalised) shaderKey_.colorsInRange = false;
       }
     }
-    shaderKey_.normalisedTarget = colorTarget_ && colorTarget_->format.type != GL_FLOAT &&
-                                  colorTarget_->format.type != GL_HALF_FLOAT;
+    shaderKey_.normalisedTarget =
+        colorTarget_ && colorTarget_->format.type != GL_FLOAT && colorTarget_->format.type != GL_HALF_FLOAT;
     for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
       const TextureCommon* texture = state.textures[stage];
-      shaderKey_.stageTextures[stage] = !texture                                       ? TextureKind::None
-                                        : texture->Type() == D3DRTYPE_CUBETEXTURE     ? TextureKind::Cube
+      shaderKey_.stageTextures[stage] = !texture                                    ? TextureKind::None
+                                        : texture->Type() == D3DRTYPE_CUBETEXTURE   ? TextureKind::Cube
                                         : texture->Type() == D3DRTYPE_VOLUMETEXTURE ? TextureKind::Volume
-                                                                                      : TextureKind::Flat;
+                                                                                    : TextureKind::Flat;
     }
     shaderProgram_ = shaderPrograms_->Find(shaderKey_);
     program_ = shaderProgram_ ? &shaderProgram_->base : nullptr;
@@ -351,8 +354,10 @@ void GlRenderer::ApplyShaderConstants(const DeviceState& state) {
   }
   if (p.vertexInts >= 0) glUniform4iv(p.vertexInts, kIntConstants, state.vertexIntConstants[0].data());
   if (p.pixelInts >= 0) glUniform4iv(p.pixelInts, kIntConstants, state.pixelIntConstants[0].data());
-  if (p.vertexBools >= 0) glUniform1iv(p.vertexBools, kBoolConstants, reinterpret_cast<const GLint*>(state.vertexBoolConstants.data()));
-  if (p.pixelBools >= 0) glUniform1iv(p.pixelBools, kBoolConstants, reinterpret_cast<const GLint*>(state.pixelBoolConstants.data()));
+  if (p.vertexBools >= 0)
+    glUniform1iv(p.vertexBools, kBoolConstants, reinterpret_cast<const GLint*>(state.vertexBoolConstants.data()));
+  if (p.pixelBools >= 0)
+    glUniform1iv(p.pixelBools, kBoolConstants, reinterpret_cast<const GLint*>(state.pixelBoolConstants.data()));
   if (p.bumpEnvironment >= 0 || p.bumpLuminance >= 0) {
     float matrices[D3DMAXTEXTURESTAGES][4];
     float luminance[D3DMAXTEXTURESTAGES][2];
@@ -393,8 +398,7 @@ void GlRenderer::ApplyState(DeviceState& state) {
     ApplyShaderConstants(state);
   }
   if (programChanged || (dirty & kDirtyStreams)) vertexInput_.BindStreams(state, *resources_, vertexArray_.Get());
-  ApplyTexturesAndSamplers(state, (dirty & (kDirtySamplerStates | kDirtyTextures)) != 0,
-                           (dirty & kDirtyTextures) != 0);
+  ApplyTexturesAndSamplers(state, (dirty & (kDirtySamplerStates | kDirtyTextures)) != 0, (dirty & kDirtyTextures) != 0);
 }
 
 // ---------------------------------------------------------------------------------------------

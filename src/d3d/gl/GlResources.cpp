@@ -111,7 +111,8 @@ void GlResources::UploadTexture(TextureCommon& texture, GlTextureData& data) {
     } else if (allocated) {
       glTexSubImage2D(target, level, 0, 0, w, h, format.format, format.type, bytes);
     } else {
-      glTexImage2D(target, level, static_cast<GLint>(format.internalFormat), w, h, 0, format.format, format.type, bytes);
+      glTexImage2D(target, level, static_cast<GLint>(format.internalFormat), w, h, 0, format.format, format.type,
+                   bytes);
     }
   });
   if (autoGen) glGenerateMipmap(data.target);
@@ -167,7 +168,8 @@ void GlResources::SurfaceWritten(Surface& surface) {
                     : GL_TEXTURE_2D,
                 data->texture);
   glTexSubImage2D(data->target, data->level, 0, 0, static_cast<GLsizei>(data->width),
-                  static_cast<GLsizei>(data->height), data->format.format, data->format.type, surface.Storage().Bytes());
+                  static_cast<GLsizei>(data->height), data->format.format, data->format.type,
+                  surface.Storage().Bytes());
   data->gpuNewer = false;
 }
 

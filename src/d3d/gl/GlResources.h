@@ -38,7 +38,7 @@ struct GlTextureData final : RendererObject {
   GlTextureName texture;
   GLenum target = GL_TEXTURE_2D;
   GlFormat format;
-  std::uint64_t uploadedVersion = 0;  // the texture's content version last uploaded
+  std::uint64_t uploadedVersion = 0;         // the texture's content version last uploaded
   std::vector<std::uint64_t> uploadedParts;  // each face and level's, face-major
   bool allocated = false;
   GLint baseLevel = 0;  // the most detailed level sampling may use

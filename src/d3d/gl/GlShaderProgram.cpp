@@ -63,7 +63,8 @@ bool GlShaderProgramCache::Sources(const ShaderProgramKey& key, std::string& ver
   options.clampColorInputs = !key.colorsInRange;
   options.targetClampsColor = key.normalisedTarget;
   options.pointSprite = key.fixedFunction.pointSprite != 0;
-  for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) options.stageTextures[stage] = SamplerKindOf(key.stageTextures[stage]);
+  for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage)
+    options.stageTextures[stage] = SamplerKindOf(key.stageTextures[stage]);
   // The fixed-function side reads and writes every varying the shader side may use.
   ProgramKey fixedFunction = key.fixedFunction;
   fixedFunction.input.texCoordSets = 8;
@@ -114,7 +115,8 @@ void GlShaderProgramCache::Prepare(const std::vector<DWORD>& tokens) {
   DecodedShader decoded;
   GlslShader shader;
   // A stream that does not translate is reported by the draw that needs it.
-  if (FAILED(DecodeShader(tokens.data(), tokens.size(), decoded)) || FAILED(TranslateShader(decoded, options, shader))) {
+  if (FAILED(DecodeShader(tokens.data(), tokens.size(), decoded)) ||
+      FAILED(TranslateShader(decoded, options, shader))) {
     return;
   }
   Stage(shader.pixel ? GL_FRAGMENT_SHADER : GL_VERTEX_SHADER, shader.source);
@@ -175,9 +177,10 @@ const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
         if (GLint sampler = glGetUniformLocation(name, uniform); sampler >= 0) {
           glUniform1i(sampler, static_cast<GLint>(stage));
           // The stage's texture is read: by the kind the shader declared, or the fixed stage's.
-          base.samplers[stage] = !key.pixelTokens.empty()         ? TextureKindOf(pixelShader.samplers[stage])
-                                 : stage < D3DMAXTEXTURESTAGES ? static_cast<TextureKind>(key.fixedFunction.stages[stage].texture)
-                                                               : TextureKind::None;
+          base.samplers[stage] = !key.pixelTokens.empty() ? TextureKindOf(pixelShader.samplers[stage])
+                                 : stage < D3DMAXTEXTURESTAGES
+                                     ? static_cast<TextureKind>(key.fixedFunction.stages[stage].texture)
+                                     : TextureKind::None;
         }
       }
       for (UINT sampler = 0; sampler < kVertexSamplerCount; ++sampler) {

@@ -22,8 +22,8 @@ struct ShaderProgramKey {
   std::vector<DWORD> pixelTokens;   // empty: the fixed-function pixel stage
   ProgramKey fixedFunction;         // the fixed-function side, and flat shading and alpha test
   std::array<TextureKind, D3DMAXTEXTURESTAGES> stageTextures{};  // ps 1.x: what each stage holds
-  bool colorsInRange = false;  // the colour inputs cannot leave [0, 1]
-  bool normalisedTarget = false;  // the render target keeps only [0, 1]
+  bool colorsInRange = false;                                    // the colour inputs cannot leave [0, 1]
+  bool normalisedTarget = false;                                 // the render target keeps only [0, 1]
 
   bool operator==(const ShaderProgramKey& other) const = default;
 };
@@ -43,7 +43,7 @@ struct GlShaderProgram {
   std::vector<ShaderInputDeclaration> vertexInputs;
   // The vertex shader's samplers, by TextureKind (vs_3_0 texldl).
   std::array<TextureKind, kVertexSamplerCount> vertexSamplers{};
-  GLint pointSize = -1;  // the vertex shader sets the point size, clamped to this range
+  GLint pointSize = -1;   // the vertex shader sets the point size, clamped to this range
   UINT colorOutputs = 1;  // bit k: the program writes render target k
 };
 

@@ -82,7 +82,8 @@ void GlVertexInput::UseShaderInputs(const DeviceState& state, const std::vector<
         !DeclarationAttribute(element->type, type)) {
       continue;  // the register reads the attribute's current value
     }
-    attributes_.push_back({input.registerNumber, element->stream, type.size, type.type, type.normalized, element->offset});
+    attributes_.push_back(
+        {input.registerNumber, element->stream, type.size, type.type, type.normalized, element->offset});
     streamUsed_[element->stream] = true;
   }
 }

@@ -14,8 +14,8 @@ enum ShaderValidatorMessageKind : DWORD {
 // Called for each message: the source file name (may be null) and line the caller passed with
 // the tokens, the message kind, the validator's own message code, the text and the caller's
 // context. The validator ignores the result.
-using ShaderValidatorReport = HRESULT (*)(const char* sourceFile, UINT line, DWORD kind, DWORD code,
-                                          const char* text, void* context);
+using ShaderValidatorReport = HRESULT (*)(const char* sourceFile, UINT line, DWORD kind, DWORD code, const char* text,
+                                          void* context);
 
 struct IDirect3DShaderValidator9 : IUnknown {
   // Starts a shader. A failure ends the caller's assembly with that result.

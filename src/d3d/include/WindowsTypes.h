@@ -21,7 +21,7 @@ using ULONGLONG = std::uint64_t;
 using UINT_PTR = std::uintptr_t;
 using HRESULT = std::int32_t;
 using HANDLE = void*;
-using HWND = void*;          // on this platform: an SDL_Window*, or null for an offscreen device
+using HWND = void*;  // on this platform: an SDL_Window*, or null for an offscreen device
 using HMONITOR = void*;
 using LPVOID = void*;
 using LPCSTR = const char*;
@@ -96,7 +96,7 @@ constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 // Colour helpers.
 using D3DCOLOR = DWORD;
 #define D3DCOLOR_ARGB(a, r, g, b) \
-  static_cast<D3DCOLOR>((((a) & 0xFFu) << 24) | (((r) & 0xFFu) << 16) | (((g) & 0xFFu) << 8) | ((b) & 0xFFu))
+  static_cast<D3DCOLOR>((((a)&0xFFu) << 24) | (((r)&0xFFu) << 16) | (((g)&0xFFu) << 8) | ((b)&0xFFu))
 #define D3DCOLOR_RGBA(r, g, b, a) D3DCOLOR_ARGB(a, r, g, b)
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xFF, r, g, b)
 

@@ -29,18 +29,30 @@ struct IDirect3DPixelShader9;
 
 // Interface identifiers.
 inline constexpr IID IID_IDirect3D9 = {0x81bdcbca, 0x64d4, 0x426d, {0xae, 0x8d, 0xad, 0x01, 0x47, 0xf4, 0x27, 0x5c}};
-inline constexpr IID IID_IDirect3DDevice9 = {0xd0223b96, 0xbf7a, 0x43fd, {0x92, 0xbd, 0xa4, 0x3b, 0x0d, 0x82, 0xb9, 0xeb}};
-inline constexpr IID IID_IDirect3DResource9 = {0x05eec05d, 0x8f7d, 0x4362, {0xb9, 0x99, 0xd1, 0xba, 0xf3, 0x57, 0xc7, 0x04}};
-inline constexpr IID IID_IDirect3DBaseTexture9 = {0x580ca87e, 0x1d3c, 0x4d54, {0x99, 0x1d, 0xb7, 0xd3, 0xe3, 0xc2, 0x98, 0xce}};
-inline constexpr IID IID_IDirect3DTexture9 = {0x85c31227, 0x3de5, 0x4f00, {0x9b, 0x3a, 0xf1, 0x1a, 0xc3, 0x8c, 0x18, 0xb5}};
-inline constexpr IID IID_IDirect3DCubeTexture9 = {0xfff32f81, 0xd953, 0x473a, {0x92, 0x23, 0x93, 0xd6, 0x52, 0xab, 0xa9, 0x3f}};
-inline constexpr IID IID_IDirect3DVolumeTexture9 = {0x2518526c, 0xe789, 0x4111, {0xa7, 0xb9, 0x47, 0xef, 0x32, 0x8d, 0x13, 0xe6}};
-inline constexpr IID IID_IDirect3DSurface9 = {0x0cfbaf3a, 0x9ff6, 0x429a, {0x99, 0xb3, 0xa2, 0x79, 0x6a, 0xf8, 0xb8, 0x9b}};
-inline constexpr IID IID_IDirect3DVolume9 = {0x24f416e6, 0x1f67, 0x4aa7, {0xb8, 0x8e, 0xd3, 0x3f, 0x6f, 0x31, 0x28, 0xa1}};
-inline constexpr IID IID_IDirect3DVertexBuffer9 = {0xb64bb1b5, 0xfd70, 0x4df6, {0xbf, 0x91, 0x19, 0xd0, 0xa1, 0x24, 0x55, 0xe3}};
-inline constexpr IID IID_IDirect3DVertexDeclaration9 = {0xdd13c59c, 0x36fa, 0x4098, {0xa8, 0xfb, 0xc7, 0xed, 0x39, 0xdc, 0x85, 0x46}};
-inline constexpr IID IID_IDirect3DVertexShader9 = {0xefc5557e, 0x6265, 0x4613, {0x8a, 0x94, 0x43, 0x85, 0x78, 0x89, 0xeb, 0x36}};
-inline constexpr IID IID_IDirect3DPixelShader9 = {0x6d3bdbdc, 0x5b02, 0x4415, {0xb8, 0x52, 0xce, 0x5e, 0x8b, 0xcc, 0xb2, 0x89}};
+inline constexpr IID IID_IDirect3DDevice9 = {
+    0xd0223b96, 0xbf7a, 0x43fd, {0x92, 0xbd, 0xa4, 0x3b, 0x0d, 0x82, 0xb9, 0xeb}};
+inline constexpr IID IID_IDirect3DResource9 = {
+    0x05eec05d, 0x8f7d, 0x4362, {0xb9, 0x99, 0xd1, 0xba, 0xf3, 0x57, 0xc7, 0x04}};
+inline constexpr IID IID_IDirect3DBaseTexture9 = {
+    0x580ca87e, 0x1d3c, 0x4d54, {0x99, 0x1d, 0xb7, 0xd3, 0xe3, 0xc2, 0x98, 0xce}};
+inline constexpr IID IID_IDirect3DTexture9 = {
+    0x85c31227, 0x3de5, 0x4f00, {0x9b, 0x3a, 0xf1, 0x1a, 0xc3, 0x8c, 0x18, 0xb5}};
+inline constexpr IID IID_IDirect3DCubeTexture9 = {
+    0xfff32f81, 0xd953, 0x473a, {0x92, 0x23, 0x93, 0xd6, 0x52, 0xab, 0xa9, 0x3f}};
+inline constexpr IID IID_IDirect3DVolumeTexture9 = {
+    0x2518526c, 0xe789, 0x4111, {0xa7, 0xb9, 0x47, 0xef, 0x32, 0x8d, 0x13, 0xe6}};
+inline constexpr IID IID_IDirect3DSurface9 = {
+    0x0cfbaf3a, 0x9ff6, 0x429a, {0x99, 0xb3, 0xa2, 0x79, 0x6a, 0xf8, 0xb8, 0x9b}};
+inline constexpr IID IID_IDirect3DVolume9 = {
+    0x24f416e6, 0x1f67, 0x4aa7, {0xb8, 0x8e, 0xd3, 0x3f, 0x6f, 0x31, 0x28, 0xa1}};
+inline constexpr IID IID_IDirect3DVertexBuffer9 = {
+    0xb64bb1b5, 0xfd70, 0x4df6, {0xbf, 0x91, 0x19, 0xd0, 0xa1, 0x24, 0x55, 0xe3}};
+inline constexpr IID IID_IDirect3DVertexDeclaration9 = {
+    0xdd13c59c, 0x36fa, 0x4098, {0xa8, 0xfb, 0xc7, 0xed, 0x39, 0xdc, 0x85, 0x46}};
+inline constexpr IID IID_IDirect3DVertexShader9 = {
+    0xefc5557e, 0x6265, 0x4613, {0x8a, 0x94, 0x43, 0x85, 0x78, 0x89, 0xeb, 0x36}};
+inline constexpr IID IID_IDirect3DPixelShader9 = {
+    0x6d3bdbdc, 0x5b02, 0x4415, {0xb8, 0x52, 0xce, 0x5e, 0x8b, 0xcc, 0xb2, 0x89}};
 
 struct IDirect3D9 : IUnknown {
   virtual UINT GetAdapterCount() = 0;
@@ -48,8 +60,8 @@ struct IDirect3D9 : IUnknown {
   virtual UINT GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) = 0;
   virtual HRESULT EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode, D3DDISPLAYMODE* pMode) = 0;
   virtual HRESULT GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) = 0;
-  virtual HRESULT CheckDeviceType(UINT Adapter, D3DDEVTYPE DevType, D3DFORMAT AdapterFormat,
-                                  D3DFORMAT BackBufferFormat, BOOL bWindowed) = 0;
+  virtual HRESULT CheckDeviceType(UINT Adapter, D3DDEVTYPE DevType, D3DFORMAT AdapterFormat, D3DFORMAT BackBufferFormat,
+                                  BOOL bWindowed) = 0;
   virtual HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
                                     D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) = 0;
   virtual HRESULT CheckDeviceMultiSampleType(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT SurfaceFormat,
@@ -83,8 +95,8 @@ struct IDirect3DDevice9 : IUnknown {
                                 IDirect3DSurface9** ppBackBuffer) = 0;
   virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                 IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) = 0;
-  virtual HRESULT CreateVolumeTexture(UINT Width, UINT Height, UINT Depth, UINT Levels, DWORD Usage,
-                                      D3DFORMAT Format, D3DPOOL Pool, IDirect3DVolumeTexture9** ppVolumeTexture,
+  virtual HRESULT CreateVolumeTexture(UINT Width, UINT Height, UINT Depth, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                                      D3DPOOL Pool, IDirect3DVolumeTexture9** ppVolumeTexture,
                                       HANDLE* pSharedHandle) = 0;
   virtual HRESULT CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                     IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle) = 0;
@@ -93,18 +105,15 @@ struct IDirect3DDevice9 : IUnknown {
   virtual HRESULT CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
                                      DWORD MultisampleQuality, BOOL Lockable, IDirect3DSurface9** ppSurface,
                                      HANDLE* pSharedHandle) = 0;
-  virtual HRESULT CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format,
-                                            D3DMULTISAMPLE_TYPE MultiSample, DWORD MultisampleQuality,
-                                            BOOL Discard, IDirect3DSurface9** ppSurface,
+  virtual HRESULT CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                            DWORD MultisampleQuality, BOOL Discard, IDirect3DSurface9** ppSurface,
                                             HANDLE* pSharedHandle) = 0;
   virtual HRESULT UpdateSurface(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
                                 IDirect3DSurface9* pDestinationSurface, const POINT* pDestPoint) = 0;
-  virtual HRESULT UpdateTexture(IDirect3DBaseTexture9* pSourceTexture,
-                                IDirect3DBaseTexture9* pDestinationTexture) = 0;
+  virtual HRESULT UpdateTexture(IDirect3DBaseTexture9* pSourceTexture, IDirect3DBaseTexture9* pDestinationTexture) = 0;
   virtual HRESULT GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface) = 0;
   virtual HRESULT StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
-                              IDirect3DSurface9* pDestSurface, const RECT* pDestRect,
-                              D3DTEXTUREFILTERTYPE Filter) = 0;
+                              IDirect3DSurface9* pDestSurface, const RECT* pDestRect, D3DTEXTUREFILTERTYPE Filter) = 0;
   virtual HRESULT ColorFill(IDirect3DSurface9* pSurface, const RECT* pRect, D3DCOLOR color) = 0;
   virtual HRESULT CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
                                               IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) = 0;
@@ -114,8 +123,7 @@ struct IDirect3DDevice9 : IUnknown {
   virtual HRESULT GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) = 0;
   virtual HRESULT BeginScene() = 0;
   virtual HRESULT EndScene() = 0;
-  virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
-                        DWORD Stencil) = 0;
+  virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) = 0;
   virtual HRESULT SetViewport(const D3DVIEWPORT9* pViewport) = 0;
   virtual HRESULT GetViewport(D3DVIEWPORT9* pViewport) = 0;
   virtual HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) = 0;

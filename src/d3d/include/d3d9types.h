@@ -49,7 +49,7 @@ constexpr HRESULT D3DXERR_CANNOTREMOVELASTITEM = MAKE_D3DHRESULT(2908);
 // ---------------------------------------------------------------------------------------------
 // Formats
 
-#define MAKEFOURCC(ch0, ch1, ch2, ch3)                                                      \
+#define MAKEFOURCC(ch0, ch1, ch2, ch3)                                                              \
   (static_cast<DWORD>(static_cast<BYTE>(ch0)) | (static_cast<DWORD>(static_cast<BYTE>(ch1)) << 8) | \
    (static_cast<DWORD>(static_cast<BYTE>(ch2)) << 16) | (static_cast<DWORD>(static_cast<BYTE>(ch3)) << 24))
 
@@ -398,8 +398,18 @@ enum D3DTEXTUREFILTERTYPE : DWORD {
   D3DTEXF_FORCE_DWORD = 0x7fffffff
 };
 
-enum D3DFILLMODE : DWORD { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3, D3DFILL_FORCE_DWORD = 0x7fffffff };
-enum D3DSHADEMODE : DWORD { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2, D3DSHADE_PHONG = 3, D3DSHADE_FORCE_DWORD = 0x7fffffff };
+enum D3DFILLMODE : DWORD {
+  D3DFILL_POINT = 1,
+  D3DFILL_WIREFRAME = 2,
+  D3DFILL_SOLID = 3,
+  D3DFILL_FORCE_DWORD = 0x7fffffff
+};
+enum D3DSHADEMODE : DWORD {
+  D3DSHADE_FLAT = 1,
+  D3DSHADE_GOURAUD = 2,
+  D3DSHADE_PHONG = 3,
+  D3DSHADE_FORCE_DWORD = 0x7fffffff
+};
 enum D3DCULL : DWORD { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3, D3DCULL_FORCE_DWORD = 0x7fffffff };
 enum D3DZBUFFERTYPE : DWORD { D3DZB_FALSE = 0, D3DZB_TRUE = 1, D3DZB_USEW = 2, D3DZB_FORCE_DWORD = 0x7fffffff };
 
@@ -455,7 +465,13 @@ enum D3DSTENCILOP : DWORD {
   D3DSTENCILOP_FORCE_DWORD = 0x7fffffff
 };
 
-enum D3DFOGMODE : DWORD { D3DFOG_NONE = 0, D3DFOG_EXP = 1, D3DFOG_EXP2 = 2, D3DFOG_LINEAR = 3, D3DFOG_FORCE_DWORD = 0x7fffffff };
+enum D3DFOGMODE : DWORD {
+  D3DFOG_NONE = 0,
+  D3DFOG_EXP = 1,
+  D3DFOG_EXP2 = 2,
+  D3DFOG_LINEAR = 3,
+  D3DFOG_FORCE_DWORD = 0x7fffffff
+};
 
 enum D3DMATERIALCOLORSOURCE : DWORD {
   D3DMCS_MATERIAL = 0,
@@ -474,7 +490,11 @@ enum D3DVERTEXBLENDFLAGS : DWORD {
   D3DVBF_FORCE_DWORD = 0x7fffffff
 };
 
-enum D3DPATCHEDGESTYLE : DWORD { D3DPATCHEDGE_DISCRETE = 0, D3DPATCHEDGE_CONTINUOUS = 1, D3DPATCHEDGE_FORCE_DWORD = 0x7fffffff };
+enum D3DPATCHEDGESTYLE : DWORD {
+  D3DPATCHEDGE_DISCRETE = 0,
+  D3DPATCHEDGE_CONTINUOUS = 1,
+  D3DPATCHEDGE_FORCE_DWORD = 0x7fffffff
+};
 enum D3DDEBUGMONITORTOKENS : DWORD { D3DDMT_ENABLE = 0, D3DDMT_DISABLE = 1, D3DDMT_FORCE_DWORD = 0x7fffffff };
 enum D3DDEGREETYPE : DWORD {
   D3DDEGREE_LINEAR = 1,
@@ -753,10 +773,10 @@ constexpr DWORD D3DFVF_TEXTUREFORMAT1 = 3;
 constexpr DWORD D3DFVF_TEXTUREFORMAT2 = 0;
 constexpr DWORD D3DFVF_TEXTUREFORMAT3 = 1;
 constexpr DWORD D3DFVF_TEXTUREFORMAT4 = 2;
-#define D3DFVF_TEXCOORDSIZE1(index) (D3DFVF_TEXTUREFORMAT1 << ((index) * 2 + 16))
+#define D3DFVF_TEXCOORDSIZE1(index) (D3DFVF_TEXTUREFORMAT1 << ((index)*2 + 16))
 #define D3DFVF_TEXCOORDSIZE2(index) (D3DFVF_TEXTUREFORMAT2)
-#define D3DFVF_TEXCOORDSIZE3(index) (D3DFVF_TEXTUREFORMAT3 << ((index) * 2 + 16))
-#define D3DFVF_TEXCOORDSIZE4(index) (D3DFVF_TEXTUREFORMAT4 << ((index) * 2 + 16))
+#define D3DFVF_TEXCOORDSIZE3(index) (D3DFVF_TEXTUREFORMAT3 << ((index)*2 + 16))
+#define D3DFVF_TEXCOORDSIZE4(index) (D3DFVF_TEXTUREFORMAT4 << ((index)*2 + 16))
 
 // ---------------------------------------------------------------------------------------------
 // Vertex declarations
@@ -821,7 +841,8 @@ struct D3DVERTEXELEMENT9 {
   BYTE UsageIndex;
 };
 
-#define D3DDECL_END() {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0}
+#define D3DDECL_END() \
+  { 0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0 }
 
 // ---------------------------------------------------------------------------------------------
 // Shader versions

@@ -86,9 +86,10 @@ HRESULT ShaderEvaluator::Load(const DWORD* tokens, size_t available, std::string
   for (size_t index = 0; index < list.size(); ++index) {
     const ShaderInstruction& instruction = list[index];
     switch (instruction.opcode) {
-      case D3DSIO_IF: case D3DSIO_IFC: case D3DSIO_LOOP: case D3DSIO_REP:
-        open.push_back(index);
-        break;
+      case D3DSIO_IF:
+      case D3DSIO_IFC:
+      case D3DSIO_LOOP:
+      case D3DSIO_REP: open.push_back(index); break;
       case D3DSIO_ELSE:
         if (open.empty() || (list[open.back()].opcode != D3DSIO_IF && list[open.back()].opcode != D3DSIO_IFC)) {
           if (problem) *problem = "else without if";
@@ -97,14 +98,17 @@ HRESULT ShaderEvaluator::Load(const DWORD* tokens, size_t available, std::string
         partner_[open.back()] = index;
         open.back() = index;
         break;
-      case D3DSIO_ENDIF: case D3DSIO_ENDLOOP: case D3DSIO_ENDREP: {
-        DWORD want = instruction.opcode == D3DSIO_ENDIF ? D3DSIO_IF
+      case D3DSIO_ENDIF:
+      case D3DSIO_ENDLOOP:
+      case D3DSIO_ENDREP: {
+        DWORD want = instruction.opcode == D3DSIO_ENDIF     ? D3DSIO_IF
                      : instruction.opcode == D3DSIO_ENDLOOP ? D3DSIO_LOOP
                                                             : D3DSIO_REP;
         DWORD opened = open.empty() ? 0 : list[open.back()].opcode;
         bool matches = opened == want || (want == D3DSIO_IF && (opened == D3DSIO_IFC || opened == D3DSIO_ELSE));
         if (!matches) {
-          if (problem) *problem = std::string(ShaderOpcodeName(instruction.opcode)) + " without its opening instruction";
+          if (problem)
+            *problem = std::string(ShaderOpcodeName(instruction.opcode)) + " without its opening instruction";
           return D3DERR_INVALIDCALL;
         }
         partner_[open.back()] = index;
@@ -116,12 +120,12 @@ HRESULT ShaderEvaluator::Load(const DWORD* tokens, size_t available, std::string
         break;
       case D3DSIO_DCL:
         if (!shader_.version.pixel && instruction.destination.type == D3DSPR_INPUT) {
-          inputs_.push_back(ShaderInputDeclaration{instruction.destination.number, static_cast<BYTE>(instruction.Usage()),
+          inputs_.push_back(ShaderInputDeclaration{instruction.destination.number,
+                                                   static_cast<BYTE>(instruction.Usage()),
                                                    static_cast<BYTE>(instruction.UsageIndex())});
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
   if (!open.empty()) {
@@ -155,7 +159,10 @@ class Interpreter {
     switch (type) {
       case D3DSPR_TEMP: return at(m.r);
       case D3DSPR_INPUT: return at(m.v);
-      case D3DSPR_CONST: case D3DSPR_CONST2: case D3DSPR_CONST3: case D3DSPR_CONST4: {
+      case D3DSPR_CONST:
+      case D3DSPR_CONST2:
+      case D3DSPR_CONST3:
+      case D3DSPR_CONST4: {
         int index = (type == D3DSPR_CONST ? 0 : (type - D3DSPR_CONST2 + 1) * 2048) + number;
         ShaderVector value = index >= 0 && static_cast<size_t>(index) < m.c.size() ? m.c[index] : ShaderVector{};
         if (Pixel1x()) {
@@ -190,19 +197,48 @@ class Interpreter {
     ShaderVector x;
     for (int k = 0; k < 4; ++k) x[k] = raw[source.swizzle[k]];
     switch (source.modifier) {
-      case D3DSPSM_NEG: for (float& c : x) c = -c; break;
-      case D3DSPSM_BIAS: for (float& c : x) c = c - 0.5f; break;
-      case D3DSPSM_BIASNEG: for (float& c : x) c = -(c - 0.5f); break;
-      case D3DSPSM_SIGN: for (float& c : x) c = 2.0f * c - 1.0f; break;
-      case D3DSPSM_SIGNNEG: for (float& c : x) c = -(2.0f * c - 1.0f); break;
-      case D3DSPSM_COMP: for (float& c : x) c = 1.0f - c; break;
-      case D3DSPSM_X2: for (float& c : x) c = 2.0f * c; break;
-      case D3DSPSM_X2NEG: for (float& c : x) c = -2.0f * c; break;
-      case D3DSPSM_DZ: x[0] /= x[2]; x[1] /= x[2]; break;
-      case D3DSPSM_DW: x[0] /= x[3]; x[1] /= x[3]; x[2] /= x[3]; break;
-      case D3DSPSM_ABS: for (float& c : x) c = std::fabs(c); break;
-      case D3DSPSM_ABSNEG: for (float& c : x) c = -std::fabs(c); break;
-      case D3DSPSM_NOT: for (float& c : x) c = c != 0.0f ? 0.0f : 1.0f; break;
+      case D3DSPSM_NEG:
+        for (float& c : x) c = -c;
+        break;
+      case D3DSPSM_BIAS:
+        for (float& c : x) c = c - 0.5f;
+        break;
+      case D3DSPSM_BIASNEG:
+        for (float& c : x) c = -(c - 0.5f);
+        break;
+      case D3DSPSM_SIGN:
+        for (float& c : x) c = 2.0f * c - 1.0f;
+        break;
+      case D3DSPSM_SIGNNEG:
+        for (float& c : x) c = -(2.0f * c - 1.0f);
+        break;
+      case D3DSPSM_COMP:
+        for (float& c : x) c = 1.0f - c;
+        break;
+      case D3DSPSM_X2:
+        for (float& c : x) c = 2.0f * c;
+        break;
+      case D3DSPSM_X2NEG:
+        for (float& c : x) c = -2.0f * c;
+        break;
+      case D3DSPSM_DZ:
+        x[0] /= x[2];
+        x[1] /= x[2];
+        break;
+      case D3DSPSM_DW:
+        x[0] /= x[3];
+        x[1] /= x[3];
+        x[2] /= x[3];
+        break;
+      case D3DSPSM_ABS:
+        for (float& c : x) c = std::fabs(c);
+        break;
+      case D3DSPSM_ABSNEG:
+        for (float& c : x) c = -std::fabs(c);
+        break;
+      case D3DSPSM_NOT:
+        for (float& c : x) c = c != 0.0f ? 0.0f : 1.0f;
+        break;
       default: break;
     }
     return x;
@@ -306,19 +342,48 @@ class Interpreter {
     auto src = [&](UINT k) { return Read(m, in.sources[k]); };
     const ShaderVersion& version = shader_.version;
     switch (in.opcode) {
-      case D3DSIO_MOV: case D3DSIO_MOVA: out = src(0); return true;
-      case D3DSIO_ADD: { auto a = src(0), b = src(1); for (int k = 0; k < 4; ++k) out[k] = a[k] + b[k]; return true; }
-      case D3DSIO_SUB: { auto a = src(0), b = src(1); for (int k = 0; k < 4; ++k) out[k] = a[k] - b[k]; return true; }
-      case D3DSIO_MUL: { auto a = src(0), b = src(1); for (int k = 0; k < 4; ++k) out[k] = a[k] * b[k]; return true; }
+      case D3DSIO_MOV:
+      case D3DSIO_MOVA: out = src(0); return true;
+      case D3DSIO_ADD: {
+        auto a = src(0), b = src(1);
+        for (int k = 0; k < 4; ++k) out[k] = a[k] + b[k];
+        return true;
+      }
+      case D3DSIO_SUB: {
+        auto a = src(0), b = src(1);
+        for (int k = 0; k < 4; ++k) out[k] = a[k] - b[k];
+        return true;
+      }
+      case D3DSIO_MUL: {
+        auto a = src(0), b = src(1);
+        for (int k = 0; k < 4; ++k) out[k] = a[k] * b[k];
+        return true;
+      }
       case D3DSIO_MAD: {
         auto a = src(0), b = src(1), c = src(2);
         for (int k = 0; k < 4; ++k) out[k] = a[k] * b[k] + c[k];
         return true;
       }
-      case D3DSIO_MIN: { auto a = src(0), b = src(1); for (int k = 0; k < 4; ++k) out[k] = a[k] < b[k] ? a[k] : b[k]; return true; }
-      case D3DSIO_MAX: { auto a = src(0), b = src(1); for (int k = 0; k < 4; ++k) out[k] = a[k] >= b[k] ? a[k] : b[k]; return true; }
-      case D3DSIO_SLT: { auto a = src(0), b = src(1); for (int k = 0; k < 4; ++k) out[k] = a[k] < b[k] ? 1.0f : 0.0f; return true; }
-      case D3DSIO_SGE: { auto a = src(0), b = src(1); for (int k = 0; k < 4; ++k) out[k] = a[k] >= b[k] ? 1.0f : 0.0f; return true; }
+      case D3DSIO_MIN: {
+        auto a = src(0), b = src(1);
+        for (int k = 0; k < 4; ++k) out[k] = a[k] < b[k] ? a[k] : b[k];
+        return true;
+      }
+      case D3DSIO_MAX: {
+        auto a = src(0), b = src(1);
+        for (int k = 0; k < 4; ++k) out[k] = a[k] >= b[k] ? a[k] : b[k];
+        return true;
+      }
+      case D3DSIO_SLT: {
+        auto a = src(0), b = src(1);
+        for (int k = 0; k < 4; ++k) out[k] = a[k] < b[k] ? 1.0f : 0.0f;
+        return true;
+      }
+      case D3DSIO_SGE: {
+        auto a = src(0), b = src(1);
+        for (int k = 0; k < 4; ++k) out[k] = a[k] >= b[k] ? 1.0f : 0.0f;
+        return true;
+      }
       case D3DSIO_RCP: out = Splat(1.0f / Scalar(src(0))); return true;
       case D3DSIO_RSQ: out = Splat(1.0f / std::sqrt(std::fabs(Scalar(src(0))))); return true;
       case D3DSIO_EXP: out = Splat(std::exp2(Scalar(src(0)))); return true;
@@ -343,8 +408,16 @@ class Interpreter {
         }
         return true;
       }
-      case D3DSIO_FRC: { auto a = src(0); for (int k = 0; k < 4; ++k) out[k] = a[k] - std::floor(a[k]); return true; }
-      case D3DSIO_ABS: { auto a = src(0); for (int k = 0; k < 4; ++k) out[k] = std::fabs(a[k]); return true; }
+      case D3DSIO_FRC: {
+        auto a = src(0);
+        for (int k = 0; k < 4; ++k) out[k] = a[k] - std::floor(a[k]);
+        return true;
+      }
+      case D3DSIO_ABS: {
+        auto a = src(0);
+        for (int k = 0; k < 4; ++k) out[k] = std::fabs(a[k]);
+        return true;
+      }
       case D3DSIO_SGN: {
         auto a = src(0);
         for (int k = 0; k < 4; ++k) out[k] = a[k] > 0.0f ? 1.0f : (a[k] < 0.0f ? -1.0f : 0.0f);
@@ -385,7 +458,11 @@ class Interpreter {
         out = {1.0f, a[1] * b[1], a[2], b[3]};
         return true;
       }
-      case D3DSIO_M4x4: case D3DSIO_M4x3: case D3DSIO_M3x4: case D3DSIO_M3x3: case D3DSIO_M3x2: {
+      case D3DSIO_M4x4:
+      case D3DSIO_M4x3:
+      case D3DSIO_M3x4:
+      case D3DSIO_M3x3:
+      case D3DSIO_M3x2: {
         bool four = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M4x3;
         int rows = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M3x4 ? 4 : (in.opcode == D3DSIO_M3x2 ? 2 : 3);
         auto a = src(0);
@@ -418,12 +495,12 @@ class Interpreter {
         for (int k = 0; k < 4; ++k) out[k] = Compare(in.Comparison(), a[k], b[k]) ? 1.0f : 0.0f;
         return true;
       }
-      case D3DSIO_DSX: case D3DSIO_DSY:
+      case D3DSIO_DSX:
+      case D3DSIO_DSY:
         // One pixel alone has no neighbours to difference with.
         out = ShaderVector{};
         return true;
-      default:
-        return false;
+      default: return false;
     }
   }
 
@@ -512,7 +589,8 @@ void ShaderEvaluator::Execute(Machine& m) const {
       case D3DSIO_TEXLDD:
         interpreter.Write(m, in, interpreter.Sample(m, in.sources[1].number, interpreter.Read(m, in.sources[0])));
         return true;
-      case D3DSIO_TEXBEM: case D3DSIO_TEXBEML: {
+      case D3DSIO_TEXBEM:
+      case D3DSIO_TEXBEML: {
         ShaderVector bump = sourceT();
         ShaderBumpEnvironment e = bumpOf(n);
         ShaderVector coordinates = texcoordOf(n);
@@ -526,9 +604,21 @@ void ShaderEvaluator::Execute(Machine& m) const {
         setT(texel);
         return true;
       }
-      case D3DSIO_TEXREG2AR: { auto s = sourceT(); setT(interpreter.Sample(m, n, {s[3], s[0], 0, 1})); return true; }
-      case D3DSIO_TEXREG2GB: { auto s = sourceT(); setT(interpreter.Sample(m, n, {s[1], s[2], 0, 1})); return true; }
-      case D3DSIO_TEXREG2RGB: { auto s = sourceT(); setT(interpreter.Sample(m, n, {s[0], s[1], s[2], 1})); return true; }
+      case D3DSIO_TEXREG2AR: {
+        auto s = sourceT();
+        setT(interpreter.Sample(m, n, {s[3], s[0], 0, 1}));
+        return true;
+      }
+      case D3DSIO_TEXREG2GB: {
+        auto s = sourceT();
+        setT(interpreter.Sample(m, n, {s[1], s[2], 0, 1}));
+        return true;
+      }
+      case D3DSIO_TEXREG2RGB: {
+        auto s = sourceT();
+        setT(interpreter.Sample(m, n, {s[0], s[1], s[2], 1}));
+        return true;
+      }
       case D3DSIO_TEXM3x2PAD: m.rows[0] = Dot3(texcoordOf(n), sourceT()); return true;
       case D3DSIO_TEXM3x3PAD: {
         // The first pad of a texm3x3 group takes row 0, the second row 1.
@@ -547,7 +637,10 @@ void ShaderEvaluator::Execute(Machine& m) const {
         m.depthWritten = true;
         return true;
       }
-      case D3DSIO_TEXM3x3TEX: case D3DSIO_TEXM3x3: case D3DSIO_TEXM3x3SPEC: case D3DSIO_TEXM3x3VSPEC: {
+      case D3DSIO_TEXM3x3TEX:
+      case D3DSIO_TEXM3x3:
+      case D3DSIO_TEXM3x3SPEC:
+      case D3DSIO_TEXM3x3VSPEC: {
         m.rows[2] = Dot3(texcoordOf(n), sourceT());
         ShaderVector normal{m.rows[0], m.rows[1], m.rows[2], 1.0f};
         if (in.opcode == D3DSIO_TEXM3x3) {
@@ -583,8 +676,7 @@ void ShaderEvaluator::Execute(Machine& m) const {
         interpreter.Write(m, in, {a[0] + e.m00 * b[0] + e.m10 * b[1], a[1] + e.m01 * b[0] + e.m11 * b[1], 0, 0});
         return true;
       }
-      default:
-        return false;
+      default: return false;
     }
   };
 
@@ -602,7 +694,8 @@ void ShaderEvaluator::Execute(Machine& m) const {
       if (++m.steps > kMaxSteps) return Flow::Return;
       const ShaderInstruction& in = list[index];
       switch (in.opcode) {
-        case D3DSIO_IF: case D3DSIO_IFC: {
+        case D3DSIO_IF:
+        case D3DSIO_IFC: {
           size_t middle = partner_[index];
           bool hasElse = list[middle].opcode == D3DSIO_ELSE;
           size_t end = hasElse ? partner_[middle] : middle;
@@ -616,7 +709,8 @@ void ShaderEvaluator::Execute(Machine& m) const {
           index = end + 1;
           continue;
         }
-        case D3DSIO_LOOP: case D3DSIO_REP: {
+        case D3DSIO_LOOP:
+        case D3DSIO_REP: {
           size_t end = partner_[index];
           const ShaderSource& counter = in.opcode == D3DSIO_LOOP ? in.sources[1] : in.sources[0];
           std::array<int, 4> control = counter.number < 16 ? m.i[counter.number] : std::array<int, 4>{};
@@ -627,26 +721,40 @@ void ShaderEvaluator::Execute(Machine& m) const {
             if (flow == Flow::Break) break;
             if (flow == Flow::Return) return flow;
             // Wraps as the hardware's integer does, instead of overflowing.
-            if (in.opcode == D3DSIO_LOOP) m.aL = static_cast<int>(static_cast<unsigned>(m.aL) + static_cast<unsigned>(control[2]));
+            if (in.opcode == D3DSIO_LOOP)
+              m.aL = static_cast<int>(static_cast<unsigned>(m.aL) + static_cast<unsigned>(control[2]));
           }
           m.aL = saved;
           index = end + 1;
           continue;
         }
         case D3DSIO_BREAK: return Flow::Break;
-        case D3DSIO_BREAKC: if (condition(in)) return Flow::Break; break;
-        case D3DSIO_BREAKP: if (interpreter.Read(m, in.sources[0])[0] != 0.0f) return Flow::Break; break;
-        case D3DSIO_CALL: case D3DSIO_CALLNZ: {
+        case D3DSIO_BREAKC:
+          if (condition(in)) return Flow::Break;
+          break;
+        case D3DSIO_BREAKP:
+          if (interpreter.Read(m, in.sources[0])[0] != 0.0f) return Flow::Break;
+          break;
+        case D3DSIO_CALL:
+        case D3DSIO_CALLNZ: {
           UINT label = in.sources[0].number;
           if ((in.opcode == D3DSIO_CALL || condition(in)) && label < labels_.size() && labels_[label] < list.size()) {
             self(self, labels_[label] + 1, list.size());
           }
           break;
         }
-        case D3DSIO_RET: case D3DSIO_LABEL: return Flow::Return;
-        case D3DSIO_ELSE: case D3DSIO_ENDIF: case D3DSIO_ENDLOOP: case D3DSIO_ENDREP:
-        case D3DSIO_NOP: case D3DSIO_DCL: case D3DSIO_DEF: case D3DSIO_DEFI: case D3DSIO_DEFB: case D3DSIO_PHASE:
-          break;
+        case D3DSIO_RET:
+        case D3DSIO_LABEL: return Flow::Return;
+        case D3DSIO_ELSE:
+        case D3DSIO_ENDIF:
+        case D3DSIO_ENDLOOP:
+        case D3DSIO_ENDREP:
+        case D3DSIO_NOP:
+        case D3DSIO_DCL:
+        case D3DSIO_DEF:
+        case D3DSIO_DEFI:
+        case D3DSIO_DEFB:
+        case D3DSIO_PHASE: break;
         default: {
           if (textureInstruction(in)) break;
           ShaderVector result;

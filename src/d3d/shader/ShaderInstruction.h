@@ -63,7 +63,7 @@ struct ShaderSource {
   D3DSHADER_PARAM_REGISTER_TYPE type = D3DSPR_TEMP;
   UINT number = 0;
   std::array<UINT, 4> swizzle{0, 1, 2, 3};  // source component for each result component
-  DWORD modifier = D3DSPSM_NONE;           // a D3DSPSM_* value
+  DWORD modifier = D3DSPSM_NONE;            // a D3DSPSM_* value
   bool relative = false;
   ShaderRelativeAddress address;
 
@@ -73,7 +73,7 @@ struct ShaderSource {
 // One decoded instruction or comment block.
 struct ShaderInstruction {
   DWORD opcode = D3DSIO_NOP;  // D3DSIO_*, without the control bits
-  DWORD controls = 0;         // bits 16-23 of the instruction token, shifted down (comparison, texld project 1 / bias 2)
+  DWORD controls = 0;  // bits 16-23 of the instruction token, shifted down (comparison, texld project 1 / bias 2)
   bool coissue = false;
   bool predicated = false;
   size_t offset = 0;  // index of the instruction token in the stream
@@ -122,8 +122,7 @@ size_t DecodeShaderInstruction(const ShaderVersion& version, const DWORD* tokens
 
 // Decodes a stream from its version token to its end token, reading at most `available`
 // tokens. D3D_OK, or D3DERR_INVALIDCALL with the reason in `problem` (when given).
-HRESULT DecodeShader(const DWORD* tokens, size_t available, DecodedShader& shader,
-                     std::string* problem = nullptr);
+HRESULT DecodeShader(const DWORD* tokens, size_t available, DecodedShader& shader, std::string* problem = nullptr);
 
 // The index among all float constants (0-8191) of register `number` of a constant register
 // type (CONST, CONST2, CONST3, CONST4); false for any other type.

@@ -35,8 +35,8 @@ std::string VectorLiteral(const ShaderVector& v) {
 }
 
 const char* MaskSuffix(UINT mask) {
-  static const char* kSuffixes[16] = {"",    ".x",   ".y",   ".xy",   ".z",   ".xz",   ".yz",   ".xyz",
-                                      ".w",  ".xw",  ".yw",  ".xyw",  ".zw",  ".xzw",  ".yzw",  ""};
+  static const char* kSuffixes[16] = {"",   ".x",  ".y",  ".xy",  ".z",  ".xz",  ".yz",  ".xyz",
+                                      ".w", ".xw", ".yw", ".xyw", ".zw", ".xzw", ".yzw", ""};
   return kSuffixes[mask & 15];
 }
 
@@ -98,8 +98,7 @@ constexpr Helper kHelpers[] = {
 class Translator {
  public:
   Translator(const DecodedShader& shader, const ShaderTranslationOptions& options, GlslShader& out)
-      : shader_(shader), options_(options), out_(out), version_(shader.version),
-        prefix_(version_.pixel ? "p" : "v") {
+      : shader_(shader), options_(options), out_(out), version_(shader.version), prefix_(version_.pixel ? "p" : "v") {
     textureRanges_.fill(Range{0, 0, false});  // texture registers hold nothing known until written
   }
 
@@ -167,7 +166,10 @@ class Translator {
         }
         if (source.relative) return "v[" + RelativeIndex(source, numberOffset) + "]";
         return Format("v[%u]", number);
-      case D3DSPR_CONST: case D3DSPR_CONST2: case D3DSPR_CONST3: case D3DSPR_CONST4: {
+      case D3DSPR_CONST:
+      case D3DSPR_CONST2:
+      case D3DSPR_CONST3:
+      case D3DSPR_CONST4: {
         UINT base = source.type == D3DSPR_CONST ? 0 : (source.type - D3DSPR_CONST2 + 1) * 2048;
         if (source.relative) {
           relativeConstants_ = true;
@@ -194,8 +196,7 @@ class Translator {
         if (!version_.pixel) return Fail("vPos and vFace exist only in pixel shaders"), "vec4(0.0)";
         return number == 0 ? "vec4(gl_FragCoord.xy - vec2(0.5), 0.0, 0.0)" : "vec4(gl_FrontFacing ? 1.0 : -1.0)";
       case D3DSPR_PREDICATE: usesPredicate_ = true; return "vec4(p0)";
-      default:
-        return Fail(Format("register type %u cannot be read", static_cast<unsigned>(source.type))), "vec4(0.0)";
+      default: return Fail(Format("register type %u cannot be read", static_cast<unsigned>(source.type))), "vec4(0.0)";
     }
   }
 
@@ -259,7 +260,8 @@ class Translator {
         if (version_.major >= 3) {
           if (d.relative) {
             return std::string("o[") + Format("%u", n) +
-                   (d.address.type == D3DSPR_LOOP ? " + aL]" : std::string(" + a0.") + "xyzw"[d.address.component] + "]");
+                   (d.address.type == D3DSPR_LOOP ? " + aL]"
+                                                  : std::string(" + a0.") + "xyzw"[d.address.component] + "]");
           }
           if (n >= 16) return Fail("output register out of range"), "";
           return Format("o[%u]", n);
@@ -275,8 +277,7 @@ class Translator {
         writesDepth_ = true;
         return "oDepth";
       case D3DSPR_PREDICATE: usesPredicate_ = true; return "p0";
-      default:
-        return Fail(Format("register type %u cannot be written", static_cast<unsigned>(d.type))), "";
+      default: return Fail(Format("register type %u cannot be written", static_cast<unsigned>(d.type))), "";
     }
   }
 
@@ -376,15 +377,24 @@ class Translator {
       case D3DSIO_SUB: r = Sum(s(0), [](Range x) { return Range{-x.high, -x.low, x.known}; }(s(1))); break;
       case D3DSIO_MUL: r = Product(s(0), s(1)); break;
       case D3DSIO_MAD: r = Sum(Product(s(0), s(1)), s(2)); break;
-      case D3DSIO_DP3: { Range p = Product(s(0), s(1)); r = Sum(Sum(p, p), p); break; }
-      case D3DSIO_DP4: { Range p = Product(s(0), s(1)); r = Sum(Sum(p, p), Sum(p, p)); break; }
+      case D3DSIO_DP3: {
+        Range p = Product(s(0), s(1));
+        r = Sum(Sum(p, p), p);
+        break;
+      }
+      case D3DSIO_DP4: {
+        Range p = Product(s(0), s(1));
+        r = Sum(Sum(p, p), Sum(p, p));
+        break;
+      }
       case D3DSIO_LRP: {
         Range f = s(0);
         // f a + (1 - f) b lies between a and b while f stays in [0, 1].
         r = f.known && f.low >= 0.0f && f.high <= 1.0f ? Union(s(1), s(2)) : Range{0, 0, false};
         break;
       }
-      case D3DSIO_CND: case D3DSIO_CMP: r = Union(s(1), s(2)); break;
+      case D3DSIO_CND:
+      case D3DSIO_CMP: r = Union(s(1), s(2)); break;
       case D3DSIO_TEXCOORD: r = version_.minor >= 4 ? Range{0, 0, false} : Range{0.0f, 1.0f}; break;
       default: break;
     }
@@ -396,7 +406,8 @@ class Translator {
     if (d.saturate) r = {std::clamp(r.low, 0.0f, 1.0f), std::clamp(r.high, 0.0f, 1.0f), true};
     float limit = options_.pixelShader1xMaxValue;
     bool inside = r.known && r.low >= -limit && r.high <= limit;
-    Range stored = inside ? r : Range{std::max(r.known ? r.low : -limit, -limit), std::min(r.known ? r.high : limit, limit), true};
+    Range stored =
+        inside ? r : Range{std::max(r.known ? r.low : -limit, -limit), std::min(r.known ? r.high : limit, limit), true};
     Range* slot = d.type == D3DSPR_TEMP ? (d.number < 32 ? &tempRanges_[d.number] : nullptr)
                                         : (d.number < 8 ? &textureRanges_[d.number] : nullptr);
     if (slot) *slot = d.writeMask == 0xF || in.predicated ? stored : Union(*slot, stored);
@@ -486,7 +497,7 @@ class Translator {
   std::vector<Declared> declaredOutputs_;
   int loopDepth_ = 0;
   std::vector<std::string> loopControls_;  // per open loop: its integer constant, empty for rep
-  std::vector<DWORD> blocks_;               // the open if, else, loop and rep blocks
+  std::vector<DWORD> blocks_;              // the open if, else, loop and rep blocks
   std::array<Range, 32> tempRanges_{};
   std::array<Range, 8> textureRanges_{};
 };
@@ -527,7 +538,8 @@ void Translator::Collect() {
 bool Translator::Arithmetic(const ShaderInstruction& in, std::string& value) {
   auto s = [&](UINT k) { return Source(in.sources[k]); };
   switch (in.opcode) {
-    case D3DSIO_MOV: case D3DSIO_MOVA: value = s(0); return true;
+    case D3DSIO_MOV:
+    case D3DSIO_MOVA: value = s(0); return true;
     case D3DSIO_ADD: value = "(" + s(0) + " + " + s(1) + ")"; return true;
     case D3DSIO_SUB: value = "(" + s(0) + " - " + s(1) + ")"; return true;
     case D3DSIO_MUL: value = "(" + s(0) + " * " + s(1) + ")"; return true;
@@ -541,8 +553,8 @@ bool Translator::Arithmetic(const ShaderInstruction& in, std::string& value) {
     case D3DSIO_EXP: value = "vec4(exp2(" + Scalar(in.sources[0]) + "))"; return true;
     case D3DSIO_LOG: value = "vec4(log2(abs(" + Scalar(in.sources[0]) + ")))"; return true;
     case D3DSIO_EXPP:
-      value = version_.major < 2 ? "d3d_expp1(" + Scalar(in.sources[0]) + ")"
-                                 : "vec4(exp2(" + Scalar(in.sources[0]) + "))";
+      value =
+          version_.major < 2 ? "d3d_expp1(" + Scalar(in.sources[0]) + ")" : "vec4(exp2(" + Scalar(in.sources[0]) + "))";
       return true;
     case D3DSIO_LOGP:
       value = version_.major < 2 ? "d3d_logp1(" + Scalar(in.sources[0]) + ")"
@@ -571,7 +583,11 @@ bool Translator::Arithmetic(const ShaderInstruction& in, std::string& value) {
       value = "vec4(1.0, (" + a + ").y * (" + b + ").y, (" + a + ").z, (" + b + ").w)";
       return true;
     }
-    case D3DSIO_M4x4: case D3DSIO_M4x3: case D3DSIO_M3x4: case D3DSIO_M3x3: case D3DSIO_M3x2: {
+    case D3DSIO_M4x4:
+    case D3DSIO_M4x3:
+    case D3DSIO_M3x4:
+    case D3DSIO_M3x3:
+    case D3DSIO_M3x2: {
       bool four = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M4x3;
       int rows = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M3x4 ? 4 : (in.opcode == D3DSIO_M3x2 ? 2 : 3);
       std::string a = s(0);
@@ -589,7 +605,9 @@ bool Translator::Arithmetic(const ShaderInstruction& in, std::string& value) {
       value += ")";
       return true;
     }
-    case D3DSIO_POW: value = "vec4(pow(abs(" + Scalar(in.sources[0]) + "), " + Scalar(in.sources[1]) + "))"; return true;
+    case D3DSIO_POW:
+      value = "vec4(pow(abs(" + Scalar(in.sources[0]) + "), " + Scalar(in.sources[1]) + "))";
+      return true;
     case D3DSIO_CRS: value = "vec4(cross((" + s(0) + ").xyz, (" + s(1) + ").xyz), 0.0)"; return true;
     case D3DSIO_NRM: {
       std::string a = s(0);
@@ -671,7 +689,8 @@ bool Translator::Texture(const ShaderInstruction& in) {
     case D3DSIO_TEXLDL: {
       ShaderSamplerKind kind = DeclaredKind(in.sources[1].number);
       std::string c = Source(in.sources[0]);
-      Store(in, "textureLod(" + SamplerName(in.sources[1].number, kind) + ", " + Coordinates(kind, c) + ", (" + c + ").w)");
+      Store(in,
+            "textureLod(" + SamplerName(in.sources[1].number, kind) + ", " + Coordinates(kind, c) + ", (" + c + ").w)");
       return true;
     }
     case D3DSIO_TEXLDD: {
@@ -682,7 +701,8 @@ bool Translator::Texture(const ShaderInstruction& in) {
                     Source(in.sources[2]) + part + ", (" + Source(in.sources[3]) + part + ")");
       return true;
     }
-    case D3DSIO_TEXBEM: case D3DSIO_TEXBEML: {
+    case D3DSIO_TEXBEM:
+    case D3DSIO_TEXBEML: {
       std::string m = bump(n);
       std::string b = sourceT();
       std::string coordinates = "vec4(" + TexCoord(n) + ".xy + vec2(" + m + ".x * (" + b + ").x + " + m + ".z * (" + b +
@@ -715,9 +735,13 @@ bool Translator::Texture(const ShaderInstruction& in) {
     case D3DSIO_TEXM3x2DEPTH:
       usesRows_ = true;
       writesDepth_ = true;
-      Line("{ float w = dot(" + TexCoord(n) + ".xyz, (" + sourceT() + ").xyz); oDepth.x = w == 0.0 ? 1.0 : row0 / w; }");
+      Line("{ float w = dot(" + TexCoord(n) + ".xyz, (" + sourceT() +
+           ").xyz); oDepth.x = w == 0.0 ? 1.0 : row0 / w; }");
       return true;
-    case D3DSIO_TEXM3x3TEX: case D3DSIO_TEXM3x3: case D3DSIO_TEXM3x3SPEC: case D3DSIO_TEXM3x3VSPEC: {
+    case D3DSIO_TEXM3x3TEX:
+    case D3DSIO_TEXM3x3:
+    case D3DSIO_TEXM3x3SPEC:
+    case D3DSIO_TEXM3x3VSPEC: {
       usesRows_ = true;
       Line("row2 = dot(" + TexCoord(n) + ".xyz, (" + sourceT() + ").xyz);");
       std::string normal = "vec4(row0, row1, row2, 1.0)";
@@ -751,15 +775,15 @@ bool Translator::Texture(const ShaderInstruction& in) {
                     ".y * (" + b + ").x + " + m + ".w * (" + b + ").y, 0.0, 0.0)");
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
 bool Translator::Flow(const ShaderInstruction& in) {
   auto condition = [&]() -> std::string {
     if (in.opcode == D3DSIO_IFC || in.opcode == D3DSIO_BREAKC) {
-      return "(" + Source(in.sources[0]) + ").x " + CompareOperator(in.Comparison()) + " (" + Source(in.sources[1]) + ").x";
+      return "(" + Source(in.sources[0]) + ").x " + CompareOperator(in.Comparison()) + " (" + Source(in.sources[1]) +
+             ").x";
     }
     const ShaderSource& s = in.opcode == D3DSIO_CALLNZ ? in.sources[1] : in.sources[0];
     if (s.type == D3DSPR_CONSTBOOL) {
@@ -769,7 +793,8 @@ bool Translator::Flow(const ShaderInstruction& in) {
     return "(" + Source(s) + ").x != 0.0";
   };
   switch (in.opcode) {
-    case D3DSIO_IF: case D3DSIO_IFC:
+    case D3DSIO_IF:
+    case D3DSIO_IFC:
       Line("if (" + condition() + ") {");
       ++indent_;
       blocks_.push_back(D3DSIO_IF);
@@ -789,7 +814,8 @@ bool Translator::Flow(const ShaderInstruction& in) {
       --indent_;
       Line("}");
       return true;
-    case D3DSIO_LOOP: case D3DSIO_REP: {
+    case D3DSIO_LOOP:
+    case D3DSIO_REP: {
       const ShaderSource& counter = in.opcode == D3DSIO_LOOP ? in.sources[1] : in.sources[0];
       std::string control = IntName(counter.number < 16 ? counter.number : 0);
       int depth = loopDepth_++;
@@ -805,7 +831,8 @@ bool Translator::Flow(const ShaderInstruction& in) {
       blocks_.push_back(in.opcode);
       return true;
     }
-    case D3DSIO_ENDLOOP: case D3DSIO_ENDREP: {
+    case D3DSIO_ENDLOOP:
+    case D3DSIO_ENDREP: {
       DWORD opening = in.opcode == D3DSIO_ENDLOOP ? D3DSIO_LOOP : D3DSIO_REP;
       if (blocks_.empty() || blocks_.back() != opening || loopControls_.empty()) return Fail("loop end without loop");
       blocks_.pop_back();
@@ -830,14 +857,9 @@ bool Translator::Flow(const ShaderInstruction& in) {
       return true;
     }
     case D3DSIO_CALL: Line(Format("label%u();", in.sources[0].number)); return true;
-    case D3DSIO_CALLNZ:
-      Line("if (" + condition() + ") " + Format("label%u();", in.sources[0].number));
-      return true;
-    case D3DSIO_RET:
-      Line("return;");
-      return true;
-    default:
-      return false;
+    case D3DSIO_CALLNZ: Line("if (" + condition() + ") " + Format("label%u();", in.sources[0].number)); return true;
+    case D3DSIO_RET: Line("return;"); return true;
+    default: return false;
   }
 }
 
@@ -915,9 +937,11 @@ std::string Translator::Assemble() {
       s += Format("uniform %s %s_s%u;\n", kTypes[static_cast<int>(out_.samplers[k])], pixel ? "ps" : "vs", k);
     }
   }
-  for (const auto& [index, value] : floatDefs_) s += Format("const vec4 %sdc%u = ", prefix_, index) + VectorLiteral(value) + ";\n";
+  for (const auto& [index, value] : floatDefs_)
+    s += Format("const vec4 %sdc%u = ", prefix_, index) + VectorLiteral(value) + ";\n";
   for (const auto& [index, value] : intDefs_) {
-    s += Format("const ivec4 %sdi%u = ivec4(%d, %d, %d, %d);\n", prefix_, index, value[0], value[1], value[2], value[3]);
+    s +=
+        Format("const ivec4 %sdi%u = ivec4(%d, %d, %d, %d);\n", prefix_, index, value[0], value[1], value[2], value[3]);
   }
   if (relativeConstants_) {
     s += Format("vec4 %scRead(int i) {\n", prefix_);
@@ -1000,9 +1024,10 @@ std::string Translator::Assemble() {
     if (options_.alphaFunc) {
       static const char* kCompare[] = {"", "false", "a < r", "a == r", "a <= r", "a > r", "a != r", "a >= r", "true"};
       const char* compare = options_.alphaFunc <= D3DCMP_ALWAYS ? kCompare[options_.alphaFunc] : "true";
-      s += Format("  { float a = floor(clamp(result.a, 0.0, 1.0) * 255.0 + 0.5); float r = uAlphaReference;\n"
-                  "    if (!(%s)) discard; }\n",
-                  compare);
+      s += Format(
+          "  { float a = floor(clamp(result.a, 0.0, 1.0) * 255.0 + 0.5); float r = uAlphaReference;\n"
+          "    if (!(%s)) discard; }\n",
+          compare);
       out_.alphaTest = true;
     }
     s += "  fragColor = result;\n";
@@ -1059,11 +1084,14 @@ bool Translator::Run(std::string* problem) {
     for (size_t index = from; index < to; ++index) {
       const ShaderInstruction& in = list[index];
       switch (in.opcode) {
-        case D3DSIO_NOP: case D3DSIO_DCL: case D3DSIO_DEF: case D3DSIO_DEFI: case D3DSIO_DEFB: case D3DSIO_PHASE:
-        case D3DSIO_LABEL:
-          continue;
-        default:
-          break;
+        case D3DSIO_NOP:
+        case D3DSIO_DCL:
+        case D3DSIO_DEF:
+        case D3DSIO_DEFI:
+        case D3DSIO_DEFB:
+        case D3DSIO_PHASE:
+        case D3DSIO_LABEL: continue;
+        default: break;
       }
       if (Flow(in)) continue;
       if (Texture(in)) continue;
@@ -1115,7 +1143,8 @@ bool Translator::Run(std::string* problem) {
   }
   out_.pixel = version_.pixel;
   for (const Declared& input : declaredInputs_) {
-    out_.inputs.push_back(ShaderInputDeclaration{input.number, static_cast<BYTE>(input.usage), static_cast<BYTE>(input.index)});
+    out_.inputs.push_back(
+        ShaderInputDeclaration{input.number, static_cast<BYTE>(input.usage), static_cast<BYTE>(input.index)});
   }
   out_.source = Assemble();
   return true;

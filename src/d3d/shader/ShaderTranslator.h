@@ -4,12 +4,11 @@
 // The generated stages meet each other, and the fixed-function programs of the OpenGL renderer,
 // through these names: vertex outputs (= pixel inputs) vDiffuse, vSpecular, vTexCoord0 ...
 // vTexCoord7, all vec4, the float vFog from vertex shaders, and vUsage<usage>_<index> for the
-// other usages a vs_3_0 passes on to a ps_3_0 (IsGenericVarying); vertex inputs at attribute location = input register number; uniforms
-// vc/vi/vb (vertex constants) and pc/pi/pb (pixel constants), samplers vs_s# and ps_s#,
-// uViewport (x, y, width, height of the viewport), uAlphaReference (0-255), uBumpEnv[8] and
-// uBumpLuminance[8] (stage bump matrices m00 m01 m10 m11, luminance scale and offset),
-// uPointSize (the smallest and largest point size, for a vertex shader that writes one). The
-// pixel stage writes fragColor (and fragColor1..3 for more targets).
+// other usages a vs_3_0 passes on to a ps_3_0 (IsGenericVarying); vertex inputs at attribute location = input register
+// number; uniforms vc/vi/vb (vertex constants) and pc/pi/pb (pixel constants), samplers vs_s# and ps_s#, uViewport (x,
+// y, width, height of the viewport), uAlphaReference (0-255), uBumpEnv[8] and uBumpLuminance[8] (stage bump matrices
+// m00 m01 m10 m11, luminance scale and offset), uPointSize (the smallest and largest point size, for a vertex shader
+// that writes one). The pixel stage writes fragColor (and fragColor1..3 for more targets).
 #pragma once
 
 #include <array>
@@ -27,11 +26,10 @@ enum class ShaderSamplerKind : std::uint8_t { None, Flat, Cube, Volume };
 // Device state that changes the generated code.
 struct ShaderTranslationOptions {
   // ps 1.x declare no samplers: the kind of texture bound at each stage decides.
-  std::array<ShaderSamplerKind, 8> stageTextures{ShaderSamplerKind::Flat, ShaderSamplerKind::Flat,
-                                                 ShaderSamplerKind::Flat, ShaderSamplerKind::Flat,
-                                                 ShaderSamplerKind::Flat, ShaderSamplerKind::Flat,
-                                                 ShaderSamplerKind::Flat, ShaderSamplerKind::Flat};
-  bool flatColors = false;   // D3DSHADE_FLAT: colours are not interpolated
+  std::array<ShaderSamplerKind, 8> stageTextures{
+      ShaderSamplerKind::Flat, ShaderSamplerKind::Flat, ShaderSamplerKind::Flat, ShaderSamplerKind::Flat,
+      ShaderSamplerKind::Flat, ShaderSamplerKind::Flat, ShaderSamplerKind::Flat, ShaderSamplerKind::Flat};
+  bool flatColors = false;     // D3DSHADE_FLAT: colours are not interpolated
   std::uint8_t alphaFunc = 0;  // 0: no alpha test, else the D3DCMPFUNC against uAlphaReference
   float pixelShader1xMaxValue = kDefaultPixelShader1xMaxValue;
   // Colour inputs may lie outside [0, 1] (float vertex colours with no vertex shader) and are

@@ -15,10 +15,10 @@ struct VersionName {
 
 // In index order.
 constexpr VersionName kVersions[kShaderVersionCount] = {
-    {0xFFFE0101, "vs_1_1"}, {0xFFFE0200, "vs_2_0"}, {0xFFFE0201, "vs_2_x"}, {0xFFFE02FF, "vs_2_sw"},
-    {0xFFFE0300, "vs_3_0"}, {0xFFFE03FF, "vs_3_sw"}, {0xFFFF0101, "ps_1_1"}, {0xFFFF0102, "ps_1_2"},
-    {0xFFFF0103, "ps_1_3"}, {0xFFFF0104, "ps_1_4"}, {0xFFFF0200, "ps_2_0"}, {0xFFFF0201, "ps_2_x"},
-    {0xFFFF02FF, "ps_2_sw"}, {0xFFFF0300, "ps_3_0"}, {0xFFFF03FF, "ps_3_sw"},
+    {0xFFFE0101, "vs_1_1"},  {0xFFFE0200, "vs_2_0"},  {0xFFFE0201, "vs_2_x"},  {0xFFFE02FF, "vs_2_sw"},
+    {0xFFFE0300, "vs_3_0"},  {0xFFFE03FF, "vs_3_sw"}, {0xFFFF0101, "ps_1_1"},  {0xFFFF0102, "ps_1_2"},
+    {0xFFFF0103, "ps_1_3"},  {0xFFFF0104, "ps_1_4"},  {0xFFFF0200, "ps_2_0"},  {0xFFFF0201, "ps_2_x"},
+    {0xFFFF02FF, "ps_2_sw"}, {0xFFFF0300, "ps_3_0"},  {0xFFFF03FF, "ps_3_sw"},
 };
 
 using enum OpcodeKind;
@@ -27,92 +27,49 @@ using enum OpcodeKind;
 // ps_2_sw ps_3_0 ps_3_sw. Rows sharing an opcode (texcoord/texcrd, tex/texld) never overlap in
 // a version, so the first row present in the version is the instruction.
 constexpr OpcodeRule kOpcodes[] = {
-    {0, "nop", "000000000000000", Arithmetic, 1},
-    {1, "mov", "222222222222222", Arithmetic, 1},
-    {2, "add", "333333333333333", Arithmetic, 1},
-    {3, "sub", "333333333333333", Arithmetic, 1},
-    {4, "mad", "444444444444444", Arithmetic, 1},
-    {5, "mul", "333333333333333", Arithmetic, 1},
-    {6, "rcp", "222222----22222", Arithmetic, 1},
-    {7, "rsq", "222222----22222", Arithmetic, 1},
-    {8, "dp3", "333333333333333", Arithmetic, 1},
-    {9, "dp4", "333333-33333333", Arithmetic, 1},
-    {10, "min", "333333----33333", Arithmetic, 1},
-    {11, "max", "333333----33333", Arithmetic, 1},
-    {12, "slt", "333333---------", Arithmetic, 1},
-    {13, "sge", "333333---------", Arithmetic, 1},
-    {14, "exp", "222222----22222", Arithmetic, 1},
-    {15, "log", "222222----22222", Arithmetic, 1},
-    {16, "lit", "222222---------", Arithmetic, 3},
-    {17, "dst", "333333---------", Arithmetic, 1},
-    {18, "lrp", "-44444444444444", Arithmetic, 2},
-    {19, "frc", "222222----22222", Arithmetic, 1},
-    {20, "m4x4", "333333----33333", Arithmetic, 4},
-    {21, "m4x3", "333333----33333", Arithmetic, 3},
-    {22, "m3x4", "333333----33333", Arithmetic, 4},
-    {23, "m3x3", "333333----33333", Arithmetic, 3},
-    {24, "m3x2", "333333----33333", Arithmetic, 2},
-    {25, "call", "-SSSSS-----SSSS", FlowControl, 2},
-    {26, "callnz", "-TTTTT-----TTTT", FlowControl, 3},
-    {27, "loop", "-TTTTT-------TT", FlowControl, 3},
-    {28, "ret", "-00000-----0000", FlowControl, 1},
-    {29, "endloop", "-00000-------00", FlowControl, 2},
-    {30, "label", "-SSSSS-----SSSS", FlowControl, 0},
-    {31, "dcl", "111111----11111", Declaration, 0},
-    {32, "pow", "-33333----33333", Arithmetic, 3},
-    {33, "crs", "-33333----33333", Arithmetic, 2},
-    {34, "sgn", "-44444---------", Arithmetic, 3},
-    {35, "abs", "-22222----22222", Arithmetic, 1},
-    {36, "nrm", "-22222----22222", Arithmetic, 3},
-    {37, "sincos", "-44422----44422", Arithmetic, 8},
-    {38, "rep", "-SSSSS-----SSSS", FlowControl, 3},
-    {39, "endrep", "-00000-----0000", FlowControl, 2},
-    {40, "if", "-SSSSS----SSSSS", FlowControl, 3},
-    {41, "if", "--TTTT-----TTTT", FlowControl, 3},
-    {42, "else", "-00000----00000", FlowControl, 1},
-    {43, "endif", "-00000----00000", FlowControl, 1},
-    {44, "break", "-00000-----0000", FlowControl, 1},
-    {45, "break", "--TTTT-----TTTT", FlowControl, 3},
-    {46, "mova", "-22222---------", Arithmetic, 1},
-    {47, "defb", "-BBBBB----BBBBB", Declaration, 0},
-    {48, "defi", "-IIIII-----IIII", Declaration, 0},
-    {64, "texcoord", "------111------", Texture, 1},
-    {64, "texcrd", "---------2-----", Texture, 1},
-    {65, "texkill", "------111111111", Texture, 1},
-    {66, "tex", "------111------", Texture, 1},
-    {66, "texld", "---------233333", Texture, 1},
-    {0x10042, "texldp", "----------33333", Texture, 1},
-    {0x20042, "texldb", "----------33333", Texture, 1},
-    {67, "texbem", "------222------", Texture, 1},
-    {68, "texbeml", "------222------", Texture, 1},
-    {69, "texreg2ar", "------222------", Texture, 1},
-    {70, "texreg2gb", "------222------", Texture, 1},
-    {71, "texm3x2pad", "------222------", Texture, 1},
-    {72, "texm3x2tex", "------222------", Texture, 1},
-    {73, "texm3x3pad", "------222------", Texture, 1},
-    {74, "texm3x3tex", "------222------", Texture, 1},
-    {76, "texm3x3spec", "------333------", Texture, 1},
-    {77, "texm3x3vspec", "------222------", Texture, 1},
-    {78, "expp", "222222---------", Arithmetic, 1},
-    {79, "logp", "222222---------", Arithmetic, 1},
-    {80, "cnd", "------4444-----", Arithmetic, 1},
-    {81, "def", "DDDDDDDDDDDDDDD", Declaration, 0},
-    {82, "texreg2rgb", "-------22------", Texture, 1},
-    {83, "texdp3tex", "-------22------", Texture, 1},
-    {84, "texm3x2depth", "--------2------", Texture, 1},
-    {85, "texdp3", "-------22------", Texture, 1},
-    {86, "texm3x3", "-------22------", Texture, 1},
-    {87, "texdepth", "---------1-----", Texture, 1},
-    {88, "cmp", "-------44444444", Arithmetic, 1},
-    {89, "bem", "---------3-----", Arithmetic, 2},
-    {90, "dp2add", "----------44444", Arithmetic, 2},
-    {91, "dsx", "-----------2222", Arithmetic, 2},
-    {92, "dsy", "-----------2222", Arithmetic, 2},
-    {93, "texldd", "-----------5555", Texture, 3},
-    {94, "setp", "--3333-----3333", Arithmetic, 1},
-    {95, "texldl", "----33-------33", Texture, 2},
-    {96, "breakp", "--SSSS-----SSSS", FlowControl, 3},
-    {0xFFFD, "phase", "---------0-----", Phase, 0},
+    {0, "nop", "000000000000000", Arithmetic, 1},        {1, "mov", "222222222222222", Arithmetic, 1},
+    {2, "add", "333333333333333", Arithmetic, 1},        {3, "sub", "333333333333333", Arithmetic, 1},
+    {4, "mad", "444444444444444", Arithmetic, 1},        {5, "mul", "333333333333333", Arithmetic, 1},
+    {6, "rcp", "222222----22222", Arithmetic, 1},        {7, "rsq", "222222----22222", Arithmetic, 1},
+    {8, "dp3", "333333333333333", Arithmetic, 1},        {9, "dp4", "333333-33333333", Arithmetic, 1},
+    {10, "min", "333333----33333", Arithmetic, 1},       {11, "max", "333333----33333", Arithmetic, 1},
+    {12, "slt", "333333---------", Arithmetic, 1},       {13, "sge", "333333---------", Arithmetic, 1},
+    {14, "exp", "222222----22222", Arithmetic, 1},       {15, "log", "222222----22222", Arithmetic, 1},
+    {16, "lit", "222222---------", Arithmetic, 3},       {17, "dst", "333333---------", Arithmetic, 1},
+    {18, "lrp", "-44444444444444", Arithmetic, 2},       {19, "frc", "222222----22222", Arithmetic, 1},
+    {20, "m4x4", "333333----33333", Arithmetic, 4},      {21, "m4x3", "333333----33333", Arithmetic, 3},
+    {22, "m3x4", "333333----33333", Arithmetic, 4},      {23, "m3x3", "333333----33333", Arithmetic, 3},
+    {24, "m3x2", "333333----33333", Arithmetic, 2},      {25, "call", "-SSSSS-----SSSS", FlowControl, 2},
+    {26, "callnz", "-TTTTT-----TTTT", FlowControl, 3},   {27, "loop", "-TTTTT-------TT", FlowControl, 3},
+    {28, "ret", "-00000-----0000", FlowControl, 1},      {29, "endloop", "-00000-------00", FlowControl, 2},
+    {30, "label", "-SSSSS-----SSSS", FlowControl, 0},    {31, "dcl", "111111----11111", Declaration, 0},
+    {32, "pow", "-33333----33333", Arithmetic, 3},       {33, "crs", "-33333----33333", Arithmetic, 2},
+    {34, "sgn", "-44444---------", Arithmetic, 3},       {35, "abs", "-22222----22222", Arithmetic, 1},
+    {36, "nrm", "-22222----22222", Arithmetic, 3},       {37, "sincos", "-44422----44422", Arithmetic, 8},
+    {38, "rep", "-SSSSS-----SSSS", FlowControl, 3},      {39, "endrep", "-00000-----0000", FlowControl, 2},
+    {40, "if", "-SSSSS----SSSSS", FlowControl, 3},       {41, "if", "--TTTT-----TTTT", FlowControl, 3},
+    {42, "else", "-00000----00000", FlowControl, 1},     {43, "endif", "-00000----00000", FlowControl, 1},
+    {44, "break", "-00000-----0000", FlowControl, 1},    {45, "break", "--TTTT-----TTTT", FlowControl, 3},
+    {46, "mova", "-22222---------", Arithmetic, 1},      {47, "defb", "-BBBBB----BBBBB", Declaration, 0},
+    {48, "defi", "-IIIII-----IIII", Declaration, 0},     {64, "texcoord", "------111------", Texture, 1},
+    {64, "texcrd", "---------2-----", Texture, 1},       {65, "texkill", "------111111111", Texture, 1},
+    {66, "tex", "------111------", Texture, 1},          {66, "texld", "---------233333", Texture, 1},
+    {0x10042, "texldp", "----------33333", Texture, 1},  {0x20042, "texldb", "----------33333", Texture, 1},
+    {67, "texbem", "------222------", Texture, 1},       {68, "texbeml", "------222------", Texture, 1},
+    {69, "texreg2ar", "------222------", Texture, 1},    {70, "texreg2gb", "------222------", Texture, 1},
+    {71, "texm3x2pad", "------222------", Texture, 1},   {72, "texm3x2tex", "------222------", Texture, 1},
+    {73, "texm3x3pad", "------222------", Texture, 1},   {74, "texm3x3tex", "------222------", Texture, 1},
+    {76, "texm3x3spec", "------333------", Texture, 1},  {77, "texm3x3vspec", "------222------", Texture, 1},
+    {78, "expp", "222222---------", Arithmetic, 1},      {79, "logp", "222222---------", Arithmetic, 1},
+    {80, "cnd", "------4444-----", Arithmetic, 1},       {81, "def", "DDDDDDDDDDDDDDD", Declaration, 0},
+    {82, "texreg2rgb", "-------22------", Texture, 1},   {83, "texdp3tex", "-------22------", Texture, 1},
+    {84, "texm3x2depth", "--------2------", Texture, 1}, {85, "texdp3", "-------22------", Texture, 1},
+    {86, "texm3x3", "-------22------", Texture, 1},      {87, "texdepth", "---------1-----", Texture, 1},
+    {88, "cmp", "-------44444444", Arithmetic, 1},       {89, "bem", "---------3-----", Arithmetic, 2},
+    {90, "dp2add", "----------44444", Arithmetic, 2},    {91, "dsx", "-----------2222", Arithmetic, 2},
+    {92, "dsy", "-----------2222", Arithmetic, 2},       {93, "texldd", "-----------5555", Texture, 3},
+    {94, "setp", "--3333-----3333", Arithmetic, 1},      {95, "texldl", "----33-------33", Texture, 2},
+    {96, "breakp", "--SSSS-----SSSS", FlowControl, 3},   {0xFFFD, "phase", "---------0-----", Phase, 0},
 };
 
 constexpr DWORD Bit(int versionIndex) { return 1u << versionIndex; }
@@ -141,8 +98,7 @@ constexpr RegisterRule kRegisters[] = {
     // Pixel shaders.
     {D3DSPR_TEMP, true, "r", {0, 0, 0, 0, 0, 0, 2, 2, 2, 6, 12, 32, 32, 32, 32}, 0, kRead | kWrite},
     {D3DSPR_INPUT, true, "v", {0, 0, 0, 0, 0, 0, 2, 2, 2, 2, 2, 2, 2, 10, 14}, Bit(kPs30) | Bit(kPs3sw), kRead},
-    {D3DSPR_CONST, true, "c", {0, 0, 0, 0, 0, 0, 8, 8, 8, 8, 32, 32, 8192, 224, 8192}, Bit(kPs30) | Bit(kPs3sw),
-     kRead},
+    {D3DSPR_CONST, true, "c", {0, 0, 0, 0, 0, 0, 8, 8, 8, 8, 32, 32, 8192, 224, 8192}, Bit(kPs30) | Bit(kPs3sw), kRead},
     {D3DSPR_TEXTURE, true, "t", {0, 0, 0, 0, 0, 0, 4, 4, 4, 6, 8, 8, 8, 0, 0}, 0, kRead | kWrite},
     {D3DSPR_COLOROUT, true, "oC", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 4, 4, 4, 4}, 0, kWrite},
     {D3DSPR_DEPTHOUT, true, "oDepth", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1}, 0, kWrite},
@@ -315,8 +271,7 @@ SlotLimits SlotLimitsOf(int versionIndex) {
 UINT ReadPortLimit(DWORD registerType, int versionIndex) {
   if (IsConstantBank(registerType)) registerType = D3DSPR_CONST;
   switch (registerType) {
-    case D3DSPR_TEMP:
-      return 3;
+    case D3DSPR_TEMP: return 3;
     case D3DSPR_CONST:
       if (versionIndex == kVs11) return 1;
       return IsPs1x(versionIndex) || versionIndex == kPs20 ? 2 : 0;
@@ -327,10 +282,8 @@ UINT ReadPortLimit(DWORD registerType, int versionIndex) {
       if (!IsPixelVersion(versionIndex)) return 0;
       if (versionIndex == kPs14) return 1;
       return IsPs1x(versionIndex) ? 3 : versionIndex == kPs20 ? 2 : 0;
-    case D3DSPR_SAMPLER:
-      return 1;
-    default:
-      return 0;
+    case D3DSPR_SAMPLER: return 1;
+    default: return 0;
   }
 }
 

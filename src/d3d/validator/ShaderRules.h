@@ -10,8 +10,21 @@ namespace rastro {
 // One index per shader version, vertex versions first; the _sw versions are the software
 // ones without slot limits. vs_1_0 and ps_1_0 streams are read with the 1_1 rules.
 enum ShaderVersionIndex : int {
-  kVs11, kVs20, kVs2x, kVs2sw, kVs30, kVs3sw,
-  kPs11, kPs12, kPs13, kPs14, kPs20, kPs2x, kPs2sw, kPs30, kPs3sw,
+  kVs11,
+  kVs20,
+  kVs2x,
+  kVs2sw,
+  kVs30,
+  kVs3sw,
+  kPs11,
+  kPs12,
+  kPs13,
+  kPs14,
+  kPs20,
+  kPs2x,
+  kPs2sw,
+  kPs30,
+  kPs3sw,
   kShaderVersionCount
 };
 
@@ -38,11 +51,11 @@ enum class OpcodeKind : BYTE {
 // operand is the destination), 'D' def (destination and four floats), 'I' defi, 'B' defb,
 // 'S' one source and no destination, 'T' two sources, '-' not in that version.
 struct OpcodeRule {
-  DWORD opcode;       // with the texld variants' control bits (texldp 0x10042, texldb 0x20042)
+  DWORD opcode;  // with the texld variants' control bits (texldp 0x10042, texldb 0x20042)
   const char* name;
   char forms[kShaderVersionCount + 1];
   OpcodeKind kind;
-  BYTE slots;         // instruction slots taken, in versions that count whole slots
+  BYTE slots;  // instruction slots taken, in versions that count whole slots
 };
 
 // The rule of an opcode in a version (controls already folded in for texld variants), or
@@ -64,13 +77,13 @@ enum RegisterUse : BYTE {
 };
 
 struct RegisterRule {
-  DWORD type;                  // D3DSPR_* (ADDR and TEXTURE share 3; vs and ps rows differ)
-  bool pixel;                  // the row is for pixel versions (else vertex)
-  const char* name;            // as written in source: "r", "c", "oPos" (RASTOUT has its own names)
+  DWORD type;        // D3DSPR_* (ADDR and TEXTURE share 3; vs and ps rows differ)
+  bool pixel;        // the row is for pixel versions (else vertex)
+  const char* name;  // as written in source: "r", "c", "oPos" (RASTOUT has its own names)
   WORD counts[kShaderVersionCount];
-  DWORD relativeVersions;      // bit per version index: relative addressing allowed
-  BYTE use;  // kRegisterReadable | kRegisterWritable as an ordinary operand; 0: only where an
-             // instruction names the type (samplers, loop counters, labels, predicates...)
+  DWORD relativeVersions;  // bit per version index: relative addressing allowed
+  BYTE use;                // kRegisterReadable | kRegisterWritable as an ordinary operand; 0: only where an
+                           // instruction names the type (samplers, loop counters, labels, predicates...)
 };
 
 // The rule for a register type in a version's family (vertex or pixel), or null.

@@ -51,10 +51,8 @@ bool IsScalarOpcode(DWORD opcode) {
     case D3DSIO_LOG:
     case D3DSIO_EXPP:
     case D3DSIO_LOGP:
-    case D3DSIO_POW:
-      return true;
-    default:
-      return false;
+    case D3DSIO_POW: return true;
+    default: return false;
   }
 }
 
@@ -246,7 +244,9 @@ bool ShaderValidator::TakeOperands(const ShaderInstruction& instruction, Decoded
   };
   int sources;
   switch (d.form) {
-    case 'D': case 'I': case 'B': sources = 0; break;
+    case 'D':
+    case 'I':
+    case 'B': sources = 0; break;
     case 'S': sources = 1; break;
     case 'T': sources = 2; break;
     default: sources = d.form > '0' ? d.form - '1' : 0; break;
@@ -395,27 +395,23 @@ UINT ShaderValidator::ComponentsRead(const Decoded& d, int sourceIndex) const {
   DWORD destinationMask = d.hasDestination ? WriteMask(d.destination.token) : 1;
   UINT slots = destinationMask;
   switch (opcode) {
-    case D3DSIO_DP3: case D3DSIO_M3x2: case D3DSIO_M3x3: case D3DSIO_M3x4: case D3DSIO_CRS: case D3DSIO_NRM:
-      slots = 0x7;
-      break;
-    case D3DSIO_DP4: case D3DSIO_M4x4: case D3DSIO_M4x3:
-      slots = 0xF;
-      break;
-    case D3DSIO_DP2ADD:
-      slots = sourceIndex < 2 ? 0x3 : 0x1;
-      break;
-    case D3DSIO_LIT:
-      slots = 0xB;
-      break;
-    case D3DSIO_DST:
-      slots = sourceIndex == 0 ? 0x6 : 0xA;
-      break;
-    case D3DSIO_IFC: case D3DSIO_BREAKC: case D3DSIO_IF: case D3DSIO_CALLNZ:
-      slots = 0x1;
-      break;
-    case D3DSIO_SINCOS:
-      slots = sourceIndex == 0 ? 0x8 : 0xF;
-      break;
+    case D3DSIO_DP3:
+    case D3DSIO_M3x2:
+    case D3DSIO_M3x3:
+    case D3DSIO_M3x4:
+    case D3DSIO_CRS:
+    case D3DSIO_NRM: slots = 0x7; break;
+    case D3DSIO_DP4:
+    case D3DSIO_M4x4:
+    case D3DSIO_M4x3: slots = 0xF; break;
+    case D3DSIO_DP2ADD: slots = sourceIndex < 2 ? 0x3 : 0x1; break;
+    case D3DSIO_LIT: slots = 0xB; break;
+    case D3DSIO_DST: slots = sourceIndex == 0 ? 0x6 : 0xA; break;
+    case D3DSIO_IFC:
+    case D3DSIO_BREAKC:
+    case D3DSIO_IF:
+    case D3DSIO_CALLNZ: slots = 0x1; break;
+    case D3DSIO_SINCOS: slots = sourceIndex == 0 ? 0x8 : 0xF; break;
     default:
       if (IsScalarOpcode(opcode)) {
         slots = 0x8;
@@ -495,8 +491,7 @@ void ShaderValidator::CheckRead(const Decoded& d, const Operand& operand, UINT c
         Report(ValidatorMessage::LoopCounterOutsideLoop, OpName(d));
       }
       return;
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -512,40 +507,27 @@ void ShaderValidator::CheckOperandTypes(const Decoded& d) {
   };
   int firstSource = d.hasDestination ? 1 : 0;
   switch (opcode) {
-    case D3DSIO_IF:
-      require(0, d.sources[0], {D3DSPR_CONSTBOOL, D3DSPR_PREDICATE}, "a b or p register");
-      break;
+    case D3DSIO_IF: require(0, d.sources[0], {D3DSPR_CONSTBOOL, D3DSPR_PREDICATE}, "a b or p register"); break;
     case D3DSIO_LOOP:
       require(0, d.sources[0], {D3DSPR_LOOP}, "aL");
       require(1, d.sources[1], {D3DSPR_CONSTINT}, "an i register");
       break;
-    case D3DSIO_REP:
-      require(0, d.sources[0], {D3DSPR_CONSTINT}, "an i register");
-      break;
+    case D3DSIO_REP: require(0, d.sources[0], {D3DSPR_CONSTINT}, "an i register"); break;
     case D3DSIO_CALL:
-    case D3DSIO_LABEL:
-      require(0, d.sources[0], {D3DSPR_LABEL}, "an l register");
-      break;
+    case D3DSIO_LABEL: require(0, d.sources[0], {D3DSPR_LABEL}, "an l register"); break;
     case D3DSIO_CALLNZ:
       require(0, d.sources[0], {D3DSPR_LABEL}, "an l register");
       require(1, d.sources[1], {D3DSPR_CONSTBOOL, D3DSPR_PREDICATE}, "a b or p register");
       break;
-    case D3DSIO_BREAKP:
-      require(0, d.sources[0], {D3DSPR_PREDICATE}, "p0");
-      break;
-    case D3DSIO_SETP:
-      require(0, d.destination, {D3DSPR_PREDICATE}, "p0");
-      break;
-    case D3DSIO_MOVA:
-      require(0, d.destination, {D3DSPR_ADDR}, "a0");
-      break;
+    case D3DSIO_BREAKP: require(0, d.sources[0], {D3DSPR_PREDICATE}, "p0"); break;
+    case D3DSIO_SETP: require(0, d.destination, {D3DSPR_PREDICATE}, "p0"); break;
+    case D3DSIO_MOVA: require(0, d.destination, {D3DSPR_ADDR}, "a0"); break;
     case D3DSIO_TEXDEPTH:
       if (d.destination.type != D3DSPR_TEMP || d.destination.number != 5) {
         require(0, d.destination, {}, "r5");
       }
       break;
-    default:
-      break;
+    default: break;
   }
   if (IsTexld(opcode) && !IsPs1x(version_)) {
     require(0, d.destination, {D3DSPR_TEMP}, "an r register");
@@ -576,12 +558,13 @@ void ShaderValidator::CheckSources(const Decoded& d) {
   if (opcode == D3DSIO_TEXKILL) {
     if (CheckRegisterExists(d, d.destination)) {
       DWORD type = d.destination.type;
-      bool allowed = type == D3DSPR_TEMP || (type == D3DSPR_TEXTURE && IsPixelVersion(version_) && version_ != kPs30 &&
-                                             version_ != kPs3sw);
+      bool allowed = type == D3DSPR_TEMP ||
+                     (type == D3DSPR_TEXTURE && IsPixelVersion(version_) && version_ != kPs30 && version_ != kPs3sw);
       if (!allowed) Report(ValidatorMessage::NotReadable, OpName(d), Name(d.destination));
       // In ps_1_1-1_3 it tests the stage's coordinates, which need no earlier write.
       Operand tested = d.destination;
-      if (version_ > kPs13 || type != D3DSPR_TEXTURE) CheckRead(d, tested, WriteMask(tested.token) & (IsPs1x(version_) ? 0x7 : 0xF));
+      if (version_ > kPs13 || type != D3DSPR_TEXTURE)
+        CheckRead(d, tested, WriteMask(tested.token) & (IsPs1x(version_) ? 0x7 : 0xF));
     }
   }
   struct Port {
@@ -598,8 +581,9 @@ void ShaderValidator::CheckSources(const Decoded& d) {
                    s.type == D3DSPR_LABEL || s.type == D3DSPR_LOOP || s.type == D3DSPR_PREDICATE;
     bool readable = rule && (rule->use & kRegisterReadable);
     if (s.type == D3DSPR_TEXTURE && version_ == kPs14 && !texture) readable = false;
-    if (special) readable = flow || (s.type == D3DSPR_SAMPLER && IsTexld(opcode)) ||
-                            (s.type == D3DSPR_PREDICATE && opcode == D3DSIO_BREAKP);
+    if (special)
+      readable = flow || (s.type == D3DSPR_SAMPLER && IsTexld(opcode)) ||
+                 (s.type == D3DSPR_PREDICATE && opcode == D3DSIO_BREAKP);
     if (!readable) {
       Report(ValidatorMessage::NotReadable, OpName(d), Name(s));
       continue;
@@ -613,10 +597,16 @@ void ShaderValidator::CheckSources(const Decoded& d) {
       case 1: modifierAllowed = !special; break;
       // _bx2 also expands the normal a texm3x2*/texm3x3*/texdp3* reads in ps_1_1-1_3.
       case 4: modifierAllowed = IsPs1x(version_) && (!texture || version_ <= kPs13); break;
-      case 2: case 3: case 5: case 6: modifierAllowed = IsPs1x(version_) && !texture; break;
-      case 7: case 8: modifierAllowed = version_ == kPs14 && !texture; break;
-      case 9: case 10: modifierAllowed = version_ == kPs14 && (opcode == D3DSIO_TEX || opcode == D3DSIO_TEXCOORD); break;
-      case 11: case 12: modifierAllowed = IsVersion3(version_) && !special; break;
+      case 2:
+      case 3:
+      case 5:
+      case 6: modifierAllowed = IsPs1x(version_) && !texture; break;
+      case 7:
+      case 8: modifierAllowed = version_ == kPs14 && !texture; break;
+      case 9:
+      case 10: modifierAllowed = version_ == kPs14 && (opcode == D3DSIO_TEX || opcode == D3DSIO_TEXCOORD); break;
+      case 11:
+      case 12: modifierAllowed = IsVersion3(version_) && !special; break;
       case 13: modifierAllowed = s.type == D3DSPR_CONSTBOOL || s.type == D3DSPR_PREDICATE; break;
       default: modifierAllowed = false; break;
     }
@@ -635,8 +625,8 @@ void ShaderValidator::CheckSources(const Decoded& d) {
       swizzleAllowed = texture ? swizzle == kIdentitySwizzle || swizzle == 0xA4 || swizzle == 0xF4
                                : swizzle == kIdentitySwizzle || IsReplicate(swizzle);
     } else if (version_ == kPs20) {
-      swizzleAllowed = swizzle == kIdentitySwizzle || IsReplicate(swizzle) || swizzle == 0xC9 || swizzle == 0xD2 ||
-                       swizzle == 0x1B;
+      swizzleAllowed =
+          swizzle == kIdentitySwizzle || IsReplicate(swizzle) || swizzle == 0xC9 || swizzle == 0xD2 || swizzle == 0x1B;
     }
     if (!swizzleAllowed) {
       char letters[5];
@@ -649,7 +639,8 @@ void ShaderValidator::CheckSources(const Decoded& d) {
     // Read ports: distinct registers per type.
     if (!special && !texture) {
       DWORD group = IsConstant(s.type) ? D3DSPR_CONST : s.type;
-      UINT number = s.number + (IsConstant(s.type) ? (s.type == D3DSPR_CONST ? 0 : (s.type - D3DSPR_CONST2 + 1) * 2048) : 0);
+      UINT number =
+          s.number + (IsConstant(s.type) ? (s.type == D3DSPR_CONST ? 0 : (s.type - D3DSPR_CONST2 + 1) * 2048) : 0);
       bool seen = false;
       for (int p = 0; p < portCount; ++p) seen |= ports[p].group == group && ports[p].number == number && !s.relative;
       if (!seen) ports[portCount++] = {group, number};
@@ -706,7 +697,8 @@ void ShaderValidator::CheckDestination(const Decoded& d) {
     Report(ValidatorMessage::ResultModifier, OpName(d), "shift", ShaderVersionText(version_));
   } else if (IsPs1x(version_)) {
     DWORD shift = SourceModifier(dst.token);
-    bool shiftAllowed = shift == 0 || shift == 1 || shift == 2 || shift == 3 || shift == 13 || shift == 14 || shift == 15;
+    bool shiftAllowed =
+        shift == 0 || shift == 1 || shift == 2 || shift == 3 || shift == 13 || shift == 14 || shift == 15;
     if (!shiftAllowed) Report(ValidatorMessage::ResultModifier, OpName(d), "shift", ShaderVersionText(version_));
   }
   DWORD modifiers = (dst.token & D3DSP_DSTMOD_MASK) >> D3DSP_DSTMOD_SHIFT;
@@ -806,7 +798,9 @@ void ShaderValidator::CheckDefinition(const Decoded& d) {
   bool matches = d.form == 'D' ? IsConstant(dst.type) : dst.type == expected;
   if (!matches) {
     Report(ValidatorMessage::OperandType, OpName(d), 0u, Name(dst),
-           d.form == 'D' ? "a c register" : d.form == 'I' ? "an i register" : "a b register");
+           d.form == 'D'   ? "a c register"
+           : d.form == 'I' ? "an i register"
+                           : "a b register");
     return;
   }
   CheckRegisterExists(d, dst);
@@ -825,8 +819,8 @@ void ShaderValidator::CheckTextureStage(const Decoded& d) {
                     (padOpcode_ == D3DSIO_TEXM3x3PAD && padCount_ == 2 && wantsPad3));
   if (padCount_ && !continues) {
     const char* wanted = padOpcode_ == D3DSIO_TEXM3x2PAD ? "texm3x2tex or texm3x2depth"
-                         : padCount_ == 1 ? "a second texm3x3pad"
-                                          : "texm3x3tex, texm3x3spec, texm3x3vspec or texm3x3";
+                         : padCount_ == 1                ? "a second texm3x3pad"
+                                                         : "texm3x3tex, texm3x3spec, texm3x3vspec or texm3x3";
     Report(ValidatorMessage::MatrixSequence, wanted, padOpcode_ == D3DSIO_TEXM3x2PAD ? "texm3x2pad" : "texm3x3pad");
     padCount_ = 0;
   } else if (!padCount_ && (wantsPad2 || wantsPad3)) {
@@ -902,11 +896,8 @@ void ShaderValidator::CheckFlowControl(const Decoded& d) {
       break;
     }
     case D3DSIO_CALL:
-    case D3DSIO_CALLNZ:
-      labelsCalled_.push_back(d.sources[0].number);
-      break;
-    default:
-      break;
+    case D3DSIO_CALLNZ: labelsCalled_.push_back(d.sources[0].number); break;
+    default: break;
   }
 }
 
@@ -936,9 +927,7 @@ void ShaderValidator::RecordWrite(const Decoded& d) {
         textureWritten_[dst.number] |= mask;
       }
       break;
-    case D3DSPR_PREDICATE:
-      predicateWritten_ |= mask;
-      break;
+    case D3DSPR_PREDICATE: predicateWritten_ |= mask; break;
     case D3DSPR_RASTOUT:
       if (dst.number == D3DSRO_POSITION) positionWritten_ = true;
       break;
@@ -954,8 +943,7 @@ void ShaderValidator::RecordWrite(const Decoded& d) {
         if (static_cast<int>(dst.number) == positionOutput_) positionWritten_ = true;
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -106,19 +106,19 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   DWORD previousMask_ = 0;
   bool inSubroutine_ = false;
   BYTE tempWritten_[32] = {};
-  BYTE textureWritten_[8] = {};      // ps_1_1-1_3 t registers, written by texture instructions or arithmetic
-  bool textureLoaded_[8] = {};       // written by a texture instruction
+  BYTE textureWritten_[8] = {};  // ps_1_1-1_3 t registers, written by texture instructions or arithmetic
+  bool textureLoaded_[8] = {};   // written by a texture instruction
   BYTE addressWritten_ = 0;
   BYTE predicateWritten_ = 0;
   bool colorWritten_ = false;
-  bool positionWritten_ = false;     // oPos, or the output declared as position0
+  bool positionWritten_ = false;  // oPos, or the output declared as position0
   int positionOutput_ = -1;
   bool outputDeclared_[16] = {};
   DWORD outputUsage_[16] = {};
   bool inputDeclared_[16] = {};
   DWORD inputUsage_[16] = {};
   bool textureDeclared_[8] = {};
-  DWORD samplerType_[16] = {};       // 0: not declared
+  DWORD samplerType_[16] = {};  // 0: not declared
   bool miscDeclared_[2] = {};
   std::vector<Block> blocks_;
   UINT loopDepth_ = 0;    // loop blocks open (aL is defined inside them)

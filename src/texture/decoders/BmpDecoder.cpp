@@ -125,8 +125,7 @@ HRESULT ReadHeader(FileBytes bytes, Dib& dib, D3DFORMAT& format) {
                         : dib.bitCount == 4 ? (dib.width + 1) / 2
                                             : dib.width * dib.bitCount / 8;
   dib.storedStride = (dib.storedRowLength + 3) & ~std::uint64_t{3};
-  if (Uncompressed(dib) &&
-      bytes.size() < dib.storedRowLength + (dib.height - 1) * dib.storedStride + dib.bitsOffset) {
+  if (Uncompressed(dib) && bytes.size() < dib.storedRowLength + (dib.height - 1) * dib.storedStride + dib.bitsOffset) {
     return E_FAIL;
   }
   return S_OK;
@@ -294,7 +293,9 @@ HRESULT DecodeDib(ImageData& image, FileBytes bytes) {
   D3DFORMAT format = D3DFMT_UNKNOWN;
   if (HRESULT hr = ReadHeader(bytes, dib, format); FAILED(hr)) return hr;
 
-  const std::uint64_t outputRowLength = dib.bitCount <= 4 ? dib.width : dib.generic ? dib.width * 16 : dib.storedRowLength;
+  const std::uint64_t outputRowLength = dib.bitCount <= 4 ? dib.width
+                                        : dib.generic     ? dib.width * 16
+                                                          : dib.storedRowLength;
   const std::uint64_t pitch = (outputRowLength + 3) & ~std::uint64_t{3};
   const std::size_t imageBytes = CheckedImageBytes(pitch, dib.height);
   if (imageBytes == 0) return E_FAIL;

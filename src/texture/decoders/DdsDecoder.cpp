@@ -18,7 +18,6 @@ constexpr DWORD kDepthFlag = 0x800000;
 constexpr DWORD kCubeFaces = 0xFC00;
 constexpr DWORD kFourCcFlag = kDdsFourCcFlag;
 
-
 // The flags that make each field of the pixel format significant.
 constexpr DWORD kBitCountFlags = 0x2 | 0x20 | 0x40 | 0x400 | 0x4000 | 0x40000 | 0x80000;
 constexpr DWORD kRedFlags = 0x40 | 0x4000 | 0x20000 | 0x40000 | 0x80000;
@@ -106,8 +105,9 @@ HRESULT DecodeDds(ImageData& image, FileBytes bytes) {
   const D3DFORMAT format = MatchPixelFormat(header + 76);
   if (format == D3DFMT_UNKNOWN) return E_FAIL;
 
-  const D3DRESOURCETYPE resourceType =
-      volume ? D3DRTYPE_VOLUMETEXTURE : faces == 6 ? D3DRTYPE_CUBETEXTURE : D3DRTYPE_TEXTURE;
+  const D3DRESOURCETYPE resourceType = volume       ? D3DRTYPE_VOLUMETEXTURE
+                                       : faces == 6 ? D3DRTYPE_CUBETEXTURE
+                                                    : D3DRTYPE_TEXTURE;
 
   ByteCursor in(bytes.data(), bytes.size());
   in.Seek(kHeaderBytes);

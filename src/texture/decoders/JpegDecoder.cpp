@@ -121,8 +121,8 @@ class JpegDecompressor {
   BYTE* scratch = nullptr;
   if (!grey || hook) {
     // Freed with the decompressor, on every path.
-    auto* block = static_cast<BYTE*>((*info.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                                               rowBytes + 64));
+    auto* block =
+        static_cast<BYTE*>((*info.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, rowBytes + 64));
     scratch = block + (16 - reinterpret_cast<std::uintptr_t>(block) % 16) + 4;
   }
   while (info.output_scanline < info.output_height) {
@@ -197,7 +197,8 @@ HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
     if (!pixels) return E_OUTOFMEMORY;
   }
   const UINT pitch = image.RowPitch;
-  bool read = decompressor.Run([&](jpeg_decompress_struct& decompress) { ReadPixels(decompress, pixels, pitch, target); });
+  bool read =
+      decompressor.Run([&](jpeg_decompress_struct& decompress) { ReadPixels(decompress, pixels, pitch, target); });
   return read ? S_OK : E_FAIL;
 }
 

@@ -175,8 +175,8 @@ HRESULT DecodeRgbe(ImageData& image, FileBytes bytes) {
 
   float* out = reinterpret_cast<float*>(image.AllocateData(imageBytes, false));
   if (!out) return E_OUTOFMEMORY;
-  const Placement placement = PlaceScanlines(first, second, static_cast<std::int64_t>(width),
-                                             static_cast<std::int64_t>(height));
+  const Placement placement =
+      PlaceScanlines(first, second, static_cast<std::int64_t>(width), static_cast<std::int64_t>(height));
   std::unique_ptr<BYTE[]> scanlineStorage(new (std::nothrow) BYTE[placement.scanlineLength * 4]);
   if (!scanlineStorage) return E_OUTOFMEMORY;
   BYTE* scanline = scanlineStorage.get();

@@ -121,8 +121,8 @@ HRESULT DecodeTga(ImageData& image, FileBytes bytes) {
   if (!SniffTga(bytes)) return E_FAIL;
   const TgaHeader header = ReadHeader(bytes.data());
   const bool colorMap = header.colorMapType == 1;
-  if (colorMap && header.colorMapEntrySize != 15 && header.colorMapEntrySize != 16 &&
-      header.colorMapEntrySize != 24 && header.colorMapEntrySize != 32) {
+  if (colorMap && header.colorMapEntrySize != 15 && header.colorMapEntrySize != 16 && header.colorMapEntrySize != 24 &&
+      header.colorMapEntrySize != 32) {
     return E_FAIL;
   }
   D3DFORMAT format = D3DFMT_UNKNOWN;

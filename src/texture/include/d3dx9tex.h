@@ -35,8 +35,8 @@
 // Mip levels of a DDS file to skip, carried in the top bits of a filter word.
 #define D3DX_SKIP_DDS_MIP_LEVELS_MASK 0x1Fu
 #define D3DX_SKIP_DDS_MIP_LEVELS_SHIFT 26u
-#define D3DX_SKIP_DDS_MIP_LEVELS(levels, filter) \
-  ((((levels) & D3DX_SKIP_DDS_MIP_LEVELS_MASK) << D3DX_SKIP_DDS_MIP_LEVELS_SHIFT) | \
+#define D3DX_SKIP_DDS_MIP_LEVELS(levels, filter)                                  \
+  ((((levels)&D3DX_SKIP_DDS_MIP_LEVELS_MASK) << D3DX_SKIP_DDS_MIP_LEVELS_SHIFT) | \
    ((filter) == D3DX_DEFAULT ? D3DX_FILTER_BOX : (filter)))
 
 enum D3DXIMAGE_FILEFORMAT : DWORD {
@@ -71,21 +71,20 @@ HRESULT D3DXGetImageInfoFromFileInMemory(const void* pSrcData, UINT SrcDataSize,
 // ---- Loading surfaces and volumes ----
 
 HRESULT D3DXLoadSurfaceFromMemory(IDirect3DSurface9* pDestSurface, const PALETTEENTRY* pDestPalette,
-                                  const RECT* pDestRect, const void* pSrcMemory, D3DFORMAT SrcFormat,
-                                  UINT SrcPitch, const PALETTEENTRY* pSrcPalette, const RECT* pSrcRect,
-                                  DWORD Filter, D3DCOLOR ColorKey);
+                                  const RECT* pDestRect, const void* pSrcMemory, D3DFORMAT SrcFormat, UINT SrcPitch,
+                                  const PALETTEENTRY* pSrcPalette, const RECT* pSrcRect, DWORD Filter,
+                                  D3DCOLOR ColorKey);
 HRESULT D3DXLoadSurfaceFromSurface(IDirect3DSurface9* pDestSurface, const PALETTEENTRY* pDestPalette,
                                    const RECT* pDestRect, IDirect3DSurface9* pSrcSurface,
                                    const PALETTEENTRY* pSrcPalette, const RECT* pSrcRect, DWORD Filter,
                                    D3DCOLOR ColorKey);
 HRESULT D3DXLoadVolumeFromMemory(IDirect3DVolume9* pDestVolume, const PALETTEENTRY* pDestPalette,
-                                 const D3DBOX* pDestBox, const void* pSrcMemory, D3DFORMAT SrcFormat,
-                                 UINT SrcRowPitch, UINT SrcSlicePitch, const PALETTEENTRY* pSrcPalette,
-                                 const D3DBOX* pSrcBox, DWORD Filter, D3DCOLOR ColorKey);
+                                 const D3DBOX* pDestBox, const void* pSrcMemory, D3DFORMAT SrcFormat, UINT SrcRowPitch,
+                                 UINT SrcSlicePitch, const PALETTEENTRY* pSrcPalette, const D3DBOX* pSrcBox,
+                                 DWORD Filter, D3DCOLOR ColorKey);
 HRESULT D3DXLoadVolumeFromVolume(IDirect3DVolume9* pDestVolume, const PALETTEENTRY* pDestPalette,
-                                 const D3DBOX* pDestBox, IDirect3DVolume9* pSrcVolume,
-                                 const PALETTEENTRY* pSrcPalette, const D3DBOX* pSrcBox, DWORD Filter,
-                                 D3DCOLOR ColorKey);
+                                 const D3DBOX* pDestBox, IDirect3DVolume9* pSrcVolume, const PALETTEENTRY* pSrcPalette,
+                                 const D3DBOX* pSrcBox, DWORD Filter, D3DCOLOR ColorKey);
 
 // ---- Mip-map filtering ----
 
@@ -101,7 +100,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* pDevice, LPCSTR pSrcFile,
                                      DWORD MipFilter, D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
                                      PALETTEENTRY* pPalette, IDirect3DTexture9** ppTexture);
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
-                                            UINT Width, UINT Height, UINT MipLevels, DWORD Usage,
-                                            D3DFORMAT Format, D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
-                                            D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
+                                            UINT Width, UINT Height, UINT MipLevels, DWORD Usage, D3DFORMAT Format,
+                                            D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                            D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
                                             IDirect3DTexture9** ppTexture);
