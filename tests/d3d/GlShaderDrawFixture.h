@@ -45,6 +45,21 @@ class GlShaderDraw : public ::testing::Test {
     device_->SetRenderState(D3DRS_ZENABLE, FALSE);
   }
 
+  // An 8x8 A8R8G8B8 managed texture holding `texels` row by row, set on `stage`; null on failure.
+  ComPtr<IDirect3DTexture9> StageTexture(DWORD stage, const std::array<DWORD, 64>& texels) {
+    ComPtr<IDirect3DTexture9> texture;
+    D3DLOCKED_RECT locked{};
+    if (FAILED(device_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.ReleaseAndGetAddressOf(),
+                                      nullptr)) ||
+        FAILED(texture->LockRect(0, &locked, nullptr, 0))) {
+      return {};
+    }
+    for (int y = 0; y < 8; ++y) std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &texels[y * 8], 32);
+    texture->UnlockRect(0);
+    device_->SetTexture(stage, texture.Get());
+    return texture;
+  }
+
   ComPtr<IDirect3DVertexBuffer9> Buffer(const void* data, UINT bytes, DWORD fvf) {
     ComPtr<IDirect3DVertexBuffer9> buffer;
     EXPECT_EQ(device_->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED,

@@ -191,15 +191,8 @@ TEST_F(GlShaderDraw, PerPixelLightingSamplesTwoTexturesAndNormalises) {
       sampler.texels[t][i] = t == 0 ? 0xFF000000 | ((40 + 25 * (i % 8)) << 16) | ((200 - 20 * (i / 8)) << 8) | (150 + i)
                                     : 0xFF000000 | ((i * 4) << 16) | ((255 - i * 3) << 8) | (i * 2 + 60);
     }
-    ASSERT_EQ(device_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, textures[t].ReleaseAndGetAddressOf(),
-                                     nullptr),
-              D3D_OK);
-    D3DLOCKED_RECT locked{};
-    ASSERT_EQ(textures[t]->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 8; ++y)
-      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
-    textures[t]->UnlockRect(0);
-    device_->SetTexture(t, textures[t].Get());
+    textures[t] = StageTexture(t, sampler.texels[t]);
+    ASSERT_TRUE(textures[t]);
   }
   struct Vertex {
     float x, y, z, w, u, v;
@@ -263,15 +256,8 @@ TEST_F(GlShaderDraw, Ps11BumpMappingOffsetsTheSecondStagesCoordinates) {
       sampler.texels[t][i] = t == 0 ? 0xFF000000 | ((i * 37) % 256) << 16 | ((i * 91) % 256) << 8
                                     : 0xFF000000 | ((i * 4) << 16) | ((255 - i * 3) << 8) | (i * 2 + 60);
     }
-    ASSERT_EQ(device_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, textures[t].ReleaseAndGetAddressOf(),
-                                     nullptr),
-              D3D_OK);
-    D3DLOCKED_RECT locked{};
-    ASSERT_EQ(textures[t]->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 8; ++y)
-      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
-    textures[t]->UnlockRect(0);
-    device_->SetTexture(t, textures[t].Get());
+    textures[t] = StageTexture(t, sampler.texels[t]);
+    ASSERT_TRUE(textures[t]);
   }
   const float matrix[4] = {0.25f, 0.0f, 0.0f, 0.125f};
   for (int k = 0; k < 4; ++k) {

@@ -155,15 +155,8 @@ TEST_P(GlTextureAddressing, FrameEqualsTheEvaluator) {
                   b = (255 - i * 3 - 17 * t) & 0xFF;
       sampler.texels[t][i] = ((128 + i * 2) << 24) | (r << 16) | (g << 8) | b;
     }
-    ASSERT_EQ(device_->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, textures[t].ReleaseAndGetAddressOf(),
-                                     nullptr),
-              D3D_OK);
-    D3DLOCKED_RECT locked{};
-    ASSERT_EQ(textures[t]->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 8; ++y)
-      std::memcpy(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, &sampler.texels[t][y * 8], 32);
-    textures[t]->UnlockRect(0);
-    device_->SetTexture(t, textures[t].Get());
+    textures[t] = StageTexture(t, sampler.texels[t]);
+    ASSERT_TRUE(textures[t]);
   }
   ShaderConstants constants;
   constants.floats = {{0.3f, -0.5f, 0.8f, 0.0f}, {0.7f, 0.4f, 0.25f, 0.9f}};
