@@ -57,8 +57,10 @@ MacroExpander::Outcome MacroExpander::Expand(const PendingToken& name, const Mac
     REPORT_DIAGNOSTIC(diagnostics_, &name.token, MacroExpandsWithoutEnd, macroName.c_str(), limits_.maxDepth);
     return Fail(E_FAIL);
   }
-  if (++expansions_ > limits_.maxExpansions) {
-    ReportTooLarge(macro, name.token);
+  // Tokens delivered from the queue count too: a macro that ends with its own name expands
+  // again in place, so the queue never grows while its output does.
+  if (++expansions_ > limits_.maxExpansions || !CountWork(0, macro, name.token)) {
+    if (fatalResult_ == S_OK) ReportTooLarge(macro, name.token);
     return Outcome::Fatal;
   }
   const DWORD depth = name.depth + 1;

@@ -35,7 +35,7 @@ struct ExpansionLimits {
   DWORD maxDepth = 1u << 20;                      // nested expansions behind one token
   std::uint64_t maxExpansions = 1ull << 24;       // expansions in the whole run
   std::uint64_t maxQueuedTokens = 1ull << 20;     // tokens waiting at once
-  std::uint64_t maxRescannedTokens = 1ull << 26;  // tokens read back or copied by expansion, in all
+  std::uint64_t maxRescannedTokens = 1ull << 22;  // tokens read back or copied by expansion, in all
 };
 
 class MacroExpander {

@@ -506,6 +506,24 @@ TEST(Preprocessor, RunawayExpansionIsStopped) {
   EXPECT_EQ(result.messages.rfind("main.psh(42): macro expansion too large in macro 'E", 0), 0u) << result.messages;
 }
 
+// A macro ending in its own name expands again where it stood, so its output grows while the
+// queue does not: the token budget must stop it, not only the nesting bound far beyond.
+TEST(Preprocessor, SelfTailExpansionStopsAtTheTokenBudget) {
+  MemoryInclude include;
+  include.files["main.psh"] = "#define A x x x x x x x x x x A\nA\n";
+  Preprocessor preprocessor;
+  ExpansionLimits limits;
+  limits.maxRescannedTokens = 5000;
+  preprocessor.SetExpansionLimits(limits);
+  ASSERT_EQ(preprocessor.OpenSource("main.psh", nullptr, &include), S_OK);
+  Result result;
+  ReadAll(preprocessor, result);
+  EXPECT_EQ(result.read, E_FAIL);
+  EXPECT_LE(result.tokens.size(), 5000u + 11u);
+  EXPECT_GE(result.tokens.size(), 4000u);
+  EXPECT_EQ(result.messages, "main.psh(2): macro expansion too large in macro 'A'\n");
+}
+
 TEST(Preprocessor, DeeplyNestedCallsFinish) {
   std::string nested = "#define M(x) x\n";
   for (int i = 0; i < 300; ++i) nested += "M(";
