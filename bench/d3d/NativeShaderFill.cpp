@@ -35,6 +35,7 @@
 
 #include "Catalogue.h"
 #include "FillRate.h"
+#include "GlslOrExit.h"
 #include "RunSequence.h"
 #include "d3d9.h"
 #include "d3dx9shader.h"
@@ -49,34 +50,9 @@ namespace {
 
 double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
-GLuint Compile(GLenum kind, const char* source) {
-  GLuint shader = glCreateShader(kind);
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[2000];
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    std::fprintf(stderr, "%s\n%s\n", source, log);
-    std::exit(1);
-  }
-  return shader;
-}
-
 GLuint Link(const char* vertex, const char* fragment) {
-  GLuint program = glCreateProgram();
-  GLuint shaders[2] = {Compile(GL_VERTEX_SHADER, vertex), Compile(GL_FRAGMENT_SHADER, fragment)};
-  for (GLuint shader : shaders) glAttachShader(program, shader);
-  glLinkProgram(program);
-  for (GLuint shader : shaders) glDeleteShader(shader);  // they go with the program
-  GLint ok = 0;
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    std::fprintf(stderr, "%s\n%s\ndo not link\n", vertex, fragment);
-    std::exit(1);
-  }
-  return program;
+  return bench::LinkOrExit(bench::CompileOrExit(GL_VERTEX_SHADER, vertex),
+                           bench::CompileOrExit(GL_FRAGMENT_SHADER, fragment));
 }
 
 // Vertex stage: clip-space position, two colours, one coordinate set.

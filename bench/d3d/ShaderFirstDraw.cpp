@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "ComPtr.h"
+#include "GlslOrExit.h"
 #include "d3d9.h"
 #include "d3dx9shader.h"
 #include "gl/GlRenderer.h"
@@ -77,22 +78,6 @@ struct Phases {
   double again = 0;  // a second draw and read-back
   double First() const { return create + translate + compileVertex + compileFragment + link + draw; }
 };
-
-GLuint Compile(GLenum kind, const std::string& source) {
-  GLuint shader = glCreateShader(kind);
-  const char* text = source.c_str();
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[2000] = {};
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    std::fprintf(stderr, "%s\n%s\n", source.c_str(), log);
-    std::exit(1);
-  }
-  return shader;
-}
 
 // Plain OpenGL in a context of its own: a 64×64 RGBA8 target, a quad of clip-space positions
 // (attribute 0) and texture coordinates (attribute 1), two textures on units 0 and 1.
@@ -144,20 +129,11 @@ class GlHarness {
   // Compiles, links and draws a pair, phase by phase; the program is deleted afterwards.
   void Run(const std::string& vertex, const std::string& fragment, const char* samplers[2], Phases& phases) {
     double start = Now();
-    GLuint vertexShader = Compile(GL_VERTEX_SHADER, vertex);
+    GLuint vertexShader = bench::CompileOrExit(GL_VERTEX_SHADER, vertex.c_str());
     double compiledVertex = Now();
-    GLuint fragmentShader = Compile(GL_FRAGMENT_SHADER, fragment);
+    GLuint fragmentShader = bench::CompileOrExit(GL_FRAGMENT_SHADER, fragment.c_str());
     double compiledFragment = Now();
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vertexShader);
-    glAttachShader(program, fragmentShader);
-    glLinkProgram(program);
-    GLint ok = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok) {
-      std::fprintf(stderr, "the program does not link\n");
-      std::exit(1);
-    }
+    GLuint program = bench::LinkOrExit(vertexShader, fragmentShader);
     glUseProgram(program);
     for (int t = 0; t < 2; ++t) glUniform1i(glGetUniformLocation(program, samplers[t]), t);
     // The translated vertex stage places pixel centres with the viewport; the native one needs none.
@@ -174,8 +150,6 @@ class GlHarness {
     phases.again = end - drawn;
     glUseProgram(0);
     glDeleteProgram(program);
-    glDeleteShader(vertexShader);
-    glDeleteShader(fragmentShader);
   }
 
  private:

@@ -164,7 +164,7 @@ DWORD RegisterBits(const RegisterNode& reg) {
 
 int ShaderAssembler::DecodeOpcode(const Token& identifier) {
   mnemonicProblem_ = 0;
-  if (version_ == kNoVersion) return STATEMENT_IDENTIFIER;
+  if (version_ == kNoShaderVersion) return STATEMENT_IDENTIFIER;
   std::string_view text = identifier.Name();
   {
     Parts parts(text);
@@ -339,7 +339,7 @@ RegisterNode* ShaderAssembler::DecodeRegister(const Token& name, IndexNode* inde
     const NamedValue* found = nullptr;
     if (IsPs1x(version_)) {
       found = Find(kPs1xSourceModifiers, part);
-    } else if (Is3x(version_) && part == "abs") {
+    } else if (IsVersion3(version_) && part == "abs") {
       static constexpr NamedValue kAbs = {"abs", D3DSPSM_ABS};
       found = &kAbs;
     }

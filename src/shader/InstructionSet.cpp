@@ -9,17 +9,6 @@ namespace rastro {
 
 namespace {
 
-struct VersionName {
-  DWORD token;
-  int index;
-};
-
-constexpr VersionName kVersionIndices[] = {
-    {0xFFFE0101, kVs11},  {0xFFFE0200, kVs20}, {0xFFFE0201, kVs2x},  {0xFFFE02FF, kVs2sw}, {0xFFFE0300, kVs30},
-    {0xFFFE03FF, kVs3sw}, {0xFFFF0101, kPs11}, {0xFFFF0102, kPs12},  {0xFFFF0103, kPs13},  {0xFFFF0104, kPs14},
-    {0xFFFF0200, kPs20},  {0xFFFF0201, kPs2x}, {0xFFFF02FF, kPs2sw}, {0xFFFF0300, kPs30},  {0xFFFF03FF, kPs3sw},
-};
-
 // Operand forms per version: vs_1_1 vs_2_0 vs_2_x vs_2_sw vs_3_0 vs_3_sw, then ps_1_1 ps_1_2
 // ps_1_3 ps_1_4 ps_2_0 ps_2_x ps_2_sw ps_3_0 ps_3_sw.
 constexpr OpcodeEntry kOpcodes[] = {
@@ -112,7 +101,7 @@ static_assert(std::size(kOpcodes) == 84);
 
 consteval bool EveryRowCoversEveryVersion() {
   for (const OpcodeEntry& entry : kOpcodes) {
-    for (int v = 0; v < kVersionCount; ++v) {
+    for (int v = 0; v < kShaderVersionCount; ++v) {
       if (entry.forms[v] == '\0') return false;
     }
   }
@@ -125,10 +114,10 @@ constexpr OpcodeEntry kBreakWithComparison = {"break", D3DSIO_BREAKC, "--TTTT---
 
 // Reads a row of register limits: per version a count n, "r" n (with relative addressing),
 // "0" (a single register written without a number) or "-" (not available).
-consteval std::array<RegisterLimit, kVersionCount> Limits(const char* text) {
-  std::array<RegisterLimit, kVersionCount> limits{};
+consteval std::array<RegisterLimit, kShaderVersionCount> Limits(const char* text) {
+  std::array<RegisterLimit, kShaderVersionCount> limits{};
   const char* p = text;
-  for (int version = 0; version < kVersionCount; ++version) {
+  for (int version = 0; version < kShaderVersionCount; ++version) {
     while (*p == ' ') ++p;
     RegisterLimit limit{-1, false, false};
     if (*p == '-') {
@@ -157,7 +146,7 @@ struct RegisterRow {
   DWORD number;
   bool fixedNumber;
   bool scalar;
-  std::array<RegisterLimit, kVersionCount> limits;
+  std::array<RegisterLimit, kShaderVersionCount> limits;
 };
 
 // Per version, in the order of the opcode rows above.
@@ -205,10 +194,8 @@ constexpr auto kRegisters = MakeRegisterTable();
 }  // namespace
 
 int VersionIndexOf(DWORD versionToken) {
-  for (const VersionName& v : kVersionIndices) {
-    if (v.token == versionToken) return v.index;
-  }
-  return kNoVersion;
+  if ((versionToken & 0xFFFFu) == 0x0100u) return kNoShaderVersion;
+  return ShaderVersionIndexOf(versionToken);
 }
 
 std::span<const OpcodeEntry> OpcodeTable() { return kOpcodes; }

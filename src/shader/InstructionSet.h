@@ -9,40 +9,18 @@
 #include <string_view>
 
 #include "WindowsTypes.h"
+#include "validator/ShaderRules.h"
 
 namespace rastro {
 
-// The shader versions the assembler accepts, in the order of every per-version table.
-enum VersionIndex : int {
-  kVs11 = 0,
-  kVs20,
-  kVs2x,
-  kVs2sw,
-  kVs30,
-  kVs3sw,
-  kPs11,
-  kPs12,
-  kPs13,
-  kPs14,
-  kPs20,
-  kPs2x,
-  kPs2sw,
-  kPs30,
-  kPs3sw,
-  kVersionCount,
-  kNoVersion = -1,
-};
-
-// The index of a version token, or kNoVersion for a version the assembler does not take.
+// Every per-version table is indexed by ShaderVersionIndex, the validator's own order.
+// The index of a version token, or kNoShaderVersion for a version the assembler does not take
+// (vs_1_0 and ps_1_0, which the runtime reads as 1_1, have no source form).
 int VersionIndexOf(DWORD versionToken);
-inline bool IsVertexVersion(int version) { return version >= kVs11 && version <= kVs3sw; }
-inline bool IsPixelVersion(int version) { return version >= kPs11 && version <= kPs3sw; }
-inline bool IsPs1x(int version) { return version >= kPs11 && version <= kPs14; }
 // Versions whose instruction tokens carry their length: vs_2_0 and later, ps_2_0 and later.
 inline bool WritesInstructionLength(int version) {
   return (version >= kVs20 && version <= kVs3sw) || (version >= kPs20 && version <= kPs3sw);
 }
-inline bool Is3x(int version) { return version == kVs30 || version == kVs3sw || version == kPs30 || version == kPs3sw; }
 
 // How an instruction's operands are written, and the parser terminal it makes.
 enum class OperandForm : char {
@@ -65,7 +43,7 @@ inline bool HasDestination(OperandForm form) { return form >= OperandForm::One &
 struct OpcodeEntry {
   const char* mnemonic;
   DWORD opcode;
-  char forms[kVersionCount + 1];  // OperandForm per version index
+  char forms[kShaderVersionCount + 1];  // OperandForm per version index
 
   OperandForm Form(int version) const { return static_cast<OperandForm>(forms[version]); }
 };
@@ -91,7 +69,7 @@ struct RegisterEntry {
   DWORD number;      // fixed register number of the pseudo-types (oPos, oFog, vFace, ...)
   bool fixedNumber;  // the name stands for one register of `type` with `number`
   bool scalar;
-  RegisterLimit limits[kVersionCount];
+  RegisterLimit limits[kShaderVersionCount];
 };
 
 std::span<const RegisterEntry> RegisterTable();

@@ -117,7 +117,7 @@ HRESULT ShaderAssembler::ReadVersion() {
     versionToken = 0xFFFF0101;
   }
   version_ = VersionIndexOf(versionToken);
-  if (version_ == kNoVersion) {
+  if (version_ == kNoShaderVersion) {
     // Every name the version lookup accepts has an index; this guards the tables.
     REPORT_DIAGNOSTIC(diagnostics_, &current_, VersionExpected);
     return D3DXERR_INVALIDDATA;

@@ -14,7 +14,7 @@
 namespace rastro {
 namespace {
 
-constexpr const char* kVersionNames[kVersionCount] = {
+constexpr const char* kVersionNames[kShaderVersionCount] = {
     "vs_1_1", "vs_2_0", "vs_2_x", "vs_2_sw", "vs_3_0",  "vs_3_sw", "ps_1_1",  "ps_1_2",
     "ps_1_3", "ps_1_4", "ps_2_0", "ps_2_x",  "ps_2_sw", "ps_3_0",  "ps_3_sw",
 };
@@ -31,11 +31,11 @@ Generated Statement(const OpcodeEntry& entry, int version, int variant) {
   std::string mnemonic = entry.mnemonic;
   std::string suffix, sourceModifier, negate;
   if (HasDestination(form) && mnemonic != "dcl") {
-    if (variant == 1 && (IsPixelVersion(version) || Is3x(version))) suffix = "_sat";
+    if (variant == 1 && (IsPixelVersion(version) || IsVersion3(version))) suffix = "_sat";
     if (variant == 2 && IsPs1x(version)) suffix = "_x2";
     if (variant == 2 && version >= kPs20) suffix = "_pp";
     if (variant == 1 && IsPs1x(version)) sourceModifier = "_bx2";
-    if (variant == 1 && Is3x(version)) sourceModifier = "_abs";
+    if (variant == 1 && IsVersion3(version)) sourceModifier = "_abs";
     if (variant == 2) negate = "-";
   }
   auto sources = [&](int count) {
@@ -69,7 +69,7 @@ Generated Statement(const OpcodeEntry& entry, int version, int variant) {
 
 TEST(InstructionSet, EveryFormDecodesAsTheFormatSays) {
   int checked = 0;
-  for (int version = 0; version < kVersionCount; ++version) {
+  for (int version = 0; version < kShaderVersionCount; ++version) {
     for (const OpcodeEntry& entry : OpcodeTable()) {
       for (int variant = 0; variant < 3; ++variant) {
         Generated generated = Statement(entry, version, variant);

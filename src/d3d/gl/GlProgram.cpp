@@ -125,6 +125,21 @@ GLuint CompileGlsl(GLenum kind, const std::string& source) {
   return shader;
 }
 
+GLuint LinkGlsl(GLuint vertex, GLuint fragment) {
+  GLuint program = glCreateProgram();
+  glAttachShader(program, vertex);
+  glAttachShader(program, fragment);
+  glLinkProgram(program);
+  GLint ok = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (ok) return program;
+  char log[1024] = {};
+  glGetProgramInfoLog(program, sizeof log, nullptr, log);
+  ReportFailure(E_FAIL, "OpenGL program link", log);
+  glDeleteProgram(program);
+  return 0;
+}
+
 std::string GlProgramCache::VertexSource(const ProgramKey& key) {
   std::string source = "#version 330 core\n";
   source += "layout(location = 0) in vec4 inPosition;\n";
@@ -260,21 +275,7 @@ const GlProgram* GlProgramCache::Find(const ProgramKey& key) {
   GlProgram program;
   GLuint vertex = CompileGlsl(GL_VERTEX_SHADER, VertexSource(key));
   GLuint fragment = vertex ? CompileGlsl(GL_FRAGMENT_SHADER, FragmentSource(key)) : 0;
-  if (vertex && fragment) {
-    program.name = glCreateProgram();
-    glAttachShader(program.name, vertex);
-    glAttachShader(program.name, fragment);
-    glLinkProgram(program.name);
-    GLint ok = 0;
-    glGetProgramiv(program.name, GL_LINK_STATUS, &ok);
-    if (!ok) {
-      char log[1024] = {};
-      glGetProgramInfoLog(program.name, sizeof log, nullptr, log);
-      ReportFailure(E_FAIL, "OpenGL program link", log);
-      glDeleteProgram(program.name);
-      program.name = 0;
-    }
-  }
+  if (vertex && fragment) program.name = LinkGlsl(vertex, fragment);
   if (vertex) glDeleteShader(vertex);
   if (fragment) glDeleteShader(fragment);
   if (program.name) {

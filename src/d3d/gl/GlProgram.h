@@ -25,10 +25,12 @@ constexpr UINT kPixelSamplerCount = D3DMAXSAMPLERS;
 constexpr UINT kVertexSamplerCount = 4;
 constexpr GLuint kFirstVertexSamplerUnit = kPixelSamplerCount + 1;
 
-// A linked program and where its uniforms are.
 // A compiled GLSL shader of `kind`, or 0 after a debug-output line with the compiler's log.
 GLuint CompileGlsl(GLenum kind, const std::string& source);
+// Links a program of the two compiled shaders, or reports the driver's log and gives 0.
+GLuint LinkGlsl(GLuint vertex, GLuint fragment);
 
+// A linked program and where its uniforms are.
 struct GlProgram {
   GLuint name = 0;
   GLint viewport = -1;       // vec4: x, y, width, height of the viewport

@@ -130,22 +130,7 @@ const GlShaderProgram* GlShaderProgramCache::Find(const ShaderProgramKey& key) {
   if (Sources(key, vertexSource, fragmentSource, vertexShader, pixelShader)) {
     GLuint vertex = Stage(GL_VERTEX_SHADER, vertexSource);
     GLuint fragment = vertex ? Stage(GL_FRAGMENT_SHADER, fragmentSource) : 0;
-    GLuint name = 0;
-    if (vertex && fragment) {
-      name = glCreateProgram();
-      glAttachShader(name, vertex);
-      glAttachShader(name, fragment);
-      glLinkProgram(name);
-      GLint ok = 0;
-      glGetProgramiv(name, GL_LINK_STATUS, &ok);
-      if (!ok) {
-        char log[1024] = {};
-        glGetProgramInfoLog(name, sizeof log, nullptr, log);
-        ReportFailure(E_FAIL, "OpenGL shader program link", log);
-        glDeleteProgram(name);
-        name = 0;
-      }
-    }
+    GLuint name = vertex && fragment ? LinkGlsl(vertex, fragment) : 0;
     if (name) {
       program = std::make_unique<GlShaderProgram>();
       GlProgram& base = program->base;

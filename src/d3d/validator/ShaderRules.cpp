@@ -132,7 +132,7 @@ int ShaderVersionIndexOf(DWORD versionToken) {
   for (int i = 0; i < kShaderVersionCount; ++i) {
     if (kVersions[i].token == versionToken) return i;
   }
-  return -1;
+  return kNoShaderVersion;
 }
 
 const char* ShaderVersionText(int versionIndex) {

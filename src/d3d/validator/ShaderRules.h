@@ -25,14 +25,16 @@ enum ShaderVersionIndex : int {
   kPs2sw,
   kPs30,
   kPs3sw,
-  kShaderVersionCount
+  kShaderVersionCount,
+  kNoShaderVersion = -1,
 };
 
-// The index of a version token, or -1 when no shader of that version exists.
+// The index of a version token, or kNoShaderVersion when no shader of that version exists.
 int ShaderVersionIndexOf(DWORD versionToken);
 // "vs_2_0", "ps_3_sw", ... for an index.
 const char* ShaderVersionText(int versionIndex);
-inline bool IsPixelVersion(int versionIndex) { return versionIndex >= kPs11; }
+inline bool IsVertexVersion(int versionIndex) { return versionIndex >= kVs11 && versionIndex <= kVs3sw; }
+inline bool IsPixelVersion(int versionIndex) { return versionIndex >= kPs11 && versionIndex <= kPs3sw; }
 inline bool IsPs1x(int versionIndex) { return versionIndex >= kPs11 && versionIndex <= kPs14; }
 inline bool IsVersion3(int versionIndex) {
   return versionIndex == kVs30 || versionIndex == kVs3sw || versionIndex == kPs30 || versionIndex == kPs3sw;
