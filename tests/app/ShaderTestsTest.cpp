@@ -9,6 +9,7 @@
 #include "DataFiles.h"
 #include "Fakes.h"
 #include "GlDriverMapping.h"
+#include "PresentParameters.h"
 #include "ShaderTests.h"
 #include "d3dx9shader.h"
 #include "d3dx9tex.h"
@@ -439,14 +440,7 @@ ComPtr<IDirect3DDevice9> GlDevice(ComPtr<IDirect3D9>& direct3d) {
   direct3d = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   ComPtr<IDirect3DDevice9> device;
   if (!direct3d) return device;
-  D3DPRESENT_PARAMETERS parameters{};
-  parameters.BackBufferWidth = parameters.BackBufferHeight = kFrameSize;
-  parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
-  parameters.BackBufferCount = 1;
-  parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  parameters.Windowed = TRUE;
-  parameters.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-  parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  D3DPRESENT_PARAMETERS parameters = WindowedParameters(kFrameSize, kFrameSize);
   direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
                          device.ReleaseAndGetAddressOf());
   KeepGlDriverMapped();

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <vector>
 
+#include "PresentParameters.h"
 #include "TestDevice.h"
 #include "shader/ShaderEvaluator.h"
 
@@ -29,14 +30,7 @@ class GlShaderDraw : public ::testing::Test {
   void SetUp() override {
     direct3d_ = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
     ASSERT_TRUE(direct3d_) << "no OpenGL 3.3 renderer reachable";
-    D3DPRESENT_PARAMETERS parameters{};
-    parameters.BackBufferWidth = parameters.BackBufferHeight = kSize;
-    parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
-    parameters.BackBufferCount = 1;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    parameters.Windowed = TRUE;
-    parameters.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    D3DPRESENT_PARAMETERS parameters = WindowedParameters(kSize, kSize);
     ASSERT_EQ(direct3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
                                       device_.ReleaseAndGetAddressOf()),
               D3D_OK);

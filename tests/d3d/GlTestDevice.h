@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "PresentParameters.h"
 #include "TestDevice.h"
 
 namespace rastro::testing {
@@ -21,17 +22,7 @@ class GlDevice : public ::testing::Test {
   // A windowless device of the given size and formats, with a lockable back buffer.
   ComPtr<IDirect3DDevice9> CreateDevice(UINT width, UINT height, D3DFORMAT backBuffer, D3DFORMAT depth,
                                         HRESULT* result = nullptr) {
-    D3DPRESENT_PARAMETERS parameters{};
-    parameters.BackBufferWidth = width;
-    parameters.BackBufferHeight = height;
-    parameters.BackBufferFormat = backBuffer;
-    parameters.BackBufferCount = 1;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    parameters.Windowed = TRUE;
-    parameters.EnableAutoDepthStencil = depth != D3DFMT_UNKNOWN;
-    parameters.AutoDepthStencilFormat = depth;
-    parameters.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    D3DPRESENT_PARAMETERS parameters = WindowedParameters(width, height, backBuffer, depth);
     ComPtr<IDirect3DDevice9> device;
     HRESULT hr = direct3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_MIXED_VERTEXPROCESSING, &parameters,
                                          device.ReleaseAndGetAddressOf());
