@@ -19,6 +19,7 @@
 #include "FillTest.h"
 #include "FrameCapture.h"
 #include "GlDriverMapping.h"
+#include "PresentParameters.h"
 #include "Program.h"
 #include "ScratchDirectory.h"
 
@@ -233,15 +234,7 @@ TEST(CapturedFrameTest, SingleTextureFrameIsTheTexturePointSampledAtDirect3DTexe
   ScratchDirectory scratch;
   auto d3d = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   ASSERT_TRUE(d3d);
-  D3DPRESENT_PARAMETERS parameters{};
-  parameters.BackBufferWidth = kWidth;
-  parameters.BackBufferHeight = kHeight;
-  parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
-  parameters.BackBufferCount = 1;
-  parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
-  parameters.EnableAutoDepthStencil = TRUE;
-  parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
-  parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  D3DPRESENT_PARAMETERS parameters = FullScreenParameters(kWidth, kHeight);
   ComPtr<IDirect3DDevice9> device;
   ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_MIXED_VERTEXPROCESSING, &parameters,
                               device.ReleaseAndGetAddressOf()),

@@ -7,24 +7,9 @@
 
 #include "ComPtr.h"
 #include "DeviceProfile.h"
+#include "PresentParameters.h"
 
 namespace rastro::testing {
-
-inline D3DPRESENT_PARAMETERS FullScreenParameters(UINT width = 640, UINT height = 480,
-                                                  D3DFORMAT backBuffer = D3DFMT_X8R8G8B8,
-                                                  D3DFORMAT depth = D3DFMT_D24S8) {
-  D3DPRESENT_PARAMETERS parameters{};
-  parameters.BackBufferWidth = width;
-  parameters.BackBufferHeight = height;
-  parameters.BackBufferFormat = backBuffer;
-  parameters.BackBufferCount = 1;
-  parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
-  parameters.Windowed = FALSE;
-  parameters.EnableAutoDepthStencil = depth != D3DFMT_UNKNOWN;
-  parameters.AutoDepthStencilFormat = depth;
-  parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  return parameters;
-}
 
 struct TestDevice {
   std::shared_ptr<ResourceOnlyProbe> probe = std::make_shared<ResourceOnlyProbe>();

@@ -5,6 +5,24 @@
 
 namespace rastro::testing {
 
+// A full-screen device with a flip chain of one back buffer and an automatic depth buffer
+// unless `depth` is D3DFMT_UNKNOWN.
+inline D3DPRESENT_PARAMETERS FullScreenParameters(UINT width = 640, UINT height = 480,
+                                                  D3DFORMAT backBuffer = D3DFMT_X8R8G8B8,
+                                                  D3DFORMAT depth = D3DFMT_D24S8) {
+  D3DPRESENT_PARAMETERS parameters{};
+  parameters.BackBufferWidth = width;
+  parameters.BackBufferHeight = height;
+  parameters.BackBufferFormat = backBuffer;
+  parameters.BackBufferCount = 1;
+  parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
+  parameters.Windowed = FALSE;
+  parameters.EnableAutoDepthStencil = depth != D3DFMT_UNKNOWN;
+  parameters.AutoDepthStencilFormat = depth;
+  parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  return parameters;
+}
+
 // A windowed device of one back buffer that frames can be read back from: lockable, presented
 // at once, with an automatic depth buffer unless `depth` is D3DFMT_UNKNOWN.
 inline D3DPRESENT_PARAMETERS WindowedParameters(UINT width, UINT height, D3DFORMAT backBuffer = D3DFMT_X8R8G8B8,
