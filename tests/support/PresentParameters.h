@@ -27,17 +27,10 @@ inline D3DPRESENT_PARAMETERS FullScreenParameters(UINT width = 640, UINT height 
 // at once, with an automatic depth buffer unless `depth` is D3DFMT_UNKNOWN.
 inline D3DPRESENT_PARAMETERS WindowedParameters(UINT width, UINT height, D3DFORMAT backBuffer = D3DFMT_X8R8G8B8,
                                                 D3DFORMAT depth = D3DFMT_UNKNOWN) {
-  D3DPRESENT_PARAMETERS parameters{};
-  parameters.BackBufferWidth = width;
-  parameters.BackBufferHeight = height;
-  parameters.BackBufferFormat = backBuffer;
-  parameters.BackBufferCount = 1;
+  D3DPRESENT_PARAMETERS parameters = FullScreenParameters(width, height, backBuffer, depth);
   parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
   parameters.Windowed = TRUE;
-  parameters.EnableAutoDepthStencil = depth != D3DFMT_UNKNOWN;
-  parameters.AutoDepthStencilFormat = depth;
   parameters.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-  parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
   return parameters;
 }
 
