@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "Catalogue.h"
+#include "DataFiles.h"
 #include "FillRate.h"
 #include "GlslOrExit.h"
 #include "RunSequence.h"
@@ -421,7 +422,8 @@ int main(int argc, char** argv) {
     const rastro::ScreenSize screen{static_cast<UINT>(width), static_cast<UINT>(height)};
     std::unique_ptr<rastro::FillTest> test;
     for (const rastro::CatalogueRow& row : rastro::Catalogue()) {
-      if (std::strcmp(row.name, name) == 0) test = row.create(row, screen);
+      if (std::strcmp(row.name, name) == 0)
+        test = row.create(row, screen, rastro::FolderFiles(rastro::ProcessDataFolder()));
     }
     if (!test || !test->Init(device.Get())) {
       if (test) test->Destroy();

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "DataFiles.h"
 #include "Fakes.h"
 #include "GlDriverMapping.h"
 #include "PresentParameters.h"
+#include "ScratchDirectory.h"
 #include "ShaderTests.h"
 #include "d3dx9shader.h"
 #include "d3dx9tex.h"
@@ -39,13 +39,18 @@ class FakeTokens final : public ID3DXBuffer {
 
 class FakeTexture final : public IUnknown {};
 
-// Shader files by name with their version; a file not listed does not assemble. Textures
+// Shader files by name with their version; a file not listed is not in the folder. Textures
 // load unless listed as missing. Every file asked for is logged.
-ShaderTestFiles RecordingFiles(CallLog& log, std::map<std::string, DWORD> shaders,
-                               std::set<std::string> missingTextures = {}) {
-  ShaderTestFiles files;
-  files.assemble = [&log, shaders](const char* name, ID3DXBuffer** out) {
+TestFiles RecordingFiles(CallLog& log, std::map<std::string, DWORD> shaders,
+                         std::set<std::string> missingTextures = {}) {
+  TestFiles files;
+  files.folder = "/data";
+  files.holds = [shaders, missingTextures](const char* name) {
+    return shaders.count(name) != 0 || (std::string_view(name).ends_with(".jpg") && !missingTextures.count(name));
+  };
+  files.assemble = [&log, shaders](const char* name, ID3DXBuffer** out, ID3DXBuffer** errors) {
     log.push_back(std::string("Assemble(") + name + ")");
+    EXPECT_NE(errors, nullptr);  // the assembler's first message goes into the failure
     auto found = shaders.find(name);
     *out = found == shaders.end() ? nullptr : new FakeTokens(found->second);
     return *out ? D3D_OK : D3DXERR_INVALIDDATA;
@@ -120,6 +125,7 @@ TEST(PixelShaderTests, ShaderThatDoesNotAssembleOrIsRefusedFailsInit) {
   PixelShaderTest missing("PS 2.0 - Simple", "SimplePS20.psh", {640, 480}, RecordingFiles(log, {}));
   EXPECT_FALSE(missing.Init(&device));
   EXPECT_EQ(log.back(), "Assemble(SimplePS20.psh)");
+  EXPECT_EQ(missing.FailureReason(), "SimplePS20.psh not found in /data");
   log.clear();
   EXPECT_TRUE(missing.Destroy());
   EXPECT_EQ(log, (CallLog{"VertexBuffer.Release"}));
@@ -131,6 +137,7 @@ TEST(PixelShaderTests, ShaderThatDoesNotAssembleOrIsRefusedFailsInit) {
                           RecordingFiles(log, {{"SimplePS20.psh", kPs20}}));
   EXPECT_FALSE(refused.Init(&device));
   EXPECT_EQ(log.back(), "CreatePixelShader(ps_2_0)");
+  EXPECT_EQ(refused.FailureReason(), "CreatePixelShader refused SimplePS20.psh: D3DERR_INVALIDCALL (0x8876086C)");
   EXPECT_TRUE(refused.Destroy());
 }
 
@@ -142,6 +149,7 @@ TEST(PixelShaderTests, NoVertexBufferFailsBeforeAnyShaderWork) {
                        RecordingFiles(log, {{"SimplePS11.psh", kPs11}}));
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(log, (CallLog{"CreateVertexBuffer(96,8,196,1)"}));
+  EXPECT_EQ(test.FailureReason(), "CreateVertexBuffer returned E_OUTOFMEMORY (0x8007000E)");
   EXPECT_TRUE(test.Destroy());
 }
 
@@ -184,6 +192,7 @@ TEST(Ps14Test, MissingVertexShaderFailsAfterThePixelShaderWasSet) {
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(CallLog(log.end() - 4, log.end()), (CallLog{"Assemble(SimplePS14.psh)", "CreatePixelShader(ps_1_4)",
                                                         "SetPixelShader(shader)", "Assemble(SimplePS14.vsh)"}));
+  EXPECT_EQ(test.FailureReason(), "SimplePS14.vsh not found in /data");
   log.clear();
   EXPECT_TRUE(test.Destroy());
   EXPECT_EQ(log, (CallLog{"VertexBuffer.Release", "PixelShader.Release", "Declaration.Release"}));
@@ -196,6 +205,7 @@ TEST(Ps14Test, DeclarationThatCannotBeCreatedFailsBeforeTheShaders) {
   Ps14Test test({640, 480}, RecordingFiles(log, kPs14Files));
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(log.back(), "CreateVertexDeclaration(3)");
+  EXPECT_EQ(test.FailureReason(), "CreateVertexDeclaration returned E_OUTOFMEMORY (0x8007000E)");
   log.clear();
   EXPECT_TRUE(test.Destroy());
   EXPECT_EQ(log, (CallLog{"VertexBuffer.Release"}));
@@ -242,6 +252,7 @@ TEST(LightingTest, MissingTextureFailsAfterBothWereTriedAndBeforeAnyShader) {
   LightingTest test(false, {640, 480}, RecordingFiles(log, kLightingFiles, {"normal.jpg"}));
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(CallLog(log.end() - 2, log.end()), (CallLog{"LoadTexture(normal.jpg)", "LoadTexture(texture3.jpg)"}));
+  EXPECT_EQ(test.FailureReason(), "normal.jpg not found in /data");
   log.clear();
   EXPECT_TRUE(test.Destroy());
   EXPECT_EQ(log, (CallLog{"VertexBuffer.Release", "Declaration.Release", "Texture.Release"}));
@@ -254,7 +265,37 @@ TEST(LightingTest, DeviceWithoutPixelShader20FailsAtShaderCreation) {
   LightingTest test(true, {640, 480}, RecordingFiles(log, kLightingFiles));
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(log.back(), "CreatePixelShader(ps_2_0)");
+  EXPECT_EQ(test.FailureReason(),
+            "CreatePixelShader refused PerPixelLightingPS20PP.psh: D3DERR_INVALIDCALL (0x8876086C)");
   EXPECT_TRUE(test.Destroy());
+}
+
+// The real files of a folder: a source that does not assemble fails its test with the file,
+// its folder and the assembler's first message; a file the folder lacks is said to be missing.
+TEST(ShaderTestFailure, NamesTheFileItsFolderAndTheAssemblersFirstMessage) {
+  CallLog log;
+  FakeDevice device(log);
+  ScratchDirectory scratch;
+  scratch.Write("SimplePS14.psh", "ps_1_4\nmov r0, v9\nadd r0, r0, c99\n");
+  Ps14Test broken({640, 480}, FolderFiles(scratch.Path()));
+  EXPECT_FALSE(broken.Init(&device));
+  const std::string reason = broken.FailureReason();
+  const std::string start = "SimplePS14.psh in " + scratch.Path().string() + " does not assemble: ";
+  ASSERT_TRUE(reason.starts_with(start)) << reason;
+  // The first message only: line 2's, on one line.
+  const std::string message = reason.substr(start.size());
+  EXPECT_NE(message.find("(2)"), std::string::npos) << message;
+  EXPECT_NE(message.find("error X"), std::string::npos) << message;
+  EXPECT_EQ(message.find("(3)"), std::string::npos) << message;
+  EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+
+  PixelShaderTest missing("PS 1.1 - Simple", "SimplePS11.psh", {640, 480}, FolderFiles(scratch.Path()));
+  EXPECT_FALSE(missing.Init(&device));
+  EXPECT_EQ(missing.FailureReason(), "SimplePS11.psh not found in " + scratch.Path().string());
+  // No folder at all: nothing is read, not even from the working directory.
+  PixelShaderTest nowhere("PS 1.1 - Simple", "SimplePS11.psh", {640, 480}, FolderFiles({}));
+  EXPECT_FALSE(nowhere.Init(&device));
+  EXPECT_EQ(nowhere.FailureReason(), "SimplePS11.psh not found: no data folder");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -269,7 +310,8 @@ Assembled Assemble(const char* file) {
   Assembled out;
   ID3DXBuffer* buffer = nullptr;
   ID3DXBuffer* errors = nullptr;
-  HRESULT hr = D3DXAssembleShaderFromFileA(DataFilePath(file).c_str(), nullptr, nullptr, 0, &buffer, &errors);
+  HRESULT hr = D3DXAssembleShaderFromFileA((std::filesystem::path(RASTRO_DATA_DIR) / file).c_str(), nullptr, nullptr, 0,
+                                           &buffer, &errors);
   std::string messages =
       errors ? std::string(static_cast<const char*>(errors->GetBufferPointer()), errors->GetBufferSize()) : "";
   if (errors) errors->Release();
@@ -486,14 +528,6 @@ ShaderVector Interpolated(const std::array<D3DCOLOR, 4>& corners, int x, int y) 
   return out;
 }
 
-ShaderTestFiles AssemblerFiles() {
-  ShaderTestFiles files;
-  files.assemble = [](const char* name, ID3DXBuffer** out) {
-    return D3DXAssembleShaderFromFileA(DataFilePath(name).c_str(), nullptr, nullptr, 0, out, nullptr);
-  };
-  return files;
-}
-
 TEST(ShaderTestsOnOpenGl, FramesOfTests7To14AreWhatTheirShadersCompute) {
   ComPtr<IDirect3D9> direct3d;
   ComPtr<IDirect3DDevice9> device = GlDevice(direct3d);
@@ -502,10 +536,11 @@ TEST(ShaderTestsOnOpenGl, FramesOfTests7To14AreWhatTheirShadersCompute) {
   std::vector<const char*> files;
   for (size_t i = 0; i < kPixelShaderTests.size(); ++i) {
     tests.push_back(std::make_unique<PixelShaderTest>(kPixelShaderTests[i].name, kPixelShaderTests[i].shaderFile,
-                                                      ScreenSize{kFrameSize, kFrameSize}, AssemblerFiles()));
+                                                      ScreenSize{kFrameSize, kFrameSize},
+                                                      FolderFiles(RASTRO_DATA_DIR)));
     files.push_back(kPixelShaderTests[i].shaderFile);
     if (i == 0) {  // test 8 runs after test 7, and its vertex shader stays set for tests 9 to 14
-      tests.push_back(std::make_unique<Ps14Test>(ScreenSize{kFrameSize, kFrameSize}, AssemblerFiles()));
+      tests.push_back(std::make_unique<Ps14Test>(ScreenSize{kFrameSize, kFrameSize}, FolderFiles(RASTRO_DATA_DIR)));
       files.push_back("SimplePS14.psh");
     }
   }
@@ -562,10 +597,7 @@ TEST(ShaderTestsOnOpenGl, FramesOfTheLightingTestsAreWhatTheirShadersCompute) {
   ComPtr<IDirect3D9> direct3d;
   ComPtr<IDirect3DDevice9> device = GlDevice(direct3d);
   ASSERT_TRUE(device) << "no OpenGL 3.3 device";
-  ShaderTestFiles files = AssemblerFiles();
-  files.loadTexture = [](IDirect3DDevice9* on, const char* name, IDirect3DTexture9** out) {
-    return D3DXCreateTextureFromFileA(on, DataFilePath(name).c_str(), out);
-  };
+  const TestFiles files = FolderFiles(RASTRO_DATA_DIR);
   for (bool partial : {false, true}) {
     LightingTest test(partial, {kFrameSize, kFrameSize}, files);
     ASSERT_TRUE(test.Init(device.Get())) << test.Name();
