@@ -63,7 +63,8 @@ ComPtr<ID3DXBuffer> AssembleShader(const TestFiles& files, const char* fileName,
   ComPtr<ID3DXBuffer> shader;
   ComPtr<ID3DXBuffer> errors;
   HRESULT result = E_FAIL;
-  if (files.assemble) result = files.assemble(fileName, shader.ReleaseAndGetAddressOf(), errors.ReleaseAndGetAddressOf());
+  if (files.assemble)
+    result = files.assemble(fileName, shader.ReleaseAndGetAddressOf(), errors.ReleaseAndGetAddressOf());
   if (shader) return shader;
   bool found = false;
   failure = FileInFolder(files, fileName, found);

@@ -304,6 +304,12 @@ TEST_F(ProgramTest, TheEndOfARunSaysWhatHappened) {
   EXPECT_TRUE(Drain(out).ends_with("PS 1.1 - Simple - \nResults written to " + ResultsPath().string() +
                                    "\nEnded by Escape after 6 of 16 tests.\n"))
       << Drain(out);
+  Empty(out);
+  events.passes = 0;
+  events.script = {{30, {{InputEvent::Kind::kClose}}}};  // during test 2
+  EXPECT_EQ(Run({"--headless", "--seconds", "0.5"}), kExitDone);
+  EXPECT_TRUE(Drain(out).ends_with("\nEnded early (window closed or interrupted) after 1 of 16 tests.\n"))
+      << Drain(out);
 
   Empty(out);
   Empty(err);
