@@ -68,11 +68,6 @@ bool IsFolder(const std::filesystem::path& path) {
   return std::filesystem::is_directory(path, error);
 }
 
-std::filesystem::path ProcessDataFolder() {
-  const std::optional<DataFolder> folder = ChooseDataFolder(ProcessDataSearchPath(), IsFolder);
-  return folder ? folder->path : std::filesystem::path();
-}
-
 std::string SearchPathText(const std::vector<DataFolder>& searchPath) {
   std::string text;
   for (const DataFolder& folder : searchPath) {

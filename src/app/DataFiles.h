@@ -37,10 +37,6 @@ std::vector<DataFolder> ProcessDataSearchPath();
 // Whether `path` is a folder of the file system.
 bool IsFolder(const std::filesystem::path& path);
 
-// The folder this process's search path leads to (empty when none exists), for the tools,
-// benchmarks and tests that read the data files the way the program does.
-std::filesystem::path ProcessDataFolder();
-
 // "a, b, c": the folders of a search path, for messages.
 std::string SearchPathText(const std::vector<DataFolder>& searchPath);
 

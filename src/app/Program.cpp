@@ -87,7 +87,7 @@ struct RunInputs {
 
 // Returns the exit status to end with, or -1 to go on.
 int PrepareInputs(const CommandLine& line, const ProgramEnvironment& environment, RunInputs& inputs) {
-  inputs.searchPath = environment.dataSearchPath.empty() ? ProcessDataSearchPath() : environment.dataSearchPath;
+  inputs.searchPath = environment.dataSearchPath;
   inputs.dataFolder = ChooseDataFolder(inputs.searchPath, IsFolder);
   // A folder named on purpose is never swapped for another one.
   if (!inputs.dataFolder && inputs.searchPath.size() == 1 && inputs.searchPath[0].origin == kDataFolderVariable) {
@@ -135,8 +135,8 @@ int CloseRun(const RunReport& report, const ResultsFile& results, const ProgramE
   }
   std::fflush(environment.out);
   if (!results.Intact()) {
-    std::fprintf(environment.err, "rastrometer: the results were not written to %s: %s\n", results.Path().c_str(),
-                 results.Problem().c_str());
+    std::fprintf(environment.err, "rastrometer: the results were not written to %s: %s\n",
+                 std::filesystem::absolute(results.Path(), ignored).c_str(), results.Problem().c_str());
     return kExitNotWritten;
   }
   return kExitDone;

@@ -33,7 +33,7 @@ struct ProgramEnvironment {
   SteadyClock* clock = nullptr;
   EventSource* events = nullptr;  // SDL's when null
   std::filesystem::path resultsPath = "Results.txt";
-  // Where the data files are looked for, in order; ProcessDataSearchPath() when empty.
+  // Where the data files are looked for, in order (ProcessDataSearchPath() for the program).
   std::vector<DataFolder> dataSearchPath;
   std::FILE* out = stdout;
   std::FILE* err = stderr;

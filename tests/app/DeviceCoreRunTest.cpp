@@ -30,6 +30,7 @@ class DeviceCoreRunTest : public ::testing::Test {
     environment.clock = &clock;
     environment.events = &events;
     environment.resultsPath = scratch.Path() / "Results.txt";
+    environment.dataSearchPath = {{RASTRO_DATA_DIR, "source tree"}};
     environment.out = out;
     environment.err = err;
   }

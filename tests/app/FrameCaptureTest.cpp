@@ -15,7 +15,6 @@
 #include "Catalogue.h"
 #include "ComPtr.h"
 #include "CommandLine.h"
-#include "DataFiles.h"
 #include "Fakes.h"
 #include "FillTest.h"
 #include "FrameCapture.h"
@@ -88,6 +87,7 @@ class CaptureRun : public ::testing::Test {
     environment.clock = &clock;
     environment.events = &events;
     environment.resultsPath = scratch.Path() / "Results.txt";
+    environment.dataSearchPath = {{RASTRO_DATA_DIR, "source tree"}};
     environment.out = out;
     environment.err = err;
   }
@@ -235,7 +235,7 @@ TEST(CapturedFrameTest, SingleTextureFrameIsTheTexturePointSampledAtDirect3DTexe
 
   const CatalogueRow& row = Catalogue()[2];
   ASSERT_STREQ(row.name, "FFP - Single texture");
-  std::unique_ptr<FillTest> test = row.create(row, {kWidth, kHeight}, FolderFiles(ProcessDataFolder()));
+  std::unique_ptr<FillTest> test = row.create(row, {kWidth, kHeight}, FolderFiles(RASTRO_DATA_DIR));
   ASSERT_TRUE(test);
   ASSERT_TRUE(test->Init(device.Get()));
   ASSERT_EQ(device->BeginScene(), D3D_OK);

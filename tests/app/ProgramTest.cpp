@@ -54,6 +54,7 @@ class ProgramTest : public ::testing::Test {
     environment.clock = &clock;
     environment.events = &events;
     environment.resultsPath = ResultsPath();
+    environment.dataSearchPath = {{RASTRO_DATA_DIR, "source tree"}};
     environment.out = out;
     environment.err = err;
   }
