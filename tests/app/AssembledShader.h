@@ -38,7 +38,6 @@ inline Assembled Assemble(const char* file) {
   return out;
 }
 
-
 // A D3DCOLOR as the evaluator's RGBA vector.
 inline ShaderVector Unpack(DWORD colour) {
   return {((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f, (colour & 0xFF) / 255.0f,

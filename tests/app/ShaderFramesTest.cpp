@@ -62,6 +62,17 @@ std::vector<DWORD> DrawOneFrame(IDirect3DDevice9* device, FillTest& test) {
   return pixels;
 }
 
+// The frame's pixel (x, y) is `expected` (the evaluator's colour), within one unit a channel.
+void ExpectPixelNear(const std::vector<DWORD>& pixels, int x, int y, const ShaderVector& expected, const char* name) {
+  const DWORD pixel = pixels[static_cast<size_t>(y) * kFrameSize + x];
+  const int channels[3] = {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+                           static_cast<int>(pixel & 0xFF)};
+  for (int k = 0; k < 3; ++k) {
+    const int want = static_cast<int>(std::lround(std::clamp(expected[k], 0.0f, 1.0f) * 255.0f));
+    EXPECT_NEAR(channels[k], want, 1) << name << " at (" << x << ", " << y << ") channel " << k;
+  }
+}
+
 // A corner value of the quad interpolated at pixel (x, y) over the strip's two triangles.
 ShaderVector Interpolated(const std::array<D3DCOLOR, 4>& corners, int x, int y) {
   float s = static_cast<float>(x) / kFrameSize, t = static_cast<float>(y) / kFrameSize;
@@ -109,14 +120,7 @@ TEST(ShaderTestsOnOpenGl, FramesOfTests7To14AreWhatTheirShadersCompute) {
       inputs.color = {Interpolated(kShaderDiffuseRamp, point[0], point[1]),
                       Interpolated(kShaderSpecularRamp, point[0], point[1])};
       ShaderVector expected = evaluator.RunPixel(inputs, ShaderConstants{}, nullptr).color[0];
-      DWORD pixel = pixels[point[1] * kFrameSize + point[0]];
-      const int channels[3] = {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
-                               static_cast<int>(pixel & 0xFF)};
-      for (int k = 0; k < 3; ++k) {
-        int want = static_cast<int>(std::lround(std::clamp(expected[k], 0.0f, 1.0f) * 255.0f));
-        EXPECT_NEAR(channels[k], want, 1)
-            << test.Name() << " at (" << point[0] << ", " << point[1] << ") channel " << k;
-      }
+      ExpectPixelNear(pixels, point[0], point[1], expected, test.Name());
     }
     test.Destroy();
   }
@@ -183,14 +187,7 @@ TEST(ShaderTestsOnOpenGl, FramesOfTheLightingTestsAreWhatTheirShadersCompute) {
       ShaderVaryings inputs;
       inputs.texcoord[0] = {static_cast<float>(point[0]) / kFrameSize, static_cast<float>(point[1]) / kFrameSize, 0, 1};
       ShaderVector expected = evaluator.RunPixel(inputs, ShaderConstants{}, &sampler).color[0];
-      DWORD pixel = pixels[point[1] * kFrameSize + point[0]];
-      const int channels[3] = {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
-                               static_cast<int>(pixel & 0xFF)};
-      for (int k = 0; k < 3; ++k) {
-        int want = static_cast<int>(std::lround(std::clamp(expected[k], 0.0f, 1.0f) * 255.0f));
-        EXPECT_NEAR(channels[k], want, 1)
-            << test.Name() << " at (" << point[0] << ", " << point[1] << ") channel " << k;
-      }
+      ExpectPixelNear(pixels, point[0], point[1], expected, test.Name());
     }
     test.Destroy();
   }
