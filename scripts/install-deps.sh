@@ -10,7 +10,7 @@ packages=(
   libgl1-mesa-dri libegl-mesa0 libegl1 libgles2 mesa-utils-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   clang llvm libclang-rt-14-dev clang-format
-  xvfb xauth locales libx11-dev
+  xvfb xauth locales libx11-dev libxtst-dev
   imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
 )
 

@@ -23,7 +23,13 @@ bool CreateFullScreenDevice(AppGlobals& app, HWND window) {
   return true;
 }
 
-PumpEnd RunBenchmark(AppGlobals& app, RunEnvironment environment) {
+std::size_t RunReport::Finished() const {
+  std::size_t finished = 0;
+  for (const TestOutcome& test : tests) finished += test.status != TestOutcome::Status::kCutShort ? 1 : 0;
+  return finished;
+}
+
+RunReport RunBenchmark(AppGlobals& app, RunEnvironment environment) {
   D3DADAPTER_IDENTIFIER9 identifier{};
   app.Direct3DObject->GetAdapterIdentifier(app.AdapterIndex, 0, &identifier);
   environment.results.WriteHeader(identifier, app.PresentParams);
@@ -37,19 +43,24 @@ PumpEnd RunBenchmark(AppGlobals& app, RunEnvironment environment) {
 
   const std::span<const CatalogueRow> catalogue = environment.catalogue;
   const ScreenSize screen = settings.screen;
-  PumpEnd end;
+  const TestFiles& files = environment.files;
+  RunReport report;
+  report.catalogueSize = catalogue.size();
   {
     RunSequence sequence(
         *app.Device, catalogue.size(),
-        [catalogue, screen](std::size_t index) { return catalogue[index].create(catalogue[index], screen); },
+        [catalogue, screen, &files](std::size_t index) {
+          return catalogue[index].create(catalogue[index], screen, files);
+        },
         environment.results, environment.clock, settings);
     sequence.SetObserver(environment.observer);
     sequence.SetFrameSink(environment.frames);
-    end = RunMessagePump(environment.events, app.KeyDown, sequence);
+    report.end = RunMessagePump(environment.events, app.KeyDown, sequence);
+    report.tests = sequence.Outcomes();
   }  // the sequence destroys a test still current before the device goes
   app.Device.Reset();
   app.Direct3DObject.Reset();
-  return end;
+  return report;
 }
 
 }  // namespace rastro

@@ -47,11 +47,18 @@ bool RunSequence::SelectTest() {
     if (!test) continue;
     ResultsFile::Appender out = results_.Append();
     out.TestName(test->Name());
+    if (observer_) observer_->Loading(test->Name());
+    TestOutcome& outcome = outcomes_.emplace_back();
+    outcome.number = nextTest_;
+    outcome.name = test->Name();
     if (test->Init(&device_)) {
       current_ = std::move(test);
       currentNumber_ = nextTest_;
     } else {
       out.Failed();
+      outcome.status = TestOutcome::Status::kFailed;
+      outcome.failure = test->FailureReason().empty() ? "its set-up failed" : test->FailureReason();
+      if (observer_) observer_->Failed(test->Name(), outcome.failure);
       test->Destroy();
     }
   }
@@ -87,6 +94,7 @@ void RunSequence::Account() {
   if (frameIndex_ <= kWarmUpFrames) {
     countedFrames_ = 0;
     tickSum_ = 0;
+    if (current_ && observer_ && frameIndex_ > 0) observer_->WarmingUp(current_->Name());
     return;
   }
   const double elapsed = static_cast<double>(tickSum_) / static_cast<double>(frequency_);
@@ -97,6 +105,8 @@ void RunSequence::Account() {
     const double rate = FillRate(current_->PixelFactor(), settings_.screen.width, settings_.screen.height,
                                  countedFrames_, static_cast<float>(elapsed));
     results_.Append().Rate(rate);
+    outcomes_.back().status = TestOutcome::Status::kMeasured;
+    outcomes_.back().rate = rate;
     CaptureFrame();
     current_->Destroy();
     current_.reset();

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "DataFiles.h"
 #include "Program.h"
 #include "VideoEnvironment.h"
 #include "d3d9.h"
@@ -15,5 +16,6 @@ int main(int argc, char** argv) {
   environment.createDirect3D = Direct3DCreate9;
   environment.displayAvailable = rastro::DisplayServerAnnounced();
   environment.showProgress = isatty(STDOUT_FILENO) != 0;
+  environment.dataSearchPath = rastro::ProcessDataSearchPath();
   return rastro::RunProgram(arguments, environment);
 }
