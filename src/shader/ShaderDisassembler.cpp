@@ -2,10 +2,10 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
+#include "StringFormat.h"
 #include "d3d9types.h"
 #include "shader/ShaderInstruction.h"
 #include "validator/ShaderRules.h"
@@ -21,12 +21,6 @@ constexpr char kComponents[] = "xyzw";
 const char* const kUsageNames[] = {"position", "blendweight", "blendindices", "normal", "psize", "texcoord", "tangent",
                                    "binormal", "tessfactor",  "positiont",    "color",  "fog",   "depth",    "sample"};
 const char* const kComparisonNames[] = {nullptr, "gt", "eq", "ge", "lt", "ne", "le", nullptr};
-
-void AppendFormat(std::string& out, const char* format, auto... arguments) {
-  char buffer[128];
-  std::snprintf(buffer, sizeof buffer, format, arguments...);
-  out += buffer;
-}
 
 void AppendMask(std::string& out, UINT mask) {
   if (mask == 0xF || mask == 0) return;  // an empty mask has no spelling; it reads back as all four
