@@ -130,10 +130,9 @@ HRESULT ShaderAssembler::ReadVersion() {
 HRESULT ShaderAssembler::OpenValidator() {
   Direct3DShaderValidatorCreate9Function create = createValidator_;
   if (!create) {
-    const Module* module = FindLoadedModule("d3d9.dll");
+    const RuntimeModule* module = FindLoadedModule("d3d9.dll");
     if (!module) module = LoadModule("d3d9.dll");
-    create =
-        reinterpret_cast<Direct3DShaderValidatorCreate9Function>(FindExport(module, "Direct3DShaderValidatorCreate9"));
+    if (module) create = module->Direct3DShaderValidatorCreate9;
   }
   if (!create) return S_OK;
   validator_ = ComPtr<IDirect3DShaderValidator9>::Adopt(create());

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
+#include "ShaderInstruction.h"
 #include "StringFormat.h"
 #include "d3d9types.h"
-#include "shader/ShaderInstruction.h"
 #include "validator/ShaderRules.h"
 
 namespace rastro {

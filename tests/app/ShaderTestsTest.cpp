@@ -10,10 +10,10 @@
 #include "Fakes.h"
 #include "GlDriverMapping.h"
 #include "PresentParameters.h"
+#include "ShaderEvaluator.h"
 #include "ShaderTests.h"
 #include "d3dx9shader.h"
 #include "d3dx9tex.h"
-#include "shader/ShaderEvaluator.h"
 
 namespace rastro::testing {
 namespace {

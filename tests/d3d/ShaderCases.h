@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ShaderEvaluator.h"
 #include "ShaderTokens.h"
-#include "shader/ShaderEvaluator.h"
 
 namespace rastro::testing {
 

@@ -14,7 +14,7 @@
 #include <cmath>
 
 #include "ShaderCases.h"
-#include "shader/ShaderTranslator.h"
+#include "ShaderTranslator.h"
 
 namespace rastro::testing {
 namespace {

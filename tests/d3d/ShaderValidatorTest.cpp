@@ -92,9 +92,8 @@ HRESULT Collect(const char*, UINT line, DWORD kind, DWORD code, const char* text
 }
 
 IDirect3DShaderValidator9* CreateFromExport() {
-  auto create = reinterpret_cast<Direct3DShaderValidatorCreate9Function>(
-      FindExport(FindLoadedModule("d3d9.dll"), "Direct3DShaderValidatorCreate9"));
-  return create ? create() : nullptr;
+  const RuntimeModule* module = FindLoadedModule("d3d9.dll");
+  return module && module->Direct3DShaderValidatorCreate9 ? module->Direct3DShaderValidatorCreate9() : nullptr;
 }
 
 // Feeds the stream in the chunks it was built in (the version token, each instruction, the end

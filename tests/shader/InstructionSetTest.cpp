@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "InstructionSet.h"
+#include "ShaderInstruction.h"
 #include "d3dx9shader.h"
-#include "shader/ShaderInstruction.h"
 
 namespace rastro {
 namespace {

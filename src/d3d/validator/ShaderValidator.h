@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "ShaderInstruction.h"
 #include "ShaderRules.h"
+#include "ShaderValidation.h"
 #include "ValidatorMessages.h"
-#include "include/ShaderValidator.h"
-#include "shader/ShaderInstruction.h"
 
 namespace rastro {
 
@@ -137,12 +137,4 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   int nextName_ = 0;
 };
 
-// Checks a whole token stream (version token to end token) and gives the number of errors
-// and the first error's text.
-UINT ValidateShaderTokens(const DWORD* tokens, UINT count, std::string* firstError);
-
 }  // namespace rastro
-
-// The runtime's export, found by name through the module-export lookup: a new validator with one
-// reference, or null when out of memory.
-extern "C" IDirect3DShaderValidator9* Direct3DShaderValidatorCreate9();

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "core/VertexLayout.h"
-
 namespace rastro {
 
 namespace {
@@ -792,14 +790,6 @@ ShaderVector* VaryingOf(ShaderVaryings& varyings, UINT usage, UINT index) {
 
 }  // namespace
 
-bool IsGenericVarying(UINT usage, UINT index) {
-  if (usage == D3DDECLUSAGE_FOG || usage == D3DDECLUSAGE_PSIZE) return false;
-  if (usage == D3DDECLUSAGE_POSITION && index == 0) return false;
-  if (usage == D3DDECLUSAGE_COLOR && index < 2) return false;
-  if (usage == D3DDECLUSAGE_TEXCOORD && index < 8) return false;
-  return index < 16;
-}
-
 ShaderVaryings ShaderEvaluator::RunVertex(const std::array<ShaderVector, 16>& inputs, const ShaderConstants& constants,
                                           const ShaderTextureSampler* textures) const {
   Machine m;
@@ -883,24 +873,6 @@ PixelResult ShaderEvaluator::RunPixel(const ShaderVaryings& inputs, const Shader
     result.color = m.oC;
   }
   return result;
-}
-
-std::array<ShaderVector, 16> ReadVertexInputs(const std::vector<ShaderInputDeclaration>& declarations,
-                                              const VertexLayout& layout, const BYTE* const* streams) {
-  std::array<ShaderVector, 16> inputs{};
-  for (ShaderVector& input : inputs) input = {0, 0, 0, 1};
-  for (const ShaderInputDeclaration& declaration : declarations) {
-    if (declaration.registerNumber >= 16) continue;
-    const VertexElement* element = layout.Find(declaration.usage, declaration.usageIndex);
-    // A pre-transformed position serves a shader that asks for a position.
-    if (!element && declaration.usage == D3DDECLUSAGE_POSITION) {
-      element = layout.Find(D3DDECLUSAGE_POSITIONT, declaration.usageIndex);
-    }
-    if (!element || element->stream >= kLayoutStreams || !streams[element->stream]) continue;
-    ReadVertexElement(element->type, streams[element->stream] + element->offset,
-                      inputs[declaration.registerNumber].data());
-  }
-  return inputs;
 }
 
 }  // namespace rastro
