@@ -263,7 +263,7 @@ void ShaderAssembler::EmitStatement(InstructionNode* instruction) {
 
 void ShaderAssembler::EmitCoissued(InstructionNode* instruction) {
   if (stopped_ || !instruction) return;
-  if (!IsPs1x(version_)) {
+  if (!HasCoissue(version_)) {
     REPORT_DIAGNOSTIC(diagnostics_, &instruction->token, CoissueUnsupported);
     failed_ = true;
     return;
@@ -274,9 +274,7 @@ void ShaderAssembler::EmitCoissued(InstructionNode* instruction) {
 
 InstructionNode* ShaderAssembler::Predicate(InstructionNode* instruction, RegisterNode* predicate) {
   if (stopped_ || !instruction) return nullptr;
-  bool allowed = version_ == kVs2x || version_ == kVs2sw || version_ == kVs30 || version_ == kVs3sw ||
-                 version_ == kPs2x || version_ == kPs2sw || version_ == kPs30 || version_ == kPs3sw;
-  if (!allowed) {
+  if (!HasPredication(version_)) {
     REPORT_DIAGNOSTIC(diagnostics_, &instruction->token, PredicationUnsupported);
     failed_ = true;
   } else {

@@ -105,8 +105,7 @@ HRESULT ShaderEvaluator::Load(const DWORD* tokens, size_t available, std::string
         DWORD opened = open.empty() ? 0 : list[open.back()].opcode;
         bool matches = opened == want || (want == D3DSIO_IF && (opened == D3DSIO_IFC || opened == D3DSIO_ELSE));
         if (!matches) {
-          if (problem)
-            *problem = std::string(ShaderOpcodeName(instruction.opcode)) + " without its opening instruction";
+          if (problem) *problem = std::string(instruction.info->mnemonic) + " without its opening instruction";
           return D3DERR_INVALIDCALL;
         }
         partner_[open.back()] = index;
@@ -461,8 +460,8 @@ class Interpreter {
       case D3DSIO_M3x4:
       case D3DSIO_M3x3:
       case D3DSIO_M3x2: {
-        bool four = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M4x3;
-        int rows = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M3x4 ? 4 : (in.opcode == D3DSIO_M3x2 ? 2 : 3);
+        bool four = in.info->matrixComponents == 4;
+        int rows = in.info->matrixRows;
         auto a = src(0);
         out = ShaderVector{};
         for (int row = 0; row < rows; ++row) {

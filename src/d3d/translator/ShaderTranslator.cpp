@@ -579,8 +579,8 @@ bool Translator::Arithmetic(const ShaderInstruction& in, std::string& value) {
     case D3DSIO_M3x4:
     case D3DSIO_M3x3:
     case D3DSIO_M3x2: {
-      bool four = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M4x3;
-      int rows = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M3x4 ? 4 : (in.opcode == D3DSIO_M3x2 ? 2 : 3);
+      bool four = in.info->matrixComponents == 4;
+      int rows = in.info->matrixRows;
       std::string a = s(0);
       value = "vec4(";
       for (int row = 0; row < 4; ++row) {
@@ -1092,7 +1092,7 @@ bool Translator::Run(std::string* problem) {
       if (Texture(in)) continue;
       std::string value;
       if (!Arithmetic(in, value)) {
-        Fail(std::string("instruction ") + ShaderOpcodeName(in.opcode) + " cannot be translated");
+        Fail(std::string("instruction ") + in.info->mnemonic + " cannot be translated");
         continue;
       }
       // A coissued partner reads its sources before either instruction writes.

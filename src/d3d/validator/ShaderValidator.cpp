@@ -43,32 +43,7 @@ void SwizzleText(DWORD swizzle, char* out) {
   out[4] = 0;
 }
 
-bool IsScalarOpcode(DWORD opcode) {
-  switch (opcode) {
-    case D3DSIO_RCP:
-    case D3DSIO_RSQ:
-    case D3DSIO_EXP:
-    case D3DSIO_LOG:
-    case D3DSIO_EXPP:
-    case D3DSIO_LOGP:
-    case D3DSIO_POW: return true;
-    default: return false;
-  }
-}
-
 bool IsTexld(DWORD opcode) { return opcode == D3DSIO_TEX || opcode == D3DSIO_TEXLDD || opcode == D3DSIO_TEXLDL; }
-
-// Rows of the matrix that a m*x* instruction reads from its second source.
-UINT MatrixRows(DWORD opcode) {
-  switch (opcode) {
-    case D3DSIO_M4x4: return 4;
-    case D3DSIO_M4x3: return 3;
-    case D3DSIO_M3x4: return 4;
-    case D3DSIO_M3x3: return 3;
-    case D3DSIO_M3x2: return 2;
-    default: return 1;
-  }
-}
 
 }  // namespace
 
@@ -96,7 +71,7 @@ ULONG ShaderValidator::Release() {
 void ShaderValidator::Reset() {
   version_ = -1;
   versionSeen_ = ended_ = failed_ = false;
-  sawInstruction_ = sawArithmeticInPhase_ = sawPhase_ = previousArithmetic_ = inSubroutine_ = false;
+  sawInstruction_ = sawArithmeticInPhase_ = sawPhase_ = previousPairable_ = inSubroutine_ = false;
   previousMask_ = 0;
   std::fill(std::begin(tempWritten_), std::end(tempWritten_), 0);
   std::fill(std::begin(textureWritten_), std::end(textureWritten_), 0);
@@ -133,11 +108,11 @@ void ShaderValidator::Report(ValidatorMessage message, ...) {
 const char* ShaderValidator::Name(const Operand& operand) {
   char* out = names_[nextName_];
   nextName_ = (nextName_ + 1) % 4;
-  FormatRegisterName(operand.type, operand.number, version_, out, sizeof names_[0]);
+  std::snprintf(out, sizeof names_[0], "%s", RegisterName(operand.type, operand.number, version_).c_str());
   return out;
 }
 
-const char* ShaderValidator::OpName(const Decoded& d) const { return d.rule ? d.rule->name : "?"; }
+const char* ShaderValidator::OpName(const Decoded& d) const { return d.rule ? d.rule->mnemonic : "?"; }
 
 bool ShaderValidator::InLoop() const { return loopDepth_ > 0; }
 
@@ -216,15 +191,13 @@ bool ShaderValidator::ReadInstruction(const DWORD* tokens, UINT count, UINT& at)
   if (instruction.opcode == D3DSIO_COMMENT) return true;
   Decoded d;
   d.token = token;
-  d.key = OpcodeKey(token);
-  d.rule = FindOpcodeRule(d.key, version_);
+  d.key = InstructionKey(token);
+  d.rule = FindInstruction(d.key, version_);
   if (!d.rule) {
-    const OpcodeRule* anyRule = FindOpcodeRuleAnyVersion(d.key);
-    Report(ValidatorMessage::NotInVersion, anyRule ? anyRule->name : ShaderOpcodeName(instruction.opcode),
-           ShaderVersionText(version_));
+    Report(ValidatorMessage::NotInVersion, instruction.info->mnemonic, ShaderVersionText(version_));
     return true;
   }
-  d.form = OpcodeForm(*d.rule, version_);
+  d.form = d.rule->forms[version_];
   if (!TakeOperands(instruction, d)) {
     Report(ValidatorMessage::Malformed, "the operands do not fit the instruction");
     return false;
@@ -280,7 +253,7 @@ void ShaderValidator::Check(const Decoded& d) {
     CheckDefinition(d);
     return;
   }
-  if (d.rule->kind == OpcodeKind::Phase) {
+  if (d.rule->kind == InstructionKind::Phase) {
     if (sawPhase_) Report(ValidatorMessage::Phase);
     CheckSlotLimits(" in phase 1");
     sawPhase_ = true;
@@ -298,34 +271,32 @@ void ShaderValidator::Check(const Decoded& d) {
 }
 
 void ShaderValidator::CheckOrdering(const Decoded& d) {
-  OpcodeKind kind = d.rule->kind;
-  if (kind == OpcodeKind::Declaration) {
+  InstructionKind kind = d.rule->kind;
+  if (kind == InstructionKind::Declaration) {
     if (sawInstruction_) Report(ValidatorMessage::DeclarationOrder, OpName(d));
     return;
   }
-  if (kind != OpcodeKind::Phase) sawInstruction_ = true;
+  if (kind != InstructionKind::Phase) sawInstruction_ = true;
   if (!IsPs1x(version_)) return;
-  if (kind == OpcodeKind::Texture && sawArithmeticInPhase_) {
+  if (kind == InstructionKind::Texture && sawArithmeticInPhase_) {
     Report(ValidatorMessage::TextureAfterArithmetic, OpName(d), version_ == kPs14 ? " of the same phase" : "");
   }
-  if (kind == OpcodeKind::Arithmetic) sawArithmeticInPhase_ = true;
+  if (kind == InstructionKind::Arithmetic) sawArithmeticInPhase_ = true;
 }
 
 void ShaderValidator::CheckCoissueAndPredicate(const Decoded& d) {
-  bool arithmetic = d.rule->kind == OpcodeKind::Arithmetic;
+  bool pairable = d.rule->Has(kCoissuable);
   DWORD mask = d.hasDestination ? WriteMask(d.destination.token) : 0;
   if (d.token & D3DSI_COISSUE) {
-    bool allowed = IsPs1x(version_) && arithmetic && previousArithmetic_ && !(previousMask_ & mask);
+    bool allowed = HasCoissue(version_) && pairable && previousPairable_ && !(previousMask_ & mask);
     if (!allowed) Report(ValidatorMessage::Coissue, OpName(d));
-    previousArithmetic_ = false;  // a third instruction cannot join the pair
+    previousPairable_ = false;  // a third instruction cannot join the pair
   } else {
-    previousArithmetic_ = arithmetic && d.hasDestination;
+    previousPairable_ = pairable && d.hasDestination;
     previousMask_ = mask;
   }
   if (!d.hasPredicate) return;
-  bool predication = version_ == kVs2x || version_ == kVs2sw || version_ == kVs30 || version_ == kVs3sw ||
-                     version_ == kPs2x || version_ == kPs2sw || version_ == kPs30 || version_ == kPs3sw;
-  if (!predication) {
+  if (!HasPredication(version_)) {
     Report(ValidatorMessage::Predication, OpName(d), ShaderVersionText(version_));
     return;
   }
@@ -396,14 +367,9 @@ UINT ShaderValidator::ComponentsRead(const Decoded& d, int sourceIndex) const {
   UINT slots = destinationMask;
   switch (opcode) {
     case D3DSIO_DP3:
-    case D3DSIO_M3x2:
-    case D3DSIO_M3x3:
-    case D3DSIO_M3x4:
     case D3DSIO_CRS:
     case D3DSIO_NRM: slots = 0x7; break;
-    case D3DSIO_DP4:
-    case D3DSIO_M4x4:
-    case D3DSIO_M4x3: slots = 0xF; break;
+    case D3DSIO_DP4: slots = 0xF; break;
     case D3DSIO_DP2ADD: slots = sourceIndex < 2 ? 0x3 : 0x1; break;
     case D3DSIO_LIT: slots = 0xB; break;
     case D3DSIO_DST: slots = sourceIndex == 0 ? 0x6 : 0xA; break;
@@ -413,7 +379,9 @@ UINT ShaderValidator::ComponentsRead(const Decoded& d, int sourceIndex) const {
     case D3DSIO_CALLNZ: slots = 0x1; break;
     case D3DSIO_SINCOS: slots = sourceIndex == 0 ? 0x8 : 0xF; break;
     default:
-      if (IsScalarOpcode(opcode)) {
+      if (d.rule->matrixComponents) {
+        slots = (1u << d.rule->matrixComponents) - 1;
+      } else if (d.rule->Has(kScalarSource)) {
         slots = 0x8;
       } else if (IsTexld(opcode) && !IsPs1x(version_)) {
         // Coordinates and gradients: as many as the sampler's texture type needs.
@@ -423,7 +391,7 @@ UINT ShaderValidator::ComponentsRead(const Decoded& d, int sourceIndex) const {
         slots = textureType == D3DSTT_2D ? 0x3 : 0x7;
         bool usesW = (d.key & 0x30000u) || opcode == D3DSIO_TEXLDL;
         if (sourceIndex == 0 && usesW) slots |= 0x8;
-      } else if (IsPs1x(version_) && d.rule->kind == OpcodeKind::Texture) {
+      } else if (IsPs1x(version_) && d.rule->kind == InstructionKind::Texture) {
         slots = 0x7;
       }
       break;
@@ -441,7 +409,7 @@ void ShaderValidator::CheckRead(const Decoded& d, const Operand& operand, UINT c
     case D3DSPR_TEMP: {
       if (inSubroutine_ || operand.relative) return;
       UINT rows = 1;
-      if (&operand == &d.sources[1]) rows = MatrixRows(d.rule->opcode);
+      if (&operand == &d.sources[1] && d.rule->matrixRows) rows = d.rule->matrixRows;
       for (UINT row = 0; row < rows; ++row) {
         UINT number = operand.number + row;
         if (number >= 32) return;
@@ -536,7 +504,7 @@ void ShaderValidator::CheckOperandTypes(const Decoded& d) {
     require(0, d.destination, {D3DSPR_TEMP}, "an r register");
     require(1, d.sources[0], {D3DSPR_TEXTURE, D3DSPR_TEMP}, "a t or r register");
     if (d.sources[0].type == D3DSPR_TEMP && !sawPhase_) Report(ValidatorMessage::PhaseOneSource, OpName(d));
-  } else if (version_ <= kPs13 && version_ >= kPs11 && d.rule->kind == OpcodeKind::Texture) {
+  } else if (version_ <= kPs13 && version_ >= kPs11 && d.rule->kind == InstructionKind::Texture) {
     require(0, d.destination, {D3DSPR_TEXTURE}, "a t register");
     for (int i = 0; i < d.sourceCount; ++i) {
       // texm3x3spec takes its eye ray from a constant.
@@ -551,8 +519,8 @@ void ShaderValidator::CheckOperandTypes(const Decoded& d) {
 
 void ShaderValidator::CheckSources(const Decoded& d) {
   DWORD opcode = d.rule->opcode & 0xFFFF;
-  bool texture = d.rule->kind == OpcodeKind::Texture;
-  bool flow = d.rule->kind == OpcodeKind::FlowControl;
+  bool texture = d.rule->kind == InstructionKind::Texture;
+  bool flow = d.rule->kind == InstructionKind::FlowControl;
   int firstSource = d.hasDestination ? 1 : 0;
   // texkill names the register it tests where others name their destination.
   if (opcode == D3DSIO_TEXKILL) {
@@ -632,7 +600,7 @@ void ShaderValidator::CheckSources(const Decoded& d) {
       char letters[5];
       SwizzleText(swizzle, letters);
       Report(ValidatorMessage::Swizzle, OpName(d), letters, Name(s), ShaderVersionText(version_));
-    } else if (IsScalarOpcode(opcode) && version_ != kVs11 && !IsPs1x(version_) && !IsReplicate(swizzle)) {
+    } else if (d.rule->Has(kScalarSource) && version_ != kVs11 && !IsPs1x(version_) && !IsReplicate(swizzle)) {
       Report(ValidatorMessage::ReplicateSwizzle, OpName(d), static_cast<unsigned>(i + firstSource));
     }
     CheckRead(d, s, ComponentsRead(d, i));
@@ -657,10 +625,9 @@ void ShaderValidator::CheckSources(const Decoded& d) {
     if (!first) continue;
     UINT limit = ReadPortLimit(ports[p].group, version_);
     if (limit && used > limit) {
-      char name[32];
-      FormatRegisterName(ports[p].group, 0, version_, name, sizeof name);
-      name[std::strcspn(name, "0123456789")] = 0;
-      Report(ValidatorMessage::ReadPorts, OpName(d), used, name, ShaderVersionText(version_), limit);
+      std::string name = RegisterName(ports[p].group, 0, version_);
+      name = name.substr(0, name.find_first_of("0123456789"));
+      Report(ValidatorMessage::ReadPorts, OpName(d), used, name.c_str(), ShaderVersionText(version_), limit);
     }
   }
 }
@@ -706,7 +673,7 @@ void ShaderValidator::CheckDestination(const Decoded& d) {
   if ((modifiers & 1) && !(pixel || version_ == kVs30 || version_ == kVs3sw)) {
     Report(ValidatorMessage::ResultModifier, OpName(d), "_sat", ShaderVersionText(version_));
   }
-  if ((modifiers & 2) && !(pixel && version_ >= kPs20)) {
+  if ((modifiers & 2) && !(d.rule->Has(kPartialPrecision) && HasPartialPrecision(version_))) {
     Report(ValidatorMessage::ResultModifier, OpName(d), "_pp", ShaderVersionText(version_));
   }
   if ((modifiers & 4) && !(pixel && version_ >= kPs20)) {
@@ -716,7 +683,7 @@ void ShaderValidator::CheckDestination(const Decoded& d) {
   DWORD mask = WriteMask(dst.token);
   bool maskAllowed = mask != 0;
   if (version_ >= kPs11 && version_ <= kPs13) {
-    maskAllowed = d.rule->kind == OpcodeKind::Texture ? mask == 0xF : mask == 0xF || mask == 0x7 || mask == 0x8;
+    maskAllowed = d.rule->kind == InstructionKind::Texture ? mask == 0xF : mask == 0xF || mask == 0x7 || mask == 0x8;
   } else if (version_ == kPs20 && IsTexld(opcode)) {
     maskAllowed = mask == 0xF;
   }
@@ -807,7 +774,7 @@ void ShaderValidator::CheckDefinition(const Decoded& d) {
 }
 
 void ShaderValidator::CheckTextureStage(const Decoded& d) {
-  if (version_ < kPs11 || version_ > kPs13 || d.rule->kind != OpcodeKind::Texture) return;
+  if (version_ < kPs11 || version_ > kPs13 || d.rule->kind != InstructionKind::Texture) return;
   DWORD opcode = d.rule->opcode;
   UINT number = d.destination.number;
   bool wantsPad2 = opcode == D3DSIO_TEXM3x2TEX || opcode == D3DSIO_TEXM3x2DEPTH;
@@ -844,7 +811,7 @@ void ShaderValidator::CheckTextureStage(const Decoded& d) {
 }
 
 void ShaderValidator::CheckFlowControl(const Decoded& d) {
-  if (d.rule->kind != OpcodeKind::FlowControl) return;
+  if (d.rule->kind != InstructionKind::FlowControl) return;
   DWORD opcode = d.rule->opcode;
   switch (opcode) {
     case D3DSIO_IF:
@@ -903,8 +870,8 @@ void ShaderValidator::CheckFlowControl(const Decoded& d) {
 
 void ShaderValidator::CountSlots(const Decoded& d) {
   if (d.token & D3DSI_COISSUE) return;  // shares its partner's slot
-  UINT slots = OpcodeSlots(*d.rule, version_);
-  if (d.rule->kind == OpcodeKind::Texture) {
+  UINT slots = InstructionSlots(*d.rule, version_);
+  if (d.rule->kind == InstructionKind::Texture) {
     textureSlots_ += slots;
   } else {
     arithmeticSlots_ += slots;

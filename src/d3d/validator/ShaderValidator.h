@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "RegisterName.h"
 #include "ShaderInstruction.h"
 #include "ShaderRules.h"
 #include "ShaderValidation.h"
@@ -42,7 +43,7 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   struct Decoded {
     DWORD token = 0;
     DWORD key = 0;
-    const OpcodeRule* rule = nullptr;
+    const InstructionInfo* rule = nullptr;
     char form = '-';
     bool hasDeclaration = false;
     DWORD declaration = 0;
@@ -102,7 +103,7 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   bool sawInstruction_ = false;
   bool sawArithmeticInPhase_ = false;
   bool sawPhase_ = false;
-  bool previousArithmetic_ = false;
+  bool previousPairable_ = false;  // the instruction before may be coissued with
   DWORD previousMask_ = 0;
   bool inSubroutine_ = false;
   BYTE tempWritten_[32] = {};
