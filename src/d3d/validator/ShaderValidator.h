@@ -57,7 +57,9 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   enum class Block : BYTE { If, IfElse, Loop, Rep };
 
   void Reset();
-  void Report(ValidatorMessage message, ...);
+  // Raises a message of the table with its format's arguments (REPORT_VALIDATOR_MESSAGE passes
+  // the table's format, so that the compiler checks them).
+  void Report(ValidatorMessage message, const char* format, ...) __attribute__((format(printf, 3, 4)));
   // Reads one instruction at `at`; false when the stream cannot be read further.
   bool ReadInstruction(const DWORD* tokens, UINT count, UINT& at);
   // Takes the decoder's record into the form the checks read; false when the version's operand
@@ -80,7 +82,7 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   void CheckRead(const Decoded& d, const Operand& operand, UINT components);
   UINT ComponentsRead(const Decoded& d, int sourceIndex) const;
   void CheckSlotLimits(const char* phaseText);
-  const char* Name(const Operand& operand);
+  std::string Name(const Operand& operand) const;
   const char* OpName(const Decoded& d) const;
   bool InLoop() const;
   void PushBlock(Block block);
@@ -134,8 +136,6 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   DWORD padOpcode_ = 0;
   UINT padCount_ = 0;
   UINT padRegister_ = 0;
-  char names_[4][32] = {};
-  int nextName_ = 0;
 };
 
 }  // namespace rastro
