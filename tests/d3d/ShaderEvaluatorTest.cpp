@@ -26,9 +26,14 @@ TEST_P(PixelEvaluation, GivesTheHandWorkedResult) {
   ShaderEvaluator evaluator;
   std::string problem;
   ASSERT_EQ(evaluator.Load(c.tokens.data(), c.tokens.size(), &problem), D3D_OK) << problem;
-  PixelResult result = evaluator.RunPixel(c.inputs, ConstantsOf(c), nullptr);
+  CaseTexture texture;
+  PixelResult result = evaluator.RunPixel(c.inputs, ConstantsOf(c), &texture);
   EXPECT_EQ(result.killed, c.killed);
   ExpectNear(result.color[0], c.expected);
+  EXPECT_EQ(result.depthWritten, c.depth.has_value());
+  if (c.depth) {
+    EXPECT_NEAR(result.depth, *c.depth, 1e-6f);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PixelEvaluation, ::testing::ValuesIn(PixelCases()),
@@ -41,7 +46,8 @@ TEST_P(VertexEvaluation, GivesTheHandWorkedResult) {
   ShaderEvaluator evaluator;
   std::string problem;
   ASSERT_EQ(evaluator.Load(c.tokens.data(), c.tokens.size(), &problem), D3D_OK) << problem;
-  ShaderVaryings out = evaluator.RunVertex(c.vertexInputs, ConstantsOf(c), nullptr);
+  CaseTexture texture;
+  ShaderVaryings out = evaluator.RunVertex(c.vertexInputs, ConstantsOf(c), &texture);
   ExpectNear(out.texcoord[0], c.expected);
 }
 
