@@ -338,6 +338,16 @@ class Interpreter {
   bool Compute(const Machine& m, const ShaderInstruction& in, ShaderVector& out) const {
     auto src = [&](UINT k) { return Read(m, in.sources[k]); };
     const ShaderVersion& version = shader_.version;
+    // m4x4 ... m3x2: a dot product of the vector with each row, the rows in consecutive registers.
+    if (in.info->matrixRows) {
+      auto a = src(0);
+      out = ShaderVector{};
+      for (int row = 0; row < in.info->matrixRows; ++row) {
+        auto b = Read(m, in.sources[1], row);
+        out[row] = in.info->matrixComponents == 4 ? Dot4(a, b) : Dot3(a, b);
+      }
+      return true;
+    }
     switch (in.opcode) {
       case D3DSIO_MOV:
       case D3DSIO_MOVA: out = src(0); return true;
@@ -453,21 +463,6 @@ class Interpreter {
       case D3DSIO_DST: {
         auto a = src(0), b = src(1);
         out = {1.0f, a[1] * b[1], a[2], b[3]};
-        return true;
-      }
-      case D3DSIO_M4x4:
-      case D3DSIO_M4x3:
-      case D3DSIO_M3x4:
-      case D3DSIO_M3x3:
-      case D3DSIO_M3x2: {
-        bool four = in.info->matrixComponents == 4;
-        int rows = in.info->matrixRows;
-        auto a = src(0);
-        out = ShaderVector{};
-        for (int row = 0; row < rows; ++row) {
-          auto b = Read(m, in.sources[1], row);
-          out[row] = four ? Dot4(a, b) : Dot3(a, b);
-        }
         return true;
       }
       case D3DSIO_POW: out = Splat(std::pow(std::fabs(Scalar(src(0))), Scalar(src(1)))); return true;

@@ -528,6 +528,23 @@ void Translator::Collect() {
 
 bool Translator::Arithmetic(const ShaderInstruction& in, std::string& value) {
   auto s = [&](UINT k) { return Source(in.sources[k]); };
+  // m4x4 ... m3x2: a dot product of the vector with each row, the rows in consecutive registers.
+  if (in.info->matrixRows) {
+    std::string a = s(0);
+    value = "vec4(";
+    for (int row = 0; row < 4; ++row) {
+      if (row) value += ", ";
+      if (row >= in.info->matrixRows) {
+        value += "0.0";
+      } else if (in.info->matrixComponents == 4) {
+        value += "dot(" + a + ", " + Source(in.sources[1], row) + ")";
+      } else {
+        value += "dot((" + a + ").xyz, (" + Source(in.sources[1], row) + ").xyz)";
+      }
+    }
+    value += ")";
+    return true;
+  }
   switch (in.opcode) {
     case D3DSIO_MOV:
     case D3DSIO_MOVA: value = s(0); return true;
@@ -572,28 +589,6 @@ bool Translator::Arithmetic(const ShaderInstruction& in, std::string& value) {
     case D3DSIO_DST: {
       std::string a = s(0), b = s(1);
       value = "vec4(1.0, (" + a + ").y * (" + b + ").y, (" + a + ").z, (" + b + ").w)";
-      return true;
-    }
-    case D3DSIO_M4x4:
-    case D3DSIO_M4x3:
-    case D3DSIO_M3x4:
-    case D3DSIO_M3x3:
-    case D3DSIO_M3x2: {
-      bool four = in.info->matrixComponents == 4;
-      int rows = in.info->matrixRows;
-      std::string a = s(0);
-      value = "vec4(";
-      for (int row = 0; row < 4; ++row) {
-        if (row) value += ", ";
-        if (row >= rows) {
-          value += "0.0";
-        } else if (four) {
-          value += "dot(" + a + ", " + Source(in.sources[1], row) + ")";
-        } else {
-          value += "dot((" + a + ").xyz, (" + Source(in.sources[1], row) + ").xyz)";
-        }
-      }
-      value += ")";
       return true;
     }
     case D3DSIO_POW:
