@@ -37,10 +37,10 @@
 #include "FillRate.h"
 #include "GlslOrExit.h"
 #include "RunSequence.h"
+#include "ShaderTranslator.h"
 #include "d3d9.h"
 #include "d3dx9shader.h"
 #include "gl/GlRenderer.h"
-#include "shader/ShaderTranslator.h"
 
 #ifndef RASTRO_SOURCE_DATA_DIR
 #define RASTRO_SOURCE_DATA_DIR "data"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "d3dx9shader.h"
-#include "shader/ShaderEvaluator.h"
+#include "ShaderEvaluator.h"
 
 namespace rastro::testing {
 

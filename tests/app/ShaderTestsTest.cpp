@@ -11,7 +11,7 @@
 #include "ScratchDirectory.h"
 #include "ShaderTests.h"
 #include "d3dx9shader.h"
-#include "shader/ShaderEvaluator.h"
+#include "ShaderEvaluator.h"
 
 namespace rastro::testing {
 namespace {
