@@ -8,6 +8,13 @@ set(rastro_revision "${RASTRO_SOURCE_REVISION}")
 if(rastro_revision STREQUAL "")
   find_package(Git QUIET)
   if(GIT_FOUND)
+    # Sources unpacked inside some other checkout are not that checkout's commit.
+    execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --show-toplevel
+                    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                    OUTPUT_VARIABLE top ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+  endif()
+  file(REAL_PATH "${PROJECT_SOURCE_DIR}" source_dir)
+  if(GIT_FOUND AND top STREQUAL source_dir)
     execute_process(COMMAND ${GIT_EXECUTABLE} describe --tags --always --dirty --abbrev=12
                     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
                     RESULT_VARIABLE described OUTPUT_VARIABLE rastro_revision ERROR_QUIET

@@ -32,12 +32,15 @@ fi
 # The sources are built from a copy that dpkg-buildpackage may clean and write beside. A copy
 # has no git history, so the commit is passed along for --version.
 revision=""
-if git rev-parse --git-dir >/dev/null 2>&1; then
+if [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$top" ]; then
   revision=$(git describe --tags --always --dirty --abbrev=12)
 fi
 source="$out/source"
-rm -rf "$out"
-mkdir -p "$source"
+mkdir -p "$out"
+# Only what an earlier run left: --out may name a folder that holds other files.
+rm -rf "$source" "$out"/*.deb "$out"/rastrometer_*.changes "$out"/rastrometer_*.buildinfo "$out"/build.log \
+  "$out"/ccache.log "$out"/lintian.txt
+mkdir "$source"
 if [ -n "$revision" ]; then
   git ls-files -z --cached --others --exclude-standard -- . ':!fuzz/corpus' |
     tar --null --files-from=- --ignore-failed-read -cf - | tar -xf - -C "$source"

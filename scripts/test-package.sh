@@ -140,6 +140,14 @@ echo "PerPixelLightingPS20.psh: first token 0x$first"
 [ "$first" = "ffff0200" ] || fail "the assembled shader starts with 0x$first"
 [ "$(rastro-asm -d ps.bin | head -n 1)" = "ps_2_0" ] || fail "rastro-asm -d does not list the shader back"
 
+step "each installed header compiles on its own"
+for header in /usr/include/rastrometer/*.h; do
+  echo "#include <$(basename "$header")>" |
+    g++ -std=c++17 -Wall -Wextra -Werror -fsyntax-only -x c++ - $(pkg-config --cflags rastrometer-d3d9) ||
+    fail "$header does not compile on its own"
+done
+echo "$(ls /usr/include/rastrometer/*.h | wc -l) headers"
+
 step "a consumer program built with pkg-config"
 consumer="$scratch/consumer"
 mkdir "$consumer"
