@@ -12,6 +12,8 @@ packages=(
   clang llvm libclang-rt-14-dev clang-format
   xvfb xauth locales libx11-dev libxtst-dev
   imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
+  scdoc man-db groff-base bash-completion
+  debhelper dpkg-dev lintian libjpeg-dev pkgconf
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include "CommandLine.h"
 #include "DisplayCheck.h"
 #include "FrameCapture.h"
+#include "RastrometerVersion.h"
 #include "SdlEvents.h"
 #include "SettingsChoice.h"
 #include "SettingsDialog.h"
@@ -221,7 +222,7 @@ int RunProgram(std::span<const std::string_view> arguments, const ProgramEnviron
   switch (parsed.line.action) {
     case CommandLine::Action::kHelp: std::fputs(UsageText().c_str(), environment.out); return kExitDone;
     case CommandLine::Action::kVersion:
-      std::fprintf(environment.out, "rastrometer %s\n", RASTRO_VERSION);
+      std::fputs(RASTROMETER_VERSION_LINE("rastrometer"), environment.out);
       return kExitDone;
     default: return Run(parsed.line, environment);
   }

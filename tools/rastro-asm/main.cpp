@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Preprocessor.h"
+#include "RastrometerVersion.h"
 #include "ShaderAssembler.h"
 #include "ShaderDisassembler.h"
 
@@ -23,12 +24,13 @@ namespace {
 constexpr int kExitErrors = 1;
 constexpr int kExitUsage = 2;
 
-int Usage(const char* problem) {
+int Usage(const char* problem, std::FILE* stream = stderr) {
   if (problem) std::fprintf(stderr, "rastro-asm: %s\n", problem);
-  std::fprintf(stderr,
+  std::fprintf(stream,
                "usage: rastro-asm FILE [-o OUT.bin] [-D NAME[=VALUE]]... [-I DIR]... [--debug] [--skip-validation]\n"
                "       rastro-asm -E FILE [-D NAME[=VALUE]]... [-I DIR]...\n"
                "       rastro-asm -d IN.bin\n"
+               "       rastro-asm --help | --version\n"
                "  FILE             assemble FILE and write its token stream\n"
                "  -o OUT.bin       where to write the tokens (default: FILE with the extension .bin)\n"
                "  --debug          add the debug-information block\n"
@@ -36,7 +38,9 @@ int Usage(const char* problem) {
                "  -E FILE          preprocess FILE as shader assembly and print its tokens\n"
                "  -d IN.bin        print a token stream as assembly source\n"
                "  -D NAME[=VALUE]  define NAME (empty, or as VALUE)\n"
-               "  -I DIR           search DIR for includes not found beside the including file\n");
+               "  -I DIR           search DIR for includes not found beside the including file\n"
+               "  -h, --help       print this text\n"
+               "  --version        print the version and the commit it was built from\n");
   return kExitUsage;
 }
 
@@ -205,7 +209,10 @@ int main(int argc, char** argv) {
     } else if (argument == "--skip-validation") {
       flags |= D3DXSHADER_SKIPVALIDATION;
     } else if (argument == "-h" || argument == "--help") {
-      Usage(nullptr);
+      Usage(nullptr, stdout);
+      return 0;
+    } else if (argument == "--version") {
+      std::fputs(RASTROMETER_VERSION_LINE("rastro-asm"), stdout);
       return 0;
     } else if (argument.starts_with("-E")) {
       if (preprocessFile) return Usage("only one -E FILE");

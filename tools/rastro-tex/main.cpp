@@ -1,11 +1,13 @@
 // rastro-tex: the texture loader on the command line.
 //   rastro-tex info FILE... [--pixels]
 //   rastro-tex convert IN OUT.dds [options]
+//   rastro-tex --help | --version
 #include <cstdio>
 #include <cstring>
 #include <span>
 
 #include "Command.h"
+#include "RastrometerVersion.h"
 
 namespace rastro::tex {
 
@@ -24,13 +26,20 @@ constexpr Command kCommands[] = {
      RunConvert},
 };
 
+void PrintUsageTo(std::FILE* stream) {
+  std::fprintf(stream, "usage:\n");
+  for (const Command& command : kCommands) {
+    std::fprintf(stream, "  rastro-tex %s %s\n      %s\n", command.Name, command.Usage, command.Summary);
+  }
+  std::fprintf(stream,
+               "  rastro-tex -h | --help\n      print this text\n"
+               "  rastro-tex --version\n      print the version and the commit it was built from\n");
+}
+
 }  // namespace
 
 int PrintUsage() {
-  std::fprintf(stderr, "usage:\n");
-  for (const Command& command : kCommands) {
-    std::fprintf(stderr, "  rastro-tex %s %s\n      %s\n", command.Name, command.Usage, command.Summary);
-  }
+  PrintUsageTo(stderr);
   return kExitUsage;
 }
 
@@ -41,6 +50,14 @@ int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "rastro-tex: no command given\n");
     return PrintUsage();
+  }
+  if (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0) {
+    PrintUsageTo(stdout);
+    return kExitOk;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::fputs(RASTROMETER_VERSION_LINE("rastro-tex"), stdout);
+    return kExitOk;
   }
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[1], command.Name) == 0) return command.Run(std::span<char* const>(argv + 2, argc - 2));
