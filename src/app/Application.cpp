@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include <algorithm>
+
 namespace rastro {
 
 void CompletePresentParams(D3DPRESENT_PARAMETERS& PresentParams, HWND window) {
@@ -37,16 +39,22 @@ PumpEnd RunBenchmark(AppGlobals& app, RunEnvironment environment) {
 
   const std::span<const CatalogueRow> catalogue = environment.catalogue;
   const ScreenSize screen = settings.screen;
-  PumpEnd end;
-  {
+  PumpEnd end = PumpEnd::kCatalogueDone;
+  const unsigned passes = std::max(1u, environment.passes);
+  for (unsigned pass = 0; pass < passes && end == PumpEnd::kCatalogueDone; ++pass) {
+    const bool last = pass + 1 == passes;
+    environment.results.SetDiscarding(!last);
+    if (environment.recorder) environment.recorder->BeginPass(pass, passes);
     RunSequence sequence(
         *app.Device, catalogue.size(),
         [catalogue, screen](std::size_t index) { return catalogue[index].create(catalogue[index], screen); },
         environment.results, environment.clock, settings);
     sequence.SetObserver(environment.observer);
-    sequence.SetFrameSink(environment.frames);
+    sequence.SetFrameSink(last ? environment.frames : nullptr);
+    sequence.SetRecorder(environment.recorder);
     end = RunMessagePump(environment.events, app.KeyDown, sequence);
   }  // the sequence destroys a test still current before the device goes
+  environment.results.SetDiscarding(false);
   app.Device.Reset();
   app.Direct3DObject.Reset();
   return end;

@@ -3,14 +3,20 @@
 #include <SDL.h>
 #include <gtk/gtk.h>
 
+#include <ctime>
 #include <memory>
 #include <sstream>
 
 #include "Application.h"
 #include "Catalogue.h"
 #include "CommandLine.h"
+#include "DataFiles.h"
 #include "DisplayCheck.h"
 #include "FrameCapture.h"
+#include "GlIdentity.h"
+#include "MachineProbe.h"
+#include "ResultsCommand.h"
+#include "RunRecording.h"
 #include "SdlEvents.h"
 #include "SettingsChoice.h"
 #include "SettingsDialog.h"
@@ -131,14 +137,29 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
     return kExitFailed;
   }
 
+  D3DADAPTER_IDENTIFIER9 identifier{};
+  app.Direct3DObject->GetAdapterIdentifier(app.AdapterIndex, 0, &identifier);
+  SteadyClock& clock = environment.clock ? *environment.clock : SystemClock();
+  RunRecording recording(Catalogue(), app.PresentParams, clock.Frequency(), environment.out);
+  RunRecord& record = recording.Record();
+  record.uuid = NewUuid();
+  record.programVersion = RASTRO_VERSION;
+  record.startedUtc = UtcText(environment.utcSeconds ? environment.utcSeconds() : std::time(nullptr));
+  DescribeSettings(record, app.AdapterIndex, app.PresentParams, identifier);
+  record.settings.seconds = line.seconds;
+  record.settings.runs = line.runs;
+  ReadGlIdentity(record.adapter);
+  record.machine = ProbeMachine(environment.machineRoot);
+  record.dataDirectory = std::filesystem::path(DataFilePath("texture1.jpg")).parent_path().string();
+
   ResultsFile results(environment.resultsPath);
   {
     TerminalProgress progress(environment.out, environment.showProgress);
     results.SetEcho(&progress);
     SdlEvents sdlEvents;
     EventSource& events = environment.events ? *environment.events : sdlEvents;
-    RunBenchmark(app, {results, environment.clock ? *environment.clock : SystemClock(), events, Catalogue(),
-                       line.seconds, &progress, capture.get()});
+    RunBenchmark(app,
+                 {results, clock, events, Catalogue(), line.seconds, &progress, capture.get(), line.runs, &recording});
     results.SetEcho(nullptr);
   }
   std::error_code ignored;
@@ -146,6 +167,10 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
     std::fprintf(environment.out, "Results written to %s\n",
                  std::filesystem::absolute(results.Path(), ignored).c_str());
   }
+  // Only now, with the device gone and Results.txt written: nothing in the measurement waits
+  // on a store, and a store that fails cannot cost the results file.
+  KeepRecord(record, {line.store, line.noStore, line.jsonPath, environment.defaultStore}, environment.out,
+             environment.err);
   std::fflush(environment.out);
   return kExitDone;
 }
@@ -153,6 +178,9 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
 }  // namespace
 
 int RunProgram(std::span<const std::string_view> arguments, const ProgramEnvironment& environment) {
+  if (!arguments.empty() && arguments[0] == "results") {
+    return RunResultsCommand(arguments.subspan(1), {environment.defaultStore, environment.out, environment.err});
+  }
   const ParsedCommandLine parsed = ParseCommandLine(arguments);
   if (!parsed.ok) {
     std::fprintf(environment.err, "rastrometer: %s\n", parsed.error.c_str());

@@ -34,6 +34,7 @@ std::string FormatFixed(double value) {
 }
 
 std::FILE* ResultsFile::Open(const char* mode) {
+  if (discarding_) return nullptr;
   std::FILE* file = std::fopen(path_.c_str(), mode);
   if (!file && !warned_) {
     warned_ = true;

@@ -22,7 +22,9 @@ RunSequence::RunSequence(IDirect3DDevice9& device, std::size_t testCount, TestFa
       results_(results),
       clock_(clock),
       settings_(settings),
-      frequency_(clock.Frequency()) {}
+      frequency_(clock.Frequency()) {
+  frameTicks_.reserve(4096);
+}
 
 RunSequence::~RunSequence() { Abandon(); }
 
@@ -52,6 +54,7 @@ bool RunSequence::SelectTest() {
       currentNumber_ = nextTest_;
     } else {
       out.Failed();
+      if (recorder_) recorder_->Failed(nextTest_, *test);
       test->Destroy();
     }
   }
@@ -68,6 +71,8 @@ void RunSequence::RenderFrame() {
   device_.Present(nullptr, nullptr, nullptr, nullptr);
   const std::int64_t end = clock_.Ticks();
   tickSum_ += end - start;
+  // Kept after the interval is read, so that a growing list never lands inside a timed frame.
+  frameTicks_.push_back(end - start);
   ++countedFrames_;
   ++frameIndex_;
 }
@@ -87,6 +92,7 @@ void RunSequence::Account() {
   if (frameIndex_ <= kWarmUpFrames) {
     countedFrames_ = 0;
     tickSum_ = 0;
+    frameTicks_.clear();
     return;
   }
   const double elapsed = static_cast<double>(tickSum_) / static_cast<double>(frequency_);
@@ -96,7 +102,7 @@ void RunSequence::Account() {
   if (current_) {
     const double rate = FillRate(current_->PixelFactor(), settings_.screen.width, settings_.screen.height,
                                  countedFrames_, static_cast<float>(elapsed));
-    results_.Append().Rate(rate);
+    results_.Append().Rate(recorder_ ? recorder_->Measured(currentNumber_, *current_, rate, frameTicks_) : rate);
     CaptureFrame();
     current_->Destroy();
     current_.reset();
@@ -104,6 +110,7 @@ void RunSequence::Account() {
   countedFrames_ = 0;
   frameIndex_ = 0;
   tickSum_ = 0;
+  frameTicks_.clear();
 }
 
 }  // namespace rastro

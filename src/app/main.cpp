@@ -2,10 +2,12 @@
 // the working directory.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
 #include "Program.h"
+#include "ResultStore.h"
 #include "VideoEnvironment.h"
 #include "d3d9.h"
 
@@ -15,5 +17,6 @@ int main(int argc, char** argv) {
   environment.createDirect3D = Direct3DCreate9;
   environment.displayAvailable = rastro::DisplayServerAnnounced();
   environment.showProgress = isatty(STDOUT_FILENO) != 0;
+  environment.defaultStore = rastro::DefaultStorePath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
   return rastro::RunProgram(arguments, environment);
 }

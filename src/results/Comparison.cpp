@@ -28,6 +28,7 @@ Comparison Compare(const std::vector<RunRecord>& runs) {
     for (const RunRecord& run : runs) {
       ComparisonCell cell;
       const TestRecord* test = FindTest(run, name);
+      if (test) cell.status = test->status;
       if (test && !test->passRates.empty()) {
         cell.measured = true;
         cell.summary = Summarise(test->passRates);

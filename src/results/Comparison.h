@@ -13,6 +13,7 @@ namespace rastro {
 
 struct ComparisonCell {
   bool measured = false;  // false: the run has no rate for this test
+  TestStatus status = TestStatus::kNotRun;
   RateSummary summary;
   double ratio = 0;  // median / the first run's median; 0 when either is missing
   Verdict verdict = Verdict::kNoClearDifference;

@@ -116,7 +116,7 @@ std::string Table(const Comparison& comparison) {
         html += "<td class=\"num\">" + Number(cell.summary.median) + "</td><td class=\"num\">" +
                 EscapeHtml(IntervalText(cell.summary)) + "</td>";
       } else {
-        html += "<td>-</td><td>-</td>";
+        html += std::string("<td>") + TestStatusName(cell.status) + "</td><td>-</td>";
       }
       if (i == 0) continue;
       if (cell.ratio > 0) {

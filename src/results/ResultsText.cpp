@@ -135,7 +135,7 @@ std::string CompareText(const Comparison& comparison) {
       if (cell.measured) {
         line.insert(line.end(), {FormatNumber(cell.summary.median), IntervalText(cell.summary)});
       } else {
-        line.insert(line.end(), {"-", "-"});
+        line.insert(line.end(), {TestStatusName(cell.status), "-"});
       }
       if (i == 0) continue;
       if (cell.ratio > 0) {

@@ -32,8 +32,8 @@ class Chromium {
         "timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
         "--disable-background-networking --disable-component-update --disable-sync --hide-scrollbars "
         "--user-data-dir='" +
-        (scratch_.Path() / "profile").string() + "' " + what + " 'file://" + page.string() + "' > '" +
-        output.string() + "' 2> /dev/null";
+        (scratch_.Path() / "profile").string() + "' " + what + " 'file://" + page.string() + "' > '" + output.string() +
+        "' 2> /dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return ReadFile(output);
   }
@@ -65,7 +65,8 @@ Image ReadPng(const std::filesystem::path& path) {
 std::size_t PixelsNear(const Image& image, int r, int g, int b) {
   std::size_t count = 0;
   for (std::size_t i = 0; i + 3 < image.rgba.size(); i += 4) {
-    if (std::abs(image.rgba[i] - r) <= 8 && std::abs(image.rgba[i + 1] - g) <= 8 && std::abs(image.rgba[i + 2] - b) <= 8) {
+    if (std::abs(image.rgba[i] - r) <= 8 && std::abs(image.rgba[i + 1] - g) <= 8 &&
+        std::abs(image.rgba[i + 2] - b) <= 8) {
       ++count;
     }
   }
@@ -76,7 +77,10 @@ std::size_t PixelsNear(const Image& image, int r, int g, int b) {
 std::string TextAsSerialised(const std::string& text) {
   std::string out;
   for (char c : text) {
-    out += c == '&' ? std::string("&amp;") : c == '<' ? std::string("&lt;") : c == '>' ? std::string("&gt;") : std::string(1, c);
+    out += c == '&'   ? std::string("&amp;")
+           : c == '<' ? std::string("&lt;")
+           : c == '>' ? std::string("&gt;")
+                      : std::string(1, c);
   }
   return out;
 }

@@ -20,8 +20,9 @@ class PostgresServer {
   PostgresServer() {
     const std::string bin = BinDirectory();
     if (bin.empty()) {
-      problem_ = "PostgreSQL 15's initdb and pg_ctl were not found (Debian: postgresql-15, which "
-                 "scripts/install-deps.sh installs)";
+      problem_ =
+          "PostgreSQL 15's initdb and pg_ctl were not found (Debian: postgresql-15, which "
+          "scripts/install-deps.sh installs)";
       return;
     }
     const std::filesystem::path dir = scratch_.Path();
@@ -41,7 +42,7 @@ class PostgresServer {
     }
     scratch_.Write("password", kPassword);
     std::filesystem::permissions(dir / "password", std::filesystem::perms::all);
-    const std::string log = (dir / "setup.log").string();  // written by this process's shell
+    const std::string log = (dir / "setup.log").string();         // written by this process's shell
     const std::string serverLog = (dir / "server.log").string();  // written by the server's user
     pgCtl_ = as + "'" + bin + "/pg_ctl' -D '" + (dir / "data").string() + "'";
     const std::string initdb = as + "'" + bin + "/initdb' -D '" + (dir / "data").string() +

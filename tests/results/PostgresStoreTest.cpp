@@ -49,8 +49,8 @@ TEST_F(PostgresStoreTest, MachinesRecordIntoOneLabStoreAndEveryCommandReadsIt) {
   std::FILE* out = std::tmpfile();
   ResultsCommandEnvironment environment{"", out, stderr, 1000};
   const std::string url = server.Url();
-  EXPECT_EQ(RunResultsCommand(std::vector<std::string_view>{"compare", std::to_string(ids[0]),
-                                                            std::to_string(ids[1]), "--store", url},
+  EXPECT_EQ(RunResultsCommand(std::vector<std::string_view>{"compare", std::to_string(ids[0]), std::to_string(ids[1]),
+                                                            "--store", url},
                               environment),
             0);
   std::rewind(out);
