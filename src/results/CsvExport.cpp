@@ -11,8 +11,12 @@ namespace {
 std::string Field(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
-  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
 }
 
 // The shortest text that reads back as the same double.
@@ -22,33 +26,58 @@ std::string Exact(double value) {
   return std::string(buffer, result.ptr);
 }
 
+void AppendLine(std::string& out, const std::vector<std::string>& fields) {
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) out += ',';
+    out += Field(fields[i]);
+  }
+  out += "\r\n";
+}
+
 }  // namespace
 
 std::string CsvExport(const std::vector<RunRecord>& runs) {
-  std::string out =
-      "run_id,uuid,started_utc,adapter,gl_renderer,driver_version,width,height,back_buffer,depth,refresh_hz,"
-      "seconds,runs,test,status,failure_reason,passes,median,low,high,coverage,minimum,maximum,pass_rates\r\n";
+  std::string out;
+  AppendLine(out, {"run_id", "uuid",   "started_utc", "adapter",        "gl_renderer", "driver_version",
+                   "width",  "height", "back_buffer", "depth",          "refresh_hz",  "seconds",
+                   "runs",   "test",   "status",      "failure_reason", "passes",      "median",
+                   "low",    "high",   "coverage",    "minimum",        "maximum",     "pass_rates"});
   for (const RunRecord& run : runs) {
     const RunSettingsRecord& s = run.settings;
-    const std::string common = std::to_string(run.id) + "," + Field(run.uuid) + "," + Field(run.startedUtc) + "," +
-                               Field(run.adapter.description) + "," + Field(run.adapter.glRenderer) + "," +
-                               Field(run.adapter.driverVersion) + "," + std::to_string(s.width) + "," +
-                               std::to_string(s.height) + "," + Field(s.backBufferFormat) + "," + Field(s.depthFormat) +
-                               "," + std::to_string(s.refreshRate) + "," + Exact(s.seconds) + "," +
-                               std::to_string(s.runs);
     for (const TestRecord& test : run.tests) {
-      std::string line = common + "," + Field(test.name) + "," + TestStatusName(test.status) + "," +
-                         Field(test.failureReason) + "," + std::to_string(test.passRates.size());
+      std::vector<std::string> fields{std::to_string(run.id),
+                                      run.uuid,
+                                      run.startedUtc,
+                                      run.adapter.description,
+                                      run.adapter.glRenderer,
+                                      run.adapter.driverVersion,
+                                      std::to_string(s.width),
+                                      std::to_string(s.height),
+                                      s.backBufferFormat,
+                                      s.depthFormat,
+                                      std::to_string(s.refreshRate),
+                                      Exact(s.seconds),
+                                      std::to_string(s.runs),
+                                      test.name,
+                                      TestStatusName(test.status),
+                                      test.failureReason,
+                                      std::to_string(test.passRates.size())};
       if (test.passRates.empty()) {
-        line += ",,,,,,,";
+        fields.resize(fields.size() + 7);
       } else {
         const RateSummary summary = Summarise(test.passRates);
         std::string rates;
-        for (double rate : test.passRates) rates += (rates.empty() ? "" : ";") + Exact(rate);
-        line += "," + Exact(summary.median) + "," + Exact(summary.low) + "," + Exact(summary.high) + "," +
-                Exact(summary.coverage) + "," + Exact(summary.minimum) + "," + Exact(summary.maximum) + "," + rates;
+        for (double rate : test.passRates) {
+          if (!rates.empty()) rates += ';';
+          rates += Exact(rate);
+        }
+        for (double value :
+             {summary.median, summary.low, summary.high, summary.coverage, summary.minimum, summary.maximum}) {
+          fields.push_back(Exact(value));
+        }
+        fields.push_back(rates);
       }
-      out += line + "\r\n";
+      AppendLine(out, fields);
     }
   }
   return out;

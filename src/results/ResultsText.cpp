@@ -11,7 +11,7 @@ std::string FormatNumber(double value, int decimals) {
 }
 
 std::string IntervalText(const RateSummary& summary) {
-  std::string text = "[" + FormatNumber(summary.low) + ", " + FormatNumber(summary.high) + "]";
+  std::string text = std::string("[") + FormatNumber(summary.low) + ", " + FormatNumber(summary.high) + "]";
   if (!summary.HasConfidentInterval()) text += "~";
   return text;
 }
@@ -95,7 +95,10 @@ std::string ShowText(const RunRecord& record) {
       const RateSummary summary = Summarise(test.passRates);
       shortInterval = shortInterval || !summary.HasConfidentInterval();
       std::string passes;
-      for (double rate : test.passRates) passes += (passes.empty() ? "" : " ") + FormatNumber(rate);
+      for (double rate : test.passRates) {
+        if (!passes.empty()) passes += ' ';
+        passes += FormatNumber(rate);
+      }
       if (test.status == TestStatus::kFailed) passes += " (failed: " + test.failureReason + ")";
       row.insert(row.end(), {FormatNumber(summary.median), IntervalText(summary), FormatNumber(summary.minimum),
                              FormatNumber(summary.maximum), passes});
@@ -111,15 +114,15 @@ std::string CompareText(const Comparison& comparison) {
   std::string out;
   for (std::size_t i = 0; i < comparison.runs.size(); ++i) {
     const RunRecord& run = *comparison.runs[i];
-    out += "#" + std::to_string(run.id) + "  " + StartedText(run.startedUtc) + "  " + run.adapter.description + "  " +
-           ModeText(run.settings) + "  " + std::to_string(run.settings.runs) + " pass" +
-           (run.settings.runs == 1 ? "" : "es") + (i == 0 ? "  (base)" : "") + "\n";
+    out += std::string("#") + std::to_string(run.id) + "  " + StartedText(run.startedUtc) + "  " +
+           run.adapter.description + "  " + ModeText(run.settings) + "  " + std::to_string(run.settings.runs) +
+           " pass" + (run.settings.runs == 1 ? "" : "es") + (i == 0 ? "  (base)" : "") + "\n";
   }
   out += "\n";
   std::vector<std::string> header{"Test"};
   std::vector<bool> right{false};
   for (std::size_t i = 0; i < comparison.runs.size(); ++i) {
-    const std::string id = "#" + std::to_string(comparison.runs[i]->id);
+    const std::string id = std::string("#") + std::to_string(comparison.runs[i]->id);
     header.insert(header.end(), {id + " median", "95% interval"});
     right.insert(right.end(), {true, true});
     if (i > 0) {

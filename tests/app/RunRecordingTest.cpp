@@ -62,9 +62,11 @@ TEST(RunRecordingTest, RepeatedPassesWriteTheMedianAndKeepEveryPassAndFrame) {
     frameTicks = passTicks[pass];
     results.SetDiscarding(pass < 2);
     recording.BeginPass(pass, 3);
-    RunSequence sequence(
-        device, 2, [&](std::size_t index) { return catalogue[index].create(catalogue[index], {640, 480}); }, results,
-        clock, {{640, 480}, 3, 0.5});
+    RunSequence sequence(device, 2,
+                         [&](std::size_t index) {
+                           return catalogue[index].create(catalogue[index], {640, 480});
+                         },
+                         results, clock, {{640, 480}, 3, 0.5});
     sequence.SetRecorder(&recording);
     while (sequence.Step()) {
     }
@@ -108,9 +110,11 @@ TEST(RunRecordingTest, FramesWhoseSceneCannotBeginAreNotKept) {
   params.BackBufferHeight = 480;
   RunRecording recording(catalogue, params, 1000, nullptr);
   recording.BeginPass(0, 1);
-  RunSequence sequence(
-      device, 1, [&](std::size_t) { return MakePassing(catalogue[0], {640, 480}); }, results, clock,
-      {{640, 480}, 3, 0.5});
+  RunSequence sequence(device, 1,
+                       [&](std::size_t) {
+                         return MakePassing(catalogue[0], {640, 480});
+                       },
+                       results, clock, {{640, 480}, 3, 0.5});
   sequence.SetRecorder(&recording);
   // Scenes 23 to 27 cannot begin: nothing is rendered or counted in those steps.
   device.beginSceneResult = [](int call) { return call >= 23 && call <= 27 ? D3DERR_INVALIDCALL : D3D_OK; };
@@ -228,8 +232,8 @@ TEST_F(RecordedProgramTest, RepeatedRunIsRecordedWithEveryPassAndComparedFromThe
   EXPECT_EQ(record.settings, (RunSettingsRecord{0, 640, 480, 60, "X8R8G8B8", "D24X8", 0.5, 3}));
   EXPECT_EQ(record.adapter.description, "Fake Adapter");
   EXPECT_EQ(record.adapter.driverVersion, "1.2.3.4");
-  EXPECT_EQ(record.machine, (MachineRecord{"Test CPU 3000", 2, 2048 * 1024, "6.1.0-test",
-                                           "Debian GNU/Linux 12 (bookworm)"}));
+  EXPECT_EQ(record.machine,
+            (MachineRecord{"Test CPU 3000", 2, 2048 * 1024, "6.1.0-test", "Debian GNU/Linux 12 (bookworm)"}));
   ASSERT_EQ(record.tests.size(), Catalogue().size());
   for (const TestRecord& test : record.tests) {
     if (NeedsTextureStages(CatalogueRowNamed(test.name))) {
