@@ -207,10 +207,12 @@ TEST_F(SqliteStoreTest, UnwritableStoresFailClearlyAndTheRunIsKeptNotSent) {
   const std::vector<Case> cases{
       {"corrupt file",
        [&](const std::string& path) {
+         // A store overwritten with garbage, its log gone with it.
          OpenStore(path)->Add(SampleRun("aaaaaaaa-0000-4000-8000-000000000000"));
-         std::string bytes = ReadFile(path);
-         for (std::size_t i = 0; i < 100; ++i) bytes[i] = static_cast<char>(0xA5);
-         scratch.Write(std::filesystem::path(path).filename().string(), bytes);
+         const auto size = std::filesystem::file_size(path);
+         std::filesystem::remove(path + "-wal");
+         std::filesystem::remove(path + "-shm");
+         scratch.Write(std::filesystem::path(path).filename().string(), std::string(size, static_cast<char>(0xA5)));
          return path;
        },
        "file is not a database"},
