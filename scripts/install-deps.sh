@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package Rastrometer needs to build, test, fuzz and run.
+# Installs every Debian package Rastrometer needs to build, test, fuzz and run. The results
+# tests start their own PostgreSQL 15 server (postgresql-15) and check the HTML report in
+# headless chromium; the JSON record is validated with python3-jsonschema.
 # Does nothing when they are all present. Run as root (or with sudo available).
 set -euo pipefail
 
@@ -12,6 +14,8 @@ packages=(
   clang llvm libclang-rt-14-dev clang-format
   xvfb xauth locales libx11-dev
   imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
+  libsqlite3-dev libpq-dev nlohmann-json3-dev
+  postgresql-15 chromium fonts-dejavu-core python3-jsonschema
 )
 
 missing=()

@@ -23,10 +23,21 @@ constexpr int kPasses = 3;
 constexpr int kFramesPerPass = 250;  // a 5 s pass at 50 frames per second
 
 const char* const kTests[] = {
-    "FFP - Pure fillrate", "FFP - Z pixel rate", "FFP - Single texture", "FFP - Dual texture",
-    "FFP - Triple texture", "FFP - Quad texture", "PS 1.1 - Simple", "PS 1.4 - Simple",
-    "PS 2.0 - Simple", "PS 2.0 PP - Simple", "PS 2.0 - Longer", "PS 2.0 PP - Longer",
-    "PS 2.0 - Longer 4 Registers", "PS 2.0 PP - Longer 4 Registers", "PS 2.0 - Per Pixel Lighting",
+    "FFP - Pure fillrate",
+    "FFP - Z pixel rate",
+    "FFP - Single texture",
+    "FFP - Dual texture",
+    "FFP - Triple texture",
+    "FFP - Quad texture",
+    "PS 1.1 - Simple",
+    "PS 1.4 - Simple",
+    "PS 2.0 - Simple",
+    "PS 2.0 PP - Simple",
+    "PS 2.0 - Longer",
+    "PS 2.0 PP - Longer",
+    "PS 2.0 - Longer 4 Registers",
+    "PS 2.0 PP - Longer 4 Registers",
+    "PS 2.0 - Per Pixel Lighting",
     "PS 2.0 PP - Per Pixel Lighting",
 };
 
@@ -36,12 +47,18 @@ RunRecord TypicalRun(int number) {
   run.uuid = NewUuid();
   run.programVersion = "0.1.0";
   char started[32];
-  std::snprintf(started, sizeof started, "2024-%02d-%02dT%02d:%02d:00Z", 1 + number % 12, 1 + number % 28,
-                number % 24, number % 60);
+  std::snprintf(started, sizeof started, "2024-%02d-%02dT%02d:%02d:00Z", 1 + number % 12, 1 + number % 28, number % 24,
+                number % 60);
   run.startedUtc = started;
   run.settings = {0, 1024, 768, 60, "X8R8G8B8", "D24S8", 5.0, kPasses};
-  run.adapter = {number % 2 ? "llvmpipe (LLVM 15.0.6, 256 bits)" : "NVIDIA GeForce GTX 1080", "OpenGL", "4.5.22.3", 0,
-                 0, "Mesa", "llvmpipe (LLVM 15.0.6, 256 bits)", "4.5 (Core Profile) Mesa 22.3.6"};
+  run.adapter = {number % 2 ? "llvmpipe (LLVM 15.0.6, 256 bits)" : "NVIDIA GeForce GTX 1080",
+                 "OpenGL",
+                 "4.5.22.3",
+                 0,
+                 0,
+                 "Mesa",
+                 "llvmpipe (LLVM 15.0.6, 256 bits)",
+                 "4.5 (Core Profile) Mesa 22.3.6"};
   run.machine = {"AMD EPYC 7B13", 2, 25769803776ull, "6.1.0-18-amd64", "Debian GNU/Linux 12 (bookworm)"};
   run.dataDirectory = "/usr/share/rastrometer";
   for (const char* name : kTests) {

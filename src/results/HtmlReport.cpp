@@ -185,7 +185,7 @@ body { font-family: system-ui, -apple-system, "Segoe UI", sans-serif; margin: 0 
 h1 { font-size: 1.4em; margin: 0.2em 0; }
 h2 { font-size: 1.15em; margin-top: 1.4em; border-bottom: 1px solid #ccc; }
 h3 { font-size: 1em; margin: 0.8em 0 0.3em; }
-.chart { width: 100%; height: auto; display: block; }
+.chart { width: 100%; max-width: 680px; height: auto; display: block; }
 .chart text { font-size: 12px; fill: #1a1a1a; }
 .chart .tick { font-size: 10px; fill: #666; text-anchor: middle; }
 .chart .grid { stroke: #ddd; stroke-width: 1; }

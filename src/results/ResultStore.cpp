@@ -1,10 +1,10 @@
 #include "ResultStore.h"
 
 #include <bit>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 
 namespace rastro {
 

@@ -1,11 +1,11 @@
 #include "ResultsCommand.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <regex>
 #include <vector>
 
 #include "Comparison.h"
@@ -54,8 +54,13 @@ std::int64_t ParseId(std::string_view text) {
 }
 
 std::string ParseDate(std::string_view option, std::string_view text) {
-  static const std::regex date(R"(\d{4}-\d{2}-\d{2})");
-  if (!std::regex_match(text.begin(), text.end(), date)) {
+  const auto digits = [&](std::size_t from, std::size_t count) {
+    for (std::size_t i = from; i < from + count; ++i) {
+      if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+    }
+    return true;
+  };
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !digits(0, 4) || !digits(5, 2) || !digits(8, 2)) {
     throw UsageError{std::string(option) + " " + std::string(text) + ": expected a date as YYYY-MM-DD"};
   }
   return std::string(text);

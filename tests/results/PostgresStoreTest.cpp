@@ -7,6 +7,7 @@
 #include "ResultStore.h"
 #include "ResultsCommand.h"
 #include "RunKeeping.h"
+#include "TableCells.h"
 
 namespace rastro::testing {
 namespace {
@@ -59,7 +60,9 @@ TEST_F(PostgresStoreTest, MachinesRecordIntoOneLabStoreAndEveryCommandReadsIt) {
   const std::string text(buffer, got);
   std::fclose(out);
   // 2002.5 / 1002.5 = 1.9975; the intervals [1000, 1005] and [2000, 2005] lie apart.
-  EXPECT_NE(text.find("1002.5  [1000.0, 1005.0]     2002.5  [2000.0, 2005.0]  1.998  faster"), std::string::npos)
+  EXPECT_EQ(Cells(text, "FFP - Pure fillrate"),
+            (std::vector<std::string>{"FFP - Pure fillrate", "1002.5", "[1000.0, 1005.0]", "2002.5", "[2000.0, 2005.0]",
+                                      "1.998", "faster"}))
       << text;
 }
 

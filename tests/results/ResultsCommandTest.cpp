@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "RecordJson.h"
 #include "RecordSamples.h"
 #include "ResultStore.h"
 #include "ResultsCommand.h"
 #include "ScratchDirectory.h"
+#include "TableCells.h"
 
 namespace rastro::testing {
 namespace {
@@ -70,21 +69,20 @@ class ResultsCommandTest : public ::testing::Test {
   ResultsCommandEnvironment environment;
 };
 
-bool HasLine(const std::string& text, const std::string& pattern) {
-  return std::regex_search(text, std::regex("(^|\n)" + pattern + "(\n|$)"));
-}
+using Row = std::vector<std::string>;
 
 TEST_F(ResultsCommandTest, CompareGivesMediansIntervalsRatiosAndVerdicts) {
   const std::string ids[] = {std::to_string(a), std::to_string(b), std::to_string(c)};
   ASSERT_EQ(Command({"compare", ids[0], ids[1], ids[2]}), 0) << Err();
   const std::string text = Out();
   // 112.5 / 102.5 = 1.0976, 91 / 102.5 = 0.8878; 182.5 / 202.5 = 0.9012, 301 / 202.5 = 1.4864.
-  EXPECT_TRUE(HasLine(text,
-                      R"(FFP - Pure fillrate +102\.5 +\[100\.0, 105\.0\] +112\.5 +\[110\.0, 115\.0\] +1\.098 +faster +)"
-                      R"(91\.0 +\[90\.0, 92\.0\]~ +0\.888 +no clear difference)"))
+  EXPECT_EQ(Cells(text, "FFP - Pure fillrate"),
+            (Row{"FFP - Pure fillrate", "102.5", "[100.0, 105.0]", "112.5", "[110.0, 115.0]", "1.098", "faster", "91.0",
+                 "[90.0, 92.0]~", "0.888", "no clear difference"}))
       << text;
-  EXPECT_TRUE(HasLine(text, R"(PS 2\.0 - Simple +202\.5 +\[200\.0, 205\.0\] +182\.5 +\[180\.0, 185\.0\] +0\.901 +)"
-                            R"(slower +301\.0 +\[300\.0, 302\.0\]~ +1\.486 +no clear difference)"))
+  EXPECT_EQ(Cells(text, "PS 2.0 - Simple"),
+            (Row{"PS 2.0 - Simple", "202.5", "[200.0, 205.0]", "182.5", "[180.0, 185.0]", "0.901", "slower", "301.0",
+                 "[300.0, 302.0]~", "1.486", "no clear difference"}))
       << text;
   EXPECT_NE(text.find("fewer than 6 passes"), std::string::npos);
 
@@ -110,8 +108,8 @@ TEST_F(ResultsCommandTest, ListShowAndExportReadTheStore) {
   EXPECT_NE(Out().find(std::to_string(b) + "  2024-05-02"), std::string::npos);
 
   ASSERT_EQ(Command({"show", std::to_string(b)}), 0) << Err();
-  EXPECT_TRUE(HasLine(Out(), R"(FFP - Pure fillrate +measured +112\.5 +\[110\.0, 115\.0\] +110\.0 +115\.0 +)"
-                             R"(110\.0 111\.0 112\.0 113\.0 114\.0 115\.0)"))
+  EXPECT_EQ(Cells(Out(), "FFP - Pure fillrate"), (Row{"FFP - Pure fillrate", "measured", "112.5", "[110.0, 115.0]",
+                                                      "110.0", "115.0", "110.0 111.0 112.0 113.0 114.0 115.0"}))
       << Out();
   ASSERT_EQ(Command({"show", std::to_string(b), "--json"}), 0);
   const std::unique_ptr<ResultStore> store = OpenStore(store_);
