@@ -1,7 +1,6 @@
 #include "CsvExport.h"
 
-#include <charconv>
-
+#include "SqlConnection.h"
 #include "Statistics.h"
 
 namespace rastro {
@@ -17,13 +16,6 @@ std::string Field(const std::string& text) {
   }
   quoted += '"';
   return quoted;
-}
-
-// The shortest text that reads back as the same double.
-std::string Exact(double value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
 }
 
 void AppendLine(std::string& out, const std::vector<std::string>& fields) {
@@ -56,7 +48,7 @@ std::string CsvExport(const std::vector<RunRecord>& runs) {
                                       s.backBufferFormat,
                                       s.depthFormat,
                                       std::to_string(s.refreshRate),
-                                      Exact(s.seconds),
+                                      ExactText(s.seconds),
                                       std::to_string(s.runs),
                                       test.name,
                                       TestStatusName(test.status),
@@ -69,11 +61,11 @@ std::string CsvExport(const std::vector<RunRecord>& runs) {
         std::string rates;
         for (double rate : test.passRates) {
           if (!rates.empty()) rates += ';';
-          rates += Exact(rate);
+          rates += ExactText(rate);
         }
         for (double value :
              {summary.median, summary.low, summary.high, summary.coverage, summary.minimum, summary.maximum}) {
-          fields.push_back(Exact(value));
+          fields.push_back(ExactText(value));
         }
         fields.push_back(rates);
       }

@@ -1,7 +1,6 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <charconv>
 
 #include "SqlConnection.h"
 
@@ -10,12 +9,6 @@ namespace rastro {
 namespace {
 
 constexpr Oid kByteaType = 17;
-
-std::string NumberText(auto value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
 
 // `?` placeholders become `$1`, `$2`, ...; the store's statements carry no literal `?`.
 std::string Numbered(const std::string& sql) {
@@ -70,9 +63,9 @@ class PostgresConnection final : public SqlConnection {
     for (std::size_t i = 0; i < parameters.size(); ++i) {
       const SqlValue& value = parameters[i];
       if (const auto* integer = std::get_if<std::int64_t>(&value)) {
-        texts[i] = NumberText(*integer);
+        texts[i] = ExactText(*integer);
       } else if (const auto* real = std::get_if<double>(&value)) {
-        texts[i] = NumberText(*real);
+        texts[i] = ExactText(*real);
       } else if (const auto* text = std::get_if<std::string>(&value)) {
         texts[i] = *text;
       } else if (const auto* blob = std::get_if<SqlBlob>(&value)) {

@@ -2,6 +2,7 @@
 // placeholders, rows of text. SQLite and PostgreSQL each implement it.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -49,6 +50,14 @@ class SqlConnection {
 // `busyTimeoutMs`: how long a writer waits for another one before giving up.
 std::unique_ptr<SqlConnection> OpenSqlite(const std::string& path, int busyTimeoutMs);
 std::unique_ptr<SqlConnection> OpenPostgres(const std::string& url);
+
+// The shortest text that reads back as the same number (no locale, no lost digits).
+template <typename Number>
+std::string ExactText(Number value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
 
 // The URL with any password replaced by "***".
 std::string RedactedUrl(const std::string& url);

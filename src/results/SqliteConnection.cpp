@@ -1,6 +1,5 @@
 #include <sqlite3.h>
 
-#include <charconv>
 #include <cstring>
 
 #include "SqlConnection.h"
@@ -8,12 +7,6 @@
 namespace rastro {
 
 namespace {
-
-std::string NumberText(auto value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
 
 struct StatementCloser {
   void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
@@ -95,9 +88,9 @@ class SqliteConnection final : public SqlConnection {
   static std::optional<std::string> Column(sqlite3_stmt* statement, int column) {
     switch (sqlite3_column_type(statement, column)) {
       case SQLITE_NULL: return std::nullopt;
-      case SQLITE_INTEGER: return NumberText(sqlite3_column_int64(statement, column));
+      case SQLITE_INTEGER: return ExactText(sqlite3_column_int64(statement, column));
       // SQLite's own text of a real keeps 15 digits; the shortest exact form loses nothing.
-      case SQLITE_FLOAT: return NumberText(sqlite3_column_double(statement, column));
+      case SQLITE_FLOAT: return ExactText(sqlite3_column_double(statement, column));
       default: {
         const void* bytes = sqlite3_column_blob(statement, column);
         const int size = sqlite3_column_bytes(statement, column);

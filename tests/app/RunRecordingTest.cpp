@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "CapturedOutput.h"
 #include "CatalogueLines.h"
 #include "Fakes.h"
 #include "MachineProbe.h"
@@ -155,8 +156,8 @@ class RecordedProgramTest : public ::testing::Test {
     environment.clock = &clock;
     environment.events = &events;
     environment.resultsPath = scratch.Path() / "Results.txt";
-    environment.out = out;
-    environment.err = err;
+    environment.out = out.File();
+    environment.err = err.File();
     environment.defaultStore = (scratch.Path() / "data/rastrometer/results.db").string();
     environment.utcSeconds = [] { return std::int64_t{1714566896}; };  // 2024-05-01T12:34:56Z
     scratch.Write("root/proc/cpuinfo", "processor\t: 0\nmodel name\t: Test CPU 3000\nprocessor\t: 1\n");
@@ -165,27 +166,12 @@ class RecordedProgramTest : public ::testing::Test {
     scratch.Write("root/etc/os-release", "NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n");
     environment.machineRoot = scratch.Path() / "root";
   }
-  ~RecordedProgramTest() override {
-    std::fclose(out);
-    std::fclose(err);
-  }
-
   int Run(std::vector<std::string_view> arguments) {
-    for (std::FILE* file : {out, err}) {
-      std::fflush(file);
-      EXPECT_EQ(ftruncate(fileno(file), 0), 0);
-      std::rewind(file);
-    }
+    out.Clear();
+    err.Clear();
     return RunProgram(arguments, environment);
   }
-  static std::string Text(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
-    return text;
-  }
+  static std::string Text(const CapturedOutput& output) { return output.Text(); }
   std::string Results() const { return ReadFile(scratch.Path() / "Results.txt"); }
 
   // Results.txt of a run at 640x480 with frames of 0.1 s: every test that runs reports 6
@@ -205,8 +191,8 @@ class RecordedProgramTest : public ::testing::Test {
   FakeDirect3D d3d;
   FakeClock clock{10, [](int) { return 1; }};
   ScriptedEvents events;
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
+  CapturedOutput out;
+  CapturedOutput err;
   ProgramEnvironment environment;
 };
 

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "CapturedOutput.h"
 #include "PostgresServer.h"
 #include "RecordSamples.h"
 #include "ResultStore.h"
@@ -47,18 +48,14 @@ TEST_F(PostgresStoreTest, MachinesRecordIntoOneLabStoreAndEveryCommandReadsIt) {
   ASSERT_EQ(radeon.size(), 1u);
   EXPECT_EQ(radeon[0].id, ids[1]);
 
-  std::FILE* out = std::tmpfile();
-  ResultsCommandEnvironment environment{"", out, stderr, 1000};
+  CapturedOutput out;
+  ResultsCommandEnvironment environment{"", out.File(), stderr, 1000};
   const std::string url = server.Url();
   EXPECT_EQ(RunResultsCommand(std::vector<std::string_view>{"compare", std::to_string(ids[0]), std::to_string(ids[1]),
                                                             "--store", url},
                               environment),
             0);
-  std::rewind(out);
-  char buffer[8192] = {};
-  const std::size_t got = std::fread(buffer, 1, sizeof buffer - 1, out);
-  const std::string text(buffer, got);
-  std::fclose(out);
+  const std::string text = out.Text();
   // 2002.5 / 1002.5 = 1.9975; the intervals [1000, 1005] and [2000, 2005] lie apart.
   EXPECT_EQ(Cells(text, "FFP - Pure fillrate"),
             (std::vector<std::string>{"FFP - Pure fillrate", "1002.5", "[1000.0, 1005.0]", "2002.5", "[2000.0, 2005.0]",

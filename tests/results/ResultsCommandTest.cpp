@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "CapturedOutput.h"
 #include "RecordJson.h"
 #include "RecordSamples.h"
 #include "ResultStore.h"
@@ -33,39 +34,23 @@ class ResultsCommandTest : public ::testing::Test {
     b = store->Add(TwoTestRun("2024-05-02T10:00:00Z", From(110, 6), From(180, 6)));  // 112.5, 182.5
     c = store->Add(TwoTestRun("2024-05-03T10:00:00Z", From(90, 3), From(300, 3)));   // 91, 301
     environment.defaultStore = store_;
-    environment.out = out;
-    environment.err = err;
-  }
-  ~ResultsCommandTest() override {
-    std::fclose(out);
-    std::fclose(err);
+    environment.out = out.File();
+    environment.err = err.File();
   }
 
   int Command(std::vector<std::string_view> arguments) {
-    std::fflush(out);
-    std::fflush(err);
-    ftruncate(fileno(out), 0);
-    ftruncate(fileno(err), 0);
-    std::rewind(out);
-    std::rewind(err);
+    out.Clear();
+    err.Clear();
     return RunResultsCommand(arguments, environment);
   }
-  static std::string Read(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
-    return text;
-  }
-  std::string Out() const { return Read(out); }
-  std::string Err() const { return Read(err); }
+  std::string Out() const { return out.Text(); }
+  std::string Err() const { return err.Text(); }
 
   ScratchDirectory scratch;
   std::string store_ = (scratch.Path() / "results.db").string();
   std::int64_t a = 0, b = 0, c = 0;
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
+  CapturedOutput out;
+  CapturedOutput err;
   ResultsCommandEnvironment environment;
 };
 
