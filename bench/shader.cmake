@@ -2,5 +2,4 @@
 # ps_2_0 one (validated), and disassembly and validation of a long generated shader.
 add_executable(asm_bench ${CMAKE_CURRENT_LIST_DIR}/shader/AssemblerBench.cpp
                          ${CMAKE_CURRENT_LIST_DIR}/shader/DisassembleBench.cpp)
-target_link_libraries(asm_bench PRIVATE rastro_shader_internals rastro_d3d_shader benchmark::benchmark_main)
-target_include_directories(asm_bench PRIVATE ${PROJECT_SOURCE_DIR}/src/d3d)
+target_link_libraries(asm_bench PRIVATE rastro_shader_internals rastro_d3d_validator benchmark::benchmark_main)

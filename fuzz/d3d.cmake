@@ -2,9 +2,5 @@
 # declarations and lock rectangles, fed arbitrary bytes.
 rastro_fuzz_target(d3d_shader_fuzz ${CMAKE_CURRENT_LIST_DIR}/d3d/ShaderFuzz.cpp rastro_d3d_core)
 # Decoded token streams through the CPU evaluator and the GLSL translator.
-rastro_fuzz_target(d3d_shader_program_fuzz ${CMAKE_CURRENT_LIST_DIR}/d3d/ShaderProgramFuzz.cpp rastro_d3d_core)
-foreach(target d3d_shader_program_fuzz d3d_shader_program_fuzz_replay)
-  if(TARGET ${target})
-    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/d3d)
-  endif()
-endforeach()
+rastro_fuzz_target(d3d_shader_program_fuzz ${CMAKE_CURRENT_LIST_DIR}/d3d/ShaderProgramFuzz.cpp rastro_d3d_evaluator
+                   rastro_d3d_translator)

@@ -12,7 +12,7 @@ packages=(
   libgl1-mesa-dri libegl-mesa0 libegl1 libgles2 mesa-utils-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   clang llvm libclang-rt-14-dev clang-format
-  xvfb xauth locales libx11-dev
+  xvfb xauth locales libx11-dev libxtst-dev
   imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
   libsqlite3-dev libpq-dev nlohmann-json3-dev
   postgresql-15 chromium fonts-dejavu-core python3-jsonschema

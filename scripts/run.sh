@@ -6,6 +6,8 @@ set -euo pipefail
 here="$(pwd)"
 top="$(cd "$(dirname "$0")/.." && pwd)"
 
-(cd "$top" && ./scripts/install-deps.sh && cmake --preset release >/dev/null && cmake --build --preset release --target rastrometer)
+# The build reports on stderr, so that standard output carries only the benchmark's own lines.
+(cd "$top" && ./scripts/install-deps.sh && cmake --preset release >/dev/null &&
+  cmake --build --preset release --target rastrometer) >&2
 cd "$here"
 exec "$top/build/release/src/app/rastrometer" "$@"

@@ -22,7 +22,7 @@ void BM_RunStepPerFrame(benchmark::State& state) {
   // An interval no run of this benchmark reaches, so every step is a frame of the same test.
   RunSequence sequence(device, 1,
                        [catalogue](std::size_t) {
-                         return catalogue[0].create(catalogue[0], {1024, 768});
+                         return catalogue[0].create(catalogue[0], {1024, 768}, TestFiles{});
                        },
                        results, clock, {{1024, 768}, 3, 1e9});
   for (auto _ : state) benchmark::DoNotOptimize(sequence.Step());

@@ -37,10 +37,10 @@
 #include "FillRate.h"
 #include "GlslOrExit.h"
 #include "RunSequence.h"
+#include "ShaderTranslator.h"
 #include "d3d9.h"
 #include "d3dx9shader.h"
 #include "gl/GlRenderer.h"
-#include "shader/ShaderTranslator.h"
 
 #ifndef RASTRO_SOURCE_DATA_DIR
 #define RASTRO_SOURCE_DATA_DIR "data"
@@ -421,7 +421,7 @@ int main(int argc, char** argv) {
     const rastro::ScreenSize screen{static_cast<UINT>(width), static_cast<UINT>(height)};
     std::unique_ptr<rastro::FillTest> test;
     for (const rastro::CatalogueRow& row : rastro::Catalogue()) {
-      if (std::strcmp(row.name, name) == 0) test = row.create(row, screen);
+      if (std::strcmp(row.name, name) == 0) test = row.create(row, screen, rastro::FolderFiles(RASTRO_SOURCE_DATA_DIR));
     }
     if (!test || !test->Init(device.Get())) {
       if (test) test->Destroy();

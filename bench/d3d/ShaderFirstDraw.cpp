@@ -30,11 +30,11 @@
 
 #include "ComPtr.h"
 #include "GlslOrExit.h"
+#include "ShaderTranslator.h"
 #include "d3d9.h"
 #include "d3dx9shader.h"
 #include "gl/GlRenderer.h"
 #include "gl/GlShaderProgram.h"
-#include "shader/ShaderTranslator.h"
 
 #ifndef RASTRO_SOURCE_DATA_DIR
 #define RASTRO_SOURCE_DATA_DIR "data"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "ShaderDisassembler.h"
+#include "ShaderValidation.h"
 #include "d3dx9shader.h"
-#include "validator/ShaderValidator.h"
 
 namespace {
 

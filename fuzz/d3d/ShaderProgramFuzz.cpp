@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "shader/ShaderEvaluator.h"
-#include "shader/ShaderTranslator.h"
+#include "ShaderEvaluator.h"
+#include "ShaderTranslator.h"
 
 namespace {
 

@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   tokens[0] = kVersions[versionPick % (sizeof kVersions / sizeof kVersions[0])];
   if (size >= 4) std::memcpy(tokens.data() + 1, data, (count - 1) * 4);
 
-  static auto create = reinterpret_cast<Direct3DShaderValidatorCreate9Function>(
-      rastro::FindExport(rastro::FindLoadedModule("d3d9.dll"), "Direct3DShaderValidatorCreate9"));
+  static const rastro::RuntimeModule* module = rastro::FindLoadedModule("d3d9.dll");
+  Direct3DShaderValidatorCreate9Function create = module ? module->Direct3DShaderValidatorCreate9 : nullptr;
   if (IDirect3DShaderValidator9* validator = create ? create() : nullptr) {
     validator->Begin(&Ignore, nullptr, 0);
     for (size_t at = 0; at < count; at += chunk) {

@@ -25,7 +25,13 @@ bool CreateFullScreenDevice(AppGlobals& app, HWND window) {
   return true;
 }
 
-PumpEnd RunBenchmark(AppGlobals& app, RunEnvironment environment) {
+std::size_t RunReport::Finished() const {
+  std::size_t finished = 0;
+  for (const TestOutcome& test : tests) finished += test.status != TestOutcome::Status::kCutShort ? 1 : 0;
+  return finished;
+}
+
+RunReport RunBenchmark(AppGlobals& app, RunEnvironment environment) {
   D3DADAPTER_IDENTIFIER9 identifier{};
   app.Direct3DObject->GetAdapterIdentifier(app.AdapterIndex, 0, &identifier);
   environment.results.WriteHeader(identifier, app.PresentParams);
@@ -39,25 +45,30 @@ PumpEnd RunBenchmark(AppGlobals& app, RunEnvironment environment) {
 
   const std::span<const CatalogueRow> catalogue = environment.catalogue;
   const ScreenSize screen = settings.screen;
-  PumpEnd end = PumpEnd::kCatalogueDone;
+  const TestFiles& files = environment.files;
+  RunReport report;
+  report.catalogueSize = catalogue.size();
   const unsigned passes = std::max(1u, environment.passes);
-  for (unsigned pass = 0; pass < passes && end == PumpEnd::kCatalogueDone; ++pass) {
+  for (unsigned pass = 0; pass < passes && report.end == PumpEnd::kCatalogueDone; ++pass) {
     const bool last = pass + 1 == passes;
     environment.results.SetDiscarding(!last);
     if (environment.recorder) environment.recorder->BeginPass(pass, passes);
     RunSequence sequence(
         *app.Device, catalogue.size(),
-        [catalogue, screen](std::size_t index) { return catalogue[index].create(catalogue[index], screen); },
+        [catalogue, screen, &files](std::size_t index) {
+          return catalogue[index].create(catalogue[index], screen, files);
+        },
         environment.results, environment.clock, settings);
     sequence.SetObserver(environment.observer);
     sequence.SetFrameSink(last ? environment.frames : nullptr);
     sequence.SetRecorder(environment.recorder);
-    end = RunMessagePump(environment.events, app.KeyDown, sequence);
-  }  // the sequence destroys a test still current before the device goes
+    report.end = RunMessagePump(environment.events, app.KeyDown, sequence);
+    report.tests = sequence.Outcomes();  // the last pass's, which Results.txt reports
+  }                                      // the sequence destroys a test still current before the device goes
   environment.results.SetDiscarding(false);
   app.Device.Reset();
   app.Direct3DObject.Reset();
-  return end;
+  return report;
 }
 
 }  // namespace rastro

@@ -2,7 +2,9 @@
 // run: device creation, the results header, device state, and the run itself.
 #pragma once
 
+#include <cstddef>
 #include <span>
+#include <vector>
 
 #include "Catalogue.h"
 #include "ComPtr.h"
@@ -10,6 +12,7 @@
 #include "ResultsFile.h"
 #include "RunSequence.h"
 #include "SteadyClock.h"
+#include "TestFiles.h"
 #include "d3d9.h"
 
 namespace rastro {
@@ -41,6 +44,7 @@ struct RunEnvironment {
   SteadyClock& clock;
   EventSource& events;
   std::span<const CatalogueRow> catalogue;
+  TestFiles files;  // where the tests read their data files
   double measuredSeconds = 5.0;
   RunObserver* observer = nullptr;
   FrameSink* frames = nullptr;  // receives each measured test's frame when set
@@ -50,9 +54,19 @@ struct RunEnvironment {
   TestRecorder* recorder = nullptr;
 };
 
+// How a run ended and what became of each test it started.
+struct RunReport {
+  PumpEnd end = PumpEnd::kCatalogueDone;
+  std::vector<TestOutcome> tests;
+  std::size_t catalogueSize = 0;
+
+  // Tests that were measured or failed, before the run ended.
+  std::size_t Finished() const;
+};
+
 // Writes the results header, sets the state every test relies on, runs the tests until the
 // catalogue is done, Escape is pressed or the window closes, and releases the current test,
 // the device and the Direct3D object, in that order.
-PumpEnd RunBenchmark(AppGlobals& app, RunEnvironment environment);
+RunReport RunBenchmark(AppGlobals& app, RunEnvironment environment);
 
 }  // namespace rastro

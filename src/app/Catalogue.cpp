@@ -3,56 +3,37 @@
 #include <array>
 #include <new>
 
-#include "DataFiles.h"
 #include "ShaderTests.h"
 #include "TexturedTests.h"
 #include "UntexturedTests.h"
-#include "d3dx9shader.h"
-#include "d3dx9tex.h"
 
 namespace rastro {
 
 namespace {
 
 template <UntexturedTest::Kind kind>
-std::unique_ptr<FillTest> MakeUntexturedTest(const CatalogueRow& row, ScreenSize screen) {
+std::unique_ptr<FillTest> MakeUntexturedTest(const CatalogueRow& row, ScreenSize screen, const TestFiles&) {
   return std::unique_ptr<FillTest>(new (std::nothrow) UntexturedTest(kind, row, screen));
 }
 
-// The texture files are looked up among the data files, wherever the program runs from.
-HRESULT LoadDataTexture(IDirect3DDevice9* device, const char* fileName, IDirect3DTexture9** texture) {
-  return D3DXCreateTextureFromFileA(device, DataFilePath(fileName).c_str(), texture);
-}
-
 template <UINT textures>
-std::unique_ptr<FillTest> MakeTexturedTest(const CatalogueRow&, ScreenSize screen) {
-  return std::unique_ptr<FillTest>(new (std::nothrow) TexturedTest(textures, screen, LoadDataTexture));
-}
-
-// Shader sources are assembled from the data directory as the published entry point reads them.
-ShaderTestFiles DataShaderFiles() {
-  ShaderTestFiles files;
-  files.assemble = [](const char* fileName, ID3DXBuffer** shader) {
-    return D3DXAssembleShaderFromFileA(DataFilePath(fileName).c_str(), nullptr, nullptr, 0, shader, nullptr);
-  };
-  files.loadTexture = LoadDataTexture;
-  return files;
+std::unique_ptr<FillTest> MakeTexturedTest(const CatalogueRow&, ScreenSize screen, const TestFiles& files) {
+  return std::unique_ptr<FillTest>(new (std::nothrow) TexturedTest(textures, screen, files));
 }
 
 template <size_t row>
-std::unique_ptr<FillTest> MakePixelShaderTest(const CatalogueRow&, ScreenSize screen) {
+std::unique_ptr<FillTest> MakePixelShaderTest(const CatalogueRow&, ScreenSize screen, const TestFiles& files) {
   const PixelShaderTestRow& test = kPixelShaderTests[row];
-  return std::unique_ptr<FillTest>(new (std::nothrow)
-                                       PixelShaderTest(test.name, test.shaderFile, screen, DataShaderFiles()));
+  return std::unique_ptr<FillTest>(new (std::nothrow) PixelShaderTest(test.name, test.shaderFile, screen, files));
 }
 
-std::unique_ptr<FillTest> MakePs14Test(const CatalogueRow&, ScreenSize screen) {
-  return std::unique_ptr<FillTest>(new (std::nothrow) Ps14Test(screen, DataShaderFiles()));
+std::unique_ptr<FillTest> MakePs14Test(const CatalogueRow&, ScreenSize screen, const TestFiles& files) {
+  return std::unique_ptr<FillTest>(new (std::nothrow) Ps14Test(screen, files));
 }
 
 template <bool partialPrecision>
-std::unique_ptr<FillTest> MakeLightingTest(const CatalogueRow&, ScreenSize screen) {
-  return std::unique_ptr<FillTest>(new (std::nothrow) LightingTest(partialPrecision, screen, DataShaderFiles()));
+std::unique_ptr<FillTest> MakeLightingTest(const CatalogueRow&, ScreenSize screen, const TestFiles& files) {
+  return std::unique_ptr<FillTest>(new (std::nothrow) LightingTest(partialPrecision, screen, files));
 }
 
 constexpr std::array<CatalogueRow, 16> kCatalogue{{

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -57,8 +58,8 @@ std::string UsageText() {
          "  --list               print each adapter's display modes, back buffer and Z-buffer formats\n"
          "  --adapter N          use adapter N (0 is the first)\n"
          "  --mode WxH[@Hz]      use the first listed display mode of that size (and refresh rate)\n"
-         "  --backbuffer NAME    back buffer format as --list prints it, e.g. X8R8G8B8\n"
-         "  --depth NAME         Z-buffer format as --list prints it, e.g. D24S8\n"
+         "  --backbuffer NAME    back buffer format as --list prints it, in any case, e.g. X8R8G8B8\n"
+         "  --depth NAME         Z-buffer format as --list prints it, in any case, e.g. D24S8\n"
          "  --headless           render offscreen, with no window and no dialog\n"
          "  --seconds S          measure each test for more than S seconds (default 5)\n"
          "  --capture DIR        after each test, write its last frame to DIR/NN-name.png\n"
@@ -69,15 +70,21 @@ std::string UsageText() {
          "                       $XDG_DATA_HOME/rastrometer/results.db)\n"
          "  --no-store           do not record the run in any store\n"
          "  --json FILE          write the run's whole record as JSON to FILE\n"
-         "  --help               print this text\n"
+         "  -h, --help           print this text\n"
          "  --version            print the program's version\n"
          "\n"
-         "Escape ends the run early. Exit status: 0 done, 1 no usable adapter or device, 2 bad option.\n"
+         "Data files (textures, shaders) all come from one folder, the first of these that exists:\n"
+         "the folder RASTROMETER_DATA names (then the only one looked at), data/ beside the program,\n"
+         "then share/rastrometer of an installed program or the source tree's data/ of a built one.\n"
+         "\n"
+         "Escape ends the run early. Exit status: 0 done, 1 no usable adapter or device, 2 bad option\n"
+         "(or RASTROMETER_DATA naming no folder), 3 Results.txt could not be written.\n"
          "`rastrometer results --help` tells how to list, compare and report recorded runs.\n";
 }
 
 ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
   CommandLine line;
+  std::vector<std::string_view> given;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string_view option = arguments[i];
     std::optional<std::string_view> attached;
@@ -85,6 +92,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments) 
       attached = option.substr(equals + 1);
       option = option.substr(0, equals);
     }
+    if (option == "-h") option = "--help";
     const bool known = option == "--list" || option == "--headless" || option == "--help" || option == "--version" ||
                        option == "--adapter" || option == "--mode" || option == "--backbuffer" || option == "--depth" ||
                        option == "--seconds" || option == "--capture" || option == "--runs" || option == "--store" ||
@@ -93,18 +101,24 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments) 
       return Fail(
           "unknown option '" + std::string(arguments[i]) +
           "'; valid options: --list, --adapter N, --mode WxH[@Hz], --backbuffer NAME, --depth NAME, "
-          "--headless, --seconds S, --capture DIR, --runs N, --store PATH|URL, --no-store, --json FILE, --help, "
+          "--headless, --seconds S, --capture DIR, --runs N, --store PATH|URL, --no-store, --json FILE, -h/--help, "
           "--version");
     }
+    // The last of two values would silently win over the first.
+    if (std::find(given.begin(), given.end(), option) != given.end()) {
+      return Fail(std::string(option) + " is given more than once");
+    }
+    given.push_back(option);
     const bool takesValue = option == "--adapter" || option == "--mode" || option == "--backbuffer" ||
                             option == "--depth" || option == "--seconds" || option == "--capture" ||
                             option == "--runs" || option == "--store" || option == "--json";
     if (!takesValue && attached) return Fail(std::string(option) + " takes no value");
     std::string_view value;
     if (takesValue) {
+      // An option in the value's place means the value was left out; it is not taken as one.
       if (attached) {
         value = *attached;
-      } else if (i + 1 < arguments.size()) {
+      } else if (i + 1 < arguments.size() && !arguments[i + 1].starts_with("--")) {
         value = arguments[++i];
       } else {
         return Fail(std::string(option) + " needs a value; see --help");

@@ -1,5 +1,6 @@
 #include "DataFiles.h"
 
+#include <cstdlib>
 #include <system_error>
 
 namespace rastro {
@@ -12,35 +13,68 @@ std::filesystem::path ExecutableDirectory() {
   return error ? std::filesystem::path() : executable.parent_path();
 }
 
+bool Inside(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  std::error_code error;
+  const std::filesystem::path relative = std::filesystem::weakly_canonical(path, error)
+                                             .lexically_relative(std::filesystem::weakly_canonical(folder, error));
+  return !error && !relative.empty() && *relative.begin() != "..";
+}
+
+void AddOnce(std::vector<DataFolder>& folders, std::filesystem::path path, const char* origin) {
+  path = path.lexically_normal();
+  for (const DataFolder& folder : folders) {
+    if (folder.path == path) return;
+  }
+  folders.push_back({std::move(path), origin});
+}
+
 }  // namespace
 
-std::vector<std::filesystem::path> DataDirectories(const std::filesystem::path& executableDirectory) {
-  std::vector<std::filesystem::path> directories;
-  if (!executableDirectory.empty()) {
-    // Installed: <prefix>/bin/rastrometer with <prefix>/share/rastrometer.
-    directories.push_back((executableDirectory / RASTRO_DATA_FROM_BINDIR).lexically_normal());
-    directories.push_back(executableDirectory / "data");
+std::vector<DataFolder> DataSearchPath(const char* variable, const std::filesystem::path& executableDirectory) {
+  std::vector<DataFolder> folders;
+  if (variable && *variable) {
+    folders.push_back({variable, kDataFolderVariable});
+    return folders;
   }
-  // Built and not installed: the source tree's data directory.
-  directories.emplace_back(RASTRO_SOURCE_DATA_DIR);
-  return directories;
+  if (!executableDirectory.empty()) AddOnce(folders, executableDirectory / "data", "beside the program");
+  // A program that cannot say where it lies is taken to be installed; the source tree comes
+  // last for it.
+  if (!executableDirectory.empty() && Inside(executableDirectory, RASTRO_BUILD_DIR)) {
+    AddOnce(folders, RASTRO_SOURCE_DATA_DIR, "source tree");
+    return folders;
+  }
+  // Installed as <prefix>/bin/rastrometer: the data lies in <prefix>/share/rastrometer, also
+  // when the whole prefix was moved or staged elsewhere after the build.
+  if (!executableDirectory.empty()) AddOnce(folders, executableDirectory / RASTRO_DATA_FROM_BINDIR, "installed");
+  AddOnce(folders, RASTRO_INSTALL_DATA_DIR, "installed");
+  if (executableDirectory.empty()) AddOnce(folders, RASTRO_SOURCE_DATA_DIR, "source tree");
+  return folders;
 }
 
-std::string ResolveDataFile(const std::string& name, const std::vector<std::filesystem::path>& directories,
-                            const std::function<bool(const std::filesystem::path&)>& exists) {
-  for (const std::filesystem::path& directory : directories) {
-    const std::filesystem::path candidate = directory / name;
-    if (exists(candidate)) return candidate.string();
+std::optional<DataFolder> ChooseDataFolder(const std::vector<DataFolder>& searchPath,
+                                           const std::function<bool(const std::filesystem::path&)>& isFolder) {
+  for (const DataFolder& folder : searchPath) {
+    if (isFolder(folder.path)) return folder;
   }
-  return name;
+  return std::nullopt;
 }
 
-std::string DataFilePath(const std::string& name) {
-  static const std::vector<std::filesystem::path> directories = DataDirectories(ExecutableDirectory());
-  return ResolveDataFile(name, directories, [](const std::filesystem::path& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
-  });
+std::vector<DataFolder> ProcessDataSearchPath() {
+  return DataSearchPath(std::getenv(kDataFolderVariable), ExecutableDirectory());
+}
+
+bool IsFolder(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}
+
+std::string SearchPathText(const std::vector<DataFolder>& searchPath) {
+  std::string text;
+  for (const DataFolder& folder : searchPath) {
+    if (!text.empty()) text += ", ";
+    text += folder.path.string();
+  }
+  return text;
 }
 
 }  // namespace rastro

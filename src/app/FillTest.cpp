@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "ResultText.h"
+
 namespace rastro {
 
 bool FillTest::Render() {
@@ -21,11 +23,17 @@ std::array<ColouredVertex, 4> ScreenQuad(ScreenSize screen, const std::array<D3D
   }};
 }
 
+std::string CallFailure(const char* call, HRESULT result) {
+  std::string text = std::string(call) + " returned " + ResultText(result);
+  if (SUCCEEDED(result)) text += " but no object";
+  return text;
+}
+
 bool MakeVertexBuffer(IDirect3DDevice9& device, const void* data, UINT bytes, DWORD fvf,
-                      ComPtr<IDirect3DVertexBuffer9>& slot) {
-  if (device.CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED, slot.ReleaseAndGetAddressOf(),
-                                nullptr) == D3D_OK &&
-      slot) {
+                      ComPtr<IDirect3DVertexBuffer9>& slot, std::string& failure) {
+  const HRESULT created = device.CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED,
+                                                    slot.ReleaseAndGetAddressOf(), nullptr);
+  if (created == D3D_OK && slot) {
     void* target = nullptr;
     // A buffer that will not lock keeps whatever it holds; the test still runs, as it would
     // on the platform's runtime.
@@ -34,6 +42,14 @@ bool MakeVertexBuffer(IDirect3DDevice9& device, const void* data, UINT bytes, DW
       slot->Unlock();
     }
   }
+  if (!slot) failure = CallFailure("CreateVertexBuffer", created);
+  return static_cast<bool>(slot);
+}
+
+bool MakeDeclaration(IDirect3DDevice9& device, const D3DVERTEXELEMENT9* elements,
+                     ComPtr<IDirect3DVertexDeclaration9>& slot, std::string& failure) {
+  const HRESULT created = device.CreateVertexDeclaration(elements, slot.ReleaseAndGetAddressOf());
+  if (!slot) failure = CallFailure("CreateVertexDeclaration", created);
   return static_cast<bool>(slot);
 }
 

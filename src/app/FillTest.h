@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "ComPtr.h"
 #include "d3d9.h"
@@ -36,10 +37,30 @@ class FillTest {
   // any step, and again after itself.
   virtual bool Destroy() = 0;
 
+  // Why the last Init returned false: the call and its result, or the file and what became of
+  // it. Empty after an Init that succeeded.
+  const std::string& FailureReason() const { return failure_; }
+
  protected:
+  // Starts an Init: the device is kept (borrowed) and no failure is known yet.
+  void BeginInit(IDirect3DDevice9* device) {
+    device_ = device;
+    failure_.clear();
+  }
+  // Ends an Init that failed, for `reason`.
+  bool Fail(std::string reason) {
+    failure_ = std::move(reason);
+    return false;
+  }
+
   IDirect3DDevice9* device_ = nullptr;
   ScreenSize screen_;
+  std::string failure_;
 };
+
+// "CreateVertexBuffer returned E_OUTOFMEMORY (0x8007000E)", for a call that left its out
+// pointer null.
+std::string CallFailure(const char* call, HRESULT result);
 
 // Vertex of the coloured screen-space layout.
 struct ColouredVertex {
@@ -57,9 +78,15 @@ inline constexpr std::array<D3DCOLOR, 4> kOpaqueRamp{0xFF000000, 0xFFFF0000, 0xF
 std::array<ColouredVertex, 4> ScreenQuad(ScreenSize screen, const std::array<D3DCOLOR, 4>& colours);
 
 // Creates a managed, write-only vertex buffer of `bytes` bytes with `fvf` and copies `data`
-// into it. The buffer lands in `slot`; false when it is null afterwards.
+// into it. The buffer lands in `slot`; false, with the reason in `failure`, when it is null
+// afterwards.
 bool MakeVertexBuffer(IDirect3DDevice9& device, const void* data, UINT bytes, DWORD fvf,
-                      ComPtr<IDirect3DVertexBuffer9>& slot);
+                      ComPtr<IDirect3DVertexBuffer9>& slot, std::string& failure);
+
+// Creates a vertex declaration into `slot`; false, with the reason in `failure`, when it is null
+// afterwards.
+bool MakeDeclaration(IDirect3DDevice9& device, const D3DVERTEXELEMENT9* elements,
+                     ComPtr<IDirect3DVertexDeclaration9>& slot, std::string& failure);
 
 // Sets the colour-write mask, where the device offers one.
 void SetColourWrites(IDirect3DDevice9& device, DWORD mask);

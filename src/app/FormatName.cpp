@@ -1,6 +1,8 @@
 #include "FormatName.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 
 namespace rastro {
 
@@ -39,8 +41,10 @@ const char* FormatName(D3DFORMAT format) {
 }
 
 std::optional<D3DFORMAT> FormatFromName(std::string_view name) {
+  auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
   for (const NamedFormat& entry : kFormatNames) {
-    if (name == entry.name) return entry.format;
+    const std::string_view known = entry.name;
+    if (std::ranges::equal(name, known, {}, lower, lower)) return entry.format;
   }
   return std::nullopt;
 }

@@ -11,7 +11,8 @@ namespace rastro {
 // The format's display text ("X8R8G8B8", "D24S8", ...), or "Unknown" for a format without one.
 const char* FormatName(D3DFORMAT format);
 
-// The format whose display text is `name` (exact match), for choices given as text.
+// The format whose display text is `name` in any case ("x8r8g8b8" is X8R8G8B8), for choices
+// given as text.
 std::optional<D3DFORMAT> FormatFromName(std::string_view name);
 
 }  // namespace rastro

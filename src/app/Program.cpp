@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "Application.h"
@@ -83,7 +84,75 @@ struct WindowCloser {
   void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
 };
 
+// What the run's options and environment name, checked before anything runs.
+struct RunInputs {
+  std::vector<DataFolder> searchPath;
+  std::optional<DataFolder> dataFolder;
+  std::unique_ptr<FrameCapture> capture;
+};
+
+// Returns the exit status to end with, or -1 to go on.
+int PrepareInputs(const CommandLine& line, const ProgramEnvironment& environment, RunInputs& inputs) {
+  inputs.searchPath = environment.dataSearchPath;
+  inputs.dataFolder = ChooseDataFolder(inputs.searchPath, IsFolder);
+  // A folder named on purpose is never swapped for another one.
+  if (!inputs.dataFolder && inputs.searchPath.size() == 1 && inputs.searchPath[0].origin == kDataFolderVariable) {
+    std::fprintf(environment.err, "rastrometer: %s=%s: no such folder\n", kDataFolderVariable,
+                 inputs.searchPath[0].path.c_str());
+    return kExitUsage;
+  }
+  if (!line.captureDirectory.empty()) {
+    std::string problem;
+    if (!FrameCapture::Prepare(line.captureDirectory, problem)) {
+      std::fprintf(environment.err, "rastrometer: %s\n", problem.c_str());
+      return kExitUsage;
+    }
+    inputs.capture = std::make_unique<FrameCapture>(line.captureDirectory, environment.err);
+  }
+  return -1;
+}
+
+// Says where the data files come from, before the first results line.
+void ShowDataFolder(const RunInputs& inputs, const ProgramEnvironment& environment) {
+  if (inputs.dataFolder) {
+    std::fprintf(environment.out, "Data files: %s (%s)\n", inputs.dataFolder->path.c_str(),
+                 inputs.dataFolder->origin.c_str());
+  } else {
+    std::fprintf(environment.err,
+                 "rastrometer: no data folder found (looked in %s); the tests that read data files will fail\n",
+                 SearchPathText(inputs.searchPath).c_str());
+  }
+  std::fflush(environment.out);
+}
+
+// The closing lines: where the results are, how the run ended, and what went wrong with the
+// results file. Returns the exit status.
+int CloseRun(const RunReport& report, const ResultsFile& results, const ProgramEnvironment& environment) {
+  std::error_code ignored;
+  if (results.Intact() && std::filesystem::exists(results.Path(), ignored)) {
+    std::fprintf(environment.out, "Results written to %s\n",
+                 std::filesystem::absolute(results.Path(), ignored).c_str());
+  }
+  if (report.end == PumpEnd::kEscape) {
+    std::fprintf(environment.out, "Ended by Escape after %zu of %zu tests.\n", report.Finished(), report.catalogueSize);
+  } else if (report.end == PumpEnd::kClosed) {
+    std::fprintf(environment.out, "Ended early (window closed or interrupted) after %zu of %zu tests.\n",
+                 report.Finished(), report.catalogueSize);
+  }
+  std::fflush(environment.out);
+  if (!results.Intact()) {
+    std::fprintf(environment.err, "rastrometer: the results were not written to %s: %s\n",
+                 std::filesystem::absolute(results.Path(), ignored).c_str(), results.Problem().c_str());
+    return kExitNotWritten;
+  }
+  return kExitDone;
+}
+
 int Run(const CommandLine& line, const ProgramEnvironment& environment) {
+  RunInputs inputs;
+  if (line.action == CommandLine::Action::kRun) {
+    if (const int status = PrepareInputs(line, environment, inputs); status >= 0) return status;
+  }
   // Offscreen only when asked to or when no display was announced: a display that does not
   // answer ends the run rather than quietly measuring offscreen rendering instead.
   const bool headless = line.headless || !environment.displayAvailable;
@@ -108,15 +177,6 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
     std::fputs(list.str().c_str(), environment.out);
     return kExitDone;
   }
-  std::unique_ptr<FrameCapture> capture;
-  if (!line.captureDirectory.empty()) {
-    std::string problem;
-    if (!FrameCapture::Prepare(line.captureDirectory, problem)) {
-      report.Note(problem);
-      return kExitFailed;
-    }
-    capture = std::make_unique<FrameCapture>(line.captureDirectory, environment.err);
-  }
   if (const int status = ChooseSettingsFor(app, line, headless, report); status >= 0) return status;
 
   std::unique_ptr<SDL_Window, WindowCloser> window;
@@ -137,9 +197,10 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
     return kExitFailed;
   }
 
+  ShowDataFolder(inputs, environment);
+  SteadyClock& clock = environment.clock ? *environment.clock : SystemClock();
   D3DADAPTER_IDENTIFIER9 identifier{};
   app.Direct3DObject->GetAdapterIdentifier(app.AdapterIndex, 0, &identifier);
-  SteadyClock& clock = environment.clock ? *environment.clock : SystemClock();
   RunRecording recording(Catalogue(), app.PresentParams, clock.Frequency(), environment.out);
   RunRecord& record = recording.Record();
   record.uuid = NewUuid();
@@ -150,29 +211,32 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
   record.settings.runs = line.runs;
   ReadGlIdentity(record.adapter);
   record.machine = ProbeMachine(environment.machineRoot);
-  record.dataDirectory = std::filesystem::path(DataFilePath("texture1.jpg")).parent_path().string();
+  record.dataDirectory = inputs.dataFolder ? inputs.dataFolder->path.string() : std::string();
 
-  ResultsFile results(environment.resultsPath);
+  ResultsFile results(environment.resultsPath, environment.err);
+  RunReport ran;
   {
-    TerminalProgress progress(environment.out, environment.showProgress);
+    TerminalProgress progress(environment.out, environment.err, environment.showProgress);
     results.SetEcho(&progress);
     SdlEvents sdlEvents;
     EventSource& events = environment.events ? *environment.events : sdlEvents;
-    RunBenchmark(app,
-                 {results, clock, events, Catalogue(), line.seconds, &progress, capture.get(), line.runs, &recording});
+    RunEnvironment run{results, clock, events, Catalogue(),
+                       FolderFiles(inputs.dataFolder ? inputs.dataFolder->path : std::filesystem::path())};
+    run.measuredSeconds = line.seconds;
+    run.observer = &progress;
+    run.frames = inputs.capture.get();
+    run.passes = line.runs;
+    run.recorder = &recording;
+    ran = RunBenchmark(app, std::move(run));
     results.SetEcho(nullptr);
   }
-  std::error_code ignored;
-  if (results.Intact() && std::filesystem::exists(results.Path(), ignored)) {
-    std::fprintf(environment.out, "Results written to %s\n",
-                 std::filesystem::absolute(results.Path(), ignored).c_str());
-  }
+  const int status = CloseRun(ran, results, environment);
   // Only now, with the device gone and Results.txt written: nothing in the measurement waits
   // on a store, and a store that fails cannot cost the results file.
   KeepRecord(record, {line.store, line.noStore, line.jsonPath, environment.defaultStore}, environment.out,
              environment.err);
   std::fflush(environment.out);
-  return kExitDone;
+  return status;
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "DataFiles.h"
 #include "MessagePump.h"
 #include "SteadyClock.h"
 #include "d3d9.h"
@@ -17,8 +19,9 @@ namespace rastro {
 
 // Exit statuses: a script reads them, so a failure must never look like success.
 inline constexpr int kExitDone = 0;
-inline constexpr int kExitFailed = 1;  // no Direct3D, no device, nothing usable to choose
-inline constexpr int kExitUsage = 2;   // a bad option or value
+inline constexpr int kExitFailed = 1;      // no Direct3D, no device, nothing usable to choose
+inline constexpr int kExitUsage = 2;       // a bad option or value, or RASTROMETER_DATA naming no folder
+inline constexpr int kExitNotWritten = 3;  // the run ended but Results.txt could not be written
 
 struct ProgramEnvironment {
   // Direct3DCreate9 of the platform; called after the offscreen hint when headless.
@@ -30,6 +33,8 @@ struct ProgramEnvironment {
   SteadyClock* clock = nullptr;
   EventSource* events = nullptr;  // SDL's when null
   std::filesystem::path resultsPath = "Results.txt";
+  // Where the data files are looked for, in order (ProcessDataSearchPath() for the program).
+  std::vector<DataFolder> dataSearchPath;
   std::FILE* out = stdout;
   std::FILE* err = stderr;
   bool showProgress = false;  // out is a terminal: the current test's seconds are redrawn in place

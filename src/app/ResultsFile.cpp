@@ -33,23 +33,26 @@ std::string FormatFixed(double value) {
   return text;
 }
 
+void ResultsFile::NoteProblem(int error) {
+  if (!problem_.empty()) return;
+  problem_ = std::strerror(error);
+  std::fprintf(err_, "rastrometer: cannot write %s: %s; the run goes on without it\n", path_.c_str(), problem_.c_str());
+}
+
 std::FILE* ResultsFile::Open(const char* mode) {
   if (discarding_) return nullptr;
   std::FILE* file = std::fopen(path_.c_str(), mode);
-  if (!file && !warned_) {
-    warned_ = true;
-    std::fprintf(stderr, "rastrometer: cannot write %s: %s; the run goes on without it\n", path_.c_str(),
-                 std::strerror(errno));
-  }
+  if (!file) NoteProblem(errno);
   return file;
 }
 
 void ResultsFile::Emit(std::FILE* file, const std::string& text) {
-  if (file && std::fwrite(text.data(), 1, text.size(), file) != text.size() && !warned_) {
-    warned_ = true;
-    std::fprintf(stderr, "rastrometer: writing %s failed; the run goes on\n", path_.c_str());
-  }
+  if (file && std::fwrite(text.data(), 1, text.size(), file) != text.size()) NoteProblem(errno);
   if (echo_) echo_->Written(text);
+}
+
+void ResultsFile::Close(std::FILE* file) {
+  if (file && std::fclose(file) != 0) NoteProblem(errno);
 }
 
 void ResultsFile::WriteHeader(const D3DADAPTER_IDENTIFIER9& identifier, const D3DPRESENT_PARAMETERS& params) {
@@ -67,13 +70,13 @@ void ResultsFile::WriteHeader(const D3DADAPTER_IDENTIFIER9& identifier, const D3
   text += Printf("Z-Buffer format: %s\n", FormatName(params.AutoDepthStencilFormat));
   text += kRule + "\n";
   Emit(file, text);
-  if (file) std::fclose(file);
+  Close(file);
 }
 
 ResultsFile::Appender ResultsFile::Append() { return Appender(*this, Open("at")); }
 
 ResultsFile::Appender::~Appender() {
-  if (file_) std::fclose(file_);
+  if (file_) owner_->Close(file_);
 }
 
 void ResultsFile::Appender::Write(const std::string& text) { owner_->Emit(file_, text); }

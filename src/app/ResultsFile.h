@@ -21,7 +21,9 @@ class ResultsEcho {
 
 class ResultsFile {
  public:
-  explicit ResultsFile(std::filesystem::path path = "Results.txt") : path_(std::move(path)) {}
+  // A file that cannot be written is reported once on `err`.
+  explicit ResultsFile(std::filesystem::path path = "Results.txt", std::FILE* err = stderr)
+      : path_(std::move(path)), err_(err) {}
 
   // Replaces any earlier file with the header.
   void WriteHeader(const D3DADAPTER_IDENTIFIER9& identifier, const D3DPRESENT_PARAMETERS& params);
@@ -50,17 +52,23 @@ class ResultsFile {
   void SetDiscarding(bool discarding) { discarding_ = discarding; }
   const std::filesystem::path& Path() const { return path_; }
   // Whether every write so far reached the file.
-  bool Intact() const { return !warned_; }
+  bool Intact() const { return problem_.empty(); }
+  // Why the file is not intact ("No such file or directory"); empty while it is.
+  const std::string& Problem() const { return problem_; }
 
  private:
   // A results file that cannot be opened or written does not stop the run; the user hears
-  // about it once.
+  // about it once, and the run's end says so again.
   std::FILE* Open(const char* mode);
   void Emit(std::FILE* file, const std::string& text);
+  // Closes `file`; data still buffered is written only now, so this can fail too.
+  void Close(std::FILE* file);
+  void NoteProblem(int error);
 
   std::filesystem::path path_;
+  std::FILE* err_;
   ResultsEcho* echo_ = nullptr;
-  bool warned_ = false;
+  std::string problem_;
   bool discarding_ = false;
 };
 

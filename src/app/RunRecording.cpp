@@ -35,12 +35,12 @@ void RunRecording::BeginPass(unsigned pass, unsigned passes) {
   }
 }
 
-void RunRecording::Failed(std::size_t number, const FillTest& test) {
+void RunRecording::Failed(std::size_t number, const FillTest& test, const std::string& reason) {
   if (number == 0 || number > record_.tests.size()) return;
   TestRecord& entry = record_.tests[number - 1];
   entry.name = test.Name();
   entry.status = TestStatus::kFailed;
-  if (entry.failureReason.empty()) entry.failureReason = "its set-up (Init) failed";
+  if (entry.failureReason.empty()) entry.failureReason = reason;  // the first pass's reason
 }
 
 double RunRecording::Measured(std::size_t number, const FillTest& test, double rate,

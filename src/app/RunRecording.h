@@ -24,7 +24,7 @@ class RunRecording final : public TestRecorder {
   RunRecord& Record() { return record_; }
 
   void BeginPass(unsigned pass, unsigned passes) override;
-  void Failed(std::size_t number, const FillTest& test) override;
+  void Failed(std::size_t number, const FillTest& test, const std::string& reason) override;
   // Returns the median of the test's rates so far in the last pass, the pass's own rate before.
   double Measured(std::size_t number, const FillTest& test, double rate,
                   std::span<const std::int64_t> frameTicks) override;

@@ -49,12 +49,19 @@ bool RunSequence::SelectTest() {
     if (!test) continue;
     ResultsFile::Appender out = results_.Append();
     out.TestName(test->Name());
+    if (observer_) observer_->Loading(test->Name());
+    TestOutcome& outcome = outcomes_.emplace_back();
+    outcome.number = nextTest_;
+    outcome.name = test->Name();
     if (test->Init(&device_)) {
       current_ = std::move(test);
       currentNumber_ = nextTest_;
     } else {
       out.Failed();
-      if (recorder_) recorder_->Failed(nextTest_, *test);
+      outcome.status = TestOutcome::Status::kFailed;
+      outcome.failure = test->FailureReason().empty() ? "its set-up failed" : test->FailureReason();
+      if (observer_) observer_->Failed(test->Name(), outcome.failure);
+      if (recorder_) recorder_->Failed(nextTest_, *test, outcome.failure);
       test->Destroy();
     }
   }
@@ -93,6 +100,7 @@ void RunSequence::Account() {
     countedFrames_ = 0;
     tickSum_ = 0;
     frameTicks_.clear();
+    if (current_ && observer_ && frameIndex_ > 0) observer_->WarmingUp(current_->Name());
     return;
   }
   const double elapsed = static_cast<double>(tickSum_) / static_cast<double>(frequency_);
@@ -102,7 +110,10 @@ void RunSequence::Account() {
   if (current_) {
     const double rate = FillRate(current_->PixelFactor(), settings_.screen.width, settings_.screen.height,
                                  countedFrames_, static_cast<float>(elapsed));
-    results_.Append().Rate(recorder_ ? recorder_->Measured(currentNumber_, *current_, rate, frameTicks_) : rate);
+    const double written = recorder_ ? recorder_->Measured(currentNumber_, *current_, rate, frameTicks_) : rate;
+    results_.Append().Rate(written);
+    outcomes_.back().status = TestOutcome::Status::kMeasured;
+    outcomes_.back().rate = written;
     CaptureFrame();
     current_->Destroy();
     current_.reset();

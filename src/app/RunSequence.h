@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "FillTest.h"
@@ -33,7 +34,28 @@ struct RunSettings {
 class RunObserver {
  public:
   virtual ~RunObserver() = default;
-  virtual void Measured(const char* testName, double seconds, double interval) = 0;
+  // A test was made and its Init is about to load what it needs.
+  virtual void Loading(const char* /*testName*/) {}
+  // One of the test's warm-up frames was rendered.
+  virtual void WarmingUp(const char* /*testName*/) {}
+  // `seconds` of the test's frames are measured; more than `interval` are needed.
+  virtual void Measured(const char* /*testName*/, double /*seconds*/, double /*interval*/) {}
+  // The test's Init failed for `reason`; its results line says "Failed!".
+  virtual void Failed(const char* /*testName*/, const std::string& /*reason*/) {}
+};
+
+// What became of one test that the run started.
+struct TestOutcome {
+  enum class Status {
+    kMeasured,
+    kFailed,    // Init failed; `failure` says why
+    kCutShort,  // the run ended (Escape, the window closed) while it was being measured
+  };
+  std::size_t number = 0;  // its place in the catalogue, from 1
+  std::string name;
+  Status status = Status::kCutShort;
+  double rate = 0.0;  // millions of pixels per second, when measured
+  std::string failure;
 };
 
 // Receives the frame of each measured test, drawn once more into the back buffer after its
@@ -52,7 +74,7 @@ class TestRecorder {
   // A repeated run goes through the catalogue `passes` times; `pass` counts from 0.
   virtual void BeginPass(unsigned pass, unsigned passes) = 0;
   // `number` counts the catalogue from 1.
-  virtual void Failed(std::size_t number, const FillTest& test) = 0;
+  virtual void Failed(std::size_t number, const FillTest& test, const std::string& reason) = 0;
   // `frameTicks` holds each counted frame's interval. Returns the rate for the results file.
   virtual double Measured(std::size_t number, const FillTest& test, double rate,
                           std::span<const std::int64_t> frameTicks) = 0;
@@ -84,6 +106,9 @@ class RunSequence {
   std::uint32_t CountedFrames() const { return countedFrames_; }
   std::int64_t TickSum() const { return tickSum_; }
 
+  // Every test started so far, in run order; the current one (if any) last.
+  const std::vector<TestOutcome>& Outcomes() const { return outcomes_; }
+
   void SetObserver(RunObserver* observer) { observer_ = observer; }
   void SetFrameSink(FrameSink* frames) { frames_ = frames; }
   void SetRecorder(TestRecorder* recorder) { recorder_ = recorder; }
@@ -113,6 +138,7 @@ class RunSequence {
   std::uint32_t countedFrames_ = 0;
   std::int64_t tickSum_ = 0;
   std::vector<std::int64_t> frameTicks_;  // one per counted frame, summing to tickSum_
+  std::vector<TestOutcome> outcomes_;
 };
 
 }  // namespace rastro

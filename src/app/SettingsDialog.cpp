@@ -1,6 +1,7 @@
 #include "SettingsDialog.h"
 
 #include <array>
+#include <utility>
 
 namespace rastro {
 
@@ -155,13 +156,21 @@ void SettingsDialog::ShowList(GtkWidget* combo, const ChoiceList& list) {
   gtk_combo_box_set_active(GTK_COMBO_BOX(combo), list.selected);
 }
 
-void SettingsDialog::ShowLists() {
+void SettingsDialog::ShowLists(GtkWidget* changed) {
+  // Only the lists below the one the user changed are re-filled. The changed list already shows
+  // the choice, and a list that is emptied, even for a moment, loses the keyboard focus (an empty
+  // list cannot be used) along with the user's place in the dialog.
+  const std::array<std::pair<GtkWidget*, const ChoiceList*>, 4> cascade{{{adapterList_, &model_.Adapters()},
+                                                                         {modeList_, &model_.Modes()},
+                                                                         {backBufferList_, &model_.BackBuffers()},
+                                                                         {depthList_, &model_.Depths()}}};
+  bool below = changed == nullptr;
   // Re-filling a list changes its selection; that is the model speaking, not the user.
   filling_ = true;
-  ShowList(adapterList_, model_.Adapters());
-  ShowList(modeList_, model_.Modes());
-  ShowList(backBufferList_, model_.BackBuffers());
-  ShowList(depthList_, model_.Depths());
+  for (const auto& [combo, list] : cascade) {
+    if (below) ShowList(combo, *list);
+    below = below || combo == changed;
+  }
   filling_ = false;
 }
 
@@ -174,7 +183,7 @@ void SettingsDialog::OnListChanged(GtkComboBox* combo, gpointer self) {
   if (widget == dialog->modeList_) dialog->model_.ChooseMode(position);
   if (widget == dialog->backBufferList_) dialog->model_.ChooseBackBuffer(position);
   if (widget == dialog->depthList_) dialog->model_.ChooseDepth(position);
-  dialog->ShowLists();
+  dialog->ShowLists(widget);
 }
 
 gboolean SettingsDialog::OnFocus(GtkWidget* container, GtkDirectionType direction, gpointer self) {

@@ -56,7 +56,8 @@ class SettingsDialog {
   static gboolean OnFocus(GtkWidget* container, GtkDirectionType direction, gpointer self);
 
   void Build();
-  void ShowLists();
+  // Shows the model's lists below `changed`, or all of them when it is null.
+  void ShowLists(GtkWidget* changed = nullptr);
   static void ShowList(GtkWidget* combo, const ChoiceList& list);
   void Ok();
 

@@ -1,5 +1,6 @@
 #include "ShaderTests.h"
 
+#include "ResultText.h"
 #include "d3dx9shader.h"
 
 namespace rastro {
@@ -20,25 +21,27 @@ HRESULT CreateShader(IDirect3DDevice9& device, const DWORD* tokens, IDirect3DVer
 void BindShader(IDirect3DDevice9& device, IDirect3DPixelShader9* shader) { device.SetPixelShader(shader); }
 void BindShader(IDirect3DDevice9& device, IDirect3DVertexShader9* shader) { device.SetVertexShader(shader); }
 
-// Assembles `fileName`, creates the shader from the tokens into `slot` and sets it; false
-// when the file did not assemble or the device refused the shader.
 template <typename Shader>
-bool MakeShader(IDirect3DDevice9& device, const ShaderTestFiles& files, const char* fileName, ComPtr<Shader>& slot) {
-  ID3DXBuffer* tokens = nullptr;
-  if (files.assemble) files.assemble(fileName, &tokens);
-  if (tokens) {
-    CreateShader(device, static_cast<const DWORD*>(tokens->GetBufferPointer()), slot.ReleaseAndGetAddressOf());
-    tokens->Release();
+constexpr const char* kCreateCall = "CreatePixelShader";
+template <>
+constexpr const char* kCreateCall<IDirect3DVertexShader9> = "CreateVertexShader";
+
+// Assembles `fileName`, creates the shader from the tokens into `slot` and sets it; false, with
+// the reason in `failure`, when the file did not assemble or the device refused the shader.
+template <typename Shader>
+bool MakeShader(IDirect3DDevice9& device, const TestFiles& files, const char* fileName, ComPtr<Shader>& slot,
+                std::string& failure) {
+  ComPtr<ID3DXBuffer> tokens = AssembleShader(files, fileName, failure);
+  if (!tokens) return false;
+  const HRESULT created =
+      CreateShader(device, static_cast<const DWORD*>(tokens->GetBufferPointer()), slot.ReleaseAndGetAddressOf());
+  tokens.Reset();
+  if (!slot) {
+    failure = std::string(kCreateCall<Shader>) + " refused " + fileName + ": " + ResultText(created);
+    return false;
   }
-  if (!slot) return false;
   BindShader(device, slot.Get());
   return true;
-}
-
-bool LoadTexture(IDirect3DDevice9& device, const ShaderTestFiles& files, const char* fileName,
-                 ComPtr<IDirect3DTexture9>& slot) {
-  if (files.loadTexture) files.loadTexture(&device, fileName, slot.ReleaseAndGetAddressOf());
-  return static_cast<bool>(slot);
 }
 
 std::array<TwoColourVertex, 4> TwoColourQuad(const float corners[4][2]) {
@@ -54,7 +57,7 @@ constexpr float kClipCorners[4][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
 }  // namespace
 
 bool PixelShaderTest::Init(IDirect3DDevice9* device) {
-  device_ = device;
+  BeginInit(device);
   vertexBuffer_.Reset();
   pixelShader_.Reset();
 
@@ -62,12 +65,13 @@ bool PixelShaderTest::Init(IDirect3DDevice9* device) {
   const auto h = static_cast<float>(screen_.height);
   const float corners[4][2] = {{0, 0}, {w, 0}, {0, h}, {w, h}};
   const auto vertices = TwoColourQuad(corners);
-  if (!MakeVertexBuffer(*device, vertices.data(), sizeof vertices, kTwoColourFvf, vertexBuffer_)) return false;
+  if (!MakeVertexBuffer(*device, vertices.data(), sizeof vertices, kTwoColourFvf, vertexBuffer_, failure_))
+    return false;
   device->SetStreamSource(0, vertexBuffer_.Get(), 0, sizeof(TwoColourVertex));
   device->SetFVF(kTwoColourFvf);
   SetColourWrites(*device, 15);
   SetDepthOff(*device);
-  return MakeShader(*device, files_, shaderFile_, pixelShader_);
+  return MakeShader(*device, files_, shaderFile_, pixelShader_, failure_);
 }
 
 bool PixelShaderTest::Destroy() {
@@ -77,24 +81,24 @@ bool PixelShaderTest::Destroy() {
 }
 
 bool Ps14Test::Init(IDirect3DDevice9* device) {
-  device_ = device;
+  BeginInit(device);
   vertexBuffer_.Reset();
   pixelShader_.Reset();
   vertexShader_.Reset();
   declaration_.Reset();
 
   const auto vertices = TwoColourQuad(kClipCorners);
-  if (!MakeVertexBuffer(*device, vertices.data(), sizeof vertices, kTwoColourFvf, vertexBuffer_)) return false;
+  if (!MakeVertexBuffer(*device, vertices.data(), sizeof vertices, kTwoColourFvf, vertexBuffer_, failure_))
+    return false;
   SetColourWrites(*device, 15);
   SetDepthOff(*device);
   const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
                                         {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
                                         {0, 20, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 1},
                                         D3DDECL_END()};
-  device->CreateVertexDeclaration(elements, declaration_.ReleaseAndGetAddressOf());
-  if (!declaration_) return false;
-  if (!MakeShader(*device, files_, "SimplePS14.psh", pixelShader_)) return false;
-  if (!MakeShader(*device, files_, "SimplePS14.vsh", vertexShader_)) return false;
+  if (!MakeDeclaration(*device, elements, declaration_, failure_)) return false;
+  if (!MakeShader(*device, files_, "SimplePS14.psh", pixelShader_, failure_)) return false;
+  if (!MakeShader(*device, files_, "SimplePS14.vsh", vertexShader_, failure_)) return false;
   device->SetStreamSource(0, vertexBuffer_.Get(), 0, sizeof(TwoColourVertex));
   device->SetVertexDeclaration(declaration_.Get());
   return true;
@@ -113,7 +117,7 @@ const char* LightingTest::Name() const {
 }
 
 bool LightingTest::Init(IDirect3DDevice9* device) {
-  device_ = device;
+  BeginInit(device);
   vertexBuffer_.Reset();
   pixelShader_.Reset();
   declaration_.Reset();
@@ -126,25 +130,25 @@ bool LightingTest::Init(IDirect3DDevice9* device) {
   for (int i = 0; i < 4; ++i) {
     vertices[i] = {kClipCorners[i][0], kClipCorners[i][1], 0.0f, 1.0f, coordinates[i][0], coordinates[i][1]};
   }
-  if (!MakeVertexBuffer(*device, vertices.data(), sizeof vertices, kOneTextureFvf, vertexBuffer_)) return false;
+  if (!MakeVertexBuffer(*device, vertices.data(), sizeof vertices, kOneTextureFvf, vertexBuffer_, failure_))
+    return false;
   const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
                                         {0, 16, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
                                         D3DDECL_END()};
-  device->CreateVertexDeclaration(elements, declaration_.ReleaseAndGetAddressOf());
-  if (!declaration_) return false;
+  if (!MakeDeclaration(*device, elements, declaration_, failure_)) return false;
   device->SetStreamSource(0, vertexBuffer_.Get(), 0, sizeof(TexturedVertex));
   device->SetVertexDeclaration(declaration_.Get());
   SetColourWrites(*device, 15);
   SetDepthOff(*device);
   // Both textures are loaded before either is judged.
-  LoadTexture(*device, files_, "normal.jpg", normalMap_);
-  LoadTexture(*device, files_, "texture3.jpg", colourTexture_);
+  LoadTexture(*device, files_, "normal.jpg", normalMap_, failure_);
+  LoadTexture(*device, files_, "texture3.jpg", colourTexture_, failure_);
   if (!normalMap_ || !colourTexture_) return false;
   device->SetTexture(0, normalMap_.Get());
   device->SetTexture(1, colourTexture_.Get());
   const char* pixelFile = partialPrecision_ ? "PerPixelLightingPS20PP.psh" : "PerPixelLightingPS20.psh";
-  if (!MakeShader(*device, files_, pixelFile, pixelShader_)) return false;
-  return MakeShader(*device, files_, "PerPixelLightingVS11.vsh", vertexShader_);
+  if (!MakeShader(*device, files_, pixelFile, pixelShader_, failure_)) return false;
+  return MakeShader(*device, files_, "PerPixelLightingVS11.vsh", vertexShader_, failure_);
 }
 
 bool LightingTest::Destroy() {

@@ -3,21 +3,11 @@
 #pragma once
 
 #include <array>
-#include <functional>
 
 #include "FillTest.h"
-
-struct ID3DXBuffer;
+#include "TestFiles.h"
 
 namespace rastro {
-
-// How the shader tests reach their data files: assembling a shader source (flags 0, no macros,
-// no include handler, no error buffer) and loading a texture. Only whether the out pointer
-// became non-null matters.
-struct ShaderTestFiles {
-  std::function<HRESULT(const char* fileName, ID3DXBuffer** shader)> assemble;
-  std::function<HRESULT(IDirect3DDevice9* device, const char* fileName, IDirect3DTexture9** texture)> loadTexture;
-};
 
 // Vertex of the two-colour layout: screen space (x, y, z, rhw) or clip space (x, y, z, w).
 struct TwoColourVertex {
@@ -42,7 +32,7 @@ inline constexpr std::array<D3DCOLOR, 4> kShaderSpecularRamp{0x000000A0, 0x0000A
 // Tests 7 and 9 to 14: screen-space two-colour quad and one pixel shader.
 class PixelShaderTest final : public FillTest {
  public:
-  PixelShaderTest(const char* name, const char* shaderFile, ScreenSize screen, ShaderTestFiles files)
+  PixelShaderTest(const char* name, const char* shaderFile, ScreenSize screen, TestFiles files)
       : FillTest(screen), name_(name), shaderFile_(shaderFile), files_(std::move(files)) {}
 
   const char* Name() const override { return name_; }
@@ -53,7 +43,7 @@ class PixelShaderTest final : public FillTest {
  private:
   const char* name_;
   const char* shaderFile_;
-  ShaderTestFiles files_;
+  TestFiles files_;
   ComPtr<IDirect3DVertexBuffer9> vertexBuffer_;
   ComPtr<IDirect3DPixelShader9> pixelShader_;
 };
@@ -61,7 +51,7 @@ class PixelShaderTest final : public FillTest {
 // Test 8: clip-space two-colour quad through a vertex declaration, a vertex and a pixel shader.
 class Ps14Test final : public FillTest {
  public:
-  Ps14Test(ScreenSize screen, ShaderTestFiles files) : FillTest(screen), files_(std::move(files)) {}
+  Ps14Test(ScreenSize screen, TestFiles files) : FillTest(screen), files_(std::move(files)) {}
 
   const char* Name() const override { return "PS 1.4 - Simple"; }
   unsigned PixelFactor() const override { return 32; }
@@ -69,7 +59,7 @@ class Ps14Test final : public FillTest {
   bool Destroy() override;
 
  private:
-  ShaderTestFiles files_;
+  TestFiles files_;
   ComPtr<IDirect3DVertexBuffer9> vertexBuffer_;
   ComPtr<IDirect3DPixelShader9> pixelShader_;
   ComPtr<IDirect3DVertexShader9> vertexShader_;
@@ -79,7 +69,7 @@ class Ps14Test final : public FillTest {
 // Tests 15 and 16: a normal map and a colour texture lit per pixel.
 class LightingTest final : public FillTest {
  public:
-  LightingTest(bool partialPrecision, ScreenSize screen, ShaderTestFiles files)
+  LightingTest(bool partialPrecision, ScreenSize screen, TestFiles files)
       : FillTest(screen), partialPrecision_(partialPrecision), files_(std::move(files)) {}
 
   const char* Name() const override;
@@ -89,7 +79,7 @@ class LightingTest final : public FillTest {
 
  private:
   bool partialPrecision_;
-  ShaderTestFiles files_;
+  TestFiles files_;
   ComPtr<IDirect3DVertexBuffer9> vertexBuffer_;
   ComPtr<IDirect3DPixelShader9> pixelShader_;
   ComPtr<IDirect3DVertexDeclaration9> declaration_;

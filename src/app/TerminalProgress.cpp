@@ -11,21 +11,36 @@ TerminalProgress::~TerminalProgress() {
   std::fflush(out_);
 }
 
-void TerminalProgress::ClearStatus() {
-  if (!statusShown_) return;
-  std::fputs("\r\033[K", out_);
-  statusShown_ = false;
+void TerminalProgress::ShowStatus(const std::string& status) {
+  if (!onTerminal_ || status == shownStatus_) return;
+  std::fprintf(out_, "\r\033[K%s", status.c_str());
+  std::fflush(out_);
+  shownStatus_ = status;
 }
 
+void TerminalProgress::ClearStatus() {
+  if (shownStatus_.empty()) return;
+  std::fputs("\r\033[K", out_);
+  shownStatus_.clear();
+}
+
+void TerminalProgress::Loading(const char* testName) { ShowStatus(std::string(testName) + ": loading"); }
+
+void TerminalProgress::WarmingUp(const char* testName) { ShowStatus(std::string(testName) + ": warming up"); }
+
 void TerminalProgress::Measured(const char* testName, double seconds, double interval) {
-  if (!onTerminal_) return;
-  // Redrawn only when the tenths change, so a fast test does not flood the terminal.
-  const long tenths = std::lround(std::floor(seconds * 10.0));
-  if (tenths == shownTenths_ && statusShown_) return;
-  shownTenths_ = tenths;
-  std::fprintf(out_, "\r\033[K%s: %.1f s of %.1f s", testName, static_cast<double>(tenths) / 10.0, interval);
+  // Tenths only, so a fast test does not flood the terminal.
+  char text[64];
+  std::snprintf(text, sizeof text, ": %.1f s of %.1f s", std::floor(seconds * 10.0) / 10.0, interval);
+  ShowStatus(testName + std::string(text));
+}
+
+void TerminalProgress::Failed(const char* testName, const std::string& reason) {
+  // Both streams may share the terminal: the status line goes before the message does.
+  ClearStatus();
   std::fflush(out_);
-  statusShown_ = true;
+  std::fprintf(err_, "rastrometer: %s failed: %s\n", testName, reason.c_str());
+  std::fflush(err_);
 }
 
 void TerminalProgress::Written(const std::string& text) {
@@ -35,7 +50,6 @@ void TerminalProgress::Written(const std::string& text) {
     ClearStatus();
     std::fprintf(out_, "%s\n", pendingLine_.substr(0, end).c_str());
     pendingLine_.erase(0, end + 1);
-    shownTenths_ = -1;
   }
   std::fflush(out_);
 }

@@ -1,5 +1,6 @@
 #include "TexturedTests.h"
 
+#include <string>
 #include <vector>
 
 namespace rastro {
@@ -42,31 +43,36 @@ const char* TexturedTest::Name() const {
 }
 
 bool TexturedTest::Init(IDirect3DDevice9* device) {
-  device_ = device;
+  BeginInit(device);
   vertexBuffer_.Reset();
   for (auto& texture : textures_) texture.Reset();
 
   D3DCAPS9 caps{};
   device->GetDeviceCaps(&caps);
-  if (caps.MaxSimultaneousTextures < textureCount_ || caps.MaxTextureWidth < kMinTextureSize ||
-      caps.MaxTextureHeight < kMinTextureSize) {
-    return false;
+  if (caps.MaxSimultaneousTextures < textureCount_) {
+    return Fail("the device offers " + std::to_string(caps.MaxSimultaneousTextures) +
+                " texture stages, the test needs " + std::to_string(textureCount_));
+  }
+  if (caps.MaxTextureWidth < kMinTextureSize || caps.MaxTextureHeight < kMinTextureSize) {
+    return Fail("the device's textures are at most " + std::to_string(caps.MaxTextureWidth) + "x" +
+                std::to_string(caps.MaxTextureHeight) + ", the test needs " + std::to_string(kMinTextureSize) + "x" +
+                std::to_string(kMinTextureSize));
   }
 
   const std::vector<float> vertices = TexturedQuad(screen_, textureCount_);
   const DWORD fvf = TexturedFvf(textureCount_);
   if (!MakeVertexBuffer(*device, vertices.data(), static_cast<UINT>(vertices.size() * sizeof(float)), fvf,
-                        vertexBuffer_)) {
+                        vertexBuffer_, failure_)) {
     return false;
   }
   device->SetStreamSource(0, vertexBuffer_.Get(), 0, TexturedStride(textureCount_));
   device->SetFVF(fvf);
 
   // Every file is tried before any is judged, so a missing one costs the same loads each time.
-  for (UINT k = 0; k < textureCount_; ++k) loader_(device, kTextureFiles[k], textures_[k].ReleaseAndGetAddressOf());
-  for (UINT k = 0; k < textureCount_; ++k) {
-    if (!textures_[k]) return false;
-  }
+  bool loaded = true;
+  for (UINT k = 0; k < textureCount_; ++k)
+    loaded &= LoadTexture(*device, files_, kTextureFiles[k], textures_[k], failure_);
+  if (!loaded) return false;
   for (UINT k = 0; k < textureCount_; ++k) device->SetTexture(k, textures_[k].Get());
 
   SetColourWrites(*device, 15);

@@ -3,24 +3,19 @@
 #pragma once
 
 #include <array>
-#include <functional>
 
 #include "FillTest.h"
+#include "TestFiles.h"
 
 namespace rastro {
-
-// Loads the data file `fileName` as a texture into `texture`; only whether it became non-null
-// matters to the tests.
-using TextureLoader =
-    std::function<HRESULT(IDirect3DDevice9* device, const char* fileName, IDirect3DTexture9** texture)>;
 
 inline constexpr UINT kMaxTestTextures = 4;
 
 class TexturedTest : public FillTest {
  public:
-  // A test with `textureCount` (1 to 4) textures, read through `loader`.
-  TexturedTest(UINT textureCount, ScreenSize screen, TextureLoader loader)
-      : FillTest(screen), textureCount_(textureCount), loader_(std::move(loader)) {}
+  // A test with `textureCount` (1 to 4) textures, read from `files`.
+  TexturedTest(UINT textureCount, ScreenSize screen, TestFiles files)
+      : FillTest(screen), textureCount_(textureCount), files_(std::move(files)) {}
 
   const char* Name() const override;
   unsigned PixelFactor() const override { return 32; }
@@ -29,7 +24,7 @@ class TexturedTest : public FillTest {
 
  private:
   UINT textureCount_;
-  TextureLoader loader_;
+  TestFiles files_;
   ComPtr<IDirect3DVertexBuffer9> vertexBuffer_;
   std::array<ComPtr<IDirect3DTexture9>, kMaxTestTextures> textures_;
 };

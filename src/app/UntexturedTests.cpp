@@ -3,12 +3,12 @@
 namespace rastro {
 
 bool UntexturedTest::Init(IDirect3DDevice9* device) {
-  device_ = device;
+  BeginInit(device);
   vertexBuffer_.Reset();
 
   const bool pure = kind_ == Kind::kPureFillrate;
   const auto vertices = ScreenQuad(screen_, pure ? kColourRamp : kOpaqueRamp);
-  if (!MakeVertexBuffer(*device, vertices.data(), sizeof vertices, kColouredFvf, vertexBuffer_)) return false;
+  if (!MakeVertexBuffer(*device, vertices.data(), sizeof vertices, kColouredFvf, vertexBuffer_, failure_)) return false;
 
   device->SetStreamSource(0, vertexBuffer_.Get(), 0, sizeof(ColouredVertex));
   device->SetFVF(kColouredFvf);

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "DataFiles.h"
 #include "Program.h"
 #include "ResultStore.h"
 #include "VideoEnvironment.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   environment.createDirect3D = Direct3DCreate9;
   environment.displayAvailable = rastro::DisplayServerAnnounced();
   environment.showProgress = isatty(STDOUT_FILENO) != 0;
+  environment.dataSearchPath = rastro::ProcessDataSearchPath();
   environment.defaultStore = rastro::DefaultStorePath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
   return rastro::RunProgram(arguments, environment);
 }

@@ -176,7 +176,7 @@ int ShaderAssembler::DecodeOpcode(const Token& identifier) {
   Parts parts(text);
   std::string_view mnemonic;
   parts.Next(mnemonic);
-  const OpcodeEntry* entry = FindOpcode(mnemonic);
+  const InstructionInfo* entry = FindMnemonic(mnemonic);
   if (!entry) return STATEMENT_IDENTIFIER;
   OperandForm form = entry->Form(version_);
   if (form == OperandForm::Invalid) {
@@ -192,7 +192,7 @@ int ShaderAssembler::DecodeOpcode(const Token& identifier) {
   const bool vertexDcl = isDcl && IsVertexVersion(v);
   bool saturateAllowed = oneToFive && (v == kVs30 || v == kVs3sw || IsPixelVersion(v));
   bool shiftAllowed = oneToFive && IsPs1x(v);
-  const bool partialAllowed = oneToFive && v >= kPs20 && v <= kPs3sw;
+  const bool partialAllowed = entry->Has(kPartialPrecision) && HasPartialPrecision(v);
   const bool centroidAllowed = ps3 && (isDcl || mnemonic == "texld" || mnemonic == "dsx" || mnemonic == "dsy");
   bool textureTypeAllowed = isDcl && (v == kVs30 || v == kVs3sw || (v >= kPs20 && v <= kPs3sw));
   bool usageAllowed = isDcl && (IsVertexVersion(v) || ps3);
@@ -253,10 +253,10 @@ int ShaderAssembler::DecodeOpcode(const Token& identifier) {
 
   DWORD opcode = entry->opcode;
   if (haveComparison && (mnemonic == "if" || mnemonic == "break")) {
-    const OpcodeEntry& row = mnemonic == "if" ? ComparisonIfRow() : ComparisonBreakRow();
-    form = row.Form(v);
+    const InstructionInfo* row = FindInstructionAnyVersion(mnemonic == "if" ? D3DSIO_IFC : D3DSIO_BREAKC);
+    form = row->Form(v);
     if (form == OperandForm::Invalid) return STATEMENT_IDENTIFIER;
-    opcode = row.opcode;
+    opcode = row->opcode;
   }
   if (mnemonic == "setp" && !haveComparison) return STATEMENT_IDENTIFIER;
   if (vertexDcl && !haveUsage && !haveTextureType) return STATEMENT_IDENTIFIER;
@@ -452,7 +452,7 @@ HRESULT ShaderAssembler::EmitInstruction(InstructionNode& instruction) {
   }
   if (predicate) {
     noteUnknown(predicate);
-    if (v == kVs11 || v == kVs20 || (v >= kPs11 && v <= kPs20)) {
+    if (!HasPredication(v)) {
       REPORT_DIAGNOSTIC(diagnostics_, &position, PredicatesUnsupported);
       failed_ = true;
     }
@@ -472,6 +472,7 @@ HRESULT ShaderAssembler::EmitInstruction(InstructionNode& instruction) {
   }
 
   DWORD opcode = instruction.opcode;
+  const InstructionInfo* row = FindInstruction(opcode, v);
   if (opcode == D3DSIO_SUB && !IsPs1x(v) && instruction.sourceCount == 2 && instruction.sources[1]) {
     opcode = D3DSIO_ADD;
     SubtractSource(*instruction.sources[1], position);
@@ -491,11 +492,9 @@ HRESULT ShaderAssembler::EmitInstruction(InstructionNode& instruction) {
 
   if (destination) {
     DWORD mask = destination->mask;
-    if (v == kVs11 && mask == D3DSP_WRITEMASK_ALL) {
-      if (opcode == D3DSIO_M4x3 || opcode == D3DSIO_M3x3)
-        mask = D3DSP_WRITEMASK_0 | D3DSP_WRITEMASK_1 | D3DSP_WRITEMASK_2;
-      else if (opcode == D3DSIO_M3x2)
-        mask = D3DSP_WRITEMASK_0 | D3DSP_WRITEMASK_1;
+    // vs_1_1 writes as many components as a matrix has rows when no mask is given.
+    if (v == kVs11 && mask == D3DSP_WRITEMASK_ALL && row && row->matrixRows && row->matrixRows < 4) {
+      mask = ((1u << row->matrixRows) - 1) * D3DSP_WRITEMASK_0;
     }
     DWORD destinationToken = RegisterBits(*destination) | instruction.resultModifiers | mask;
     if (destination->relative) destinationToken |= D3DSHADER_ADDRMODE_RELATIVE;
@@ -516,9 +515,7 @@ HRESULT ShaderAssembler::EmitInstruction(InstructionNode& instruction) {
     const RegisterNode* source = instruction.sources[i];
     if (!source) continue;
     DWORD sourceToken = SourceToken(*source);
-    if (v == kVs11 && source->swizzle == D3DSP_NOSWIZZLE &&
-        (opcode == D3DSIO_RCP || opcode == D3DSIO_RSQ || opcode == D3DSIO_EXP || opcode == D3DSIO_LOG ||
-         opcode == D3DSIO_EXPP || opcode == D3DSIO_LOGP)) {
+    if (v == kVs11 && source->swizzle == D3DSP_NOSWIZZLE && row && row->Has(kScalarSource)) {
       sourceToken = (sourceToken & ~D3DSP_SWIZZLE_MASK) | D3DSP_REPLICATEALPHA;
     }
     if (source->relative) sourceToken |= D3DSHADER_ADDRMODE_RELATIVE;

@@ -1,19 +1,18 @@
-// What the assembler knows of the Direct3D 9 shader instruction set: the mnemonics with their
-// operand forms per shader version, the register files with their sizes per version, and the
-// vocabulary of instruction and register suffixes. Every per-version rule goes through the
-// version index below.
+// What the assembler knows of the Direct3D 9 shader language beyond the Direct3D layer's
+// instruction table (InstructionTable.h, the mnemonics with their operand forms per version):
+// the register files with their sizes per version, as source text names them. Every
+// per-version rule goes through the table's version index.
 #pragma once
 
 #include <cstddef>
 #include <span>
 #include <string_view>
 
+#include "InstructionTable.h"
 #include "WindowsTypes.h"
-#include "validator/ShaderRules.h"
 
 namespace rastro {
 
-// Every per-version table is indexed by ShaderVersionIndex, the validator's own order.
 // The index of a version token, or kNoShaderVersion for a version the assembler does not take
 // (vs_1_0 and ps_1_0, which the runtime reads as 1_1, have no source form).
 int VersionIndexOf(DWORD versionToken);
@@ -21,39 +20,6 @@ int VersionIndexOf(DWORD versionToken);
 inline bool WritesInstructionLength(int version) {
   return (version >= kVs20 && version <= kVs3sw) || (version >= kPs20 && version <= kPs3sw);
 }
-
-// How an instruction's operands are written, and the parser terminal it makes.
-enum class OperandForm : char {
-  Invalid = '-',  // not an instruction of that version
-  None = '0',     // no operands
-  One = '1',      // a destination
-  Two = '2',      // a destination and one source, and so on
-  Three = '3',
-  Four = '4',
-  Five = '5',
-  Def = 'D',      // destination and four floating-point values
-  DefInt = 'I',   // destination and four integers
-  DefBool = 'B',  // destination and one boolean
-  Branch1 = 'S',  // one source, no destination
-  Branch2 = 'T',  // two sources, no destination
-};
-
-inline bool HasDestination(OperandForm form) { return form >= OperandForm::One && form <= OperandForm::Five; }
-
-struct OpcodeEntry {
-  const char* mnemonic;
-  DWORD opcode;
-  char forms[kShaderVersionCount + 1];  // OperandForm per version index
-
-  OperandForm Form(int version) const { return static_cast<OperandForm>(forms[version]); }
-};
-
-// Searched in order, exact and case-sensitive; the first match wins.
-std::span<const OpcodeEntry> OpcodeTable();
-const OpcodeEntry* FindOpcode(std::string_view mnemonic);
-// The rows used when "if" or "break" carry a comparison.
-const OpcodeEntry& ComparisonIfRow();
-const OpcodeEntry& ComparisonBreakRow();
 
 // Per version: registers 0 to count-1; `single` a register written without a number;
 // `relative` whether an index in brackets is allowed.

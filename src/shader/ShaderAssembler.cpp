@@ -130,10 +130,9 @@ HRESULT ShaderAssembler::ReadVersion() {
 HRESULT ShaderAssembler::OpenValidator() {
   Direct3DShaderValidatorCreate9Function create = createValidator_;
   if (!create) {
-    const Module* module = FindLoadedModule("d3d9.dll");
+    const RuntimeModule* module = FindLoadedModule("d3d9.dll");
     if (!module) module = LoadModule("d3d9.dll");
-    create =
-        reinterpret_cast<Direct3DShaderValidatorCreate9Function>(FindExport(module, "Direct3DShaderValidatorCreate9"));
+    if (module) create = module->Direct3DShaderValidatorCreate9;
   }
   if (!create) return S_OK;
   validator_ = ComPtr<IDirect3DShaderValidator9>::Adopt(create());
@@ -264,7 +263,7 @@ void ShaderAssembler::EmitStatement(InstructionNode* instruction) {
 
 void ShaderAssembler::EmitCoissued(InstructionNode* instruction) {
   if (stopped_ || !instruction) return;
-  if (!IsPs1x(version_)) {
+  if (!HasCoissue(version_)) {
     REPORT_DIAGNOSTIC(diagnostics_, &instruction->token, CoissueUnsupported);
     failed_ = true;
     return;
@@ -275,9 +274,7 @@ void ShaderAssembler::EmitCoissued(InstructionNode* instruction) {
 
 InstructionNode* ShaderAssembler::Predicate(InstructionNode* instruction, RegisterNode* predicate) {
   if (stopped_ || !instruction) return nullptr;
-  bool allowed = version_ == kVs2x || version_ == kVs2sw || version_ == kVs30 || version_ == kVs3sw ||
-                 version_ == kPs2x || version_ == kPs2sw || version_ == kPs30 || version_ == kPs3sw;
-  if (!allowed) {
+  if (!HasPredication(version_)) {
     REPORT_DIAGNOSTIC(diagnostics_, &instruction->token, PredicationUnsupported);
     failed_ = true;
   } else {

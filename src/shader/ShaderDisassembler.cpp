@@ -2,13 +2,14 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
+#include "InstructionTable.h"
+#include "RegisterName.h"
+#include "ShaderInstruction.h"
+#include "StringFormat.h"
 #include "d3d9types.h"
-#include "shader/ShaderInstruction.h"
-#include "validator/ShaderRules.h"
 
 namespace rastro {
 
@@ -21,12 +22,6 @@ constexpr char kComponents[] = "xyzw";
 const char* const kUsageNames[] = {"position", "blendweight", "blendindices", "normal", "psize", "texcoord", "tangent",
                                    "binormal", "tessfactor",  "positiont",    "color",  "fog",   "depth",    "sample"};
 const char* const kComparisonNames[] = {nullptr, "gt", "eq", "ge", "lt", "ne", "le", nullptr};
-
-void AppendFormat(std::string& out, const char* format, auto... arguments) {
-  char buffer[128];
-  std::snprintf(buffer, sizeof buffer, format, arguments...);
-  out += buffer;
-}
 
 void AppendMask(std::string& out, UINT mask) {
   if (mask == 0xF || mask == 0) return;  // an empty mask has no spelling; it reads back as all four
@@ -89,7 +84,7 @@ class Disassembler {
   void Instruction(const ShaderInstruction& instruction, size_t at);
   void Comment(size_t payload, UINT length);
   void DebugBlock(const BYTE* data, size_t bytes);
-  std::string RegisterName(DWORD type, UINT number) const;
+  std::string Name(DWORD type, UINT number) const;
   std::string Address(const ShaderRelativeAddress& address, size_t tokenAt) const;
   std::string Destination(const ShaderDestination& destination, size_t addressAt) const;
   std::string Source(const ShaderSource& source, size_t addressAt) const;
@@ -140,22 +135,20 @@ HRESULT Disassembler::Run() {
   }
 }
 
-std::string Disassembler::RegisterName(DWORD type, UINT number) const {
-  char name[32];
-  // Versions the rule tables do not list (none the decoder accepts) are named as vertex shaders.
-  FormatRegisterName(type, number, versionIndex_ < 0 ? kVs11 : versionIndex_, name, sizeof name);
-  return name;
+std::string Disassembler::Name(DWORD type, UINT number) const {
+  // Versions the table does not list (none the decoder accepts) are named as vertex shaders.
+  return RegisterName(type, number, versionIndex_ < 0 ? kVs11 : versionIndex_);
 }
 
 std::string Disassembler::Address(const ShaderRelativeAddress& address, size_t tokenAt) const {
   if (!ExtraAddressTokens()) return "a0.x";
-  std::string text = RegisterName(address.type, address.number);
+  std::string text = Name(address.type, address.number);
   if (address.type != D3DSPR_LOOP && tokenAt < count_) AppendSwizzle(text, (tokens_[tokenAt] >> 16) & 0xFF);
   return text;
 }
 
 std::string Disassembler::Destination(const ShaderDestination& destination, size_t addressAt) const {
-  std::string text = RegisterName(destination.type, destination.number);
+  std::string text = Name(destination.type, destination.number);
   if (destination.relative) {
     text += '[';
     text += Address(destination.address, addressAt);
@@ -166,7 +159,7 @@ std::string Disassembler::Destination(const ShaderDestination& destination, size
 }
 
 std::string Disassembler::Source(const ShaderSource& source, size_t addressAt) const {
-  std::string name = RegisterName(source.type, source.number);
+  std::string name = Name(source.type, source.number);
   const char* prefix = "";
   const char* suffix = "";
   switch (source.modifier) {
@@ -210,10 +203,6 @@ std::string Disassembler::Source(const ShaderSource& source, size_t addressAt) c
 }
 
 void Disassembler::Instruction(const ShaderInstruction& instruction, size_t at) {
-  DWORD token = tokens_[at];
-  DWORD key = OpcodeKey(token);
-  const OpcodeRule* rule = FindOpcodeRule(key, versionIndex_);
-  if (!rule) rule = FindOpcodeRuleAnyVersion(key);
   std::string line;
   if (instruction.coissue) line += "+";
   // Where each operand's address token lies, in the order the operands are written.
@@ -230,7 +219,7 @@ void Disassembler::Instruction(const ShaderInstruction& instruction, size_t at) 
     line += Source(instruction.predicate, predicateAddress);
     line += ") ";
   }
-  line += rule ? rule->name : ShaderOpcodeName(instruction.opcode);
+  line += instruction.info->mnemonic;
   if (instruction.opcode == D3DSIO_IFC || instruction.opcode == D3DSIO_BREAKC || instruction.opcode == D3DSIO_SETP) {
     if (const char* comparison = kComparisonNames[instruction.controls & 7]) {
       line += "_";

@@ -7,13 +7,11 @@ namespace rastro {
 
 namespace {
 
-using DebugSetMuteEntry = int (*)(int);
-
 // The runtime and its debug build each may export the switch.
 constexpr const char* kRuntimeModules[2] = {"d3d9.dll", "d3d9d.dll"};
 
 struct MuteState {
-  DebugSetMuteEntry entries[2] = {nullptr, nullptr};
+  DebugSetMuteFunction entries[2] = {nullptr, nullptr};
   enum class Setting { Unread, MuteAllowed, MuteDisabled } setting = Setting::Unread;
 };
 
@@ -26,9 +24,7 @@ void MuteDebugOutput(bool on) {
   if (!state.entries[0] && !state.entries[1]) {
     for (int i = 0; i < 2; ++i) {
       if (!FindLoadedModule(kRuntimeModules[i])) continue;
-      if (const Module* module = LoadModule(kRuntimeModules[i])) {
-        state.entries[i] = reinterpret_cast<DebugSetMuteEntry>(FindExport(module, "DebugSetMute"));
-      }
+      if (const RuntimeModule* module = LoadModule(kRuntimeModules[i])) state.entries[i] = module->DebugSetMute;
     }
   }
   if (state.setting == MuteState::Setting::Unread) {
@@ -37,7 +33,7 @@ void MuteDebugOutput(bool on) {
     state.setting = doNotMute != 0 ? MuteState::Setting::MuteDisabled : MuteState::Setting::MuteAllowed;
   }
   if (state.setting == MuteState::Setting::MuteDisabled) return;
-  for (DebugSetMuteEntry entry : state.entries) {
+  for (DebugSetMuteFunction entry : state.entries) {
     if (entry) entry(on ? 1 : 0);
   }
 }

@@ -42,6 +42,7 @@ TEST(CommandLineTest, ModeWithoutRefreshRateLeavesItFree) {
 TEST(CommandLineTest, ActionsAreRecognised) {
   EXPECT_EQ(Parse({"--list"}).line.action, CommandLine::Action::kList);
   EXPECT_EQ(Parse({"--help"}).line.action, CommandLine::Action::kHelp);
+  EXPECT_EQ(Parse({"-h"}).line.action, CommandLine::Action::kHelp);
   EXPECT_EQ(Parse({"--version"}).line.action, CommandLine::Action::kVersion);
   // --help ends parsing where it stands.
   EXPECT_TRUE(Parse({"--help", "--bogus"}).ok);
@@ -73,6 +74,14 @@ TEST(CommandLineTest, BadOptionsAndValuesNameTheValidChoices) {
       {{"--seconds", "1e9"}, {"86400"}},
       {{"--seconds", "5s"}, {"above 0"}},
       {{"--headless=yes"}, {"--headless takes no value"}},
+      // A missing value does not take the next option as its value.
+      {{"--depth", "--seconds", "0.01"}, {"--depth needs a value"}},
+      {{"--capture", "--headless"}, {"--capture needs a value"}},
+      // Given twice is refused, whichever way the values are written.
+      {{"--seconds", "1", "--seconds", "2"}, {"--seconds is given more than once"}},
+      {{"--mode=640x480", "--headless", "--mode", "800x600"}, {"--mode is given more than once"}},
+      {{"--headless", "--headless"}, {"--headless is given more than once"}},
+      {{"-x"}, {"unknown option '-x'", "-h"}},
   };
   for (const Case& c : cases) {
     const ParsedCommandLine parsed = Parse(c.arguments);

@@ -2,7 +2,10 @@
 // resources and counts what it is asked to draw.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,12 +30,23 @@ class DeviceCoreRunTest : public ::testing::Test {
     environment.clock = &clock;
     environment.events = &events;
     environment.resultsPath = scratch.Path() / "Results.txt";
+    environment.dataSearchPath = {{RASTRO_DATA_DIR, "source tree"}};
     environment.out = out;
     environment.err = err;
   }
   ~DeviceCoreRunTest() override {
     std::fclose(out);
     std::fclose(err);
+  }
+
+  // Everything written to `stream` so far.
+  static std::string Said(std::FILE* stream) {
+    std::fflush(stream);
+    std::string text;
+    std::rewind(stream);
+    char buffer[512];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, stream)) > 0;) text.append(buffer, got);
+    return text;
   }
 
   int Run(std::vector<std::string_view> arguments) {
@@ -131,6 +145,64 @@ TEST_F(DeviceCoreRunTest, DeviceWithoutPixelShader20FailsTests9To16AndRunsTheRes
   }
   const std::string results = ReadFile(scratch.Path() / "Results.txt");
   EXPECT_TRUE(results.ends_with(expected)) << results;
+}
+
+// A data folder beside the program that lacks SimplePS14.vsh and holds a SimplePS20.psh that does
+// not assemble: every file comes from that folder, never from the source tree's copy, and the two
+// tests that read the bad files fail and say why.
+TEST_F(DeviceCoreRunTest, EveryFileComesFromTheOneDataFolderChosen) {
+  const std::filesystem::path beside = scratch.Path() / "bin" / "data";
+  for (const auto& entry : std::filesystem::directory_iterator(RASTRO_DATA_DIR)) {
+    if (entry.path().filename() != "SimplePS14.vsh")
+      scratch.Write("bin/data" / entry.path().filename(), ReadFile(entry));
+  }
+  scratch.Write("bin/data/SimplePS20.psh", "ps_2_0\nbogus r0, v0\nmov oC0, v0\n");
+  environment.dataSearchPath = {{beside, "beside the program"}, {RASTRO_DATA_DIR, "source tree"}};
+  ASSERT_EQ(Run({"--headless", "--mode", "1024x768", "--seconds", "0.5"}), kExitDone);
+
+  std::string expected = CatalogueLines([](const CatalogueRow& row) -> std::optional<std::string> {
+    const std::string name = row.name;
+    if (name == "PS 1.4 - Simple" || name == "PS 2.0 - Simple") return std::nullopt;
+    return std::string(row.pixelFactor == 32u ? "251.658229" : "125.829115");
+  });
+  const std::string results = ReadFile(scratch.Path() / "Results.txt");
+  EXPECT_TRUE(results.ends_with(expected)) << results;
+  EXPECT_TRUE(Said(out).starts_with("Data files: " + beside.string() + " (beside the program)\n")) << Said(out);
+  std::istringstream lines(Said(err));
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line, "rastrometer: PS 1.4 - Simple failed: SimplePS14.vsh not found in " + beside.string());
+  ASSERT_TRUE(std::getline(lines, line));
+  const std::string assembly = "rastrometer: PS 2.0 - Simple failed: SimplePS20.psh in " + beside.string() +
+                               " does not assemble: " + (beside / "SimplePS20.psh").string() + "(2): error X";
+  EXPECT_TRUE(line.starts_with(assembly)) << line;
+  EXPECT_FALSE(std::getline(lines, line)) << line;
+}
+
+TEST_F(DeviceCoreRunTest, AFolderNamedByTheVariableMustExistAndNoneAtAllIsSaid) {
+  const std::filesystem::path named = scratch.Path() / "no-such-data";
+  environment.dataSearchPath = {{named, "RASTROMETER_DATA"}};
+  EXPECT_EQ(Run({"--headless", "--seconds", "0.5"}), kExitUsage);
+  EXPECT_EQ(Said(err), "rastrometer: RASTROMETER_DATA=" + named.string() + ": no such folder\n");
+  EXPECT_EQ(probe->devicesCreated, 0u);
+  EXPECT_FALSE(std::filesystem::exists(scratch.Path() / "Results.txt"));
+
+  // Found nowhere: the run goes on, and the tests that need files fail saying so.
+  const std::filesystem::path beside = scratch.Path() / "bin" / "data";
+  environment.dataSearchPath = {{beside, "beside the program"}};
+  ASSERT_EQ(ftruncate(fileno(err), 0), 0);
+  std::rewind(err);
+  ASSERT_EQ(Run({"--headless", "--seconds", "0.5"}), kExitDone);
+  const std::string said = Said(err);
+  EXPECT_TRUE(said.starts_with("rastrometer: no data folder found (looked in " + beside.string() +
+                               "); the tests that read data files will fail\n"))
+      << said;
+  EXPECT_NE(said.find("rastrometer: FFP - Single texture failed: texture1.jpg not found: no data folder\n"),
+            std::string::npos)
+      << said;
+  EXPECT_NE(said.find("rastrometer: PS 1.1 - Simple failed: SimplePS11.psh not found: no data folder\n"),
+            std::string::npos)
+      << said;
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST(CatalogueTest, SixteenRowsInRunOrder) {
   const auto catalogue = Catalogue();
   ASSERT_EQ(catalogue.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
-    const std::unique_ptr<FillTest> test = catalogue[i].create(catalogue[i], {640, 480});
+    const std::unique_ptr<FillTest> test = catalogue[i].create(catalogue[i], {640, 480}, TestFiles{});
     ASSERT_NE(test, nullptr);
     EXPECT_EQ(test->Name(), expected[i].first) << i;
     EXPECT_EQ(catalogue[i].name, expected[i].first) << i;

@@ -23,9 +23,9 @@ class ScriptedTest final : public FillTest {
   const char* Name() const override { return name_; }
   unsigned PixelFactor() const override { return factor_; }
   bool Init(IDirect3DDevice9* device) override {
-    device_ = device;
+    BeginInit(device);
     log_.push_back(std::string("Init(") + name_ + ")");
-    return initSucceeds_;
+    return initSucceeds_ || Fail(std::string(name_) + " could not start");
   }
   bool Destroy() override {
     log_.push_back(std::string("Destroy(") + name_ + ")");
@@ -136,6 +136,55 @@ TEST_F(RunSequenceTest, FailedInitWritesFailedAndTheNextTestStartsInTheSameStep)
   EXPECT_FALSE(sequence.Step());
   EXPECT_EQ(device.presents, presents + 1);
   EXPECT_EQ(device.draws, draws);
+}
+
+// Logs what the sequence tells its observer, in the same log as the tests' own calls.
+class LoggingObserver final : public RunObserver {
+ public:
+  explicit LoggingObserver(CallLog& log) : log_(log) {}
+  void Loading(const char* name) override { log_.push_back(std::string("Loading(") + name + ")"); }
+  void WarmingUp(const char* name) override { log_.push_back(std::string("WarmingUp(") + name + ")"); }
+  void Measured(const char* name, double seconds, double interval) override {
+    log_.push_back(std::string("Measured(") + name + ", " + std::to_string(seconds) + " of " +
+                   std::to_string(interval) + ")");
+  }
+  void Failed(const char* name, const std::string& reason) override {
+    log_.push_back(std::string("Failed(") + name + ": " + reason + ")");
+  }
+
+ private:
+  CallLog& log_;
+};
+
+// The observer hears of a test before its Init loads anything and through every warm-up frame;
+// what became of each test, a failure's reason with it, is kept for the run's record.
+TEST_F(RunSequenceTest, ObserverHearsEveryStageAndEachOutcomeIsKept) {
+  FakeClock clock(1000, [](int) { return 6000; });
+  LoggingObserver observer(log);
+  RunSequence sequence(device, 3, Factory({{"A", 32, true}, {"B", 32, false}, {"C", 16, true}}), results, clock,
+                       {kVga, 3, 5.0});
+  sequence.SetObserver(&observer);
+  for (int step = 1; step <= 22; ++step) ASSERT_TRUE(sequence.Step());
+  sequence.Abandon();
+  CallLog expected{"Loading(A)", "Init(A)"};
+  expected.insert(expected.end(), 19, "WarmingUp(A)");
+  expected.insert(expected.end(), {"Measured(A, 6.000000 of 5.000000)", "Destroy(A)", "Loading(B)", "Init(B)",
+                                   "Failed(B: B could not start)", "Destroy(B)", "Loading(C)", "Init(C)",
+                                   "WarmingUp(C)", "WarmingUp(C)", "Destroy(C)"});
+  EXPECT_EQ(log, expected);
+
+  const std::vector<TestOutcome>& outcomes = sequence.Outcomes();
+  ASSERT_EQ(outcomes.size(), 3u);
+  EXPECT_EQ(outcomes[0].number, 1u);
+  EXPECT_EQ(outcomes[0].name, "A");
+  EXPECT_EQ(outcomes[0].status, TestOutcome::Status::kMeasured);
+  EXPECT_NEAR(outcomes[0].rate, 32 * 0.3072 / 6.0, 1e-6);
+  EXPECT_EQ(outcomes[1].number, 2u);
+  EXPECT_EQ(outcomes[1].status, TestOutcome::Status::kFailed);
+  EXPECT_EQ(outcomes[1].failure, "B could not start");
+  EXPECT_EQ(outcomes[2].name, "C");
+  EXPECT_EQ(outcomes[2].status, TestOutcome::Status::kCutShort);
+  EXPECT_EQ(Results(), "A - 1.638400M pixels/sec\nB - Failed!\nC - ");
 }
 
 TEST_F(RunSequenceTest, TestThatCannotBeAllocatedIsSkippedWithoutALine) {
@@ -258,7 +307,8 @@ class BenchmarkRunTest : public ::testing::Test {
 
   PumpEnd Run() {
     EXPECT_TRUE(CreateFullScreenDevice(app, nullptr));
-    return RunBenchmark(app, {results, clock, events, Catalogue(), 5.0, nullptr});
+    report = RunBenchmark(app, {results, clock, events, Catalogue(), FolderFiles(RASTRO_DATA_DIR)});
+    return report.end;
   }
   std::string Results() const { return ReadFile(scratch.Path() / "Results.txt"); }
   std::ptrdiff_t Position(const std::string& call) const {
@@ -283,6 +333,7 @@ class BenchmarkRunTest : public ::testing::Test {
   ScriptedEvents events;
   ResultsFile results{scratch.Path() / "Results.txt"};
   AppGlobals app;
+  RunReport report;
 };
 
 TEST_F(BenchmarkRunTest, CompleteRunWritesEveryLineOfTheResultsFile) {

@@ -1,5 +1,6 @@
-// The GTK settings dialog, driven the way a user would. Without a display the tests start their
-// own Xvfb server, so they run on headless machines and in CI.
+// The GTK settings dialog, driven the way a user would. The tests start their own Xvfb server:
+// they run on headless machines and in CI alike, and the keys they synthesise never reach the
+// desktop of whoever runs them.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -9,22 +10,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "Fakes.h"
 #include "SettingsDialog.h"
+#include "SyntheticKeys.h"
 
 namespace rastro::testing {
 namespace {
 
-bool HasDisplay() {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 && *x11) || (wayland && *wayland);
-}
-
-// An X server for this test process, when the machine has no display.
+// An X server for this test process.
 class VirtualDisplay {
  public:
   // Empty on success, else what went wrong.
@@ -57,6 +55,7 @@ class VirtualDisplay {
     close(fds[0]);
     if (number.empty()) return "Xvfb did not start (is the xvfb package installed?)";
     setenv("DISPLAY", (":" + number).c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
     setenv("GDK_BACKEND", "x11", 1);
     return {};
   }
@@ -105,10 +104,8 @@ void Settle() {
 class SettingsDialogTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!HasDisplay()) {
-      display_ = new VirtualDisplay;
-      startProblem_ = new std::string(display_->Start());
-    }
+    display_ = new VirtualDisplay;
+    startProblem_ = new std::string(display_->Start());
     gtk_disable_setlocale();
     gtkReady_ = gtk_init_check(nullptr, nullptr);
   }
@@ -284,6 +281,104 @@ TEST_F(SettingsDialogTest, TabFollowsTheTemplateOrder) {
     Settle();
     EXPECT_EQ(FocusedControl(dialog), expected);
   }
+}
+
+void Press(const SettingsDialog& dialog, guint keyval, bool shift = false) {
+  const std::string problem = PressKey(dialog.Window(), keyval, shift);
+  ASSERT_EQ(problem, "");
+  Settle();
+}
+
+// Rows added to each list since the last call, in the order adapter, mode, back buffer, depth.
+class RefillCounter {
+ public:
+  explicit RefillCounter(const SettingsDialog& dialog) {
+    const int ids[4] = {kAdapterListId, kModeListId, kBackBufferListId, kDepthListId};
+    for (int i = 0; i < 4; ++i) {
+      g_signal_connect(
+          gtk_combo_box_get_model(GTK_COMBO_BOX(dialog.Control(ids[i]))), "row-inserted",
+          G_CALLBACK(+[](GtkTreeModel*, GtkTreePath*, GtkTreeIter*, gpointer count) { ++*static_cast<int*>(count); }),
+          &rows_[i]);
+    }
+  }
+  std::array<int, 4> Take() { return std::exchange(rows_, {}); }
+
+ private:
+  std::array<int, 4> rows_{};
+};
+
+// Keyboard only: Tab to a list and arrow through it. The focus stays on the list being used,
+// a choice re-fills only the lists below it, and Tab goes on from where the user is.
+TEST_F(SettingsDialogTest, KeyboardChoicesKeepTheFocusWhereTheUserIs) {
+  FakeAdapter adapter = SmallAdapter("First Adapter", 640);
+  adapter.backBuffers.insert({D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8});
+  adapter.depthFormats.insert({D3DFMT_X8R8G8B8, D3DFMT_D24X8});
+  adapter.depthMatches = {{D3DFMT_A8R8G8B8, D3DFMT_D24S8}, {D3DFMT_A8R8G8B8, D3DFMT_D24X8},
+                          {D3DFMT_A8R8G8B8, D3DFMT_D16},   {D3DFMT_X8R8G8B8, D3DFMT_D24X8},
+                          {D3DFMT_X8R8G8B8, D3DFMT_D16},   {D3DFMT_R5G6B5, D3DFMT_D16}};
+  d3d.adapters[0] = adapter;
+  SettingsModel model(d3d);
+  SettingsDialog dialog(model);
+  dialog.Show(adapterIndex, params);
+  Settle();
+  ASSERT_TRUE(FocusWindow(dialog.Window()));
+  RefillCounter refills(dialog);
+  auto selected = [&dialog](int id) { return gtk_combo_box_get_active(GTK_COMBO_BOX(dialog.Control(id))); };
+  ASSERT_EQ(FocusedControl(dialog), kAdapterListId);
+
+  for (int i = 0; i < 4; ++i) Press(dialog, GDK_KEY_Tab);
+  ASSERT_EQ(FocusedControl(dialog), kDepthListId);
+  ASSERT_EQ(Entries(dialog.Control(kDepthListId)), (std::vector<std::string>{"D24S8", "D24X8", "D16"}));
+  Press(dialog, GDK_KEY_Down);
+  Press(dialog, GDK_KEY_Down);
+  EXPECT_EQ(FocusedControl(dialog), kDepthListId);
+  EXPECT_EQ(selected(kDepthListId), 2);
+  EXPECT_EQ(selected(kAdapterListId), 0);
+  EXPECT_EQ(refills.Take(), (std::array<int, 4>{0, 0, 0, 0}));
+
+  // A new back buffer re-fills the depth list alone; Tab then goes on to it.
+  Press(dialog, GDK_KEY_Tab, true);
+  ASSERT_EQ(FocusedControl(dialog), kBackBufferListId);
+  Press(dialog, GDK_KEY_Down);
+  EXPECT_EQ(FocusedControl(dialog), kBackBufferListId);
+  EXPECT_EQ(selected(kBackBufferListId), 1);
+  EXPECT_EQ(Entries(dialog.Control(kDepthListId)), (std::vector<std::string>{"D24X8", "D16"}));
+  EXPECT_EQ(selected(kDepthListId), 0);
+  EXPECT_EQ(refills.Take(), (std::array<int, 4>{0, 0, 0, 2}));
+  Press(dialog, GDK_KEY_Tab);
+  EXPECT_EQ(FocusedControl(dialog), kDepthListId);
+  Press(dialog, GDK_KEY_Down);
+  EXPECT_EQ(selected(kDepthListId), 1);
+
+  // A new mode re-fills the back-buffer and depth lists, each from its first entry.
+  for (int i = 0; i < 3; ++i) Press(dialog, GDK_KEY_Tab, true);
+  ASSERT_EQ(FocusedControl(dialog), kModeListId);
+  Press(dialog, GDK_KEY_Down);
+  EXPECT_EQ(FocusedControl(dialog), kModeListId);
+  EXPECT_EQ(selected(kModeListId), 1);
+  EXPECT_EQ(selected(kBackBufferListId), 0);
+  EXPECT_EQ(selected(kDepthListId), 0);
+  EXPECT_EQ(refills.Take(), (std::array<int, 4>{0, 0, 2, 3}));
+
+  // A new adapter re-fills the three lists below it.
+  Press(dialog, GDK_KEY_Tab, true);
+  ASSERT_EQ(FocusedControl(dialog), kAdapterListId);
+  Press(dialog, GDK_KEY_Down);
+  EXPECT_EQ(FocusedControl(dialog), kAdapterListId);
+  EXPECT_EQ(selected(kAdapterListId), 1);
+  EXPECT_EQ(Entries(dialog.Control(kModeListId)),
+            (std::vector<std::string>{"800x480  X8R8G8B8  60Hz", "960x600  X8R8G8B8  60Hz", "800x480  R5G6B5  60Hz"}));
+  EXPECT_EQ(refills.Take(), (std::array<int, 4>{0, 3, 1, 2}));
+
+  // Enter on OK takes the choice.
+  Press(dialog, GDK_KEY_Tab);
+  Press(dialog, GDK_KEY_Tab);
+  ASSERT_EQ(FocusedControl(dialog), kOkButtonId);
+  Press(dialog, GDK_KEY_Return);
+  EXPECT_TRUE(dialog.Accepted());
+  EXPECT_EQ(adapterIndex, 1u);
+  EXPECT_EQ(params.BackBufferWidth, 800u);
+  EXPECT_EQ(params.AutoDepthStencilFormat, D3DFMT_D24S8);
 }
 
 TEST_F(SettingsDialogTest, OkStoresTheChoiceAndEndsTheModalRun) {

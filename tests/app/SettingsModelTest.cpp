@@ -60,7 +60,10 @@ TEST(FormatNameTest, NamesEveryListedFormatAndCallsTheRestUnknown) {
     }
   }
   EXPECT_FALSE(FormatFromName("Unknown"));
-  EXPECT_FALSE(FormatFromName("x8r8g8b8"));
+  EXPECT_FALSE(FormatFromName("X8R8G8B"));
+  // A name may be given in any case.
+  EXPECT_EQ(FormatFromName("x8r8g8b8"), D3DFMT_X8R8G8B8);
+  EXPECT_EQ(FormatFromName("d16_Lockable"), D3DFMT_D16_LOCKABLE);
 }
 
 TEST(SettingsModelTest, InitialListsFollowTheDisplayFormatOrderAndTheFirstEntries) {

@@ -6,14 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "DataFiles.h"
+#include "AssembledShader.h"
 #include "Fakes.h"
-#include "GlDriverMapping.h"
-#include "PresentParameters.h"
+#include "ScratchDirectory.h"
+#include "ShaderEvaluator.h"
 #include "ShaderTests.h"
 #include "d3dx9shader.h"
-#include "d3dx9tex.h"
-#include "shader/ShaderEvaluator.h"
 
 namespace rastro::testing {
 namespace {
@@ -39,13 +37,18 @@ class FakeTokens final : public ID3DXBuffer {
 
 class FakeTexture final : public IUnknown {};
 
-// Shader files by name with their version; a file not listed does not assemble. Textures
+// Shader files by name with their version; a file not listed is not in the folder. Textures
 // load unless listed as missing. Every file asked for is logged.
-ShaderTestFiles RecordingFiles(CallLog& log, std::map<std::string, DWORD> shaders,
-                               std::set<std::string> missingTextures = {}) {
-  ShaderTestFiles files;
-  files.assemble = [&log, shaders](const char* name, ID3DXBuffer** out) {
+TestFiles RecordingFiles(CallLog& log, std::map<std::string, DWORD> shaders,
+                         std::set<std::string> missingTextures = {}) {
+  TestFiles files;
+  files.folder = "/data";
+  files.holds = [shaders, missingTextures](const char* name) {
+    return shaders.count(name) != 0 || (std::string_view(name).ends_with(".jpg") && !missingTextures.count(name));
+  };
+  files.assemble = [&log, shaders](const char* name, ID3DXBuffer** out, ID3DXBuffer** errors) {
     log.push_back(std::string("Assemble(") + name + ")");
+    EXPECT_NE(errors, nullptr);  // the assembler's first message goes into the failure
     auto found = shaders.find(name);
     *out = found == shaders.end() ? nullptr : new FakeTokens(found->second);
     return *out ? D3D_OK : D3DXERR_INVALIDDATA;
@@ -120,6 +123,7 @@ TEST(PixelShaderTests, ShaderThatDoesNotAssembleOrIsRefusedFailsInit) {
   PixelShaderTest missing("PS 2.0 - Simple", "SimplePS20.psh", {640, 480}, RecordingFiles(log, {}));
   EXPECT_FALSE(missing.Init(&device));
   EXPECT_EQ(log.back(), "Assemble(SimplePS20.psh)");
+  EXPECT_EQ(missing.FailureReason(), "SimplePS20.psh not found in /data");
   log.clear();
   EXPECT_TRUE(missing.Destroy());
   EXPECT_EQ(log, (CallLog{"VertexBuffer.Release"}));
@@ -131,6 +135,7 @@ TEST(PixelShaderTests, ShaderThatDoesNotAssembleOrIsRefusedFailsInit) {
                           RecordingFiles(log, {{"SimplePS20.psh", kPs20}}));
   EXPECT_FALSE(refused.Init(&device));
   EXPECT_EQ(log.back(), "CreatePixelShader(ps_2_0)");
+  EXPECT_EQ(refused.FailureReason(), "CreatePixelShader refused SimplePS20.psh: D3DERR_INVALIDCALL (0x8876086C)");
   EXPECT_TRUE(refused.Destroy());
 }
 
@@ -142,6 +147,7 @@ TEST(PixelShaderTests, NoVertexBufferFailsBeforeAnyShaderWork) {
                        RecordingFiles(log, {{"SimplePS11.psh", kPs11}}));
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(log, (CallLog{"CreateVertexBuffer(96,8,196,1)"}));
+  EXPECT_EQ(test.FailureReason(), "CreateVertexBuffer returned E_OUTOFMEMORY (0x8007000E)");
   EXPECT_TRUE(test.Destroy());
 }
 
@@ -184,6 +190,7 @@ TEST(Ps14Test, MissingVertexShaderFailsAfterThePixelShaderWasSet) {
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(CallLog(log.end() - 4, log.end()), (CallLog{"Assemble(SimplePS14.psh)", "CreatePixelShader(ps_1_4)",
                                                         "SetPixelShader(shader)", "Assemble(SimplePS14.vsh)"}));
+  EXPECT_EQ(test.FailureReason(), "SimplePS14.vsh not found in /data");
   log.clear();
   EXPECT_TRUE(test.Destroy());
   EXPECT_EQ(log, (CallLog{"VertexBuffer.Release", "PixelShader.Release", "Declaration.Release"}));
@@ -196,6 +203,7 @@ TEST(Ps14Test, DeclarationThatCannotBeCreatedFailsBeforeTheShaders) {
   Ps14Test test({640, 480}, RecordingFiles(log, kPs14Files));
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(log.back(), "CreateVertexDeclaration(3)");
+  EXPECT_EQ(test.FailureReason(), "CreateVertexDeclaration returned E_OUTOFMEMORY (0x8007000E)");
   log.clear();
   EXPECT_TRUE(test.Destroy());
   EXPECT_EQ(log, (CallLog{"VertexBuffer.Release"}));
@@ -242,6 +250,7 @@ TEST(LightingTest, MissingTextureFailsAfterBothWereTriedAndBeforeAnyShader) {
   LightingTest test(false, {640, 480}, RecordingFiles(log, kLightingFiles, {"normal.jpg"}));
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(CallLog(log.end() - 2, log.end()), (CallLog{"LoadTexture(normal.jpg)", "LoadTexture(texture3.jpg)"}));
+  EXPECT_EQ(test.FailureReason(), "normal.jpg not found in /data");
   log.clear();
   EXPECT_TRUE(test.Destroy());
   EXPECT_EQ(log, (CallLog{"VertexBuffer.Release", "Declaration.Release", "Texture.Release"}));
@@ -254,35 +263,41 @@ TEST(LightingTest, DeviceWithoutPixelShader20FailsAtShaderCreation) {
   LightingTest test(true, {640, 480}, RecordingFiles(log, kLightingFiles));
   EXPECT_FALSE(test.Init(&device));
   EXPECT_EQ(log.back(), "CreatePixelShader(ps_2_0)");
+  EXPECT_EQ(test.FailureReason(),
+            "CreatePixelShader refused PerPixelLightingPS20PP.psh: D3DERR_INVALIDCALL (0x8876086C)");
   EXPECT_TRUE(test.Destroy());
+}
+
+// The real files of a folder: a source that does not assemble fails its test with the file,
+// its folder and the assembler's first message; a file the folder lacks is said to be missing.
+TEST(ShaderTestFailure, NamesTheFileItsFolderAndTheAssemblersFirstMessage) {
+  CallLog log;
+  FakeDevice device(log);
+  ScratchDirectory scratch;
+  scratch.Write("SimplePS14.psh", "ps_1_4\nmov r0, v9\nadd r0, r0, c99\n");
+  Ps14Test broken({640, 480}, FolderFiles(scratch.Path()));
+  EXPECT_FALSE(broken.Init(&device));
+  const std::string reason = broken.FailureReason();
+  const std::string start = "SimplePS14.psh in " + scratch.Path().string() + " does not assemble: ";
+  ASSERT_TRUE(reason.starts_with(start)) << reason;
+  // The first message only: line 2's, on one line.
+  const std::string message = reason.substr(start.size());
+  EXPECT_NE(message.find("(2)"), std::string::npos) << message;
+  EXPECT_NE(message.find("error X"), std::string::npos) << message;
+  EXPECT_EQ(message.find("(3)"), std::string::npos) << message;
+  EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+
+  PixelShaderTest missing("PS 1.1 - Simple", "SimplePS11.psh", {640, 480}, FolderFiles(scratch.Path()));
+  EXPECT_FALSE(missing.Init(&device));
+  EXPECT_EQ(missing.FailureReason(), "SimplePS11.psh not found in " + scratch.Path().string());
+  // No folder at all: nothing is read, not even from the working directory.
+  PixelShaderTest nowhere("PS 1.1 - Simple", "SimplePS11.psh", {640, 480}, FolderFiles({}));
+  EXPECT_FALSE(nowhere.Init(&device));
+  EXPECT_EQ(nowhere.FailureReason(), "SimplePS11.psh not found: no data folder");
 }
 
 // ---------------------------------------------------------------------------------------------
 // The shader files, through the assembler's published entry point.
-
-struct Assembled {
-  DecodedShader shader;
-  std::vector<DWORD> tokens;
-};
-
-Assembled Assemble(const char* file) {
-  Assembled out;
-  ID3DXBuffer* buffer = nullptr;
-  ID3DXBuffer* errors = nullptr;
-  HRESULT hr = D3DXAssembleShaderFromFileA(DataFilePath(file).c_str(), nullptr, nullptr, 0, &buffer, &errors);
-  std::string messages =
-      errors ? std::string(static_cast<const char*>(errors->GetBufferPointer()), errors->GetBufferSize()) : "";
-  if (errors) errors->Release();
-  EXPECT_EQ(hr, D3D_OK) << file << ": " << messages;
-  if (!buffer) return out;
-  const auto* tokens = static_cast<const DWORD*>(buffer->GetBufferPointer());
-  out.tokens.assign(tokens, tokens + buffer->GetBufferSize() / 4);
-  buffer->Release();
-  std::string problem;
-  EXPECT_EQ(DecodeShader(out.tokens.data(), out.tokens.size(), out.shader, &problem), D3D_OK)
-      << file << ": " << problem;
-  return out;
-}
 
 TEST(ShaderFiles, AssembleToTheVersionTheirTestNames) {
   const std::pair<const char*, DWORD> files[] = {{"SimplePS11.psh", kPs11},
@@ -349,11 +364,6 @@ TEST(ShaderFiles, LongerShadersChainSixteenDependentInstructionsOverTwoAndFourTe
     written.insert(chain[0]->destination.number);
     EXPECT_EQ(written.size(), temporaries) << file;
   }
-}
-
-ShaderVector Unpack(DWORD colour) {
-  return {((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f, (colour & 0xFF) / 255.0f,
-          (colour >> 24) / 255.0f};
 }
 
 TEST(ShaderFiles, SimpleShadersAddTheTwoInterpolatedColours) {
@@ -424,196 +434,6 @@ TEST(ShaderFiles, PerPixelLightingModulatesTheColourByTheDiffuseTerm) {
     EXPECT_NEAR(out[0], 0.8f * diffuse, 1e-5f) << file;
     EXPECT_NEAR(out[1], 0.4f * diffuse, 1e-5f) << file;
     EXPECT_NEAR(out[2], 0.2f * diffuse, 1e-5f) << file;
-  }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Tests 7 to 14 on the OpenGL device (llvmpipe here): the frame each draws, at its corners and
-// centre, is what the evaluator computes from its shader file and the colours the rasteriser
-// interpolates there. One unit of the 8-bit target is allowed: both sides round to nearest,
-// and the GPU's interpolated inputs may sit a few float steps off a rounding midpoint.
-
-constexpr UINT kFrameSize = 63;  // odd, so that the centre pixel is no vertex or edge midpoint
-
-ComPtr<IDirect3DDevice9> GlDevice(ComPtr<IDirect3D9>& direct3d) {
-  ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  direct3d = ComPtr<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
-  ComPtr<IDirect3DDevice9> device;
-  if (!direct3d) return device;
-  D3DPRESENT_PARAMETERS parameters = WindowedParameters(kFrameSize, kFrameSize);
-  direct3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
-                         device.ReleaseAndGetAddressOf());
-  KeepGlDriverMapped();
-  if (device) {
-    // As the shell sets them for the whole run.
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    device->SetRenderState(D3DRS_LIGHTING, FALSE);
-  }
-  return device;
-}
-
-std::vector<DWORD> DrawOneFrame(IDirect3DDevice9* device, FillTest& test) {
-  std::vector<DWORD> pixels;
-  if (FAILED(device->BeginScene())) return pixels;
-  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0);
-  test.Render();
-  device->EndScene();
-  ComPtr<IDirect3DSurface9> backBuffer, copy;
-  device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, backBuffer.ReleaseAndGetAddressOf());
-  device->CreateOffscreenPlainSurface(kFrameSize, kFrameSize, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM,
-                                      copy.ReleaseAndGetAddressOf(), nullptr);
-  if (FAILED(device->GetRenderTargetData(backBuffer.Get(), copy.Get()))) return pixels;
-  D3DLOCKED_RECT locked{};
-  copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-  for (UINT y = 0; y < kFrameSize; ++y) {
-    const auto* row = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + y * locked.Pitch);
-    pixels.insert(pixels.end(), row, row + kFrameSize);
-  }
-  copy->UnlockRect();
-  return pixels;
-}
-
-// A corner value of the quad interpolated at pixel (x, y) over the strip's two triangles.
-ShaderVector Interpolated(const std::array<D3DCOLOR, 4>& corners, int x, int y) {
-  float s = static_cast<float>(x) / kFrameSize, t = static_cast<float>(y) / kFrameSize;
-  ShaderVector c[4];
-  for (int i = 0; i < 4; ++i) c[i] = Unpack(corners[i]);
-  ShaderVector out;
-  for (int k = 0; k < 4; ++k) {
-    out[k] = s + t <= 1.0f ? c[0][k] + s * (c[1][k] - c[0][k]) + t * (c[2][k] - c[0][k])
-                           : c[3][k] + (1.0f - t) * (c[1][k] - c[3][k]) + (1.0f - s) * (c[2][k] - c[3][k]);
-  }
-  return out;
-}
-
-ShaderTestFiles AssemblerFiles() {
-  ShaderTestFiles files;
-  files.assemble = [](const char* name, ID3DXBuffer** out) {
-    return D3DXAssembleShaderFromFileA(DataFilePath(name).c_str(), nullptr, nullptr, 0, out, nullptr);
-  };
-  return files;
-}
-
-TEST(ShaderTestsOnOpenGl, FramesOfTests7To14AreWhatTheirShadersCompute) {
-  ComPtr<IDirect3D9> direct3d;
-  ComPtr<IDirect3DDevice9> device = GlDevice(direct3d);
-  ASSERT_TRUE(device) << "no OpenGL 3.3 device";
-  std::vector<std::unique_ptr<FillTest>> tests;
-  std::vector<const char*> files;
-  for (size_t i = 0; i < kPixelShaderTests.size(); ++i) {
-    tests.push_back(std::make_unique<PixelShaderTest>(kPixelShaderTests[i].name, kPixelShaderTests[i].shaderFile,
-                                                      ScreenSize{kFrameSize, kFrameSize}, AssemblerFiles()));
-    files.push_back(kPixelShaderTests[i].shaderFile);
-    if (i == 0) {  // test 8 runs after test 7, and its vertex shader stays set for tests 9 to 14
-      tests.push_back(std::make_unique<Ps14Test>(ScreenSize{kFrameSize, kFrameSize}, AssemblerFiles()));
-      files.push_back("SimplePS14.psh");
-    }
-  }
-  const int points[5][2] = {{0, 0},
-                            {kFrameSize - 1, 0},
-                            {0, kFrameSize - 1},
-                            {kFrameSize - 1, kFrameSize - 1},
-                            {kFrameSize / 2, kFrameSize / 2}};
-  for (size_t i = 0; i < tests.size(); ++i) {
-    FillTest& test = *tests[i];
-    ASSERT_TRUE(test.Init(device.Get())) << test.Name();
-    std::vector<DWORD> pixels = DrawOneFrame(device.Get(), test);
-    ASSERT_EQ(pixels.size(), kFrameSize * kFrameSize) << test.Name();
-    Assembled assembled = Assemble(files[i]);
-    ShaderEvaluator evaluator;
-    ASSERT_EQ(evaluator.Load(assembled.tokens.data(), assembled.tokens.size()), D3D_OK) << files[i];
-    for (const auto& point : points) {
-      ShaderVaryings inputs;
-      inputs.color = {Interpolated(kShaderDiffuseRamp, point[0], point[1]),
-                      Interpolated(kShaderSpecularRamp, point[0], point[1])};
-      ShaderVector expected = evaluator.RunPixel(inputs, ShaderConstants{}, nullptr).color[0];
-      DWORD pixel = pixels[point[1] * kFrameSize + point[0]];
-      const int channels[3] = {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
-                               static_cast<int>(pixel & 0xFF)};
-      for (int k = 0; k < 3; ++k) {
-        int want = static_cast<int>(std::lround(std::clamp(expected[k], 0.0f, 1.0f) * 255.0f));
-        EXPECT_NEAR(channels[k], want, 1)
-            << test.Name() << " at (" << point[0] << ", " << point[1] << ") channel " << k;
-      }
-    }
-    test.Destroy();
-  }
-}
-
-// Point sampling (the device's default) of level 0 of the textures on stages 0 and 1.
-class StageTexels : public ShaderTextureSampler {
- public:
-  struct Level {
-    UINT width = 0, height = 0;
-    std::vector<DWORD> texels;
-  };
-  std::array<Level, 2> stages;
-  ShaderVector Sample(UINT sampler, const ShaderVector& c, float) const override {
-    const Level& level = stages[sampler & 1];
-    int u = static_cast<int>(std::floor(c[0] * static_cast<float>(level.width)));
-    int v = static_cast<int>(std::floor(c[1] * static_cast<float>(level.height)));
-    u = std::clamp(u, 0, static_cast<int>(level.width) - 1);
-    v = std::clamp(v, 0, static_cast<int>(level.height) - 1);
-    return Unpack(level.texels[static_cast<size_t>(v) * level.width + u] | 0xFF000000u);
-  }
-};
-
-TEST(ShaderTestsOnOpenGl, FramesOfTheLightingTestsAreWhatTheirShadersCompute) {
-  ComPtr<IDirect3D9> direct3d;
-  ComPtr<IDirect3DDevice9> device = GlDevice(direct3d);
-  ASSERT_TRUE(device) << "no OpenGL 3.3 device";
-  ShaderTestFiles files = AssemblerFiles();
-  files.loadTexture = [](IDirect3DDevice9* on, const char* name, IDirect3DTexture9** out) {
-    return D3DXCreateTextureFromFileA(on, DataFilePath(name).c_str(), out);
-  };
-  for (bool partial : {false, true}) {
-    LightingTest test(partial, {kFrameSize, kFrameSize}, files);
-    ASSERT_TRUE(test.Init(device.Get())) << test.Name();
-    std::vector<DWORD> pixels = DrawOneFrame(device.Get(), test);
-    ASSERT_EQ(pixels.size(), kFrameSize * kFrameSize);
-    // What the loader put in the textures, read back for the evaluator's sampler.
-    StageTexels sampler;
-    for (DWORD stage = 0; stage < 2; ++stage) {
-      ComPtr<IDirect3DBaseTexture9> bound;
-      ASSERT_EQ(device->GetTexture(stage, bound.ReleaseAndGetAddressOf()), D3D_OK);
-      auto* texture = static_cast<IDirect3DTexture9*>(bound.Get());
-      D3DSURFACE_DESC desc{};
-      texture->GetLevelDesc(0, &desc);
-      if (desc.Format != D3DFMT_X8R8G8B8 && desc.Format != D3DFMT_A8R8G8B8)
-        GTEST_SKIP() << "texture format " << desc.Format;
-      D3DLOCKED_RECT locked{};
-      ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
-      sampler.stages[stage].width = desc.Width;
-      sampler.stages[stage].height = desc.Height;
-      for (UINT y = 0; y < desc.Height; ++y) {
-        const auto* row = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + y * locked.Pitch);
-        sampler.stages[stage].texels.insert(sampler.stages[stage].texels.end(), row, row + desc.Width);
-      }
-      texture->UnlockRect(0);
-    }
-    Assembled assembled = Assemble(partial ? "PerPixelLightingPS20PP.psh" : "PerPixelLightingPS20.psh");
-    ShaderEvaluator evaluator;
-    ASSERT_EQ(evaluator.Load(assembled.tokens.data(), assembled.tokens.size()), D3D_OK);
-    const int points[5][2] = {{0, 0},
-                              {kFrameSize - 1, 0},
-                              {0, kFrameSize - 1},
-                              {kFrameSize - 1, kFrameSize - 1},
-                              {kFrameSize / 2, kFrameSize / 2}};
-    for (const auto& point : points) {
-      // Clip-space quad with coordinates (0, 0) to (1, 1): pixel centres at x / W, y / H.
-      ShaderVaryings inputs;
-      inputs.texcoord[0] = {static_cast<float>(point[0]) / kFrameSize, static_cast<float>(point[1]) / kFrameSize, 0, 1};
-      ShaderVector expected = evaluator.RunPixel(inputs, ShaderConstants{}, &sampler).color[0];
-      DWORD pixel = pixels[point[1] * kFrameSize + point[0]];
-      const int channels[3] = {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
-                               static_cast<int>(pixel & 0xFF)};
-      for (int k = 0; k < 3; ++k) {
-        int want = static_cast<int>(std::lround(std::clamp(expected[k], 0.0f, 1.0f) * 255.0f));
-        EXPECT_NEAR(channels[k], want, 1)
-            << test.Name() << " at (" << point[0] << ", " << point[1] << ") channel " << k;
-      }
-    }
-    test.Destroy();
   }
 }
 

@@ -33,28 +33,45 @@ TEST(VirtualKeysTest, SdlKeysMapToWindowsVirtualKeyCodes) {
   EXPECT_FALSE(VirtualKeyFromSdl(SDLK_AUDIOPLAY));
 }
 
-TEST(DataFilesTest, FirstDirectoryHoldingTheFileWins) {
-  const std::vector<std::filesystem::path> directories{"/opt/r/share/rastrometer", "/opt/r/bin/data", "/src/data"};
+// Where the program looks for its data, by where it lies and what RASTROMETER_DATA says.
+TEST(DataFilesTest, SearchPathFollowsWhereTheProgramLies) {
+  using Folders = std::vector<std::pair<std::string, std::string>>;
+  auto folders = [](const char* variable, const std::filesystem::path& program) {
+    Folders found;
+    for (const DataFolder& folder : DataSearchPath(variable, program)) found.emplace_back(folder.path, folder.origin);
+    return found;
+  };
+  const std::string installed = RASTRO_INSTALL_DATA_DIR;
+  const std::string bindir = RASTRO_INSTALL_BINDIR;
+  // Named by the variable: that folder alone, wherever the program lies.
+  EXPECT_EQ(folders("/my/data", "/opt/r/bin"), (Folders{{"/my/data", "RASTROMETER_DATA"}}));
+  EXPECT_EQ(folders("/my/data", RASTRO_BUILD_DIR "/src/app"), (Folders{{"/my/data", "RASTROMETER_DATA"}}));
+  // Installed, moved to another prefix: its own prefix first, then the configured one.
+  EXPECT_EQ(folders("", "/opt/r/bin"), (Folders{{"/opt/r/bin/data", "beside the program"},
+                                                {"/opt/r/share/rastrometer", "installed"},
+                                                {installed, "installed"}}));
+  // Installed where it was configured to be: the two are one.
+  EXPECT_EQ(folders(nullptr, bindir), (Folders{{bindir + "/data", "beside the program"}, {installed, "installed"}}));
+  // In its build tree: the source tree's data, never an installed copy.
+  EXPECT_EQ(folders(nullptr, RASTRO_BUILD_DIR "/src/app"),
+            (Folders{{RASTRO_BUILD_DIR "/src/app/data", "beside the program"}, {RASTRO_DATA_DIR, "source tree"}}));
+  // Nowhere known.
+  EXPECT_EQ(folders(nullptr, ""), (Folders{{installed, "installed"}, {RASTRO_DATA_DIR, "source tree"}}));
+}
+
+TEST(DataFilesTest, TheFirstFolderThatExistsIsChosen) {
+  const std::vector<DataFolder> searchPath{{"/a", "beside the program"}, {"/b", "installed"}, {"/c", "source tree"}};
   std::vector<std::filesystem::path> present;
   auto exists = [&present](const std::filesystem::path& path) {
     return std::find(present.begin(), present.end(), path) != present.end();
   };
-  EXPECT_EQ(ResolveDataFile("texture1.jpg", directories, exists), "texture1.jpg");
-  present = {"/src/data/texture1.jpg"};
-  EXPECT_EQ(ResolveDataFile("texture1.jpg", directories, exists), "/src/data/texture1.jpg");
-  present.push_back("/opt/r/share/rastrometer/texture1.jpg");
-  EXPECT_EQ(ResolveDataFile("texture1.jpg", directories, exists), "/opt/r/share/rastrometer/texture1.jpg");
-}
-
-TEST(DataFilesTest, InstalledLocationComesFirstThenBesideTheProgramThenTheSourceTree) {
-  const auto directories = DataDirectories("/opt/r/bin");
-  ASSERT_EQ(directories.size(), 3u);
-  EXPECT_EQ(directories[0], "/opt/r/share/rastrometer");
-  EXPECT_EQ(directories[1], "/opt/r/bin/data");
-  EXPECT_EQ(directories[2].filename(), "data");
-  // The source tree's data directory is found from any working directory.
-  EXPECT_TRUE(directories[2].is_absolute());
-  EXPECT_TRUE(std::filesystem::exists(directories[2] / "README.md"));
+  EXPECT_FALSE(ChooseDataFolder(searchPath, exists));
+  present = {"/c", "/b"};
+  const std::optional<DataFolder> chosen = ChooseDataFolder(searchPath, exists);
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(chosen->path, "/b");
+  EXPECT_EQ(chosen->origin, "installed");
+  EXPECT_EQ(SearchPathText(searchPath), "/a, /b, /c");
 }
 
 TEST(DialogUnitsTest, ConvertWithTheFontsBaseUnitsRoundingHalfAway) {
@@ -81,28 +98,44 @@ TEST(DialogUnitsTest, ConvertWithTheFontsBaseUnitsRoundingHalfAway) {
   EXPECT_EQ(AverageCharacterWidth(259), 5);  // 9, then (9 + 1) / 2
 }
 
-TEST(TerminalProgressTest, ShowsTheCurrentTestAndEachFinishedLine) {
+TEST(TerminalProgressTest, ShowsTheCurrentTestFromItsStartAndEachFinishedLine) {
   ScratchDirectory scratch;
-  const auto path = scratch.Path() / "progress.txt";
-  {
-    std::FILE* out = std::fopen(path.c_str(), "w");
+  const auto outPath = scratch.Path() / "out.txt";
+  const auto errPath = scratch.Path() / "err.txt";
+  for (bool onTerminal : {true, false}) {
+    std::FILE* out = std::fopen(outPath.c_str(), "w");
+    std::FILE* err = std::fopen(errPath.c_str(), "w");
     ASSERT_NE(out, nullptr);
+    ASSERT_NE(err, nullptr);
     {
-      TerminalProgress progress(out, true);
+      TerminalProgress progress(out, err, onTerminal);
       progress.Written("Rastrometer\n");
       progress.Written("A - ");
+      progress.Loading("A");
+      progress.WarmingUp("A");
+      progress.WarmingUp("A");  // the same: not redrawn
       progress.Measured("A", 1.25, 5.0);
-      progress.Measured("A", 1.27, 5.0);  // same tenth: not redrawn
+      progress.Measured("A", 1.27, 5.0);  // the same tenth: not redrawn
       progress.Written("1.500000M pixels/sec\n");
       progress.Written("B - ");
+      progress.Loading("B");
+      progress.Written("Failed!\n");
+      progress.Failed("B", "b.psh not found in /data");
+      progress.Written("C - ");
     }
     std::fclose(out);
+    std::fclose(err);
+    EXPECT_EQ(ReadFile(outPath), onTerminal ? "Rastrometer\n"
+                                              "\r\033[KA: loading"
+                                              "\r\033[KA: warming up"
+                                              "\r\033[KA: 1.2 s of 5.0 s"
+                                              "\r\033[KA - 1.500000M pixels/sec\n"
+                                              "\r\033[KB: loading"
+                                              "\r\033[KB - Failed!\n"
+                                              "C - \n"
+                                            : "Rastrometer\nA - 1.500000M pixels/sec\nB - Failed!\nC - \n");
+    EXPECT_EQ(ReadFile(errPath), "rastrometer: B failed: b.psh not found in /data\n");
   }
-  EXPECT_EQ(ReadFile(path),
-            "Rastrometer\n"
-            "\r\033[KA: 1.2 s of 5.0 s"
-            "\r\033[KA - 1.500000M pixels/sec\n"
-            "B - \n");
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "ComPtr.h"
-#include "DataFiles.h"
 #include "DeviceProfile.h"
 #include "Fakes.h"
 #include "ScratchDirectory.h"
@@ -61,8 +60,12 @@ struct TexturedFixture {
     device.caps.MaxSimultaneousTextures = 4;
     device.caps.MaxTextureWidth = device.caps.MaxTextureHeight = 512;
   }
-  TextureLoader Loader() {
-    return [this](IDirect3DDevice9* on, const char* file, IDirect3DTexture9** texture) -> HRESULT {
+  // Texture files in "/data"; those listed as missing are not there.
+  TestFiles Loader() {
+    TestFiles files;
+    files.folder = "/data";
+    files.holds = [this](const char* file) { return !missingFiles.count(file); };
+    files.loadTexture = [this](IDirect3DDevice9* on, const char* file, IDirect3DTexture9** texture) -> HRESULT {
       EXPECT_EQ(on, &device);
       log.push_back(std::string("Load(") + file + ")");
       if (missingFiles.count(file)) {
@@ -72,6 +75,7 @@ struct TexturedFixture {
       *texture = loaded[file] = new FakeTexture(file, log);
       return D3D_OK;
     };
+    return files;
   }
 };
 
@@ -163,6 +167,8 @@ TEST(TexturedTestFailure, TooSmallATextureLimitFailsEveryTestBeforeLoading) {
       (narrow ? f.device.caps.MaxTextureWidth : f.device.caps.MaxTextureHeight) = 256;
       TexturedTest test(textures, {640, 480}, f.Loader());
       EXPECT_FALSE(test.Init(&f.device)) << textures;
+      EXPECT_EQ(test.FailureReason(), narrow ? "the device's textures are at most 256x512, the test needs 512x512"
+                                             : "the device's textures are at most 512x256, the test needs 512x512");
       EXPECT_TRUE(f.log.empty()) << textures;
       EXPECT_TRUE(test.Destroy());
       EXPECT_TRUE(f.log.empty()) << textures;
@@ -178,6 +184,7 @@ TEST(TexturedTestFailure, TwoStagesRunTheFirstTwoTestsOnly) {
     EXPECT_EQ(test.Init(&f.device), textures <= 2) << textures;
     if (textures > 2) {
       EXPECT_TRUE(f.log.empty()) << textures;
+      EXPECT_EQ(test.FailureReason(), "the device offers 2 texture stages, the test needs " + std::to_string(textures));
     }
     test.Destroy();
   }
@@ -193,6 +200,7 @@ TEST(TexturedTestFailure, AMissingFileFailsAfterEveryFileWasTried) {
     CallLog expected = Expected(textures);
     expected.resize(5 + textures);  // the buffer, then every load, and nothing set
     EXPECT_EQ(f.log, expected);
+    EXPECT_EQ(test.FailureReason(), "texture2.jpg not found in /data");
     f.log.clear();
     EXPECT_TRUE(test.Destroy());
     CallLog released{"VertexBuffer.Release", "Release(texture1.jpg)"};
@@ -207,6 +215,7 @@ TEST(TexturedTestFailure, NoVertexBufferFailsBeforeLoading) {
   TexturedTest test(2, {640, 480}, f.Loader());
   EXPECT_FALSE(test.Init(&f.device));
   EXPECT_EQ(f.log, (CallLog{"CreateVertexBuffer(128,8,516,1)"}));
+  EXPECT_EQ(test.FailureReason(), "CreateVertexBuffer returned E_OUTOFMEMORY (0x8007000E)");
   EXPECT_TRUE(test.Destroy());
 }
 
@@ -228,7 +237,7 @@ namespace rastro::testing {
 namespace {
 
 // The real loader on the device core, with texture files copied from the data files into a
-// scratch directory and texture2.jpg left out.
+// scratch directory, texture2.jpg left out and texture4.jpg no image.
 TEST(TexturedTestOnTheDeviceCore, LoadsTheTextureFilesAndFailsWithoutOne) {
   std::vector<Adapter> adapters;
   adapters.push_back(ResourceOnlyAdapter(CapableProfile()));
@@ -245,13 +254,16 @@ TEST(TexturedTestOnTheDeviceCore, LoadsTheTextureFilesAndFailsWithoutOne) {
                                    device.ReleaseAndGetAddressOf()),
             D3D_OK);
   ScratchDirectory scratch;
-  for (const char* name : {"texture1.jpg", "texture3.jpg", "texture4.jpg"}) {
-    scratch.Write(name, ReadFile(DataFilePath(name)));
+  for (const char* name : {"texture1.jpg", "texture3.jpg"}) {
+    scratch.Write(name, ReadFile(std::filesystem::path(RASTRO_DATA_DIR) / name));
   }
+  scratch.Write("texture4.jpg", "not a JPEG file");
   std::vector<std::string> tried;
-  const TextureLoader fromScratch = [&](IDirect3DDevice9* on, const char* name, IDirect3DTexture9** texture) {
+  TestFiles fromScratch = FolderFiles(scratch.Path());
+  fromScratch.loadTexture = [&tried, load = fromScratch.loadTexture](IDirect3DDevice9* on, const char* name,
+                                                                     IDirect3DTexture9** texture) {
     tried.push_back(name);
-    return D3DXCreateTextureFromFileA(on, (scratch.Path() / name).c_str(), texture);
+    return load(on, name, texture);
   };
 
   TexturedTest single(1, {640, 480}, fromScratch);
@@ -265,11 +277,17 @@ TEST(TexturedTestOnTheDeviceCore, LoadsTheTextureFilesAndFailsWithoutOne) {
   EXPECT_EQ(value, static_cast<DWORD>(D3DTOP_SELECTARG1));
   single.Destroy();
 
+  // Every file that failed is named, with its folder and what became of it.
+  const std::string folder = scratch.Path().string();
+  const std::string missing = "texture2.jpg not found in " + folder;
+  const std::string broken = "texture4.jpg in " + folder +
+                             " did not load: D3DXCreateTextureFromFileA returned D3DXERR_INVALIDDATA (0x88760B59)";
   for (UINT textures = 2; textures <= 4; ++textures) {
     tried.clear();
     TexturedTest test(textures, {640, 480}, fromScratch);
     EXPECT_FALSE(test.Init(device.Get())) << textures;
     EXPECT_EQ(tried.size(), textures);
+    EXPECT_EQ(test.FailureReason(), textures < 4 ? missing : missing + "; " + broken);
     test.Destroy();
   }
 }

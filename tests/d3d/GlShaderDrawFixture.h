@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "PresentParameters.h"
+#include "ShaderEvaluator.h"
 #include "TestDevice.h"
-#include "shader/ShaderEvaluator.h"
 
 namespace rastro::testing {
 

@@ -11,128 +11,12 @@
 #include <vector>
 
 #include "GlShaderDrawFixture.h"
-#include "ShaderTokens.h"
+#include "ShaderCases.h"
 
 namespace rastro::testing {
 namespace {
 
-constexpr DWORD kT = D3DSPR_TEXTURE, kR = D3DSPR_TEMP, kC = D3DSPR_CONST;
 constexpr DWORD kClear = 0xFF123456;
-
-struct AddressingCase {
-  const char* name;
-  std::vector<DWORD> tokens;
-  float setOneOffset = 0.0f;  // added to texture-coordinate set 1, to reach negative values
-};
-
-// ps_1_1-1.3 streams: `tex tN` samples stage N at coordinate set N.
-DWORD TexOp(DWORD n) { return Dst(kT, n); }
-
-std::vector<AddressingCase> Cases() {
-  const DWORD v11 = D3DPS_VERSION(1, 1), v12 = D3DPS_VERSION(1, 2), v14 = D3DPS_VERSION(1, 4);
-  std::vector<AddressingCase> cases;
-  cases.push_back({"TexcoordClampsAndAdds",
-                   TokenStream(v11)
-                       .Op(D3DSIO_TEXCOORD, {Dst(kT, 0)})
-                       .Op(D3DSIO_TEXCOORD, {Dst(kT, 1)})
-                       .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kT, 0), Src(kT, 1)})
-                       .End(),
-                   -0.4f});
-  cases.push_back({"TexkillDiscardsWhereACoordinateIsNegative",
-                   TokenStream(v11)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXKILL, {Dst(kT, 1)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 0)})
-                       .End(),
-                   -0.25f});
-  cases.push_back({"Texreg2arSamplesAtAlphaRed", TokenStream(v11)
-                                                     .Op(D3DSIO_TEX, {TexOp(0)})
-                                                     .Op(D3DSIO_TEXREG2AR, {Dst(kT, 1), Src(kT, 0)})
-                                                     .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
-                                                     .End()});
-  cases.push_back({"Texreg2gbSamplesAtGreenBlue", TokenStream(v11)
-                                                      .Op(D3DSIO_TEX, {TexOp(0)})
-                                                      .Op(D3DSIO_TEXREG2GB, {Dst(kT, 1), Src(kT, 0)})
-                                                      .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
-                                                      .End()});
-  cases.push_back({"Texreg2rgbSamplesAtRedGreenBlue", TokenStream(v12)
-                                                          .Op(D3DSIO_TEX, {TexOp(0)})
-                                                          .Op(D3DSIO_TEXREG2RGB, {Dst(kT, 1), Src(kT, 0)})
-                                                          .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
-                                                          .End()});
-  cases.push_back({"Texdp3ReplicatesTheDotProduct", TokenStream(v12)
-                                                        .Op(D3DSIO_TEX, {TexOp(0)})
-                                                        .Op(D3DSIO_TEXDP3, {Dst(kT, 1), Src(kT, 0)})
-                                                        .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kT, 1), Src(kT, 0)})
-                                                        .End()});
-  cases.push_back({"Texdp3texSamplesAtTheDotProduct", TokenStream(v12)
-                                                          .Op(D3DSIO_TEX, {TexOp(0)})
-                                                          .Op(D3DSIO_TEXDP3TEX, {Dst(kT, 1), Src(kT, 0)})
-                                                          .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
-                                                          .End()});
-  cases.push_back({"Texm3x2TransformsAndSamples", TokenStream(v11)
-                                                      .Op(D3DSIO_TEX, {TexOp(0)})
-                                                      .Op(D3DSIO_TEXM3x2PAD, {Dst(kT, 1), Src(kT, 0)})
-                                                      .Op(D3DSIO_TEXM3x2TEX, {Dst(kT, 2), Src(kT, 0)})
-                                                      .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 2)})
-                                                      .End()});
-  cases.push_back(
-      {"Texm3x3TransformsAndSamples", TokenStream(v11)
-                                          .Op(D3DSIO_TEX, {TexOp(0)})
-                                          .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
-                                          .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
-                                          .Op(D3DSIO_TEXM3x3TEX, {Dst(kT, 3), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
-                                          .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
-                                          .End()});
-  cases.push_back({"Texm3x3KeepsTheTransformedVector", TokenStream(v12)
-                                                           .Op(D3DSIO_TEX, {TexOp(0)})
-                                                           .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0)})
-                                                           .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0)})
-                                                           .Op(D3DSIO_TEXM3x3, {Dst(kT, 3), Src(kT, 0)})
-                                                           .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kT, 3), Src(kC, 1)})
-                                                           .End()});
-  cases.push_back({"Texm3x3specReflectsAConstantEye",
-                   TokenStream(v11)
-                       .Op(D3DSIO_TEX, {TexOp(0)})
-                       .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
-                       .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
-                       .Op(D3DSIO_TEXM3x3SPEC, {Dst(kT, 3), Src(kT, 0, kIdentity, D3DSPSM_SIGN), Src(kC, 0)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
-                       .End()});
-  cases.push_back(
-      {"Texm3x3vspecReflectsTheEyeInTheFourthCoordinates", TokenStream(v11)
-                                                               .Op(D3DSIO_TEX, {TexOp(0)})
-                                                               .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0)})
-                                                               .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0)})
-                                                               .Op(D3DSIO_TEXM3x3VSPEC, {Dst(kT, 3), Src(kT, 0)})
-                                                               .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
-                                                               .End()});
-  cases.push_back({"TexbemlScalesByLuminance", TokenStream(v11)
-                                                   .Op(D3DSIO_TEX, {TexOp(0)})
-                                                   .Op(D3DSIO_TEXBEML, {Dst(kT, 1), Src(kT, 0)})
-                                                   .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
-                                                   .End()});
-  // ps_1_4: coordinates into registers, bem in the first phase, a dependent read in the second.
-  cases.push_back({"Ps14BemOffsetsADependentRead", TokenStream(v14)
-                                                       .Op(D3DSIO_TEX, {Dst(kR, 0), Src(kT, 0)})
-                                                       .Op(D3DSIO_TEXCOORD, {Dst(kR, 1, 0x7), Src(kT, 1)})
-                                                       .Op(D3DSIO_BEM, {Dst(kR, 1, 0x3), Src(kR, 1), Src(kR, 0)})
-                                                       .Op(D3DSIO_PHASE, {})
-                                                       .Op(D3DSIO_TEX, {Dst(kR, 1), Src(kR, 1)})
-                                                       .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 1), Src(kR, 0)})
-                                                       .End()});
-  cases.push_back({"Ps14TexcrdReadsCoordinatesUnclamped",
-                   TokenStream(v14)
-                       .Op(D3DSIO_TEXCOORD, {Dst(kR, 0, 0x7), Src(kT, 1)})
-                       .Op(D3DSIO_TEXCOORD, {Dst(kR, 2, 0x7), Src(kT, 2)})
-                       .Op(D3DSIO_MAD, {Dst(kR, 0, 0x7), Src(kR, 0), Src(kC, 1), Src(kR, 2)})
-                       .Op(D3DSIO_MOV, {Dst(kR, 0, 0x8), Src(kC, 1)})
-                       .End(),
-                   -0.4f});
-  return cases;
-}
-
-void PrintTo(const AddressingCase& c, std::ostream* out) { *out << c.name; }
 
 class GlTextureAddressing : public GlShaderDraw, public ::testing::WithParamInterface<AddressingCase> {};
 
@@ -224,7 +108,7 @@ TEST_P(GlTextureAddressing, FrameEqualsTheEvaluator) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ps1x, GlTextureAddressing, ::testing::ValuesIn(Cases()),
+INSTANTIATE_TEST_SUITE_P(Ps1x, GlTextureAddressing, ::testing::ValuesIn(AddressingCases()),
                          [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace

@@ -1,14 +1,17 @@
 // Small shaders, one per instruction family and modifier, with inputs and the results worked
 // out by hand. The evaluator must give these results; the GLSL translation must agree with the
-// evaluator on the GPU.
+// evaluator on the GPU. Every instruction of the instruction table has a case here
+// (ShaderCaseCoverageTest.cpp).
 #pragma once
 
 #include <cmath>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "ShaderEvaluator.h"
 #include "ShaderTokens.h"
-#include "shader/ShaderEvaluator.h"
 
 namespace rastro::testing {
 
@@ -21,7 +24,24 @@ struct ShaderCase {
   std::vector<std::pair<UINT, std::array<int, 4>>> ints;
   ShaderVector expected;  // oC0 / ps 1.x r0 (pixel), oT0 (vertex)
   bool killed = false;
-  bool transcendental = false;  // uses exp, log, pow, sin, cos or a reciprocal square root
+  bool transcendental = false;   // uses exp, log, pow, sin, cos or a reciprocal square root
+  std::optional<float> depth{};  // the depth a pixel shader writes, when it writes one
+};
+
+inline void PrintTo(const ShaderCase& c, std::ostream* out) { *out << c.name; }
+
+// The texture every sampler and stage of the cases reads: 2x2 texels, point sampled with
+// wrapping, one level (so a bias, an explicit level or gradients pick the same texel).
+// Texel (u, v) for coordinates in [u/2, (u+1)/2) x [v/2, (v+1)/2).
+class CaseTexture : public ShaderTextureSampler {
+ public:
+  static constexpr ShaderVector kTexels[4] = {
+      {0.1f, 0.2f, 0.3f, 0.4f}, {0.5f, 0.6f, 0.7f, 0.8f}, {0.25f, 0.5f, 0.75f, 1}, {1, 0.75f, 0.5f, 0.25f}};
+  ShaderVector Sample(UINT, const ShaderVector& c, float) const override {
+    int u = static_cast<int>(std::floor(c[0] * 2.0f)) & 1;
+    int v = static_cast<int>(std::floor(c[1] * 2.0f)) & 1;
+    return kTexels[v * 2 + u];
+  }
 };
 
 inline ShaderVaryings Colours(ShaderVector diffuse, ShaderVector specular = {0, 0, 0, 0},
@@ -33,7 +53,7 @@ inline ShaderVaryings Colours(ShaderVector diffuse, ShaderVector specular = {0, 
   return v;
 }
 
-constexpr DWORD kPs20 = 0xFFFF0200, kPs11 = 0xFFFF0101, kPs14 = 0xFFFF0104, kPs30 = 0xFFFF0300;
+constexpr DWORD kPs20 = 0xFFFF0200, kPs11 = 0xFFFF0101, kPs13 = 0xFFFF0103, kPs14 = 0xFFFF0104, kPs30 = 0xFFFF0300;
 constexpr DWORD kVs11 = 0xFFFE0101, kVs20 = 0xFFFE0200, kVs2x = 0xFFFE0201, kVs30 = 0xFFFE0300;
 constexpr DWORD kR = D3DSPR_TEMP, kV = D3DSPR_INPUT, kC = D3DSPR_CONST, kT = D3DSPR_TEXTURE, kOC = D3DSPR_COLOROUT;
 
@@ -462,6 +482,101 @@ inline std::vector<ShaderCase> PixelCases() {
        {{0, {0, 0, 0, 0}}},
        {},
        {1.5f, 2.25f, 2, 6}});
+  // ps 1.1 keeps sub: v0 - v1 = (0.5, 0.375, 0.25, 0.5); nop changes nothing.
+  add({"Ps11SubtractAndNop",
+       TokenStream(kPs11).Op(D3DSIO_SUB, {Dst(kR, 0), Src(kV, 0), Src(kV, 1)}).Op(D3DSIO_NOP, {}).End(),
+       Colours({0.75f, 0.5f, 0.25f, 1}, {0.25f, 0.125f, 0, 0.5f}),
+       {},
+       {},
+       {},
+       {0.5f, 0.375f, 0.25f, 0.5f}});
+  // Adds 1 per pass of a ten-pass repeat and breaks out once r0.x reaches 3: 3, not 10.
+  add({"Ps30BreakLeavesTheRepeat",
+       TokenStream(kPs30)
+           .Op(D3DSIO_DEFI, {Reg(D3DSPR_CONSTINT, 0), 10, 0, 0, 0})
+           .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 0)})
+           .Op(D3DSIO_REP, {Src(D3DSPR_CONSTINT, 0)})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kC, 1)})
+           .Op(D3DSIO_IFC | (D3DSPC_GE << 16), {Src(kR, 0, Swz(0, 0, 0, 0)), Src(kC, 2, Swz(0, 0, 0, 0))})
+           .Op(D3DSIO_BREAK, {})
+           .Op(D3DSIO_ENDIF, {})
+           .Op(D3DSIO_ENDREP, {})
+           .Op(D3DSIO_MOV, {Dst(kOC, 0), Src(kR, 0)})
+           .End(),
+       {},
+       {},
+       {{0, {0, 0, 0, 0}}, {1, {1, 1, 1, 1}}, {2, {3, 0, 0, 0}}},
+       {},
+       {3, 3, 3, 3}});
+  // texldp divides by w: (0.375, 0.375) / 0.5 reads texel (1, 1); texldb at (0.75, 0.25) reads
+  // texel (1, 0) whatever its bias. Their sum: (1.5, 1.35, 1.2, 1.05).
+  add({"Ps20ProjectedAndBiasedSamples",
+       TokenStream(kPs20)
+           .Op(D3DSIO_DCL, {0x80000000, Dst(kT, 0)})
+           .Op(D3DSIO_DCL, {0x80000000, Dst(kT, 1)})
+           .Op(D3DSIO_DCL, {0x90000000, Dst(D3DSPR_SAMPLER, 0)})
+           .Op(D3DSIO_TEX | D3DSI_TEXLD_PROJECT, {Dst(kR, 0), Src(kT, 0), Src(D3DSPR_SAMPLER, 0)})
+           .Op(D3DSIO_TEX | D3DSI_TEXLD_BIAS, {Dst(kR, 1), Src(kT, 1), Src(D3DSPR_SAMPLER, 0)})
+           .Op(D3DSIO_ADD, {Dst(kOC, 0), Src(kR, 0), Src(kR, 1)})
+           .End(),
+       Colours({}, {}, {0.375f, 0.375f, 0, 0.5f}, {0.75f, 0.25f, 0, 3}),
+       {},
+       {},
+       {},
+       {1.5f, 1.35f, 1.2f, 1.05f}});
+  // texldd at (0.25, 0.75) reads texel (0, 1) and texldl at (0.75, 0.75) texel (1, 1): gradients
+  // and a level change nothing on a texture of one level. The inputs are the same all over the
+  // quad, so their derivatives are 0. The product: (0.25, 0.375, 0.375, 0.25).
+  add({"Ps30GradientAndLevelSamplesAndDerivatives",
+       TokenStream(kPs30)
+           .Op(D3DSIO_DCL, {0x80000005, Dst(kV, 0)})
+           .Op(D3DSIO_DCL, {0x80010005, Dst(kV, 1)})
+           .Op(D3DSIO_DCL, {0x90000000, Dst(D3DSPR_SAMPLER, 0)})
+           .Op(D3DSIO_TEXLDD, {Dst(kR, 0), Src(kV, 0), Src(D3DSPR_SAMPLER, 0), Src(kV, 1), Src(kV, 1)})
+           .Op(D3DSIO_TEXLDL, {Dst(kR, 1), Src(kV, 1), Src(D3DSPR_SAMPLER, 0)})
+           .Op(D3DSIO_DSX, {Dst(kR, 2), Src(kV, 0)})
+           .Op(D3DSIO_DSY, {Dst(kR, 3), Src(kV, 1)})
+           .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 0), Src(kR, 1)})
+           .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kR, 0), Src(kR, 2)})
+           .Op(D3DSIO_ADD, {Dst(kOC, 0), Src(kR, 0), Src(kR, 3)})
+           .End(),
+       Colours({}, {}, {0.25f, 0.75f, 0, 1}, {0.75f, 0.75f, 0, 5}),
+       {},
+       {},
+       {},
+       {0.25f, 0.375f, 0.375f, 0.25f}});
+  // t0 = texcoord0 = (0.5, 0.25, 1, 1); z = texcoord1 . t0 = 0.625 and w = texcoord2 . t0 = 1.25,
+  // so the depth is z / w = 0.5. The colour is t0.
+  ShaderCase depth = {"Ps13Texm3x2depthWritesZOverW",
+                      TokenStream(kPs13)
+                          .Op(D3DSIO_TEXCOORD, {Dst(kT, 0)})
+                          .Op(D3DSIO_TEXM3x2PAD, {Dst(kT, 1), Src(kT, 0)})
+                          .Op(D3DSIO_TEXM3x2DEPTH, {Dst(kT, 2), Src(kT, 0)})
+                          .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 0)})
+                          .End(),
+                      Colours({}, {}, {0.5f, 0.25f, 1, 1}, {0.5f, 1, 0.125f, 0}),
+                      {},
+                      {},
+                      {},
+                      {0.5f, 0.25f, 1, 1}};
+  depth.inputs.texcoord[2] = {1, 1, 0.5f, 0};
+  depth.depth = 0.5f;
+  add(depth);
+  // texcrd r5.xyz = (0.375, 0.5, 0); after the phase texdepth writes r5.x / r5.y = 0.75.
+  depth = {"Ps14TexdepthWritesXOverY",
+           TokenStream(kPs14)
+               .Op(D3DSIO_TEXCOORD, {Dst(kR, 5, 0x7), Src(kT, 0)})
+               .Op(D3DSIO_PHASE, {})
+               .Op(D3DSIO_TEXDEPTH, {Dst(kR, 5)})
+               .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kR, 5)})
+               .End(),
+           Colours({}, {}, {0.375f, 0.5f, 0, 1}),
+           {},
+           {},
+           {},
+           {0.375f, 0.5f, 0, 0}};
+  depth.depth = 0.75f;
+  add(depth);
   return cases;
 }
 
@@ -600,8 +715,236 @@ inline std::vector<ShaderCase> VertexCases() {
        {},
        {1, 2, 3, 4}};
   cases.push_back(c);
+  // slt (1, 0, 0, 1) and sge (0, 1, 1, 0) of (1, 2, 3, 4) against (2, 2, 1, 5): slt * 2 + sge.
+  c = {"Vs11SetOnLessAndOnGreaterOrEqual",
+       TokenStream(kVs11)
+           .Op(D3DSIO_DCL, {0x80000000, Dst(kV, 0)})
+           .Op(D3DSIO_MOV, {kPosition, Src(kV, 0)})
+           .Op(D3DSIO_SLT, {Dst(kR, 0), Src(kC, 0), Src(kC, 1)})
+           .Op(D3DSIO_SGE, {Dst(kR, 1), Src(kC, 0), Src(kC, 1)})
+           .Op(D3DSIO_MAD, {Dst(kOT, 0), Src(kR, 0), Src(kC, 2), Src(kR, 1)})
+           .End(),
+       {},
+       {},
+       {{0, {1, 2, 3, 4}}, {1, {2, 2, 1, 5}}, {2, {2, 2, 2, 2}}},
+       {},
+       {2, 1, 1, 2}};
+  cases.push_back(c);
+  // Rows c4-c7 (1, 0, 0, 1), (0, 1, 0, 1), (0, 0, 1, 1), (1, 1, 1, 1) against v1 = (1, 2, 3, 4):
+  // m3x4 takes three components of four rows, (1, 2, 3, 6); m4x3 four components of three
+  // rows, (5, 6, 7), over x, y and z.
+  const std::vector<std::pair<UINT, ShaderVector>> matrixRows = {
+      {4, {1, 0, 0, 1}}, {5, {0, 1, 0, 1}}, {6, {0, 0, 1, 1}}, {7, {1, 1, 1, 1}}, {8, {9, 9, 9, 9}}};
+  c = {"Vs11FourComponentAndFourRowMatrices",
+       TokenStream(kVs11)
+           .Op(D3DSIO_DCL, {0x80000000, Dst(kV, 0)})
+           .Op(D3DSIO_DCL, {0x80000005, Dst(kV, 1)})
+           .Op(D3DSIO_MOV, {kPosition, Src(kV, 0)})
+           .Op(D3DSIO_M3x4, {Dst(kR, 0), Src(kV, 1), Src(kC, 4)})
+           .Op(D3DSIO_M4x3, {Dst(kR, 0, 0x7), Src(kV, 1), Src(kC, 4)})
+           .Op(D3DSIO_MOV, {Dst(kOT, 0), Src(kR, 0)})
+           .End(),
+       {},
+       {},
+       matrixRows,
+       {},
+       {5, 6, 7, 6}};
+  c.vertexInputs[1] = {1, 2, 3, 4};
+  cases.push_back(c);
+  // The same rows: m3x3 gives (1, 2, 3) over x, y and z; m3x2 from c6 gives (3, 6), whose second
+  // row w takes. w would be 10 from four components.
+  c = {"Vs11ThreeComponentMatrices",
+       TokenStream(kVs11)
+           .Op(D3DSIO_DCL, {0x80000000, Dst(kV, 0)})
+           .Op(D3DSIO_DCL, {0x80000005, Dst(kV, 1)})
+           .Op(D3DSIO_MOV, {kPosition, Src(kV, 0)})
+           .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kC, 8)})
+           .Op(D3DSIO_M3x3, {Dst(kR, 0, 0x7), Src(kV, 1), Src(kC, 4)})
+           .Op(D3DSIO_M3x2, {Dst(kR, 1, 0x3), Src(kV, 1), Src(kC, 6)})
+           .Op(D3DSIO_MOV, {Dst(kR, 0, 0x8), Src(kR, 1, Swz(1, 1, 1, 1))})
+           .Op(D3DSIO_MOV, {Dst(kOT, 0), Src(kR, 0)})
+           .End(),
+       {},
+       {},
+       matrixRows,
+       {},
+       {1, 2, 3, 6}};
+  c.vertexInputs[1] = {1, 2, 3, 4};
+  cases.push_back(c);
+  // sgn (-2.5, 0, 3, -0.25) = (-1, 0, 1, -1) and abs = (2.5, 0, 3, 0.25); mova rounds 1.6 to 2,
+  // so c[a0.x + 3] is c5 = (10, 20, 30, 40): sgn * abs + c5 = (7.5, 20, 33, 39.75).
+  c = {"Vs20SignAbsoluteAndARoundedAddress",
+       TokenStream(kVs20)
+           .Op(D3DSIO_DCL, {0x80000000, Dst(kV, 0)})
+           .Op(D3DSIO_MOV, {kPosition, Src(kV, 0)})
+           .Op(D3DSIO_SGN, {Dst(kR, 0), Src(kC, 0), Src(kR, 1), Src(kR, 2)})
+           .Op(D3DSIO_ABS, {Dst(kR, 1), Src(kC, 0)})
+           .Op(D3DSIO_MOVA, {Dst(kA, 0, 0x1), Src(kC, 1, Swz(0, 0, 0, 0))})
+           .Op(D3DSIO_MOV, {Dst(kR, 2), Src(kC, 3) | D3DVS_ADDRMODE_RELATIVE, Src(kA, 0, Swz(0, 0, 0, 0))})
+           .Op(D3DSIO_MAD, {Dst(kOT, 0), Src(kR, 0), Src(kR, 1), Src(kR, 2)})
+           .End(),
+       {},
+       {},
+       {{0, {-2.5f, 0, 3, -0.25f}}, {1, {1.6f, 0, 0, 0}}, {4, {1, 1, 1, 1}}, {5, {10, 20, 30, 40}}},
+       {},
+       {7.5f, 20, 33, 39.75f}};
+  cases.push_back(c);
+  // vs 1.x expp of 2.5: 2^2 = 4, the fraction 0.5, 2^2.5 = 5.656854249, 1.
+  c = {"Vs11ExppSplitsThePowerOfTwo",
+       TokenStream(kVs11)
+           .Op(D3DSIO_DCL, {0x80000000, Dst(kV, 0)})
+           .Op(D3DSIO_MOV, {kPosition, Src(kV, 0)})
+           .Op(D3DSIO_EXPP, {Dst(kOT, 0), Src(kC, 0, Swz(0, 0, 0, 0))})
+           .End(),
+       {},
+       {},
+       {{0, {2.5f, 0, 0, 0}}},
+       {},
+       {4, 0.5f, 5.656854249f, 1},
+       false,
+       true};
+  cases.push_back(c);
+  // vs 1.x logp of 12: the exponent 3, the mantissa 12 / 2^3 = 1.5, log2 12 = 3.584962501, 1.
+  c = {"Vs11LogpSplitsTheLogarithm",
+       TokenStream(kVs11)
+           .Op(D3DSIO_DCL, {0x80000000, Dst(kV, 0)})
+           .Op(D3DSIO_MOV, {kPosition, Src(kV, 0)})
+           .Op(D3DSIO_LOGP, {Dst(kOT, 0), Src(kC, 0, Swz(1, 1, 1, 1))})
+           .End(),
+       {},
+       {},
+       {{0, {0, 12, 0, 0}}},
+       {},
+       {3, 1.5f, 3.584962501f, 1},
+       false,
+       true};
+  cases.push_back(c);
   for (ShaderCase& each : cases) each.vertexInputs[0] = {0, 0, 0, 1};
   cases[0].vertexInputs[1] = {1, 2, 3, 1};
+  return cases;
+}
+
+// The texture-addressing instructions of pixel shaders 1.1-1.4, drawn through the device with
+// four 8x8 textures and four coordinate sets and compared with the evaluator by
+// GlTextureAddressingTest.cpp; their results depend on the textures, so they have no hand-worked
+// values of their own.
+struct AddressingCase {
+  const char* name;
+  std::vector<DWORD> tokens;
+  float setOneOffset = 0.0f;  // added to texture-coordinate set 1, to reach negative values
+};
+
+// ps_1_1-1.3 streams: `tex tN` samples stage N at coordinate set N.
+inline void PrintTo(const AddressingCase& c, std::ostream* out) { *out << c.name; }
+
+inline DWORD TexOp(DWORD n) { return Dst(kT, n); }
+
+inline std::vector<AddressingCase> AddressingCases() {
+  const DWORD v11 = D3DPS_VERSION(1, 1), v12 = D3DPS_VERSION(1, 2), v14 = D3DPS_VERSION(1, 4);
+  std::vector<AddressingCase> cases;
+  cases.push_back({"TexcoordClampsAndAdds",
+                   TokenStream(v11)
+                       .Op(D3DSIO_TEXCOORD, {Dst(kT, 0)})
+                       .Op(D3DSIO_TEXCOORD, {Dst(kT, 1)})
+                       .Op(D3DSIO_ADD, {Dst(kR, 0), Src(kT, 0), Src(kT, 1)})
+                       .End(),
+                   -0.4f});
+  cases.push_back({"TexkillDiscardsWhereACoordinateIsNegative",
+                   TokenStream(v11)
+                       .Op(D3DSIO_TEX, {TexOp(0)})
+                       .Op(D3DSIO_TEXKILL, {Dst(kT, 1)})
+                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 0)})
+                       .End(),
+                   -0.25f});
+  cases.push_back({"Texreg2arSamplesAtAlphaRed", TokenStream(v11)
+                                                     .Op(D3DSIO_TEX, {TexOp(0)})
+                                                     .Op(D3DSIO_TEXREG2AR, {Dst(kT, 1), Src(kT, 0)})
+                                                     .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                     .End()});
+  cases.push_back({"Texreg2gbSamplesAtGreenBlue", TokenStream(v11)
+                                                      .Op(D3DSIO_TEX, {TexOp(0)})
+                                                      .Op(D3DSIO_TEXREG2GB, {Dst(kT, 1), Src(kT, 0)})
+                                                      .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                      .End()});
+  cases.push_back({"Texreg2rgbSamplesAtRedGreenBlue", TokenStream(v12)
+                                                          .Op(D3DSIO_TEX, {TexOp(0)})
+                                                          .Op(D3DSIO_TEXREG2RGB, {Dst(kT, 1), Src(kT, 0)})
+                                                          .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                          .End()});
+  cases.push_back({"Texdp3ReplicatesTheDotProduct", TokenStream(v12)
+                                                        .Op(D3DSIO_TEX, {TexOp(0)})
+                                                        .Op(D3DSIO_TEXDP3, {Dst(kT, 1), Src(kT, 0)})
+                                                        .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kT, 1), Src(kT, 0)})
+                                                        .End()});
+  cases.push_back({"Texdp3texSamplesAtTheDotProduct", TokenStream(v12)
+                                                          .Op(D3DSIO_TEX, {TexOp(0)})
+                                                          .Op(D3DSIO_TEXDP3TEX, {Dst(kT, 1), Src(kT, 0)})
+                                                          .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                          .End()});
+  cases.push_back({"Texm3x2TransformsAndSamples", TokenStream(v11)
+                                                      .Op(D3DSIO_TEX, {TexOp(0)})
+                                                      .Op(D3DSIO_TEXM3x2PAD, {Dst(kT, 1), Src(kT, 0)})
+                                                      .Op(D3DSIO_TEXM3x2TEX, {Dst(kT, 2), Src(kT, 0)})
+                                                      .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 2)})
+                                                      .End()});
+  cases.push_back(
+      {"Texm3x3TransformsAndSamples", TokenStream(v11)
+                                          .Op(D3DSIO_TEX, {TexOp(0)})
+                                          .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
+                                          .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
+                                          .Op(D3DSIO_TEXM3x3TEX, {Dst(kT, 3), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
+                                          .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
+                                          .End()});
+  cases.push_back({"Texm3x3KeepsTheTransformedVector", TokenStream(v12)
+                                                           .Op(D3DSIO_TEX, {TexOp(0)})
+                                                           .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0)})
+                                                           .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0)})
+                                                           .Op(D3DSIO_TEXM3x3, {Dst(kT, 3), Src(kT, 0)})
+                                                           .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kT, 3), Src(kC, 1)})
+                                                           .End()});
+  cases.push_back({"Texm3x3specReflectsAConstantEye",
+                   TokenStream(v11)
+                       .Op(D3DSIO_TEX, {TexOp(0)})
+                       .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
+                       .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0, kIdentity, D3DSPSM_SIGN)})
+                       .Op(D3DSIO_TEXM3x3SPEC, {Dst(kT, 3), Src(kT, 0, kIdentity, D3DSPSM_SIGN), Src(kC, 0)})
+                       .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
+                       .End()});
+  cases.push_back(
+      {"Texm3x3vspecReflectsTheEyeInTheFourthCoordinates", TokenStream(v11)
+                                                               .Op(D3DSIO_TEX, {TexOp(0)})
+                                                               .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 1), Src(kT, 0)})
+                                                               .Op(D3DSIO_TEXM3x3PAD, {Dst(kT, 2), Src(kT, 0)})
+                                                               .Op(D3DSIO_TEXM3x3VSPEC, {Dst(kT, 3), Src(kT, 0)})
+                                                               .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 3)})
+                                                               .End()});
+  cases.push_back({"TexbemOffsetsTheNextStage", TokenStream(v11)
+                                                    .Op(D3DSIO_TEX, {TexOp(0)})
+                                                    .Op(D3DSIO_TEXBEM, {Dst(kT, 1), Src(kT, 0)})
+                                                    .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                    .End()});
+  cases.push_back({"TexbemlScalesByLuminance", TokenStream(v11)
+                                                   .Op(D3DSIO_TEX, {TexOp(0)})
+                                                   .Op(D3DSIO_TEXBEML, {Dst(kT, 1), Src(kT, 0)})
+                                                   .Op(D3DSIO_MOV, {Dst(kR, 0), Src(kT, 1)})
+                                                   .End()});
+  // ps_1_4: coordinates into registers, bem in the first phase, a dependent read in the second.
+  cases.push_back({"Ps14BemOffsetsADependentRead", TokenStream(v14)
+                                                       .Op(D3DSIO_TEX, {Dst(kR, 0), Src(kT, 0)})
+                                                       .Op(D3DSIO_TEXCOORD, {Dst(kR, 1, 0x7), Src(kT, 1)})
+                                                       .Op(D3DSIO_BEM, {Dst(kR, 1, 0x3), Src(kR, 1), Src(kR, 0)})
+                                                       .Op(D3DSIO_PHASE, {})
+                                                       .Op(D3DSIO_TEX, {Dst(kR, 1), Src(kR, 1)})
+                                                       .Op(D3DSIO_MUL, {Dst(kR, 0), Src(kR, 1), Src(kR, 0)})
+                                                       .End()});
+  cases.push_back({"Ps14TexcrdReadsCoordinatesUnclamped",
+                   TokenStream(v14)
+                       .Op(D3DSIO_TEXCOORD, {Dst(kR, 0, 0x7), Src(kT, 1)})
+                       .Op(D3DSIO_TEXCOORD, {Dst(kR, 2, 0x7), Src(kT, 2)})
+                       .Op(D3DSIO_MAD, {Dst(kR, 0, 0x7), Src(kR, 0), Src(kC, 1), Src(kR, 2)})
+                       .Op(D3DSIO_MOV, {Dst(kR, 0, 0x8), Src(kC, 1)})
+                       .End(),
+                   -0.4f});
   return cases;
 }
 

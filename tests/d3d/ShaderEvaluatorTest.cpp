@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "ShaderCases.h"
-#include "core/VertexLayout.h"
 
 namespace rastro::testing {
 namespace {
@@ -27,9 +26,14 @@ TEST_P(PixelEvaluation, GivesTheHandWorkedResult) {
   ShaderEvaluator evaluator;
   std::string problem;
   ASSERT_EQ(evaluator.Load(c.tokens.data(), c.tokens.size(), &problem), D3D_OK) << problem;
-  PixelResult result = evaluator.RunPixel(c.inputs, ConstantsOf(c), nullptr);
+  CaseTexture texture;
+  PixelResult result = evaluator.RunPixel(c.inputs, ConstantsOf(c), &texture);
   EXPECT_EQ(result.killed, c.killed);
   ExpectNear(result.color[0], c.expected);
+  EXPECT_EQ(result.depthWritten, c.depth.has_value());
+  if (c.depth) {
+    EXPECT_NEAR(result.depth, *c.depth, 1e-6f);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PixelEvaluation, ::testing::ValuesIn(PixelCases()),
@@ -42,7 +46,8 @@ TEST_P(VertexEvaluation, GivesTheHandWorkedResult) {
   ShaderEvaluator evaluator;
   std::string problem;
   ASSERT_EQ(evaluator.Load(c.tokens.data(), c.tokens.size(), &problem), D3D_OK) << problem;
-  ShaderVaryings out = evaluator.RunVertex(c.vertexInputs, ConstantsOf(c), nullptr);
+  CaseTexture texture;
+  ShaderVaryings out = evaluator.RunVertex(c.vertexInputs, ConstantsOf(c), &texture);
   ExpectNear(out.texcoord[0], c.expected);
 }
 
@@ -126,29 +131,6 @@ TEST(ShaderEvaluator, RefusesUnbalancedBlocks) {
   EXPECT_FALSE(problem.empty());
   tokens = TokenStream(kPs30).Op(D3DSIO_REP, {Src(D3DSPR_CONSTINT, 0)}).End();
   EXPECT_EQ(evaluator.Load(tokens.data(), tokens.size()), D3DERR_INVALIDCALL);
-}
-
-TEST(ShaderEvaluator, VertexInputsComeFromTheLayoutByUsage) {
-  // dcl_color v3 and dcl_texcoord1 v5 read from a 0xC4-like vertex with a second colour.
-  VertexLayout layout;
-  ASSERT_TRUE(VertexLayout::FromFvf(D3DFVF_XYZW | D3DFVF_DIFFUSE | D3DFVF_TEX2, layout));
-  BYTE vertex[36] = {};
-  const float position[4] = {1, 2, 3, 1};
-  std::memcpy(vertex, position, 16);
-  const DWORD colour = 0xFF804000;  // alpha 1, red 0x80, green 0x40, blue 0
-  std::memcpy(vertex + 16, &colour, 4);
-  const float second[2] = {0.5f, 0.75f};
-  std::memcpy(vertex + 28, second, 8);
-  const BYTE* streams[16] = {vertex};
-  std::vector<ShaderInputDeclaration> declarations = {{0, D3DDECLUSAGE_POSITION, 0},
-                                                      {3, D3DDECLUSAGE_COLOR, 0},
-                                                      {5, D3DDECLUSAGE_TEXCOORD, 1},
-                                                      {6, D3DDECLUSAGE_NORMAL, 0}};
-  auto inputs = ReadVertexInputs(declarations, layout, streams);
-  ExpectNear(inputs[0], {1, 2, 3, 1});
-  ExpectNear(inputs[3], {128 / 255.0f, 64 / 255.0f, 0, 1});
-  ExpectNear(inputs[5], {0.5f, 0.75f, 0, 1});
-  ExpectNear(inputs[6], {0, 0, 0, 1});  // the vertex has no normal
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "shader/ShaderInstruction.h"
+#include "ShaderInstruction.h"
 
 namespace rastro::testing {
 namespace {

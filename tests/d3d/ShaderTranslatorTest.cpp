@@ -1,5 +1,6 @@
-// The GLSL translation run on the machine's OpenGL (llvmpipe here) into a float target, pixel
-// by pixel equal to the CPU evaluator.
+// The GLSL translation run on the machine's OpenGL (llvmpipe here) into a float target with a
+// float depth buffer, pixel by pixel equal to the CPU evaluator. Every sampler reads the cases'
+// 2x2 texture (ShaderCases.h) from texture unit 0.
 //
 // Tolerance: both sides compute in IEEE single precision, but not in the same order (the GPU
 // compiler may fuse a multiply and an add, reassociate a dot product), so results may differ in
@@ -11,10 +12,11 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "ShaderCases.h"
-#include "shader/ShaderTranslator.h"
+#include "ShaderTranslator.h"
 
 namespace rastro::testing {
 namespace {
@@ -37,9 +39,25 @@ class GlHarness {
     glGenTextures(1, &target_);
     glBindTexture(GL_TEXTURE_2D, target_);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, kSize, kSize, 0, GL_RGBA, GL_FLOAT, nullptr);
+    glGenTextures(1, &depth_);
+    glBindTexture(GL_TEXTURE_2D, depth_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT32F, kSize, kSize, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
     glGenFramebuffers(1, &framebuffer_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target_, 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depth_, 0);
+    // Every depth a shader writes reaches the buffer.
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_ALWAYS);
+    // The cases' texture, point sampled with wrapping, on unit 0 where every sampler uniform
+    // points by default.
+    glGenTextures(1, &texture_);
+    glBindTexture(GL_TEXTURE_2D, texture_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, 2, 2, 0, GL_RGBA, GL_FLOAT, CaseTexture::kTexels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
     glGenBuffers(1, &buffer_);
@@ -51,6 +69,8 @@ class GlHarness {
       glDeleteBuffers(1, &buffer_);
       glDeleteVertexArrays(1, &vertexArray_);
       glDeleteFramebuffers(1, &framebuffer_);
+      glDeleteTextures(1, &texture_);
+      glDeleteTextures(1, &depth_);
       glDeleteTextures(1, &target_);
       SDL_GL_MakeCurrent(window_, nullptr);
       SDL_GL_DeleteContext(context_);
@@ -103,8 +123,9 @@ class GlHarness {
     if (ints >= 0) glUniform4iv(ints, 16, constants.ints[0].data());
   }
 
-  // Draws the screen-covering quad; `attributes` holds 11 vec4 attributes per vertex.
-  ShaderVector Draw(const std::vector<std::array<ShaderVector, 11>>& vertices) {
+  // Draws the screen-covering quad; `attributes` holds 11 vec4 attributes per vertex. Returns
+  // the colour of one pixel; `depth` receives its depth.
+  ShaderVector Draw(const std::vector<std::array<ShaderVector, 11>>& vertices, float* depth = nullptr) {
     glBindBuffer(GL_ARRAY_BUFFER, buffer_);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof vertices[0]), vertices.data(),
                  GL_STREAM_DRAW);
@@ -114,17 +135,19 @@ class GlHarness {
       glEnableVertexAttribArray(location);
     }
     glClearColor(kKilledMarker, kKilledMarker, kKilledMarker, kKilledMarker);
-    glClear(GL_COLOR_BUFFER_BIT);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     ShaderVector pixel{};
     glReadPixels(1, 1, 1, 1, GL_RGBA, GL_FLOAT, pixel.data());
+    if (depth) glReadPixels(1, 1, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, depth);
     return pixel;
   }
 
  private:
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
-  GLuint target_ = 0, framebuffer_ = 0, vertexArray_ = 0, buffer_ = 0, program_ = 0;
+  GLuint target_ = 0, depth_ = 0, texture_ = 0, framebuffer_ = 0, vertexArray_ = 0, buffer_ = 0, program_ = 0;
   bool ready_ = false;
 };
 
@@ -168,16 +191,21 @@ TEST_P(PixelTranslation, DrawsWhatTheEvaluatorComputes) {
     vertices[i][2] = c.inputs.color[1];
     for (int set = 0; set < 8; ++set) vertices[i][3 + set] = c.inputs.texcoord[set];
   }
-  ShaderVector gpu = gl.Draw(vertices);
+  float gpuDepth = 0;
+  ShaderVector gpu = gl.Draw(vertices, &gpuDepth);
 
   ShaderEvaluator evaluator;
   ASSERT_EQ(evaluator.Load(c.tokens.data(), c.tokens.size()), D3D_OK);
-  PixelResult cpu = evaluator.RunPixel(c.inputs, constants, nullptr);
+  CaseTexture texture;
+  PixelResult cpu = evaluator.RunPixel(c.inputs, constants, &texture);
   if (cpu.killed) {
     EXPECT_EQ(gpu[0], kKilledMarker) << "the pixel should have been discarded";
     return;
   }
   ExpectClose(gpu, cpu.color[0], c.transcendental);
+  // Without a depth of its own the pixel keeps the quad's, 0 (z = 0 of screen-space vertices).
+  float cpuDepth = cpu.depthWritten ? std::clamp(cpu.depth, 0.0f, 1.0f) : 0.0f;
+  EXPECT_NEAR(gpuDepth, cpuDepth, 4e-6f) << "depth";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PixelTranslation, ::testing::ValuesIn(PixelCases()),
@@ -211,7 +239,8 @@ TEST_P(VertexTranslation, PassesOnWhatTheEvaluatorComputes) {
 
   ShaderEvaluator evaluator;
   ASSERT_EQ(evaluator.Load(c.tokens.data(), c.tokens.size()), D3D_OK);
-  ShaderVaryings cpu = evaluator.RunVertex(c.vertexInputs, constants, nullptr);
+  CaseTexture texture;
+  ShaderVaryings cpu = evaluator.RunVertex(c.vertexInputs, constants, &texture);
   ExpectClose(gpu, cpu.texcoord[0], c.transcendental);
 }
 

@@ -130,6 +130,33 @@ TEST(VertexLayout, ReadsEveryDeclarationTypeAsAnInputRegister) {
   }
 }
 
+void ExpectVector(const ShaderVector& actual, const ShaderVector& expected) {
+  for (int k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(actual[k], expected[k]) << "component " << k;
+}
+
+TEST(VertexLayout, ShaderInputsComeFromTheLayoutByUsage) {
+  // dcl_color v3 and dcl_texcoord1 v5 read from a 0xC4-like vertex with a second colour.
+  VertexLayout layout;
+  ASSERT_TRUE(VertexLayout::FromFvf(D3DFVF_XYZW | D3DFVF_DIFFUSE | D3DFVF_TEX2, layout));
+  BYTE vertex[36] = {};
+  const float position[4] = {1, 2, 3, 1};
+  std::memcpy(vertex, position, 16);
+  const DWORD colour = 0xFF804000;  // alpha 1, red 0x80, green 0x40, blue 0
+  std::memcpy(vertex + 16, &colour, 4);
+  const float second[2] = {0.5f, 0.75f};
+  std::memcpy(vertex + 28, second, 8);
+  const BYTE* streams[16] = {vertex};
+  std::vector<ShaderInputDeclaration> declarations = {{0, D3DDECLUSAGE_POSITION, 0},
+                                                      {3, D3DDECLUSAGE_COLOR, 0},
+                                                      {5, D3DDECLUSAGE_TEXCOORD, 1},
+                                                      {6, D3DDECLUSAGE_NORMAL, 0}};
+  auto inputs = ReadVertexInputs(declarations, layout, streams);
+  ExpectVector(inputs[0], {1, 2, 3, 1});
+  ExpectVector(inputs[3], {128 / 255.0f, 64 / 255.0f, 0, 1});
+  ExpectVector(inputs[5], {0.5f, 0.75f, 0, 1});
+  ExpectVector(inputs[6], {0, 0, 0, 1});  // the vertex has no normal
+}
+
 TEST(VertexLayout, PrimitiveVertexCounts) {
   EXPECT_EQ(PrimitiveVertexCount(D3DPT_POINTLIST, 5), 5u);
   EXPECT_EQ(PrimitiveVertexCount(D3DPT_LINELIST, 5), 10u);

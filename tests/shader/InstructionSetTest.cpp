@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "InstructionSet.h"
+#include "InstructionTable.h"
+#include "ShaderInstruction.h"
 #include "d3dx9shader.h"
-#include "shader/ShaderInstruction.h"
 
 namespace rastro {
 namespace {
@@ -26,7 +26,7 @@ struct Generated {
 };
 
 // One statement for `entry` in `version`, or an empty statement when it has no form there.
-Generated Statement(const OpcodeEntry& entry, int version, int variant) {
+Generated Statement(const InstructionInfo& entry, int version, int variant) {
   OperandForm form = entry.Form(version);
   std::string mnemonic = entry.mnemonic;
   std::string suffix, sourceModifier, negate;
@@ -54,7 +54,11 @@ Generated Statement(const OpcodeEntry& entry, int version, int variant) {
     case OperandForm::DefInt: return {"defi i0, 1, -2, 3, 4", 0, true};
     case OperandForm::DefBool: return {"defb b0, true", 0, true};
     case OperandForm::Branch1: return {mnemonic + " r1", 1, false};
-    case OperandForm::Branch2: return {mnemonic + " r1, r0", 2, false};
+    case OperandForm::Branch2: {
+      // The comparison forms of if and break are spelled with their comparison.
+      bool comparison = entry.opcode == D3DSIO_IFC || entry.opcode == D3DSIO_BREAKC;
+      return {mnemonic + (comparison ? "_gt" : "") + " r1, r0", 2, false};
+    }
     default: break;
   }
   int count = static_cast<int>(form) - '0';
@@ -70,7 +74,7 @@ Generated Statement(const OpcodeEntry& entry, int version, int variant) {
 TEST(InstructionSet, EveryFormDecodesAsTheFormatSays) {
   int checked = 0;
   for (int version = 0; version < kShaderVersionCount; ++version) {
-    for (const OpcodeEntry& entry : OpcodeTable()) {
+    for (const InstructionInfo& entry : InstructionTable()) {
       for (int variant = 0; variant < 3; ++variant) {
         Generated generated = Statement(entry, version, variant);
         if (generated.statement.empty()) continue;

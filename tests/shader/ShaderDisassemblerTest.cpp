@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "InstructionTable.h"
 #include "ShaderDisassembler.h"
 #include "d3d9types.h"
 #include "d3dx9shader.h"
-#include "validator/ShaderRules.h"
 
 namespace rastro::testing {
 namespace {
@@ -305,11 +305,11 @@ TEST_P(GeneratedRoundTrip, EveryArithmeticInstructionWithItsModifiers) {
   std::string source = std::string(kVersionNames[version]) + "\n";
   int generated = 0;
   for (DWORD opcode = 0; opcode < 0x60; ++opcode) {
-    const OpcodeRule* rule = FindOpcodeRule(opcode, version);
-    if (!rule || rule->kind != OpcodeKind::Arithmetic) continue;
-    char form = OpcodeForm(*rule, version);
+    const InstructionInfo* rule = FindInstruction(opcode, version);
+    if (!rule || rule->kind != InstructionKind::Arithmetic) continue;
+    char form = rule->forms[version];
     if (form < '1' || form > '5') continue;
-    std::string mnemonic = rule->name;
+    std::string mnemonic = rule->mnemonic;
     if (opcode == D3DSIO_SETP) mnemonic += "_le";
     int sources = form - '1';
     std::vector<std::string> suffixes =
@@ -336,12 +336,12 @@ TEST_P(GeneratedRoundTrip, EveryArithmeticInstructionWithItsModifiers) {
 }
 
 // One statement for an instruction of the table, with operands of the kinds it takes.
-std::string CanonicalLine(const OpcodeRule& rule, int version) {
+std::string CanonicalLine(const InstructionInfo& rule, int version) {
   bool ps3 = version == kPs30 || version == kPs3sw;
   bool vs3 = version == kVs30 || version == kVs3sw;
   std::string coordinate = ps3 ? "v1" : version == kVs30 || version == kVs3sw ? "r2" : "t1";
-  char form = OpcodeForm(rule, version);
-  std::string name = rule.name;
+  char form = rule.forms[version];
+  std::string name = rule.mnemonic;
   switch (rule.opcode) {
     case D3DSIO_DCL:
       if (!IsPixelVersion(version)) {
@@ -369,7 +369,7 @@ std::string CanonicalLine(const OpcodeRule& rule, int version) {
     default: break;
   }
   if (form == '0') return name + "\n";
-  if (rule.kind != OpcodeKind::Texture) {
+  if (rule.kind != InstructionKind::Texture) {
     std::string line = name + " r0";
     for (char i = '1'; i < form; ++i) line += std::string(", c") + i;
     return line + "\n";
@@ -391,7 +391,7 @@ TEST_P(GeneratedRoundTrip, EveryInstructionOfTheVersion) {
   for (DWORD opcode = 0; opcode <= 0xFFFD; opcode = opcode == 0x60 ? 0xFFFD : opcode + 1) {
     for (DWORD controls : {0u, 0x10000u, 0x20000u}) {
       if (controls && opcode != D3DSIO_TEX) continue;
-      const OpcodeRule* rule = FindOpcodeRule(opcode | controls, version);
+      const InstructionInfo* rule = FindInstruction(opcode | controls, version);
       if (!rule) continue;
       source += CanonicalLine(*rule, version);
       ++instructions;

@@ -9,12 +9,12 @@
 #include "FormatLayout.h"
 #include "ProfileQueries.h"
 #include "Shader.h"
+#include "ShaderValidation.h"
 #include "Surface.h"
 #include "Texture.h"
 #include "VertexBuffer.h"
 #include "VertexDeclaration.h"
 #include "VolumeTexture.h"
-#include "validator/ShaderValidator.h"
 
 namespace rastro {
 

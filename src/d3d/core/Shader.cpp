@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "DebugOutput.h"
-#include "shader/ShaderInstruction.h"
+#include "ShaderInstruction.h"
 
 namespace rastro {
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <vector>
 
+#include "ShaderVaryings.h"
 #include "d3d9.h"
 
 namespace rastro {
@@ -52,6 +53,12 @@ DWORD DeclTypeCapsBit(BYTE type);
 // does not supply are 0, 0, 0, 1; D3DCOLOR arrives as red, green, blue, alpha in [0, 1].
 // `data` must hold DeclTypeSize(type) bytes.
 void ReadVertexElement(BYTE type, const BYTE* data, float out[4]);
+
+// The inputs a vertex shader reads from one vertex: each declared input register filled from
+// the layout element of its usage (0, 0, 0, 1 where the vertex has none). `streams` are the
+// vertex's bytes in each stream the layout reads, already offset to the vertex.
+std::array<ShaderVector, 16> ReadVertexInputs(const std::vector<ShaderInputDeclaration>& declarations,
+                                              const VertexLayout& layout, const BYTE* const* streams);
 
 // Vertices a draw of `primitives` primitives of `type` reads, or 0 for a type that is not a
 // primitive type.

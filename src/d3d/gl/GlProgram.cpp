@@ -1,11 +1,10 @@
 #include "GlProgram.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "DebugOutput.h"
+#include "StringFormat.h"
 
 namespace rastro {
 
@@ -20,27 +19,17 @@ DWORD SupportedTextureOps() {
 
 namespace {
 
-std::string Format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* pattern, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, pattern);
-  std::vsnprintf(buffer, sizeof buffer, pattern, args);
-  va_end(args);
-  return buffer;
-}
-
 // A stage argument as a vec4 expression.
 std::string Argument(DWORD argument, UINT stage) {
   std::string value;
   switch (argument & D3DTA_SELECTMASK) {
     case D3DTA_DIFFUSE: value = "diffuse"; break;
     case D3DTA_CURRENT: value = "current"; break;
-    case D3DTA_TEXTURE: value = Format("texel%u", stage); break;
+    case D3DTA_TEXTURE: value = FormatString("texel%u", stage); break;
     case D3DTA_TFACTOR: value = "uTextureFactor"; break;
     case D3DTA_SPECULAR: value = "specular"; break;
     case D3DTA_TEMP: value = "temp"; break;
-    case D3DTA_CONSTANT: value = Format("uStageConstant[%u]", stage); break;
+    case D3DTA_CONSTANT: value = FormatString("uStageConstant[%u]", stage); break;
     default: value = "vec4(0.0)"; break;
   }
   if (argument & D3DTA_ALPHAREPLICATE) value = "(" + value + ").aaaa";
@@ -50,7 +39,7 @@ std::string Argument(DWORD argument, UINT stage) {
 
 // A stage operation on arguments a0, a1, a2 (vec4 expressions); the result is vec4.
 std::string Operation(DWORD op, const std::string& a0, const std::string& a1, const std::string& a2, UINT stage) {
-  std::string texel = Format("texel%u", stage);
+  std::string texel = FormatString("texel%u", stage);
   switch (op) {
     case D3DTOP_SELECTARG1: return a1;
     case D3DTOP_SELECTARG2: return a2;
@@ -146,13 +135,13 @@ std::string GlProgramCache::VertexSource(const ProgramKey& key) {
   if (key.input.hasDiffuse) source += "layout(location = 1) in vec4 inDiffuse;\n";
   if (key.input.hasSpecular) source += "layout(location = 2) in vec4 inSpecular;\n";
   for (UINT set = 0; set < key.input.texCoordSets; ++set) {
-    source += Format("layout(location = %u) in vec4 inTexCoord%u;\n", kTexCoordLocation + set, set);
+    source += FormatString("layout(location = %u) in vec4 inTexCoord%u;\n", kTexCoordLocation + set, set);
   }
   source += "uniform vec4 uViewport;\n";
   const char* interpolation = key.flat ? "flat " : "";
-  source += Format("%sout vec4 vDiffuse;\n%sout vec4 vSpecular;\n", interpolation, interpolation);
+  source += FormatString("%sout vec4 vDiffuse;\n%sout vec4 vSpecular;\n", interpolation, interpolation);
   for (UINT set = 0; set < key.input.texCoordSets; ++set) {
-    source += Format("out %s vTexCoord%u;\n", VectorType(CoordinateComponents(key, set)), set);
+    source += FormatString("out %s vTexCoord%u;\n", VectorType(CoordinateComponents(key, set)), set);
   }
   source += "void main() {\n";
   if (key.input.position == PositionKind::Transformed) {
@@ -179,7 +168,7 @@ std::string GlProgramCache::VertexSource(const ProgramKey& key) {
   }
   static const char* kSwizzles[] = {"", "", ".xy", ".xyz", ""};
   for (UINT set = 0; set < key.input.texCoordSets; ++set) {
-    source += Format("  vTexCoord%u = inTexCoord%u%s;\n", set, set, kSwizzles[CoordinateComponents(key, set)]);
+    source += FormatString("  vTexCoord%u = inTexCoord%u%s;\n", set, set, kSwizzles[CoordinateComponents(key, set)]);
   }
   source += "}\n";
   return source;
@@ -198,17 +187,17 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
   }
   std::string source = "#version 330 core\n";
   const char* interpolation = key.flat ? "flat " : "";
-  source += Format("%sin vec4 vDiffuse;\n", interpolation);
-  if (usesSpecular) source += Format("%sin vec4 vSpecular;\n", interpolation);
+  source += FormatString("%sin vec4 vDiffuse;\n", interpolation);
+  if (usesSpecular) source += FormatString("%sin vec4 vSpecular;\n", interpolation);
   for (UINT set = 0; set < key.input.texCoordSets; ++set) {
-    if (usesSet[set]) source += Format("in %s vTexCoord%u;\n", VectorType(CoordinateComponents(key, set)), set);
+    if (usesSet[set]) source += FormatString("in %s vTexCoord%u;\n", VectorType(CoordinateComponents(key, set)), set);
   }
   source += "uniform vec4 uTextureFactor;\nuniform float uAlphaReference;\nuniform vec4 uStageConstant[8];\n";
   for (UINT stage = 0; stage < key.stageCount; ++stage) {
     switch (static_cast<TextureKind>(key.stages[stage].texture)) {
-      case TextureKind::Flat: source += Format("uniform sampler2D sStage%u;\n", stage); break;
-      case TextureKind::Cube: source += Format("uniform samplerCube sStage%u;\n", stage); break;
-      case TextureKind::Volume: source += Format("uniform sampler3D sStage%u;\n", stage); break;
+      case TextureKind::Flat: source += FormatString("uniform sampler2D sStage%u;\n", stage); break;
+      case TextureKind::Cube: source += FormatString("uniform samplerCube sStage%u;\n", stage); break;
+      case TextureKind::Volume: source += FormatString("uniform sampler3D sStage%u;\n", stage); break;
       case TextureKind::None: break;
     }
   }
@@ -225,20 +214,20 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
         coordinates = "vec4(gl_PointCoord, 0.0, 1.0)";
       } else if (s.texCoordSet < key.input.texCoordSets) {
         UINT components = CoordinateComponents(key, s.texCoordSet);
-        coordinates = Format("vTexCoord%u", s.texCoordSet);
+        coordinates = FormatString("vTexCoord%u", s.texCoordSet);
         if (components == 2) coordinates = "vec4(" + coordinates + ", 0.0, 1.0)";
         if (components == 3) coordinates = "vec4(" + coordinates + ", 1.0)";
       }
       switch (static_cast<TextureKind>(s.texture)) {
         case TextureKind::Flat:
-          source += Format("  vec4 texel%u = texture(sStage%u, %s.xy);\n", stage, stage, coordinates.c_str());
+          source += FormatString("  vec4 texel%u = texture(sStage%u, %s.xy);\n", stage, stage, coordinates.c_str());
           break;
         case TextureKind::Cube:
         case TextureKind::Volume:
-          source += Format("  vec4 texel%u = texture(sStage%u, %s.xyz);\n", stage, stage, coordinates.c_str());
+          source += FormatString("  vec4 texel%u = texture(sStage%u, %s.xyz);\n", stage, stage, coordinates.c_str());
           break;
         case TextureKind::None:
-          source += Format("  vec4 texel%u = vec4(0.0, 0.0, 0.0, 1.0);\n", stage);  // nothing bound
+          source += FormatString("  vec4 texel%u = vec4(0.0, 0.0, 0.0, 1.0);\n", stage);  // nothing bound
           break;
       }
     }
@@ -251,13 +240,13 @@ std::string GlProgramCache::FragmentSource(const ProgramKey& key) {
                             : Operation(s.alphaOp, Argument(s.alphaArg0, stage), Argument(s.alphaArg1, stage),
                                         Argument(s.alphaArg2, stage), stage);
     const char* target = s.resultTemp ? "temp" : "current";
-    source += Format("  %s = clamp(vec4((%s).rgb, (%s).a), 0.0, 1.0);\n", target, color.c_str(), alpha.c_str());
+    source += FormatString("  %s = clamp(vec4((%s).rgb, (%s).a), 0.0, 1.0);\n", target, color.c_str(), alpha.c_str());
   }
   if (key.specularAdd) source += "  current.rgb = clamp(current.rgb + specular.rgb, 0.0, 1.0);\n";
   if (key.alphaFunc) {
     static const char* kCompare[] = {"", "false", "a < r", "a == r", "a <= r", "a > r", "a != r", "a >= r", "true"};
     const char* compare = key.alphaFunc <= D3DCMP_ALWAYS ? kCompare[key.alphaFunc] : "true";
-    source += Format(
+    source += FormatString(
         "  { float a = floor(current.a * 255.0 + 0.5); float r = uAlphaReference;\n"
         "    if (!(%s)) discard; }\n",
         compare);
@@ -284,11 +273,12 @@ const GlProgram* GlProgramCache::Find(const ProgramKey& key) {
     program.alphaReference = glGetUniformLocation(program.name, "uAlphaReference");
     glUseProgram(program.name);
     for (UINT stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
-      program.stageConstants[stage] = glGetUniformLocation(program.name, Format("uStageConstant[%u]", stage).c_str());
+      program.stageConstants[stage] =
+          glGetUniformLocation(program.name, FormatString("uStageConstant[%u]", stage).c_str());
       program.samplers[stage] = stage < key.stageCount && UsesTexture(key.stages[stage])
                                     ? static_cast<TextureKind>(key.stages[stage].texture)
                                     : TextureKind::None;
-      GLint sampler = glGetUniformLocation(program.name, Format("sStage%u", stage).c_str());
+      GLint sampler = glGetUniformLocation(program.name, FormatString("sStage%u", stage).c_str());
       if (sampler >= 0) glUniform1i(sampler, static_cast<GLint>(stage));
     }
   }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "GlProgram.h"
-#include "shader/ShaderTranslator.h"
+#include "ShaderTranslator.h"
 
 namespace rastro {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "GlProgramKey.h"
+#include "ShaderVaryings.h"
 #include "core/DeviceState.h"
-#include "shader/ShaderEvaluator.h"
 
 namespace rastro {
 

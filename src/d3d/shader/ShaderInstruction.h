@@ -1,10 +1,11 @@
 // Decoding of Direct3D 9 shader token streams into instruction records.
 //
 // Everything that reads a shader (the device when it accepts one, the validator, the GLSL
-// translator, the CPU evaluator) walks the stream through these functions, so that one reading
-// of the token format decides what a stream means. The decoder reads only inside the bounds it
-// is given and refuses streams it cannot take apart; it checks the format, not the rules of a
-// shader version (which registers exist, which instruction a version allows).
+// translator, the CPU evaluator, the disassembler) walks the stream through these functions, so
+// that one reading of the token format decides what a stream means. The operands each
+// instruction takes come from the instruction table. The decoder reads only inside the bounds
+// it is given and refuses streams it cannot take apart; it checks the format, not the rules of
+// a shader version (which registers exist, which instruction a version allows).
 #pragma once
 
 #include <array>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "InstructionTable.h"
 #include "d3d9types.h"
 
 namespace rastro {
@@ -30,6 +32,8 @@ struct ShaderVersion {
   bool AtLeast(UINT wantMajor, UINT wantMinor) const {
     return major > wantMajor || (major == wantMajor && minor >= wantMinor);
   }
+  // The version's index in the instruction table (1_0 reads as 1_1).
+  int Index() const;
 };
 
 // Reads a version token; false for a token that is no shader version this format knows
@@ -73,6 +77,9 @@ struct ShaderSource {
 // One decoded instruction or comment block.
 struct ShaderInstruction {
   DWORD opcode = D3DSIO_NOP;  // D3DSIO_*, without the control bits
+  // The instruction's row in the table: the version's own, else the first of its opcode and
+  // control bits, else the row it was read with. Null for comments.
+  const InstructionInfo* info = nullptr;
   DWORD controls = 0;  // bits 16-23 of the instruction token, shifted down (comparison, texld project 1 / bias 2)
   bool coissue = false;
   bool predicated = false;
@@ -135,8 +142,5 @@ inline bool FloatConstantIndex(D3DSHADER_PARAM_REGISTER_TYPE type, UINT number, 
     default: return false;
   }
 }
-
-// Mnemonic of an opcode as the assembly language writes it ("mov", "texld"); "?" if unknown.
-const char* ShaderOpcodeName(DWORD opcode);
 
 }  // namespace rastro

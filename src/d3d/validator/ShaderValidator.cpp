@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <new>
 
+#include "StringFormat.h"
 #include "d3d9types.h"
 
 namespace rastro {
@@ -43,32 +42,7 @@ void SwizzleText(DWORD swizzle, char* out) {
   out[4] = 0;
 }
 
-bool IsScalarOpcode(DWORD opcode) {
-  switch (opcode) {
-    case D3DSIO_RCP:
-    case D3DSIO_RSQ:
-    case D3DSIO_EXP:
-    case D3DSIO_LOG:
-    case D3DSIO_EXPP:
-    case D3DSIO_LOGP:
-    case D3DSIO_POW: return true;
-    default: return false;
-  }
-}
-
 bool IsTexld(DWORD opcode) { return opcode == D3DSIO_TEX || opcode == D3DSIO_TEXLDD || opcode == D3DSIO_TEXLDL; }
-
-// Rows of the matrix that a m*x* instruction reads from its second source.
-UINT MatrixRows(DWORD opcode) {
-  switch (opcode) {
-    case D3DSIO_M4x4: return 4;
-    case D3DSIO_M4x3: return 3;
-    case D3DSIO_M3x4: return 4;
-    case D3DSIO_M3x3: return 3;
-    case D3DSIO_M3x2: return 2;
-    default: return 1;
-  }
-}
 
 }  // namespace
 
@@ -96,7 +70,7 @@ ULONG ShaderValidator::Release() {
 void ShaderValidator::Reset() {
   version_ = -1;
   versionSeen_ = ended_ = failed_ = false;
-  sawInstruction_ = sawArithmeticInPhase_ = sawPhase_ = previousArithmetic_ = inSubroutine_ = false;
+  sawInstruction_ = sawArithmeticInPhase_ = sawPhase_ = previousPairable_ = inSubroutine_ = false;
   previousMask_ = 0;
   std::fill(std::begin(tempWritten_), std::end(tempWritten_), 0);
   std::fill(std::begin(textureWritten_), std::end(textureWritten_), 0);
@@ -119,25 +93,21 @@ void ShaderValidator::Reset() {
   errorCount_ = 0;
 }
 
-void ShaderValidator::Report(ValidatorMessage message, ...) {
+void ShaderValidator::Report(ValidatorMessage message, const char* format, ...) {
   ++errorCount_;
   if (!report_) return;
-  char text[512];
   va_list arguments;
-  va_start(arguments, message);
-  std::vsnprintf(text, sizeof text, ValidatorMessageInfo(message).format, arguments);
+  va_start(arguments, format);
+  std::string text = FormatStringV(format, arguments);
   va_end(arguments);
-  report_(file_, line_, kShaderValidatorError, static_cast<DWORD>(message), text, context_);
+  report_(file_, line_, kShaderValidatorError, static_cast<DWORD>(message), text.c_str(), context_);
 }
 
-const char* ShaderValidator::Name(const Operand& operand) {
-  char* out = names_[nextName_];
-  nextName_ = (nextName_ + 1) % 4;
-  FormatRegisterName(operand.type, operand.number, version_, out, sizeof names_[0]);
-  return out;
+std::string ShaderValidator::Name(const Operand& operand) const {
+  return RegisterName(operand.type, operand.number, version_);
 }
 
-const char* ShaderValidator::OpName(const Decoded& d) const { return d.rule ? d.rule->name : "?"; }
+const char* ShaderValidator::OpName(const Decoded& d) const { return d.rule ? d.rule->mnemonic : "?"; }
 
 bool ShaderValidator::InLoop() const { return loopDepth_ > 0; }
 
@@ -178,7 +148,7 @@ HRESULT ShaderValidator::Instruction(const char* sourceFile, UINT line, const DW
       versionSeen_ = true;
       version_ = ShaderVersionIndexOf(tokens[at]);
       if (version_ < 0 || !DecodeShaderVersion(tokens[at], decoderVersion_)) {
-        Report(ValidatorMessage::BadVersion, static_cast<unsigned>(tokens[at]));
+        REPORT_VALIDATOR_MESSAGE(*this, BadVersion, static_cast<unsigned>(tokens[at]));
         failed_ = true;
         return E_FAIL;
       }
@@ -186,7 +156,7 @@ HRESULT ShaderValidator::Instruction(const char* sourceFile, UINT line, const DW
       continue;
     }
     if (ended_) {
-      Report(ValidatorMessage::AfterEnd);
+      REPORT_VALIDATOR_MESSAGE(*this, AfterEnd);
       failed_ = true;
       return E_FAIL;
     }
@@ -208,7 +178,7 @@ bool ShaderValidator::ReadInstruction(const DWORD* tokens, UINT count, UINT& at)
   std::string why;
   size_t taken = DecodeShaderInstruction(decoderVersion_, tokens + at, count - at, instruction, &why);
   if (!taken) {
-    Report(ValidatorMessage::Malformed, why.c_str());
+    REPORT_VALIDATOR_MESSAGE(*this, Malformed, why.c_str());
     return false;
   }
   DWORD token = tokens[at];
@@ -216,17 +186,15 @@ bool ShaderValidator::ReadInstruction(const DWORD* tokens, UINT count, UINT& at)
   if (instruction.opcode == D3DSIO_COMMENT) return true;
   Decoded d;
   d.token = token;
-  d.key = OpcodeKey(token);
-  d.rule = FindOpcodeRule(d.key, version_);
+  d.key = InstructionKey(token);
+  d.rule = FindInstruction(d.key, version_);
   if (!d.rule) {
-    const OpcodeRule* anyRule = FindOpcodeRuleAnyVersion(d.key);
-    Report(ValidatorMessage::NotInVersion, anyRule ? anyRule->name : ShaderOpcodeName(instruction.opcode),
-           ShaderVersionText(version_));
+    REPORT_VALIDATOR_MESSAGE(*this, NotInVersion, instruction.info->mnemonic, ShaderVersionText(version_));
     return true;
   }
-  d.form = OpcodeForm(*d.rule, version_);
+  d.form = d.rule->forms[version_];
   if (!TakeOperands(instruction, d)) {
-    Report(ValidatorMessage::Malformed, "the operands do not fit the instruction");
+    REPORT_VALIDATOR_MESSAGE(*this, Malformed, "the operands do not fit the instruction");
     return false;
   }
   Check(d);
@@ -280,8 +248,8 @@ void ShaderValidator::Check(const Decoded& d) {
     CheckDefinition(d);
     return;
   }
-  if (d.rule->kind == OpcodeKind::Phase) {
-    if (sawPhase_) Report(ValidatorMessage::Phase);
+  if (d.rule->kind == InstructionKind::Phase) {
+    if (sawPhase_) REPORT_VALIDATOR_MESSAGE(*this, Phase);
     CheckSlotLimits(" in phase 1");
     sawPhase_ = true;
     sawArithmeticInPhase_ = false;
@@ -298,46 +266,44 @@ void ShaderValidator::Check(const Decoded& d) {
 }
 
 void ShaderValidator::CheckOrdering(const Decoded& d) {
-  OpcodeKind kind = d.rule->kind;
-  if (kind == OpcodeKind::Declaration) {
-    if (sawInstruction_) Report(ValidatorMessage::DeclarationOrder, OpName(d));
+  InstructionKind kind = d.rule->kind;
+  if (kind == InstructionKind::Declaration) {
+    if (sawInstruction_) REPORT_VALIDATOR_MESSAGE(*this, DeclarationOrder, OpName(d));
     return;
   }
-  if (kind != OpcodeKind::Phase) sawInstruction_ = true;
+  if (kind != InstructionKind::Phase) sawInstruction_ = true;
   if (!IsPs1x(version_)) return;
-  if (kind == OpcodeKind::Texture && sawArithmeticInPhase_) {
-    Report(ValidatorMessage::TextureAfterArithmetic, OpName(d), version_ == kPs14 ? " of the same phase" : "");
+  if (kind == InstructionKind::Texture && sawArithmeticInPhase_) {
+    REPORT_VALIDATOR_MESSAGE(*this, TextureAfterArithmetic, OpName(d), version_ == kPs14 ? " of the same phase" : "");
   }
-  if (kind == OpcodeKind::Arithmetic) sawArithmeticInPhase_ = true;
+  if (kind == InstructionKind::Arithmetic) sawArithmeticInPhase_ = true;
 }
 
 void ShaderValidator::CheckCoissueAndPredicate(const Decoded& d) {
-  bool arithmetic = d.rule->kind == OpcodeKind::Arithmetic;
+  bool pairable = d.rule->Has(kCoissuable);
   DWORD mask = d.hasDestination ? WriteMask(d.destination.token) : 0;
   if (d.token & D3DSI_COISSUE) {
-    bool allowed = IsPs1x(version_) && arithmetic && previousArithmetic_ && !(previousMask_ & mask);
-    if (!allowed) Report(ValidatorMessage::Coissue, OpName(d));
-    previousArithmetic_ = false;  // a third instruction cannot join the pair
+    bool allowed = HasCoissue(version_) && pairable && previousPairable_ && !(previousMask_ & mask);
+    if (!allowed) REPORT_VALIDATOR_MESSAGE(*this, Coissue, OpName(d));
+    previousPairable_ = false;  // a third instruction cannot join the pair
   } else {
-    previousArithmetic_ = arithmetic && d.hasDestination;
+    previousPairable_ = pairable && d.hasDestination;
     previousMask_ = mask;
   }
   if (!d.hasPredicate) return;
-  bool predication = version_ == kVs2x || version_ == kVs2sw || version_ == kVs30 || version_ == kVs3sw ||
-                     version_ == kPs2x || version_ == kPs2sw || version_ == kPs30 || version_ == kPs3sw;
-  if (!predication) {
-    Report(ValidatorMessage::Predication, OpName(d), ShaderVersionText(version_));
+  if (!HasPredication(version_)) {
+    REPORT_VALIDATOR_MESSAGE(*this, Predication, OpName(d), ShaderVersionText(version_));
     return;
   }
   const Operand& p = d.predicate;
   if (p.type != D3DSPR_PREDICATE || p.number != 0 || p.relative) {
-    Report(ValidatorMessage::PredicateRegister, OpName(d));
+    REPORT_VALIDATOR_MESSAGE(*this, PredicateRegister, OpName(d));
     return;
   }
   DWORD modifier = SourceModifier(p.token);
   if (modifier != 0 && modifier != (D3DSPSM_NOT >> 24)) {
-    Report(ValidatorMessage::SourceModifier, OpName(d), static_cast<unsigned>(modifier), "p0",
-           ShaderVersionText(version_));
+    REPORT_VALIDATOR_MESSAGE(*this, SourceModifier, OpName(d), static_cast<unsigned>(modifier), "p0",
+                             ShaderVersionText(version_));
   }
   CheckRead(d, p, 1u << SwizzleComponent(Swizzle(p.token), 0));
 }
@@ -345,11 +311,11 @@ void ShaderValidator::CheckCoissueAndPredicate(const Decoded& d) {
 bool ShaderValidator::CheckRegisterExists(const Decoded& d, const Operand& operand) {
   UINT count = RegisterCount(operand.type, version_);
   if (!count) {
-    Report(ValidatorMessage::RegisterUnavailable, OpName(d), Name(operand), ShaderVersionText(version_));
+    REPORT_VALIDATOR_MESSAGE(*this, RegisterUnavailable, OpName(d), Name(operand).c_str(), ShaderVersionText(version_));
     return false;
   }
   if (operand.number >= count) {
-    Report(ValidatorMessage::IndexRange, OpName(d), Name(operand), ShaderVersionText(version_), count);
+    REPORT_VALIDATOR_MESSAGE(*this, IndexRange, OpName(d), Name(operand).c_str(), ShaderVersionText(version_), count);
     return false;
   }
   return true;
@@ -359,13 +325,13 @@ void ShaderValidator::CheckRelative(const Decoded& d, const Operand& operand) {
   if (!operand.relative) return;
   const RegisterRule* rule = FindRegisterRule(operand.type, version_);
   if (!rule || !(rule->relativeVersions & (1u << version_))) {
-    Report(ValidatorMessage::RelativeNotAllowed, OpName(d), Name(operand), ShaderVersionText(version_));
+    REPORT_VALIDATOR_MESSAGE(*this, RelativeNotAllowed, OpName(d), Name(operand).c_str(), ShaderVersionText(version_));
     return;
   }
   if (version_ == kVs11) {
     // Always a0.x, with no address token.
     if (!(addressWritten_ & 1) && !inSubroutine_) {
-      Report(ValidatorMessage::ReadBeforeWrite, OpName(d), "a0", "x");
+      REPORT_VALIDATOR_MESSAGE(*this, ReadBeforeWrite, OpName(d), "a0", "x");
     }
     return;
   }
@@ -374,18 +340,18 @@ void ShaderValidator::CheckRelative(const Decoded& d, const Operand& operand) {
   bool addressRegister = !pixel && address.type == D3DSPR_ADDR && address.number == 0;
   bool loopCounter = address.type == D3DSPR_LOOP && address.number == 0 && RegisterCount(D3DSPR_LOOP, version_);
   if (!addressRegister && !loopCounter) {
-    Report(ValidatorMessage::RelativeRegister, OpName(d));
+    REPORT_VALIDATOR_MESSAGE(*this, RelativeRegister, OpName(d));
     return;
   }
   if (loopCounter) {
-    if (!InLoop() && !inSubroutine_) Report(ValidatorMessage::LoopCounterOutsideLoop, OpName(d));
+    if (!InLoop() && !inSubroutine_) REPORT_VALIDATOR_MESSAGE(*this, LoopCounterOutsideLoop, OpName(d));
     return;
   }
   UINT component = address.component;
   if (!(addressWritten_ & (1u << component)) && !inSubroutine_) {
     char letters[5];
     MaskText(1u << component, letters);
-    Report(ValidatorMessage::ReadBeforeWrite, OpName(d), "a0", letters);
+    REPORT_VALIDATOR_MESSAGE(*this, ReadBeforeWrite, OpName(d), "a0", letters);
   }
 }
 
@@ -396,14 +362,9 @@ UINT ShaderValidator::ComponentsRead(const Decoded& d, int sourceIndex) const {
   UINT slots = destinationMask;
   switch (opcode) {
     case D3DSIO_DP3:
-    case D3DSIO_M3x2:
-    case D3DSIO_M3x3:
-    case D3DSIO_M3x4:
     case D3DSIO_CRS:
     case D3DSIO_NRM: slots = 0x7; break;
-    case D3DSIO_DP4:
-    case D3DSIO_M4x4:
-    case D3DSIO_M4x3: slots = 0xF; break;
+    case D3DSIO_DP4: slots = 0xF; break;
     case D3DSIO_DP2ADD: slots = sourceIndex < 2 ? 0x3 : 0x1; break;
     case D3DSIO_LIT: slots = 0xB; break;
     case D3DSIO_DST: slots = sourceIndex == 0 ? 0x6 : 0xA; break;
@@ -413,7 +374,9 @@ UINT ShaderValidator::ComponentsRead(const Decoded& d, int sourceIndex) const {
     case D3DSIO_CALLNZ: slots = 0x1; break;
     case D3DSIO_SINCOS: slots = sourceIndex == 0 ? 0x8 : 0xF; break;
     default:
-      if (IsScalarOpcode(opcode)) {
+      if (d.rule->matrixComponents) {
+        slots = (1u << d.rule->matrixComponents) - 1;
+      } else if (d.rule->Has(kScalarSource)) {
         slots = 0x8;
       } else if (IsTexld(opcode) && !IsPs1x(version_)) {
         // Coordinates and gradients: as many as the sampler's texture type needs.
@@ -423,7 +386,7 @@ UINT ShaderValidator::ComponentsRead(const Decoded& d, int sourceIndex) const {
         slots = textureType == D3DSTT_2D ? 0x3 : 0x7;
         bool usesW = (d.key & 0x30000u) || opcode == D3DSIO_TEXLDL;
         if (sourceIndex == 0 && usesW) slots |= 0x8;
-      } else if (IsPs1x(version_) && d.rule->kind == OpcodeKind::Texture) {
+      } else if (IsPs1x(version_) && d.rule->kind == InstructionKind::Texture) {
         slots = 0x7;
       }
       break;
@@ -441,7 +404,7 @@ void ShaderValidator::CheckRead(const Decoded& d, const Operand& operand, UINT c
     case D3DSPR_TEMP: {
       if (inSubroutine_ || operand.relative) return;
       UINT rows = 1;
-      if (&operand == &d.sources[1]) rows = MatrixRows(d.rule->opcode);
+      if (&operand == &d.sources[1] && d.rule->matrixRows) rows = d.rule->matrixRows;
       for (UINT row = 0; row < rows; ++row) {
         UINT number = operand.number + row;
         if (number >= 32) return;
@@ -450,7 +413,7 @@ void ShaderValidator::CheckRead(const Decoded& d, const Operand& operand, UINT c
           Operand shown = operand;
           shown.number = number;
           MaskText(missing, letters);
-          Report(ValidatorMessage::ReadBeforeWrite, OpName(d), Name(shown), letters);
+          REPORT_VALIDATOR_MESSAGE(*this, ReadBeforeWrite, OpName(d), Name(shown).c_str(), letters);
         }
       }
       return;
@@ -460,35 +423,36 @@ void ShaderValidator::CheckRead(const Decoded& d, const Operand& operand, UINT c
       if (version_ <= kPs13) {
         if (!textureWritten_[operand.number]) {
           MaskText(components, letters);
-          Report(ValidatorMessage::ReadBeforeWrite, OpName(d), Name(operand), letters);
+          REPORT_VALIDATOR_MESSAGE(*this, ReadBeforeWrite, OpName(d), Name(operand).c_str(), letters);
         }
       } else if (version_ != kPs14 && !textureDeclared_[operand.number]) {
-        Report(ValidatorMessage::NotDeclared, OpName(d), Name(operand));
+        REPORT_VALIDATOR_MESSAGE(*this, NotDeclared, OpName(d), Name(operand).c_str());
       }
       return;
     case D3DSPR_INPUT:
       if (IsPs1x(version_) || operand.relative || operand.number >= 16) return;
-      if (!inputDeclared_[operand.number]) Report(ValidatorMessage::NotDeclared, OpName(d), Name(operand));
+      if (!inputDeclared_[operand.number])
+        REPORT_VALIDATOR_MESSAGE(*this, NotDeclared, OpName(d), Name(operand).c_str());
       return;
     case D3DSPR_SAMPLER:
       if (operand.number < 16 && !samplerType_[operand.number]) {
-        Report(ValidatorMessage::NotDeclared, OpName(d), Name(operand));
+        REPORT_VALIDATOR_MESSAGE(*this, NotDeclared, OpName(d), Name(operand).c_str());
       }
       return;
     case D3DSPR_MISCTYPE:
       if (operand.number < 2 && !miscDeclared_[operand.number]) {
-        Report(ValidatorMessage::NotDeclared, OpName(d), Name(operand));
+        REPORT_VALIDATOR_MESSAGE(*this, NotDeclared, OpName(d), Name(operand).c_str());
       }
       return;
     case D3DSPR_PREDICATE:
       if (!inSubroutine_ && (components & ~predicateWritten_)) {
         MaskText(components & ~predicateWritten_, letters);
-        Report(ValidatorMessage::ReadBeforeWrite, OpName(d), "p0", letters);
+        REPORT_VALIDATOR_MESSAGE(*this, ReadBeforeWrite, OpName(d), "p0", letters);
       }
       return;
     case D3DSPR_LOOP:
       if (d.rule->opcode != D3DSIO_LOOP && !InLoop() && !inSubroutine_) {
-        Report(ValidatorMessage::LoopCounterOutsideLoop, OpName(d));
+        REPORT_VALIDATOR_MESSAGE(*this, LoopCounterOutsideLoop, OpName(d));
       }
       return;
     default: return;
@@ -503,7 +467,8 @@ void ShaderValidator::CheckOperandTypes(const Decoded& d) {
     for (DWORD type : types) {
       if (operand.type == type) return;
     }
-    Report(ValidatorMessage::OperandType, OpName(d), static_cast<unsigned>(operandIndex), Name(operand), expected);
+    REPORT_VALIDATOR_MESSAGE(*this, OperandType, OpName(d), static_cast<unsigned>(operandIndex), Name(operand).c_str(),
+                             expected);
   };
   int firstSource = d.hasDestination ? 1 : 0;
   switch (opcode) {
@@ -535,8 +500,8 @@ void ShaderValidator::CheckOperandTypes(const Decoded& d) {
   } else if (version_ == kPs14 && (opcode == D3DSIO_TEX || opcode == D3DSIO_TEXCOORD)) {
     require(0, d.destination, {D3DSPR_TEMP}, "an r register");
     require(1, d.sources[0], {D3DSPR_TEXTURE, D3DSPR_TEMP}, "a t or r register");
-    if (d.sources[0].type == D3DSPR_TEMP && !sawPhase_) Report(ValidatorMessage::PhaseOneSource, OpName(d));
-  } else if (version_ <= kPs13 && version_ >= kPs11 && d.rule->kind == OpcodeKind::Texture) {
+    if (d.sources[0].type == D3DSPR_TEMP && !sawPhase_) REPORT_VALIDATOR_MESSAGE(*this, PhaseOneSource, OpName(d));
+  } else if (version_ <= kPs13 && version_ >= kPs11 && d.rule->kind == InstructionKind::Texture) {
     require(0, d.destination, {D3DSPR_TEXTURE}, "a t register");
     for (int i = 0; i < d.sourceCount; ++i) {
       // texm3x3spec takes its eye ray from a constant.
@@ -551,8 +516,8 @@ void ShaderValidator::CheckOperandTypes(const Decoded& d) {
 
 void ShaderValidator::CheckSources(const Decoded& d) {
   DWORD opcode = d.rule->opcode & 0xFFFF;
-  bool texture = d.rule->kind == OpcodeKind::Texture;
-  bool flow = d.rule->kind == OpcodeKind::FlowControl;
+  bool texture = d.rule->kind == InstructionKind::Texture;
+  bool flow = d.rule->kind == InstructionKind::FlowControl;
   int firstSource = d.hasDestination ? 1 : 0;
   // texkill names the register it tests where others name their destination.
   if (opcode == D3DSIO_TEXKILL) {
@@ -560,7 +525,7 @@ void ShaderValidator::CheckSources(const Decoded& d) {
       DWORD type = d.destination.type;
       bool allowed = type == D3DSPR_TEMP ||
                      (type == D3DSPR_TEXTURE && IsPixelVersion(version_) && version_ != kPs30 && version_ != kPs3sw);
-      if (!allowed) Report(ValidatorMessage::NotReadable, OpName(d), Name(d.destination));
+      if (!allowed) REPORT_VALIDATOR_MESSAGE(*this, NotReadable, OpName(d), Name(d.destination).c_str());
       // In ps_1_1-1_3 it tests the stage's coordinates, which need no earlier write.
       Operand tested = d.destination;
       if (version_ > kPs13 || type != D3DSPR_TEXTURE)
@@ -585,7 +550,7 @@ void ShaderValidator::CheckSources(const Decoded& d) {
       readable = flow || (s.type == D3DSPR_SAMPLER && IsTexld(opcode)) ||
                  (s.type == D3DSPR_PREDICATE && opcode == D3DSIO_BREAKP);
     if (!readable) {
-      Report(ValidatorMessage::NotReadable, OpName(d), Name(s));
+      REPORT_VALIDATOR_MESSAGE(*this, NotReadable, OpName(d), Name(s).c_str());
       continue;
     }
     CheckRelative(d, s);
@@ -611,8 +576,8 @@ void ShaderValidator::CheckSources(const Decoded& d) {
       default: modifierAllowed = false; break;
     }
     if (!modifierAllowed) {
-      Report(ValidatorMessage::SourceModifier, OpName(d), static_cast<unsigned>(modifier), Name(s),
-             ShaderVersionText(version_));
+      REPORT_VALIDATOR_MESSAGE(*this, SourceModifier, OpName(d), static_cast<unsigned>(modifier), Name(s).c_str(),
+                               ShaderVersionText(version_));
     }
     // Swizzles.
     DWORD swizzle = Swizzle(s.token);
@@ -631,9 +596,9 @@ void ShaderValidator::CheckSources(const Decoded& d) {
     if (!swizzleAllowed) {
       char letters[5];
       SwizzleText(swizzle, letters);
-      Report(ValidatorMessage::Swizzle, OpName(d), letters, Name(s), ShaderVersionText(version_));
-    } else if (IsScalarOpcode(opcode) && version_ != kVs11 && !IsPs1x(version_) && !IsReplicate(swizzle)) {
-      Report(ValidatorMessage::ReplicateSwizzle, OpName(d), static_cast<unsigned>(i + firstSource));
+      REPORT_VALIDATOR_MESSAGE(*this, Swizzle, OpName(d), letters, Name(s).c_str(), ShaderVersionText(version_));
+    } else if (d.rule->Has(kScalarSource) && version_ != kVs11 && !IsPs1x(version_) && !IsReplicate(swizzle)) {
+      REPORT_VALIDATOR_MESSAGE(*this, ReplicateSwizzle, OpName(d), static_cast<unsigned>(i + firstSource));
     }
     CheckRead(d, s, ComponentsRead(d, i));
     // Read ports: distinct registers per type.
@@ -657,10 +622,9 @@ void ShaderValidator::CheckSources(const Decoded& d) {
     if (!first) continue;
     UINT limit = ReadPortLimit(ports[p].group, version_);
     if (limit && used > limit) {
-      char name[32];
-      FormatRegisterName(ports[p].group, 0, version_, name, sizeof name);
-      name[std::strcspn(name, "0123456789")] = 0;
-      Report(ValidatorMessage::ReadPorts, OpName(d), used, name, ShaderVersionText(version_), limit);
+      std::string name = RegisterName(ports[p].group, 0, version_);
+      name = name.substr(0, name.find_first_of("0123456789"));
+      REPORT_VALIDATOR_MESSAGE(*this, ReadPorts, OpName(d), used, name.c_str(), ShaderVersionText(version_), limit);
     }
   }
 }
@@ -679,7 +643,7 @@ void ShaderValidator::CheckDestination(const Decoded& d) {
   }
   if (dst.type == D3DSPR_PREDICATE) writable = opcode == D3DSIO_SETP;
   if (!writable) {
-    Report(ValidatorMessage::NotWritable, OpName(d), Name(dst));
+    REPORT_VALIDATOR_MESSAGE(*this, NotWritable, OpName(d), Name(dst).c_str());
     return;
   }
   if (dst.relative) {
@@ -687,43 +651,43 @@ void ShaderValidator::CheckDestination(const Decoded& d) {
     bool allowed = (version_ == kVs30 || version_ == kVs3sw) && relativeRule &&
                    (relativeRule->relativeVersions & (1u << version_));
     if (!allowed) {
-      Report(ValidatorMessage::RelativeNotAllowed, OpName(d), Name(dst), ShaderVersionText(version_));
+      REPORT_VALIDATOR_MESSAGE(*this, RelativeNotAllowed, OpName(d), Name(dst).c_str(), ShaderVersionText(version_));
     } else {
       CheckRelative(d, dst);
     }
   }
   if (SourceModifier(dst.token) && !IsPs1x(version_)) {
     // Bits 24-27 of a destination are its shift, which only ps_1_x has.
-    Report(ValidatorMessage::ResultModifier, OpName(d), "shift", ShaderVersionText(version_));
+    REPORT_VALIDATOR_MESSAGE(*this, ResultModifier, OpName(d), "shift", ShaderVersionText(version_));
   } else if (IsPs1x(version_)) {
     DWORD shift = SourceModifier(dst.token);
     bool shiftAllowed =
         shift == 0 || shift == 1 || shift == 2 || shift == 3 || shift == 13 || shift == 14 || shift == 15;
-    if (!shiftAllowed) Report(ValidatorMessage::ResultModifier, OpName(d), "shift", ShaderVersionText(version_));
+    if (!shiftAllowed) REPORT_VALIDATOR_MESSAGE(*this, ResultModifier, OpName(d), "shift", ShaderVersionText(version_));
   }
   DWORD modifiers = (dst.token & D3DSP_DSTMOD_MASK) >> D3DSP_DSTMOD_SHIFT;
   bool pixel = IsPixelVersion(version_);
   if ((modifiers & 1) && !(pixel || version_ == kVs30 || version_ == kVs3sw)) {
-    Report(ValidatorMessage::ResultModifier, OpName(d), "_sat", ShaderVersionText(version_));
+    REPORT_VALIDATOR_MESSAGE(*this, ResultModifier, OpName(d), "_sat", ShaderVersionText(version_));
   }
-  if ((modifiers & 2) && !(pixel && version_ >= kPs20)) {
-    Report(ValidatorMessage::ResultModifier, OpName(d), "_pp", ShaderVersionText(version_));
+  if ((modifiers & 2) && !(d.rule->Has(kPartialPrecision) && HasPartialPrecision(version_))) {
+    REPORT_VALIDATOR_MESSAGE(*this, ResultModifier, OpName(d), "_pp", ShaderVersionText(version_));
   }
   if ((modifiers & 4) && !(pixel && version_ >= kPs20)) {
-    Report(ValidatorMessage::ResultModifier, OpName(d), "_centroid", ShaderVersionText(version_));
+    REPORT_VALIDATOR_MESSAGE(*this, ResultModifier, OpName(d), "_centroid", ShaderVersionText(version_));
   }
-  if (modifiers & 8) Report(ValidatorMessage::ResultModifier, OpName(d), "8", ShaderVersionText(version_));
+  if (modifiers & 8) REPORT_VALIDATOR_MESSAGE(*this, ResultModifier, OpName(d), "8", ShaderVersionText(version_));
   DWORD mask = WriteMask(dst.token);
   bool maskAllowed = mask != 0;
   if (version_ >= kPs11 && version_ <= kPs13) {
-    maskAllowed = d.rule->kind == OpcodeKind::Texture ? mask == 0xF : mask == 0xF || mask == 0x7 || mask == 0x8;
+    maskAllowed = d.rule->kind == InstructionKind::Texture ? mask == 0xF : mask == 0xF || mask == 0x7 || mask == 0x8;
   } else if (version_ == kPs20 && IsTexld(opcode)) {
     maskAllowed = mask == 0xF;
   }
   if (!maskAllowed) {
     char letters[5];
     MaskText(mask, letters);
-    Report(ValidatorMessage::WriteMask, OpName(d), letters, ShaderVersionText(version_));
+    REPORT_VALIDATOR_MESSAGE(*this, WriteMask, OpName(d), letters, ShaderVersionText(version_));
   }
 }
 
@@ -740,7 +704,7 @@ void ShaderValidator::CheckDeclaration(const Decoded& d) {
     default: allowed = false; break;
   }
   if (!allowed) {
-    Report(ValidatorMessage::DeclarationTarget, Name(dst), ShaderVersionText(version_));
+    REPORT_VALIDATOR_MESSAGE(*this, DeclarationTarget, Name(dst).c_str(), ShaderVersionText(version_));
     return;
   }
   if (!CheckRegisterExists(d, dst)) return;
@@ -758,12 +722,12 @@ void ShaderValidator::CheckDeclaration(const Decoded& d) {
   if (dst.type == D3DSPR_SAMPLER) {
     if (dst.number >= 16) return;
     if (samplerType_[dst.number]) {
-      Report(ValidatorMessage::DeclaredTwice, Name(dst));
+      REPORT_VALIDATOR_MESSAGE(*this, DeclaredTwice, Name(dst).c_str());
       return;
     }
     DWORD textureType = d.declaration & D3DSP_TEXTURETYPE_MASK;
     if (textureType != D3DSTT_2D && textureType != D3DSTT_CUBE && textureType != D3DSTT_VOLUME) {
-      Report(ValidatorMessage::SamplerType, Name(dst));
+      REPORT_VALIDATOR_MESSAGE(*this, SamplerType, Name(dst).c_str());
       textureType = D3DSTT_2D;  // the sampler counts as declared for what follows
     }
     samplerType_[dst.number] = textureType;
@@ -771,7 +735,7 @@ void ShaderValidator::CheckDeclaration(const Decoded& d) {
   }
   if (!declared) return;
   if (*declared) {
-    Report(ValidatorMessage::DeclaredTwice, Name(dst));
+    REPORT_VALIDATOR_MESSAGE(*this, DeclaredTwice, Name(dst).c_str());
     return;
   }
   *declared = true;
@@ -782,7 +746,8 @@ void ShaderValidator::CheckDeclaration(const Decoded& d) {
   DWORD* words = dst.type == D3DSPR_OUTPUT ? outputUsage_ : inputUsage_;
   for (UINT i = 0; i < 16; ++i) {
     if (i != dst.number && table[i] && words[i] == usageWord) {
-      Report(ValidatorMessage::UsageTwice, Name(dst), static_cast<unsigned>(usage), static_cast<unsigned>(usageIndex));
+      REPORT_VALIDATOR_MESSAGE(*this, UsageTwice, Name(dst).c_str(), static_cast<unsigned>(usage),
+                               static_cast<unsigned>(usageIndex));
       break;
     }
   }
@@ -797,17 +762,17 @@ void ShaderValidator::CheckDefinition(const Decoded& d) {
   const Operand& dst = d.destination;
   bool matches = d.form == 'D' ? IsConstant(dst.type) : dst.type == expected;
   if (!matches) {
-    Report(ValidatorMessage::OperandType, OpName(d), 0u, Name(dst),
-           d.form == 'D'   ? "a c register"
-           : d.form == 'I' ? "an i register"
-                           : "a b register");
+    REPORT_VALIDATOR_MESSAGE(*this, OperandType, OpName(d), 0u, Name(dst).c_str(),
+                             d.form == 'D'   ? "a c register"
+                             : d.form == 'I' ? "an i register"
+                                             : "a b register");
     return;
   }
   CheckRegisterExists(d, dst);
 }
 
 void ShaderValidator::CheckTextureStage(const Decoded& d) {
-  if (version_ < kPs11 || version_ > kPs13 || d.rule->kind != OpcodeKind::Texture) return;
+  if (version_ < kPs11 || version_ > kPs13 || d.rule->kind != InstructionKind::Texture) return;
   DWORD opcode = d.rule->opcode;
   UINT number = d.destination.number;
   bool wantsPad2 = opcode == D3DSIO_TEXM3x2TEX || opcode == D3DSIO_TEXM3x2DEPTH;
@@ -821,10 +786,11 @@ void ShaderValidator::CheckTextureStage(const Decoded& d) {
     const char* wanted = padOpcode_ == D3DSIO_TEXM3x2PAD ? "texm3x2tex or texm3x2depth"
                          : padCount_ == 1                ? "a second texm3x3pad"
                                                          : "texm3x3tex, texm3x3spec, texm3x3vspec or texm3x3";
-    Report(ValidatorMessage::MatrixSequence, wanted, padOpcode_ == D3DSIO_TEXM3x2PAD ? "texm3x2pad" : "texm3x3pad");
+    REPORT_VALIDATOR_MESSAGE(*this, MatrixSequence, wanted,
+                             padOpcode_ == D3DSIO_TEXM3x2PAD ? "texm3x2pad" : "texm3x3pad");
     padCount_ = 0;
   } else if (!padCount_ && (wantsPad2 || wantsPad3)) {
-    Report(ValidatorMessage::MatrixSequence, OpName(d), wantsPad2 ? "texm3x2pad" : "two texm3x3pad");
+    REPORT_VALIDATOR_MESSAGE(*this, MatrixSequence, OpName(d), wantsPad2 ? "texm3x2pad" : "two texm3x3pad");
   }
   if (opcode == D3DSIO_TEXM3x2PAD || opcode == D3DSIO_TEXM3x3PAD) {
     if (continues) {
@@ -838,30 +804,30 @@ void ShaderValidator::CheckTextureStage(const Decoded& d) {
     padCount_ = 0;
   }
   if (d.destination.type == D3DSPR_TEXTURE && number < 8 && opcode != D3DSIO_TEXKILL) {
-    if (textureLoaded_[number]) Report(ValidatorMessage::TextureWrittenTwice, OpName(d), number);
+    if (textureLoaded_[number]) REPORT_VALIDATOR_MESSAGE(*this, TextureWrittenTwice, OpName(d), number);
     textureLoaded_[number] = true;
   }
 }
 
 void ShaderValidator::CheckFlowControl(const Decoded& d) {
-  if (d.rule->kind != OpcodeKind::FlowControl) return;
+  if (d.rule->kind != InstructionKind::FlowControl) return;
   DWORD opcode = d.rule->opcode;
   switch (opcode) {
     case D3DSIO_IF:
     case D3DSIO_IFC:
       PushBlock(Block::If);
-      if (ifDepth_ > kMaxIfDepth) Report(ValidatorMessage::NestingDepth, "if", kMaxIfDepth);
+      if (ifDepth_ > kMaxIfDepth) REPORT_VALIDATOR_MESSAGE(*this, NestingDepth, "if", kMaxIfDepth);
       break;
     case D3DSIO_ELSE:
       if (blocks_.empty() || blocks_.back() != Block::If) {
-        Report(ValidatorMessage::Unbalanced, "else", "if");
+        REPORT_VALIDATOR_MESSAGE(*this, Unbalanced, "else", "if");
       } else {
         blocks_.back() = Block::IfElse;
       }
       break;
     case D3DSIO_ENDIF:
       if (blocks_.empty() || (blocks_.back() != Block::If && blocks_.back() != Block::IfElse)) {
-        Report(ValidatorMessage::Unbalanced, "endif", "if");
+        REPORT_VALIDATOR_MESSAGE(*this, Unbalanced, "endif", "if");
       } else {
         PopBlock();
       }
@@ -869,13 +835,13 @@ void ShaderValidator::CheckFlowControl(const Decoded& d) {
     case D3DSIO_LOOP:
     case D3DSIO_REP:
       PushBlock(opcode == D3DSIO_LOOP ? Block::Loop : Block::Rep);
-      if (repeatDepth_ > kMaxLoopDepth) Report(ValidatorMessage::NestingDepth, OpName(d), kMaxLoopDepth);
+      if (repeatDepth_ > kMaxLoopDepth) REPORT_VALIDATOR_MESSAGE(*this, NestingDepth, OpName(d), kMaxLoopDepth);
       break;
     case D3DSIO_ENDLOOP:
     case D3DSIO_ENDREP: {
       Block wanted = opcode == D3DSIO_ENDLOOP ? Block::Loop : Block::Rep;
       if (blocks_.empty() || blocks_.back() != wanted) {
-        Report(ValidatorMessage::Unbalanced, OpName(d), opcode == D3DSIO_ENDLOOP ? "loop" : "rep");
+        REPORT_VALIDATOR_MESSAGE(*this, Unbalanced, OpName(d), opcode == D3DSIO_ENDLOOP ? "loop" : "rep");
       } else {
         PopBlock();
       }
@@ -884,12 +850,12 @@ void ShaderValidator::CheckFlowControl(const Decoded& d) {
     case D3DSIO_BREAK:
     case D3DSIO_BREAKC:
     case D3DSIO_BREAKP:
-      if (repeatDepth_ == 0) Report(ValidatorMessage::Unbalanced, "break", "loop or rep");
+      if (repeatDepth_ == 0) REPORT_VALIDATOR_MESSAGE(*this, Unbalanced, "break", "loop or rep");
       break;
     case D3DSIO_LABEL: {
       UINT label = d.sources[0].number;
       if (label < labelsDefined_.size()) {
-        if (labelsDefined_[label]) Report(ValidatorMessage::LabelTwice, label);
+        if (labelsDefined_[label]) REPORT_VALIDATOR_MESSAGE(*this, LabelTwice, label);
         labelsDefined_[label] = true;
       }
       inSubroutine_ = true;
@@ -903,8 +869,8 @@ void ShaderValidator::CheckFlowControl(const Decoded& d) {
 
 void ShaderValidator::CountSlots(const Decoded& d) {
   if (d.token & D3DSI_COISSUE) return;  // shares its partner's slot
-  UINT slots = OpcodeSlots(*d.rule, version_);
-  if (d.rule->kind == OpcodeKind::Texture) {
+  UINT slots = InstructionSlots(*d.rule, version_);
+  if (d.rule->kind == InstructionKind::Texture) {
     textureSlots_ += slots;
   } else {
     arithmeticSlots_ += slots;
@@ -938,7 +904,7 @@ void ShaderValidator::RecordWrite(const Decoded& d) {
       if (version_ == kVs30 || version_ == kVs3sw) {
         if (dst.relative) break;
         if (dst.number < 16 && !outputDeclared_[dst.number]) {
-          Report(ValidatorMessage::NotDeclared, OpName(d), Name(dst));
+          REPORT_VALIDATOR_MESSAGE(*this, NotDeclared, OpName(d), Name(dst).c_str());
         }
         if (static_cast<int>(dst.number) == positionOutput_) positionWritten_ = true;
       }
@@ -952,13 +918,13 @@ void ShaderValidator::CheckSlotLimits(const char* phaseText) {
   const char* version = ShaderVersionText(version_);
   const char* suffix = version_ == kPs14 ? phaseText : "";
   if (limits.arithmetic && arithmeticSlots_ > limits.arithmetic) {
-    Report(ValidatorMessage::ArithmeticSlots, arithmeticSlots_, suffix, version, limits.arithmetic);
+    REPORT_VALIDATOR_MESSAGE(*this, ArithmeticSlots, arithmeticSlots_, suffix, version, limits.arithmetic);
   }
   if (limits.texture && textureSlots_ > limits.texture) {
-    Report(ValidatorMessage::TextureSlots, textureSlots_, suffix, version, limits.texture);
+    REPORT_VALIDATOR_MESSAGE(*this, TextureSlots, textureSlots_, suffix, version, limits.texture);
   }
   if (limits.total && totalSlots_ > limits.total) {
-    Report(ValidatorMessage::TotalSlots, totalSlots_, version, limits.total);
+    REPORT_VALIDATOR_MESSAGE(*this, TotalSlots, totalSlots_, version, limits.total);
   }
 }
 
@@ -967,36 +933,36 @@ HRESULT ShaderValidator::End() {
   begun_ = false;
   if (failed_) return S_OK;
   if (!versionSeen_) {
-    Report(ValidatorMessage::BadVersion, 0u);
+    REPORT_VALIDATOR_MESSAGE(*this, BadVersion, 0u);
     return S_OK;
   }
-  if (!ended_) Report(ValidatorMessage::NoEnd);
+  if (!ended_) REPORT_VALIDATOR_MESSAGE(*this, NoEnd);
   CheckSlotLimits(sawPhase_ ? " in phase 2" : "");
   if (padCount_) {
-    Report(ValidatorMessage::MatrixSequence,
-           padOpcode_ == D3DSIO_TEXM3x2PAD ? "texm3x2tex or texm3x2depth"
-           : padCount_ == 1                ? "a second texm3x3pad"
-                                           : "texm3x3tex, texm3x3spec, texm3x3vspec or texm3x3",
-           padOpcode_ == D3DSIO_TEXM3x2PAD ? "texm3x2pad" : "texm3x3pad");
+    REPORT_VALIDATOR_MESSAGE(*this, MatrixSequence,
+                             padOpcode_ == D3DSIO_TEXM3x2PAD ? "texm3x2tex or texm3x2depth"
+                             : padCount_ == 1                ? "a second texm3x3pad"
+                                                             : "texm3x3tex, texm3x3spec, texm3x3vspec or texm3x3",
+                             padOpcode_ == D3DSIO_TEXM3x2PAD ? "texm3x2pad" : "texm3x3pad");
   }
   if (!blocks_.empty()) {
     static const char* const kBlockNames[] = {"if", "if", "loop", "rep"};
-    Report(ValidatorMessage::Unclosed, kBlockNames[static_cast<int>(blocks_.back())]);
+    REPORT_VALIDATOR_MESSAGE(*this, Unclosed, kBlockNames[static_cast<int>(blocks_.back())]);
   }
   for (UINT label : labelsCalled_) {
     if (label >= labelsDefined_.size() || !labelsDefined_[label]) {
-      Report(ValidatorMessage::LabelMissing, label);
+      REPORT_VALIDATOR_MESSAGE(*this, LabelMissing, label);
       break;
     }
   }
   if (IsPs1x(version_)) {
-    if (!tempWritten_[0]) Report(ValidatorMessage::OutputNotWritten, "r0");
+    if (!tempWritten_[0]) REPORT_VALIDATOR_MESSAGE(*this, OutputNotWritten, "r0");
   } else if (IsPixelVersion(version_)) {
-    if (!colorWritten_) Report(ValidatorMessage::OutputNotWritten, "oC0");
+    if (!colorWritten_) REPORT_VALIDATOR_MESSAGE(*this, OutputNotWritten, "oC0");
   } else if (version_ == kVs30 || version_ == kVs3sw) {
-    if (!positionWritten_) Report(ValidatorMessage::OutputNotWritten, "an output declared as position0");
+    if (!positionWritten_) REPORT_VALIDATOR_MESSAGE(*this, OutputNotWritten, "an output declared as position0");
   } else if (!positionWritten_) {
-    Report(ValidatorMessage::OutputNotWritten, "oPos");
+    REPORT_VALIDATOR_MESSAGE(*this, OutputNotWritten, "oPos");
   }
   return S_OK;
 }
@@ -1008,11 +974,7 @@ UINT ValidateShaderTokens(const DWORD* tokens, UINT count, std::string* firstErr
   } collector{0, firstError};
   auto report = [](const char*, UINT, DWORD, DWORD code, const char* text, void* context) -> HRESULT {
     auto* c = static_cast<Collector*>(context);
-    if (c->errors++ == 0 && c->first) {
-      char prefix[16];
-      std::snprintf(prefix, sizeof prefix, "V%u: ", static_cast<unsigned>(code));
-      *c->first = std::string(prefix) + text;
-    }
+    if (c->errors++ == 0 && c->first) *c->first = FormatString("V%u: %s", static_cast<unsigned>(code), text);
     return S_OK;
   };
   ShaderValidator validator;

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "RegisterName.h"
+#include "ShaderInstruction.h"
 #include "ShaderRules.h"
+#include "ShaderValidation.h"
 #include "ValidatorMessages.h"
-#include "include/ShaderValidator.h"
-#include "shader/ShaderInstruction.h"
 
 namespace rastro {
 
@@ -42,7 +43,7 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   struct Decoded {
     DWORD token = 0;
     DWORD key = 0;
-    const OpcodeRule* rule = nullptr;
+    const InstructionInfo* rule = nullptr;
     char form = '-';
     bool hasDeclaration = false;
     DWORD declaration = 0;
@@ -56,7 +57,9 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   enum class Block : BYTE { If, IfElse, Loop, Rep };
 
   void Reset();
-  void Report(ValidatorMessage message, ...);
+  // Raises a message of the table with its format's arguments (REPORT_VALIDATOR_MESSAGE passes
+  // the table's format, so that the compiler checks them).
+  void Report(ValidatorMessage message, const char* format, ...) __attribute__((format(printf, 3, 4)));
   // Reads one instruction at `at`; false when the stream cannot be read further.
   bool ReadInstruction(const DWORD* tokens, UINT count, UINT& at);
   // Takes the decoder's record into the form the checks read; false when the version's operand
@@ -79,7 +82,7 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   void CheckRead(const Decoded& d, const Operand& operand, UINT components);
   UINT ComponentsRead(const Decoded& d, int sourceIndex) const;
   void CheckSlotLimits(const char* phaseText);
-  const char* Name(const Operand& operand);
+  std::string Name(const Operand& operand) const;
   const char* OpName(const Decoded& d) const;
   bool InLoop() const;
   void PushBlock(Block block);
@@ -102,7 +105,7 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   bool sawInstruction_ = false;
   bool sawArithmeticInPhase_ = false;
   bool sawPhase_ = false;
-  bool previousArithmetic_ = false;
+  bool previousPairable_ = false;  // the instruction before may be coissued with
   DWORD previousMask_ = 0;
   bool inSubroutine_ = false;
   BYTE tempWritten_[32] = {};
@@ -133,16 +136,6 @@ class ShaderValidator final : public IDirect3DShaderValidator9 {
   DWORD padOpcode_ = 0;
   UINT padCount_ = 0;
   UINT padRegister_ = 0;
-  char names_[4][32] = {};
-  int nextName_ = 0;
 };
 
-// Checks a whole token stream (version token to end token) and gives the number of errors
-// and the first error's text.
-UINT ValidateShaderTokens(const DWORD* tokens, UINT count, std::string* firstError);
-
 }  // namespace rastro
-
-// The runtime's export, found by name through the module-export lookup: a new validator with one
-// reference, or null when out of memory.
-extern "C" IDirect3DShaderValidator9* Direct3DShaderValidatorCreate9();

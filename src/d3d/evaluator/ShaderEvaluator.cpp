@@ -4,8 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "core/VertexLayout.h"
-
 namespace rastro {
 
 namespace {
@@ -107,8 +105,7 @@ HRESULT ShaderEvaluator::Load(const DWORD* tokens, size_t available, std::string
         DWORD opened = open.empty() ? 0 : list[open.back()].opcode;
         bool matches = opened == want || (want == D3DSIO_IF && (opened == D3DSIO_IFC || opened == D3DSIO_ELSE));
         if (!matches) {
-          if (problem)
-            *problem = std::string(ShaderOpcodeName(instruction.opcode)) + " without its opening instruction";
+          if (problem) *problem = std::string(instruction.info->mnemonic) + " without its opening instruction";
           return D3DERR_INVALIDCALL;
         }
         partner_[open.back()] = index;
@@ -341,6 +338,16 @@ class Interpreter {
   bool Compute(const Machine& m, const ShaderInstruction& in, ShaderVector& out) const {
     auto src = [&](UINT k) { return Read(m, in.sources[k]); };
     const ShaderVersion& version = shader_.version;
+    // m4x4 ... m3x2: a dot product of the vector with each row, the rows in consecutive registers.
+    if (in.info->matrixRows) {
+      auto a = src(0);
+      out = ShaderVector{};
+      for (int row = 0; row < in.info->matrixRows; ++row) {
+        auto b = Read(m, in.sources[1], row);
+        out[row] = in.info->matrixComponents == 4 ? Dot4(a, b) : Dot3(a, b);
+      }
+      return true;
+    }
     switch (in.opcode) {
       case D3DSIO_MOV:
       case D3DSIO_MOVA: out = src(0); return true;
@@ -456,21 +463,6 @@ class Interpreter {
       case D3DSIO_DST: {
         auto a = src(0), b = src(1);
         out = {1.0f, a[1] * b[1], a[2], b[3]};
-        return true;
-      }
-      case D3DSIO_M4x4:
-      case D3DSIO_M4x3:
-      case D3DSIO_M3x4:
-      case D3DSIO_M3x3:
-      case D3DSIO_M3x2: {
-        bool four = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M4x3;
-        int rows = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M3x4 ? 4 : (in.opcode == D3DSIO_M3x2 ? 2 : 3);
-        auto a = src(0);
-        out = ShaderVector{};
-        for (int row = 0; row < rows; ++row) {
-          auto b = Read(m, in.sources[1], row);
-          out[row] = four ? Dot4(a, b) : Dot3(a, b);
-        }
         return true;
       }
       case D3DSIO_POW: out = Splat(std::pow(std::fabs(Scalar(src(0))), Scalar(src(1)))); return true;
@@ -792,14 +784,6 @@ ShaderVector* VaryingOf(ShaderVaryings& varyings, UINT usage, UINT index) {
 
 }  // namespace
 
-bool IsGenericVarying(UINT usage, UINT index) {
-  if (usage == D3DDECLUSAGE_FOG || usage == D3DDECLUSAGE_PSIZE) return false;
-  if (usage == D3DDECLUSAGE_POSITION && index == 0) return false;
-  if (usage == D3DDECLUSAGE_COLOR && index < 2) return false;
-  if (usage == D3DDECLUSAGE_TEXCOORD && index < 8) return false;
-  return index < 16;
-}
-
 ShaderVaryings ShaderEvaluator::RunVertex(const std::array<ShaderVector, 16>& inputs, const ShaderConstants& constants,
                                           const ShaderTextureSampler* textures) const {
   Machine m;
@@ -883,24 +867,6 @@ PixelResult ShaderEvaluator::RunPixel(const ShaderVaryings& inputs, const Shader
     result.color = m.oC;
   }
   return result;
-}
-
-std::array<ShaderVector, 16> ReadVertexInputs(const std::vector<ShaderInputDeclaration>& declarations,
-                                              const VertexLayout& layout, const BYTE* const* streams) {
-  std::array<ShaderVector, 16> inputs{};
-  for (ShaderVector& input : inputs) input = {0, 0, 0, 1};
-  for (const ShaderInputDeclaration& declaration : declarations) {
-    if (declaration.registerNumber >= 16) continue;
-    const VertexElement* element = layout.Find(declaration.usage, declaration.usageIndex);
-    // A pre-transformed position serves a shader that asks for a position.
-    if (!element && declaration.usage == D3DDECLUSAGE_POSITION) {
-      element = layout.Find(D3DDECLUSAGE_POSITIONT, declaration.usageIndex);
-    }
-    if (!element || element->stream >= kLayoutStreams || !streams[element->stream]) continue;
-    ReadVertexElement(element->type, streams[element->stream] + element->offset,
-                      inputs[declaration.registerNumber].data());
-  }
-  return inputs;
 }
 
 }  // namespace rastro

@@ -5,34 +5,12 @@
 
 #include <array>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ShaderInstruction.h"
+#include "ShaderVaryings.h"
 
 namespace rastro {
-
-using ShaderVector = std::array<float, 4>;
-
-// What the rasteriser carries from a vertex to the pixels: vertex shader outputs, pixel shader
-// inputs, by meaning. Colours and texture-coordinate sets are what vs 1.x/2.x write to oD# and
-// oT# and what ps 1.x/2.x read from v# and t#; a vs_3_0/ps_3_0 pair meets by the usages its
-// registers declare.
-struct ShaderVaryings {
-  ShaderVector position{0, 0, 0, 1};  // clip space (vertex output)
-  std::array<ShaderVector, 2> color{};
-  std::array<ShaderVector, 8> texcoord{};
-  float fog = 0.0f;
-  float pointSize = 1.0f;
-  // What a vs_3_0 passes on beyond position 0, colours 0-1, texture coordinates 0-7, fog and
-  // point size: by ShaderUsageKey, in the order the shader declares them.
-  std::vector<std::pair<UINT, ShaderVector>> other;
-};
-
-// Whether a usage travels between the stages as one of the generic varyings of
-// ShaderVaryings::other, and its key there.
-bool IsGenericVarying(UINT usage, UINT index);
-constexpr UINT ShaderUsageKey(UINT usage, UINT index) { return usage * 16 + index; }
 
 struct PixelResult {
   std::array<ShaderVector, 4> color{};
@@ -63,16 +41,6 @@ class ShaderTextureSampler {
   virtual ~ShaderTextureSampler() = default;
   virtual ShaderVector Sample(UINT sampler, const ShaderVector& coordinates, float lod) const = 0;
 };
-
-// The usage a vertex shader declared for one of its input registers.
-struct ShaderInputDeclaration {
-  UINT registerNumber = 0;
-  BYTE usage = 0;
-  BYTE usageIndex = 0;
-};
-
-// Colour inputs and results of ps 1.x keep to [-max, max], the device's PixelShader1xMaxValue.
-constexpr float kDefaultPixelShader1xMaxValue = 8.0f;
 
 class ShaderEvaluator {
  public:
@@ -105,12 +73,5 @@ class ShaderEvaluator {
   std::array<size_t, 2048> labels_{};
   float pixel1xMax_ = kDefaultPixelShader1xMaxValue;
 };
-
-// The inputs a vertex shader reads from one vertex: each declared input register filled from
-// the layout element of its usage (0, 0, 0, 1 where the vertex has none). `streams` are the
-// vertex's bytes in each stream the layout reads, already offset to the vertex.
-struct VertexLayout;
-std::array<ShaderVector, 16> ReadVertexInputs(const std::vector<ShaderInputDeclaration>& declarations,
-                                              const VertexLayout& layout, const BYTE* const* streams);
 
 }  // namespace rastro

@@ -1,5 +1,5 @@
 // Direct3D 9 shader token streams as GLSL 3.30 shaders, for vs_1_1 ... vs_3_0 and
-// ps_1_1 ... ps_3_0, with the semantics of ShaderEvaluator.
+// ps_1_1 ... ps_3_0, with the semantics of the CPU evaluator (ShaderEvaluator), the tests' reference.
 //
 // The generated stages meet each other, and the fixed-function programs of the OpenGL renderer,
 // through these names: vertex outputs (= pixel inputs) vDiffuse, vSpecular, vTexCoord0 ...
@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "ShaderEvaluator.h"
 #include "ShaderInstruction.h"
+#include "ShaderVaryings.h"
 
 namespace rastro {
 

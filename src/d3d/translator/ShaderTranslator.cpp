@@ -3,29 +3,19 @@
 #include <algorithm>
 #include <bitset>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <map>
+
+#include "StringFormat.h"
 
 namespace rastro {
 
 namespace {
 
-std::string Format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* pattern, ...) {
-  char buffer[1024];
-  va_list args;
-  va_start(args, pattern);
-  std::vsnprintf(buffer, sizeof buffer, pattern, args);
-  va_end(args);
-  return buffer;
-}
-
 // A float literal that reads back as exactly the same value.
 std::string Literal(float value) {
   if (std::isnan(value)) return "(0.0 / 0.0)";
   if (std::isinf(value)) return value > 0 ? "(1.0 / 0.0)" : "(-1.0 / 0.0)";
-  std::string text = Format("%.9g", static_cast<double>(value));
+  std::string text = FormatString("%.9g", static_cast<double>(value));
   if (text.find_first_of(".eE") == std::string::npos) text += ".0";
   return text;
 }
@@ -68,9 +58,9 @@ const char* CompareOperator(D3DSHADER_COMPARISON comparison) {
 std::string VaryingName(UINT usage, UINT index) {
   if (usage == D3DDECLUSAGE_COLOR && index == 0) return "vDiffuse";
   if (usage == D3DDECLUSAGE_COLOR && index == 1) return "vSpecular";
-  if (usage == D3DDECLUSAGE_TEXCOORD && index < 8) return Format("vTexCoord%u", index);
+  if (usage == D3DDECLUSAGE_TEXCOORD && index < 8) return FormatString("vTexCoord%u", index);
   if (usage == D3DDECLUSAGE_FOG) return "vFog";
-  return Format("vUsage%u_%u", usage, index);
+  return FormatString("vUsage%u_%u", usage, index);
 }
 
 // Functions the generated code may call, each declared only in shaders that call it: every
@@ -120,7 +110,7 @@ class Translator {
   }
 
   std::string RelativeIndex(const ShaderSource& source, int numberOffset) {
-    std::string index = Format("%d", static_cast<int>(source.number) + numberOffset);
+    std::string index = FormatString("%d", static_cast<int>(source.number) + numberOffset);
     if (!source.relative) return index;
     if (source.address.type == D3DSPR_LOOP) {
       usesLoop_ = true;
@@ -131,22 +121,22 @@ class Translator {
   }
 
   std::string ConstantName(UINT index) {
-    if (floatDefs_.count(index)) return Format("%sdc%u", prefix_, index);
+    if (floatDefs_.count(index)) return FormatString("%sdc%u", prefix_, index);
     constantCount_ = std::max(constantCount_, index + 1);
-    std::string name = Format("%sc[%u]", prefix_, index);
+    std::string name = FormatString("%sc[%u]", prefix_, index);
     return Pixel1x() ? "clamp(" + name + ", -1.0, 1.0)" : name;
   }
 
   std::string IntName(UINT index) {
-    if (intDefs_.count(index)) return Format("%sdi%u", prefix_, index);
+    if (intDefs_.count(index)) return FormatString("%sdi%u", prefix_, index);
     out_.intConstants = true;
-    return Format("%si[%u]", prefix_, index);
+    return FormatString("%si[%u]", prefix_, index);
   }
 
   std::string BoolName(UINT index) {
     if (boolDefs_.count(index)) return boolDefs_[index] ? "true" : "false";
     out_.boolConstants = true;
-    return Format("%sb[%u]", prefix_, index);
+    return FormatString("%sb[%u]", prefix_, index);
   }
 
   // A register as a vec4 expression, before swizzle and modifier.
@@ -156,16 +146,16 @@ class Translator {
       case D3DSPR_TEMP:
         if (number >= 32) return Fail("temporary register out of range"), "vec4(0.0)";
         temps_.set(number);
-        return Format("r%u", number);
+        return FormatString("r%u", number);
       case D3DSPR_INPUT:
         if (number >= 16) return Fail("input register out of range"), "vec4(0.0)";
         if (version_.pixel && !Pixel3()) {
           if (number >= 2) return Fail("colour input out of range"), "vec4(0.0)";
           colorInputs_.set(number);
-          return Format("v%u", number);
+          return FormatString("v%u", number);
         }
         if (source.relative) return "v[" + RelativeIndex(source, numberOffset) + "]";
-        return Format("v[%u]", number);
+        return FormatString("v[%u]", number);
       case D3DSPR_CONST:
       case D3DSPR_CONST2:
       case D3DSPR_CONST3:
@@ -173,7 +163,7 @@ class Translator {
         UINT base = source.type == D3DSPR_CONST ? 0 : (source.type - D3DSPR_CONST2 + 1) * 2048;
         if (source.relative) {
           relativeConstants_ = true;
-          return Format("%scRead(%u + ", prefix_, base) + RelativeIndex(source, numberOffset) + ")";
+          return FormatString("%scRead(%u + ", prefix_, base) + RelativeIndex(source, numberOffset) + ")";
         }
         return ConstantName(base + number);
       }
@@ -181,7 +171,7 @@ class Translator {
         if (version_.pixel) {
           if (number >= 8) return Fail("texture register out of range"), "vec4(0.0)";
           textureRegisters_.set(number);
-          return Format("t%u", number);
+          return FormatString("t%u", number);
         }
         usesAddress_ = true;
         return "vec4(a0)";
@@ -196,7 +186,8 @@ class Translator {
         if (!version_.pixel) return Fail("vPos and vFace exist only in pixel shaders"), "vec4(0.0)";
         return number == 0 ? "vec4(gl_FragCoord.xy - vec2(0.5), 0.0, 0.0)" : "vec4(gl_FrontFacing ? 1.0 : -1.0)";
       case D3DSPR_PREDICATE: usesPredicate_ = true; return "vec4(p0)";
-      default: return Fail(Format("register type %u cannot be read", static_cast<unsigned>(source.type))), "vec4(0.0)";
+      default:
+        return Fail(FormatString("register type %u cannot be read", static_cast<unsigned>(source.type))), "vec4(0.0)";
     }
   }
 
@@ -239,12 +230,12 @@ class Translator {
       case D3DSPR_TEMP:
         if (n >= 32) return Fail("temporary register out of range"), "";
         temps_.set(n);
-        return Format("r%u", n);
+        return FormatString("r%u", n);
       case D3DSPR_ADDR:
         if (version_.pixel) {
           if (n >= 8) return Fail("texture register out of range"), "";
           textureRegisters_.set(n);
-          return Format("t%u", n);
+          return FormatString("t%u", n);
         }
         usesAddress_ = true;
         return "a0";
@@ -254,30 +245,30 @@ class Translator {
         return n == 0 ? "oPos" : (n == 1 ? "oFog" : "oPts");
       case D3DSPR_ATTROUT:
         if (version_.pixel || n >= 2) return Fail("no such colour output"), "";
-        return Format("oD%u", n);
+        return FormatString("oD%u", n);
       case D3DSPR_TEXCRDOUT:
         if (version_.pixel) return Fail("no such output"), "";
         if (version_.major >= 3) {
           if (d.relative) {
-            return std::string("o[") + Format("%u", n) +
+            return std::string("o[") + FormatString("%u", n) +
                    (d.address.type == D3DSPR_LOOP ? " + aL]"
                                                   : std::string(" + a0.") + "xyzw"[d.address.component] + "]");
           }
           if (n >= 16) return Fail("output register out of range"), "";
-          return Format("o[%u]", n);
+          return FormatString("o[%u]", n);
         }
         if (n >= 8) return Fail("texture coordinate output out of range"), "";
-        return Format("oT%u", n);
+        return FormatString("oT%u", n);
       case D3DSPR_COLOROUT:
         if (!version_.pixel || n >= 4) return Fail("no such colour output"), "";
         colorOutputs_.set(n);
-        return Format("oC%u", n);
+        return FormatString("oC%u", n);
       case D3DSPR_DEPTHOUT:
         if (!version_.pixel) return Fail("no depth output in vertex shaders"), "";
         writesDepth_ = true;
         return "oDepth";
       case D3DSPR_PREDICATE: usesPredicate_ = true; return "p0";
-      default: return Fail(Format("register type %u cannot be written", static_cast<unsigned>(d.type))), "";
+      default: return Fail(FormatString("register type %u cannot be written", static_cast<unsigned>(d.type))), "";
     }
   }
 
@@ -418,7 +409,7 @@ class Translator {
     if (sampler >= 16) return Fail("sampler out of range"), "";
     if (kind == ShaderSamplerKind::None) kind = ShaderSamplerKind::Flat;
     out_.samplers[sampler] = kind;
-    return Format("%s_s%u", version_.pixel ? "ps" : "vs", sampler);
+    return FormatString("%s_s%u", version_.pixel ? "ps" : "vs", sampler);
   }
 
   ShaderSamplerKind StageKind(UINT stage) const {
@@ -442,7 +433,7 @@ class Translator {
   std::string TexCoord(UINT set) {
     if (set >= 8) return Fail("texture coordinate set out of range"), "vec4(0.0)";
     texcoordInputs_.set(set);
-    return Format("vTexCoord%u", set);
+    return FormatString("vTexCoord%u", set);
   }
 
   // Whether the vertex stage passes on what a ps_3_0 input of this usage reads.
@@ -537,6 +528,23 @@ void Translator::Collect() {
 
 bool Translator::Arithmetic(const ShaderInstruction& in, std::string& value) {
   auto s = [&](UINT k) { return Source(in.sources[k]); };
+  // m4x4 ... m3x2: a dot product of the vector with each row, the rows in consecutive registers.
+  if (in.info->matrixRows) {
+    std::string a = s(0);
+    value = "vec4(";
+    for (int row = 0; row < 4; ++row) {
+      if (row) value += ", ";
+      if (row >= in.info->matrixRows) {
+        value += "0.0";
+      } else if (in.info->matrixComponents == 4) {
+        value += "dot(" + a + ", " + Source(in.sources[1], row) + ")";
+      } else {
+        value += "dot((" + a + ").xyz, (" + Source(in.sources[1], row) + ").xyz)";
+      }
+    }
+    value += ")";
+    return true;
+  }
   switch (in.opcode) {
     case D3DSIO_MOV:
     case D3DSIO_MOVA: value = s(0); return true;
@@ -583,28 +591,6 @@ bool Translator::Arithmetic(const ShaderInstruction& in, std::string& value) {
       value = "vec4(1.0, (" + a + ").y * (" + b + ").y, (" + a + ").z, (" + b + ").w)";
       return true;
     }
-    case D3DSIO_M4x4:
-    case D3DSIO_M4x3:
-    case D3DSIO_M3x4:
-    case D3DSIO_M3x3:
-    case D3DSIO_M3x2: {
-      bool four = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M4x3;
-      int rows = in.opcode == D3DSIO_M4x4 || in.opcode == D3DSIO_M3x4 ? 4 : (in.opcode == D3DSIO_M3x2 ? 2 : 3);
-      std::string a = s(0);
-      value = "vec4(";
-      for (int row = 0; row < 4; ++row) {
-        if (row) value += ", ";
-        if (row >= rows) {
-          value += "0.0";
-        } else if (four) {
-          value += "dot(" + a + ", " + Source(in.sources[1], row) + ")";
-        } else {
-          value += "dot((" + a + ").xyz, (" + Source(in.sources[1], row) + ").xyz)";
-        }
-      }
-      value += ")";
-      return true;
-    }
     case D3DSIO_POW:
       value = "vec4(pow(abs(" + Scalar(in.sources[0]) + "), " + Scalar(in.sources[1]) + "))";
       return true;
@@ -638,7 +624,7 @@ bool Translator::Texture(const ShaderInstruction& in) {
   auto sourceT = [&]() { return Source(in.sources[0]); };
   auto bump = [&](UINT stage) {
     out_.bumpEnvironment = true;
-    return Format("uBumpEnv[%u]", stage < 8 ? stage : 0);
+    return FormatString("uBumpEnv[%u]", stage < 8 ? stage : 0);
   };
   switch (in.opcode) {
     case D3DSIO_TEXKILL: {
@@ -709,7 +695,7 @@ bool Translator::Texture(const ShaderInstruction& in) {
                                 ").y, " + m + ".y * (" + b + ").x + " + m + ".w * (" + b + ").y), 0.0, 1.0)";
       std::string texel = Sample(n, StageKind(n), coordinates);
       if (in.opcode == D3DSIO_TEXBEML) {
-        std::string l = Format("uBumpLuminance[%u]", n < 8 ? n : 0);
+        std::string l = FormatString("uBumpLuminance[%u]", n < 8 ? n : 0);
         texel = "(" + texel + " * vec4(vec3(clamp((" + b + ").z * " + l + ".x + " + l + ".y, 0.0, 1.0)), 1.0))";
       }
       setT(texel);
@@ -766,7 +752,7 @@ bool Translator::Texture(const ShaderInstruction& in) {
     case D3DSIO_TEXDEPTH:
       writesDepth_ = true;
       temps_.set(n < 32 ? n : 0);
-      Line(Format("oDepth.x = r%u.y == 0.0 ? 1.0 : r%u.x / r%u.y;", n, n, n));
+      Line(FormatString("oDepth.x = r%u.y == 0.0 ? 1.0 : r%u.x / r%u.y;", n, n, n));
       return true;
     case D3DSIO_BEM: {
       std::string m = bump(n);
@@ -821,10 +807,10 @@ bool Translator::Flow(const ShaderInstruction& in) {
       int depth = loopDepth_++;
       if (in.opcode == D3DSIO_LOOP) {
         usesLoop_ = true;
-        Line(Format("{ int savedLoop%d = aL; aL = ", depth) + control + ".y;");
-        Line(Format("for (int k%d = 0; k%d < ", depth, depth) + control + Format(".x; ++k%d) {", depth));
+        Line(FormatString("{ int savedLoop%d = aL; aL = ", depth) + control + ".y;");
+        Line(FormatString("for (int k%d = 0; k%d < ", depth, depth) + control + FormatString(".x; ++k%d) {", depth));
       } else {
-        Line(Format("{ for (int k%d = 0; k%d < ", depth, depth) + control + Format(".x; ++k%d) {", depth));
+        Line(FormatString("{ for (int k%d = 0; k%d < ", depth, depth) + control + FormatString(".x; ++k%d) {", depth));
       }
       ++indent_;
       loopControls_.push_back(in.opcode == D3DSIO_LOOP ? control : std::string());
@@ -842,7 +828,7 @@ bool Translator::Flow(const ShaderInstruction& in) {
       if (!control.empty()) Line("aL += " + control + ".z;");
       --indent_;
       if (!control.empty()) {
-        Line(Format("} aL = savedLoop%d; }", depth));
+        Line(FormatString("} aL = savedLoop%d; }", depth));
       } else {
         Line("} }");
       }
@@ -856,8 +842,10 @@ bool Translator::Flow(const ShaderInstruction& in) {
       Line("if (" + std::string(in.sources[0].modifier == D3DSPSM_NOT ? "!" : "") + p + ") break;");
       return true;
     }
-    case D3DSIO_CALL: Line(Format("label%u();", in.sources[0].number)); return true;
-    case D3DSIO_CALLNZ: Line("if (" + condition() + ") " + Format("label%u();", in.sources[0].number)); return true;
+    case D3DSIO_CALL: Line(FormatString("label%u();", in.sources[0].number)); return true;
+    case D3DSIO_CALLNZ:
+      Line("if (" + condition() + ") " + FormatString("label%u();", in.sources[0].number));
+      return true;
     case D3DSIO_RET: Line("return;"); return true;
     default: return false;
   }
@@ -879,34 +867,34 @@ std::string Translator::Assemble() {
         if (input.usage == D3DDECLUSAGE_FOG) {
           s += "in float vFog;\n";
         } else {
-          s += Format("%sin vec4 %s;\n", color ? colorQualifier : "", name.c_str());
+          s += FormatString("%sin vec4 %s;\n", color ? colorQualifier : "", name.c_str());
         }
       }
     } else {
-      if (colorInputs_[0]) s += Format("%sin vec4 vDiffuse;\n", colorQualifier);
-      if (colorInputs_[1]) s += Format("%sin vec4 vSpecular;\n", colorQualifier);
+      if (colorInputs_[0]) s += FormatString("%sin vec4 vDiffuse;\n", colorQualifier);
+      if (colorInputs_[1]) s += FormatString("%sin vec4 vSpecular;\n", colorQualifier);
       for (UINT set = 0; set < 8; ++set) {
         bool read = texcoordInputs_[set] || (version_.major >= 2 && textureRegisters_[set]) ||
                     (version_.major == 1 && version_.minor >= 4 && textureRegisters_[set]);
-        if (read) s += Format("in vec4 vTexCoord%u;\n", set);
+        if (read) s += FormatString("in vec4 vTexCoord%u;\n", set);
         if (read) texcoordInputs_.set(set);
       }
     }
     if (options_.pointSprite) {
-      for (UINT set = 0; set < 8; ++set) s += Format("#define vTexCoord%u vec4(gl_PointCoord, 0.0, 1.0)\n", set);
+      for (UINT set = 0; set < 8; ++set) s += FormatString("#define vTexCoord%u vec4(gl_PointCoord, 0.0, 1.0)\n", set);
     }
     s += "layout(location = 0) out vec4 fragColor;\n";
     for (UINT k = 1; k < 4; ++k) {
-      if (colorOutputs_[k]) s += Format("layout(location = %u) out vec4 fragColor%u;\n", k, k);
+      if (colorOutputs_[k]) s += FormatString("layout(location = %u) out vec4 fragColor%u;\n", k, k);
     }
     if (options_.alphaFunc) s += "uniform float uAlphaReference;\n";
     if (out_.bumpEnvironment) s += "uniform vec4 uBumpEnv[8];\nuniform vec2 uBumpLuminance[8];\n";
   } else {
     for (const Declared& input : declaredInputs_) {
-      if (input.number < 16) s += Format("layout(location = %u) in vec4 va%u;\n", input.number, input.number);
+      if (input.number < 16) s += FormatString("layout(location = %u) in vec4 va%u;\n", input.number, input.number);
     }
-    s += Format("%sout vec4 vDiffuse;\n%sout vec4 vSpecular;\n", colorQualifier, colorQualifier);
-    for (UINT set = 0; set < 8; ++set) s += Format("out vec4 vTexCoord%u;\n", set);
+    s += FormatString("%sout vec4 vDiffuse;\n%sout vec4 vSpecular;\n", colorQualifier, colorQualifier);
+    for (UINT set = 0; set < 8; ++set) s += FormatString("out vec4 vTexCoord%u;\n", set);
     s += "out float vFog;\n";
     out_.outputs.push_back(ShaderUsageKey(D3DDECLUSAGE_FOG, 0));
     for (const Declared& output : declaredOutputs_) {
@@ -917,7 +905,8 @@ std::string Translator::Assemble() {
       }
       out_.outputs.push_back(key);
       bool color = output.usage == D3DDECLUSAGE_COLOR;
-      s += Format("%sout vec4 %s;\n", color ? colorQualifier : "", VaryingName(output.usage, output.index).c_str());
+      s += FormatString("%sout vec4 %s;\n", color ? colorQualifier : "",
+                        VaryingName(output.usage, output.index).c_str());
     }
     s += "uniform vec4 uViewport;\n";
     for (const Declared& output : declaredOutputs_) {
@@ -928,45 +917,46 @@ std::string Translator::Assemble() {
   }
   UINT uniformCount = relativeConstants_ ? (pixel ? 224u : 256u) : constantCount_;
   out_.floatConstants = uniformCount;
-  if (uniformCount) s += Format("uniform vec4 %sc[%u];\n", prefix_, uniformCount);
-  if (out_.intConstants) s += Format("uniform ivec4 %si[16];\n", prefix_);
-  if (out_.boolConstants) s += Format("uniform bool %sb[16];\n", prefix_);
+  if (uniformCount) s += FormatString("uniform vec4 %sc[%u];\n", prefix_, uniformCount);
+  if (out_.intConstants) s += FormatString("uniform ivec4 %si[16];\n", prefix_);
+  if (out_.boolConstants) s += FormatString("uniform bool %sb[16];\n", prefix_);
   for (UINT k = 0; k < 16; ++k) {
     static const char* kTypes[] = {"sampler2D", "sampler2D", "samplerCube", "sampler3D"};
     if (out_.samplers[k] != ShaderSamplerKind::None) {
-      s += Format("uniform %s %s_s%u;\n", kTypes[static_cast<int>(out_.samplers[k])], pixel ? "ps" : "vs", k);
+      s += FormatString("uniform %s %s_s%u;\n", kTypes[static_cast<int>(out_.samplers[k])], pixel ? "ps" : "vs", k);
     }
   }
   for (const auto& [index, value] : floatDefs_)
-    s += Format("const vec4 %sdc%u = ", prefix_, index) + VectorLiteral(value) + ";\n";
+    s += FormatString("const vec4 %sdc%u = ", prefix_, index) + VectorLiteral(value) + ";\n";
   for (const auto& [index, value] : intDefs_) {
-    s +=
-        Format("const ivec4 %sdi%u = ivec4(%d, %d, %d, %d);\n", prefix_, index, value[0], value[1], value[2], value[3]);
+    s += FormatString("const ivec4 %sdi%u = ivec4(%d, %d, %d, %d);\n", prefix_, index, value[0], value[1], value[2],
+                      value[3]);
   }
   if (relativeConstants_) {
-    s += Format("vec4 %scRead(int i) {\n", prefix_);
-    for (const auto& [index, value] : floatDefs_) s += Format("  if (i == %u) return %sdc%u;\n", index, prefix_, index);
-    std::string read = Format("%sc[i]", prefix_);
+    s += FormatString("vec4 %scRead(int i) {\n", prefix_);
+    for (const auto& [index, value] : floatDefs_)
+      s += FormatString("  if (i == %u) return %sdc%u;\n", index, prefix_, index);
+    std::string read = FormatString("%sc[i]", prefix_);
     if (Pixel1x()) read = "clamp(" + read + ", -1.0, 1.0)";
-    s += Format("  return (i >= 0 && i < %u) ? ", uniformCount) + read + " : vec4(0.0);\n}\n";
+    s += FormatString("  return (i >= 0 && i < %u) ? ", uniformCount) + read + " : vec4(0.0);\n}\n";
   }
   for (const Helper& helper : kHelpers) {
     if (functions_.find(helper.name) != std::string::npos) s += helper.code;
   }
   // Registers are globals so that subroutines share them.
   for (UINT k = 0; k < 32; ++k) {
-    if (temps_[k]) s += Format("vec4 r%u = vec4(0.0);\n", k);
+    if (temps_[k]) s += FormatString("vec4 r%u = vec4(0.0);\n", k);
   }
   if (pixel) {
     for (UINT k = 0; k < 8; ++k) {
-      if (textureRegisters_[k]) s += Format("vec4 t%u = vec4(0.0);\n", k);
+      if (textureRegisters_[k]) s += FormatString("vec4 t%u = vec4(0.0);\n", k);
     }
     for (UINT k = 0; k < 2; ++k) {
-      if (colorInputs_[k]) s += Format("vec4 v%u = vec4(0.0);\n", k);
+      if (colorInputs_[k]) s += FormatString("vec4 v%u = vec4(0.0);\n", k);
     }
     if (Pixel3()) s += "vec4 v[16];\n";
     for (UINT k = 0; k < 4; ++k) {
-      if (colorOutputs_[k]) s += Format("vec4 oC%u = vec4(0.0);\n", k);
+      if (colorOutputs_[k]) s += FormatString("vec4 oC%u = vec4(0.0);\n", k);
     }
     if (writesDepth_) s += "vec4 oDepth = vec4(0.0);\n";
     if (usesRows_) s += "float row0 = 0.0, row1 = 0.0, row2 = 0.0;\nvec4 reflected = vec4(0.0);\n";
@@ -977,7 +967,7 @@ std::string Translator::Assemble() {
     } else {
       s += "vec4 oPos = vec4(0.0, 0.0, 0.0, 1.0);\nvec4 oFog = vec4(0.0);\nvec4 oPts = vec4(1.0);\n";
       s += "vec4 oD0 = vec4(0.0);\nvec4 oD1 = vec4(0.0);\n";
-      for (UINT k = 0; k < 8; ++k) s += Format("vec4 oT%u = vec4(0.0);\n", k);
+      for (UINT k = 0; k < 8; ++k) s += FormatString("vec4 oT%u = vec4(0.0);\n", k);
     }
   }
   if (usesAddress_) s += "ivec4 a0 = ivec4(0);\n";
@@ -996,7 +986,7 @@ std::string Translator::Assemble() {
         } else if (input.usage == D3DDECLUSAGE_FOG) {
           value = "vec4(vFog, 0.0, 0.0, 0.0)";
         }
-        s += Format("  v[%u] = %s;\n", input.number, value.c_str());
+        s += FormatString("  v[%u] = %s;\n", input.number, value.c_str());
       }
     } else {
       const char* v0 = options_.clampColorInputs ? "  v0 = clamp(vDiffuse, 0.0, 1.0);\n" : "  v0 = vDiffuse;\n";
@@ -1004,13 +994,13 @@ std::string Translator::Assemble() {
       if (colorInputs_[0]) s += v0;
       if (colorInputs_[1]) s += v1;
       for (UINT k = 0; k < 8; ++k) {
-        if (textureRegisters_[k] && texcoordInputs_[k]) s += Format("  t%u = vTexCoord%u;\n", k, k);
+        if (textureRegisters_[k] && texcoordInputs_[k]) s += FormatString("  t%u = vTexCoord%u;\n", k, k);
       }
     }
     if (writesDepth_) s += "  oDepth = vec4(gl_FragCoord.z);\n";
   } else {
     for (const Declared& input : declaredInputs_) {
-      if (input.number < 16) s += Format("  v[%u] = va%u;\n", input.number, input.number);
+      if (input.number < 16) s += FormatString("  v[%u] = va%u;\n", input.number, input.number);
     }
   }
   s += body_;
@@ -1024,7 +1014,7 @@ std::string Translator::Assemble() {
     if (options_.alphaFunc) {
       static const char* kCompare[] = {"", "false", "a < r", "a == r", "a <= r", "a > r", "a != r", "a >= r", "true"};
       const char* compare = options_.alphaFunc <= D3DCMP_ALWAYS ? kCompare[options_.alphaFunc] : "true";
-      s += Format(
+      s += FormatString(
           "  { float a = floor(clamp(result.a, 0.0, 1.0) * 255.0 + 0.5); float r = uAlphaReference;\n"
           "    if (!(%s)) discard; }\n",
           compare);
@@ -1033,7 +1023,7 @@ std::string Translator::Assemble() {
     s += "  fragColor = result;\n";
     out_.colorOutputs = static_cast<UINT>(colorOutputs_.to_ulong()) | 1u;
     for (UINT k = 1; k < 4; ++k) {
-      if (colorOutputs_[k]) s += Format("  fragColor%u = oC%u;\n", k, k);
+      if (colorOutputs_[k]) s += FormatString("  fragColor%u = oC%u;\n", k, k);
     }
     if (writesDepth_) s += "  gl_FragDepth = clamp(oDepth.x, 0.0, 1.0);\n";
   } else {
@@ -1041,23 +1031,23 @@ std::string Translator::Assemble() {
     if (version_.major >= 3) {
       position = "vec4(0.0, 0.0, 0.0, 1.0)";
       s += "  vDiffuse = vec4(0.0);\n  vSpecular = vec4(0.0);\n  vFog = 0.0;\n";
-      for (UINT k = 0; k < 8; ++k) s += Format("  vTexCoord%u = vec4(0.0);\n", k);
+      for (UINT k = 0; k < 8; ++k) s += FormatString("  vTexCoord%u = vec4(0.0);\n", k);
       for (const Declared& output : declaredOutputs_) {
         if (output.number >= 16) continue;
         if (output.usage == D3DDECLUSAGE_POSITION && output.index == 0) {
-          position = Format("o[%u]", output.number);
+          position = FormatString("o[%u]", output.number);
         } else if (output.usage == D3DDECLUSAGE_PSIZE) {
-          s += Format("  gl_PointSize = clamp(o[%u].x, uPointSize.x, uPointSize.y);\n", output.number);
+          s += FormatString("  gl_PointSize = clamp(o[%u].x, uPointSize.x, uPointSize.y);\n", output.number);
         } else if (output.usage == D3DDECLUSAGE_FOG) {
-          s += Format("  vFog = o[%u].x;\n", output.number);
+          s += FormatString("  vFog = o[%u].x;\n", output.number);
         } else if (output.index < 16) {
-          s += Format("  %s = o[%u];\n", VaryingName(output.usage, output.index).c_str(), output.number);
+          s += FormatString("  %s = o[%u];\n", VaryingName(output.usage, output.index).c_str(), output.number);
         }
       }
     } else {
       // Colours leave the vertex shader clamped to [0, 1].
       s += "  vDiffuse = clamp(oD0, 0.0, 1.0);\n  vSpecular = clamp(oD1, 0.0, 1.0);\n  vFog = oFog.x;\n";
-      for (UINT k = 0; k < 8; ++k) s += Format("  vTexCoord%u = oT%u;\n", k, k);
+      for (UINT k = 0; k < 8; ++k) s += FormatString("  vTexCoord%u = oT%u;\n", k, k);
       if (writesPointSize_) s += "  gl_PointSize = clamp(oPts.x, uPointSize.x, uPointSize.y);\n";
     }
     // Direct3D's viewport puts pixel centres half a pixel off OpenGL's, its y axis points up
@@ -1097,7 +1087,7 @@ bool Translator::Run(std::string* problem) {
       if (Texture(in)) continue;
       std::string value;
       if (!Arithmetic(in, value)) {
-        Fail(std::string("instruction ") + ShaderOpcodeName(in.opcode) + " cannot be translated");
+        Fail(std::string("instruction ") + in.info->mnemonic + " cannot be translated");
         continue;
       }
       // A coissued partner reads its sources before either instruction writes.
@@ -1129,8 +1119,8 @@ bool Translator::Run(std::string* problem) {
     if (!blocks_.empty()) Fail("a block is not closed before a label");
     translateRange(k + 1, end);
     UINT label = list[k].sources[0].number;
-    prototypes += Format("void label%u();\n", label);
-    functions_ += Format("void label%u() {\n", label) + body_ + "}\n";
+    prototypes += FormatString("void label%u();\n", label);
+    functions_ += FormatString("void label%u() {\n", label) + body_ + "}\n";
     k = end - 1;
   }
   // The main program is a function too, so that a ret inside it still reaches the epilogue.
@@ -1165,10 +1155,10 @@ std::string PretransformedVertexSource(bool flatColors) {
   std::string s = "#version 330 core\n";
   s += "layout(location = 0) in vec4 inPosition;\nlayout(location = 1) in vec4 inDiffuse;\n"
        "layout(location = 2) in vec4 inSpecular;\n";
-  for (UINT set = 0; set < 8; ++set) s += Format("layout(location = %u) in vec4 inTexCoord%u;\n", 3 + set, set);
+  for (UINT set = 0; set < 8; ++set) s += FormatString("layout(location = %u) in vec4 inTexCoord%u;\n", 3 + set, set);
   s += "uniform vec4 uViewport;\n";
-  s += Format("%sout vec4 vDiffuse;\n%sout vec4 vSpecular;\n", q, q);
-  for (UINT set = 0; set < 8; ++set) s += Format("out vec4 vTexCoord%u;\n", set);
+  s += FormatString("%sout vec4 vDiffuse;\n%sout vec4 vSpecular;\n", q, q);
+  for (UINT set = 0; set < 8; ++set) s += FormatString("out vec4 vTexCoord%u;\n", set);
   s += "void main() {\n"
        // Screen-space vertices: pixel centres lie on integer coordinates, rows run downwards
        // (as they are stored), and 1/rhw restores w for perspective-correct interpolation.
@@ -1176,7 +1166,7 @@ std::string PretransformedVertexSource(bool flatColors) {
        "  float w = inPosition.w == 0.0 ? 1.0 : 1.0 / inPosition.w;\n"
        "  gl_Position = vec4(ndc * w, (inPosition.z * 2.0 - 1.0) * w, w);\n"
        "  vDiffuse = inDiffuse;\n  vSpecular = inSpecular;\n";
-  for (UINT set = 0; set < 8; ++set) s += Format("  vTexCoord%u = inTexCoord%u;\n", set, set);
+  for (UINT set = 0; set < 8; ++set) s += FormatString("  vTexCoord%u = inTexCoord%u;\n", set, set);
   s += "}\n";
   return s;
 }
