@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package Rastrometer needs to build, test, fuzz and run.
+# Installs every Debian package Rastrometer needs to build, test, fuzz and run. The results
+# tests start their own PostgreSQL 15 server (postgresql-15) and check the HTML report in
+# headless chromium; the JSON record is validated with python3-jsonschema.
 # Does nothing when they are all present. Run as root (or with sudo available).
 set -euo pipefail
 
@@ -14,6 +16,8 @@ packages=(
   imagemagick netpbm libjpeg-turbo-progs hyperfine ccache
   scdoc man-db groff-base bash-completion
   debhelper dpkg-dev lintian libjpeg-dev pkgconf
+  libsqlite3-dev libpq-dev nlohmann-json3-dev
+  postgresql-15 chromium fonts-dejavu-core python3-jsonschema
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include <algorithm>
+
 namespace rastro {
 
 void CompletePresentParams(D3DPRESENT_PARAMETERS& PresentParams, HWND window) {
@@ -46,7 +48,11 @@ RunReport RunBenchmark(AppGlobals& app, RunEnvironment environment) {
   const TestFiles& files = environment.files;
   RunReport report;
   report.catalogueSize = catalogue.size();
-  {
+  const unsigned passes = std::max(1u, environment.passes);
+  for (unsigned pass = 0; pass < passes && report.end == PumpEnd::kCatalogueDone; ++pass) {
+    const bool last = pass + 1 == passes;
+    environment.results.SetDiscarding(!last);
+    if (environment.recorder) environment.recorder->BeginPass(pass, passes);
     RunSequence sequence(
         *app.Device, catalogue.size(),
         [catalogue, screen, &files](std::size_t index) {
@@ -54,10 +60,12 @@ RunReport RunBenchmark(AppGlobals& app, RunEnvironment environment) {
         },
         environment.results, environment.clock, settings);
     sequence.SetObserver(environment.observer);
-    sequence.SetFrameSink(environment.frames);
+    sequence.SetFrameSink(last ? environment.frames : nullptr);
+    sequence.SetRecorder(environment.recorder);
     report.end = RunMessagePump(environment.events, app.KeyDown, sequence);
-    report.tests = sequence.Outcomes();
-  }  // the sequence destroys a test still current before the device goes
+    report.tests = sequence.Outcomes();  // the last pass's, which Results.txt reports
+  }                                      // the sequence destroys a test still current before the device goes
+  environment.results.SetDiscarding(false);
   app.Device.Reset();
   app.Direct3DObject.Reset();
   return report;

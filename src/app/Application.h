@@ -48,6 +48,10 @@ struct RunEnvironment {
   double measuredSeconds = 5.0;
   RunObserver* observer = nullptr;
   FrameSink* frames = nullptr;  // receives each measured test's frame when set
+  // The catalogue is run this many times; only the last pass writes the results file, each
+  // test's rate there being what the recorder makes of all its passes.
+  unsigned passes = 1;
+  TestRecorder* recorder = nullptr;
 };
 
 // How a run ended and what became of each test it started.

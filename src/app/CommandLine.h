@@ -16,6 +16,10 @@ struct CommandLine {
   bool headless = false;
   double seconds = 5.0;
   std::string captureDirectory;  // empty: no pictures of the tests' frames
+  unsigned runs = 1;             // passes through the whole catalogue
+  std::string store;             // where the run is recorded; empty: the local store
+  bool noStore = false;
+  std::string jsonPath;  // empty: no JSON record
 };
 
 struct ParsedCommandLine {

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtk/gtk.h>
 
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -10,9 +11,14 @@
 #include "Application.h"
 #include "Catalogue.h"
 #include "CommandLine.h"
+#include "DataFiles.h"
 #include "DisplayCheck.h"
 #include "FrameCapture.h"
+#include "GlIdentity.h"
+#include "MachineProbe.h"
 #include "RastrometerVersion.h"
+#include "ResultsCommand.h"
+#include "RunRecording.h"
 #include "SdlEvents.h"
 #include "SettingsChoice.h"
 #include "SettingsDialog.h"
@@ -193,6 +199,21 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
   }
 
   ShowDataFolder(inputs, environment);
+  SteadyClock& clock = environment.clock ? *environment.clock : SystemClock();
+  D3DADAPTER_IDENTIFIER9 identifier{};
+  app.Direct3DObject->GetAdapterIdentifier(app.AdapterIndex, 0, &identifier);
+  RunRecording recording(Catalogue(), app.PresentParams, clock.Frequency(), environment.out);
+  RunRecord& record = recording.Record();
+  record.uuid = NewUuid();
+  record.programVersion = RASTROMETER_VERSION;
+  record.startedUtc = UtcText(environment.utcSeconds ? environment.utcSeconds() : std::time(nullptr));
+  DescribeSettings(record, app.AdapterIndex, app.PresentParams, identifier);
+  record.settings.seconds = line.seconds;
+  record.settings.runs = line.runs;
+  ReadGlIdentity(record.adapter);
+  record.machine = ProbeMachine(environment.machineRoot);
+  record.dataDirectory = inputs.dataFolder ? inputs.dataFolder->path.string() : std::string();
+
   ResultsFile results(environment.resultsPath, environment.err);
   RunReport ran;
   {
@@ -200,20 +221,31 @@ int Run(const CommandLine& line, const ProgramEnvironment& environment) {
     results.SetEcho(&progress);
     SdlEvents sdlEvents;
     EventSource& events = environment.events ? *environment.events : sdlEvents;
-    RunEnvironment run{results, environment.clock ? *environment.clock : SystemClock(), events, Catalogue(),
+    RunEnvironment run{results, clock, events, Catalogue(),
                        FolderFiles(inputs.dataFolder ? inputs.dataFolder->path : std::filesystem::path())};
     run.measuredSeconds = line.seconds;
     run.observer = &progress;
     run.frames = inputs.capture.get();
+    run.passes = line.runs;
+    run.recorder = &recording;
     ran = RunBenchmark(app, std::move(run));
     results.SetEcho(nullptr);
   }
-  return CloseRun(ran, results, environment);
+  const int status = CloseRun(ran, results, environment);
+  // Only now, with the device gone and Results.txt written: nothing in the measurement waits
+  // on a store, and a store that fails cannot cost the results file.
+  KeepRecord(record, {line.store, line.noStore, line.jsonPath, environment.defaultStore}, environment.out,
+             environment.err);
+  std::fflush(environment.out);
+  return status;
 }
 
 }  // namespace
 
 int RunProgram(std::span<const std::string_view> arguments, const ProgramEnvironment& environment) {
+  if (!arguments.empty() && arguments[0] == "results") {
+    return RunResultsCommand(arguments.subspan(1), {environment.defaultStore, environment.out, environment.err});
+  }
   const ParsedCommandLine parsed = ParseCommandLine(arguments);
   if (!parsed.ok) {
     std::fprintf(environment.err, "rastrometer: %s\n", parsed.error.c_str());

@@ -38,6 +38,10 @@ struct ProgramEnvironment {
   std::FILE* out = stdout;
   std::FILE* err = stderr;
   bool showProgress = false;  // out is a terminal: the current test's seconds are redrawn in place
+  // The machine's own results store; empty: none (a run then records only where --store says).
+  std::string defaultStore;
+  std::filesystem::path machineRoot = "/";   // where /proc and /etc are read for the run's record
+  std::function<std::int64_t()> utcSeconds;  // seconds since 1970 (UTC); the system's when null
 };
 
 int RunProgram(std::span<const std::string_view> arguments, const ProgramEnvironment& environment);

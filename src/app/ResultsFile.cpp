@@ -40,6 +40,7 @@ void ResultsFile::NoteProblem(int error) {
 }
 
 std::FILE* ResultsFile::Open(const char* mode) {
+  if (discarding_) return nullptr;
   std::FILE* file = std::fopen(path_.c_str(), mode);
   if (!file) NoteProblem(errno);
   return file;

@@ -48,6 +48,8 @@ class ResultsFile {
   Appender Append();
 
   void SetEcho(ResultsEcho* echo) { echo_ = echo; }
+  // While discarding, writes reach only the echo: passes before the last of a repeated run.
+  void SetDiscarding(bool discarding) { discarding_ = discarding; }
   const std::filesystem::path& Path() const { return path_; }
   // Whether every write so far reached the file.
   bool Intact() const { return problem_.empty(); }
@@ -67,6 +69,7 @@ class ResultsFile {
   std::FILE* err_;
   ResultsEcho* echo_ = nullptr;
   std::string problem_;
+  bool discarding_ = false;
 };
 
 // "%f" of the C library with the "C" locale's decimal point, whatever the process locale.

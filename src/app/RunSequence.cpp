@@ -22,7 +22,9 @@ RunSequence::RunSequence(IDirect3DDevice9& device, std::size_t testCount, TestFa
       results_(results),
       clock_(clock),
       settings_(settings),
-      frequency_(clock.Frequency()) {}
+      frequency_(clock.Frequency()) {
+  frameTicks_.reserve(4096);
+}
 
 RunSequence::~RunSequence() { Abandon(); }
 
@@ -59,6 +61,7 @@ bool RunSequence::SelectTest() {
       outcome.status = TestOutcome::Status::kFailed;
       outcome.failure = test->FailureReason().empty() ? "its set-up failed" : test->FailureReason();
       if (observer_) observer_->Failed(test->Name(), outcome.failure);
+      if (recorder_) recorder_->Failed(nextTest_, *test, outcome.failure);
       test->Destroy();
     }
   }
@@ -75,6 +78,8 @@ void RunSequence::RenderFrame() {
   device_.Present(nullptr, nullptr, nullptr, nullptr);
   const std::int64_t end = clock_.Ticks();
   tickSum_ += end - start;
+  // Kept after the interval is read, so that a growing list never lands inside a timed frame.
+  frameTicks_.push_back(end - start);
   ++countedFrames_;
   ++frameIndex_;
 }
@@ -94,6 +99,7 @@ void RunSequence::Account() {
   if (frameIndex_ <= kWarmUpFrames) {
     countedFrames_ = 0;
     tickSum_ = 0;
+    frameTicks_.clear();
     if (current_ && observer_ && frameIndex_ > 0) observer_->WarmingUp(current_->Name());
     return;
   }
@@ -104,9 +110,10 @@ void RunSequence::Account() {
   if (current_) {
     const double rate = FillRate(current_->PixelFactor(), settings_.screen.width, settings_.screen.height,
                                  countedFrames_, static_cast<float>(elapsed));
-    results_.Append().Rate(rate);
+    const double written = recorder_ ? recorder_->Measured(currentNumber_, *current_, rate, frameTicks_) : rate;
+    results_.Append().Rate(written);
     outcomes_.back().status = TestOutcome::Status::kMeasured;
-    outcomes_.back().rate = rate;
+    outcomes_.back().rate = written;
     CaptureFrame();
     current_->Destroy();
     current_.reset();
@@ -114,6 +121,7 @@ void RunSequence::Account() {
   countedFrames_ = 0;
   frameIndex_ = 0;
   tickSum_ = 0;
+  frameTicks_.clear();
 }
 
 }  // namespace rastro

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,19 @@ class FrameSink {
   virtual void TestFrame(IDirect3DDevice9& device, std::size_t number, const char* testName) = 0;
 };
 
+// Told every test's outcome, for the run's record. Called outside the timed part of a frame.
+class TestRecorder {
+ public:
+  virtual ~TestRecorder() = default;
+  // A repeated run goes through the catalogue `passes` times; `pass` counts from 0.
+  virtual void BeginPass(unsigned pass, unsigned passes) = 0;
+  // `number` counts the catalogue from 1.
+  virtual void Failed(std::size_t number, const FillTest& test, const std::string& reason) = 0;
+  // `frameTicks` holds each counted frame's interval. Returns the rate for the results file.
+  virtual double Measured(std::size_t number, const FillTest& test, double rate,
+                          std::span<const std::int64_t> frameTicks) = 0;
+};
+
 class RunSequence {
  public:
   // Makes test number `index` of the catalogue, or null when it cannot be allocated.
@@ -97,6 +111,7 @@ class RunSequence {
 
   void SetObserver(RunObserver* observer) { observer_ = observer; }
   void SetFrameSink(FrameSink* frames) { frames_ = frames; }
+  void SetRecorder(TestRecorder* recorder) { recorder_ = recorder; }
 
  private:
   // False when the catalogue is exhausted.
@@ -114,6 +129,7 @@ class RunSequence {
   std::int64_t frequency_;
   RunObserver* observer_ = nullptr;
   FrameSink* frames_ = nullptr;
+  TestRecorder* recorder_ = nullptr;
 
   std::unique_ptr<FillTest> current_;
   std::size_t nextTest_ = 0;
@@ -121,6 +137,7 @@ class RunSequence {
   std::uint32_t frameIndex_ = 0;
   std::uint32_t countedFrames_ = 0;
   std::int64_t tickSum_ = 0;
+  std::vector<std::int64_t> frameTicks_;  // one per counted frame, summing to tickSum_
   std::vector<TestOutcome> outcomes_;
 };
 

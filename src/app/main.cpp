@@ -2,11 +2,13 @@
 // the working directory.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
 #include "DataFiles.h"
 #include "Program.h"
+#include "ResultStore.h"
 #include "VideoEnvironment.h"
 #include "d3d9.h"
 
@@ -17,5 +19,6 @@ int main(int argc, char** argv) {
   environment.displayAvailable = rastro::DisplayServerAnnounced();
   environment.showProgress = isatty(STDOUT_FILENO) != 0;
   environment.dataSearchPath = rastro::ProcessDataSearchPath();
+  environment.defaultStore = rastro::DefaultStorePath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
   return rastro::RunProgram(arguments, environment);
 }

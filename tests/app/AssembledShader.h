@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "d3dx9shader.h"
 #include "ShaderEvaluator.h"
+#include "d3dx9shader.h"
 
 namespace rastro::testing {
 

@@ -77,9 +77,11 @@ TEST(EndToEnd, AWholeHeadlessRunMeasuresEveryTestAndCapturesWhatEachDrew) {
   ScratchDirectory scratch;
   ASSERT_FALSE(scratch.Path().empty());
   // The data folder is the one a program in its build tree finds by itself; debug output would
-  // be lines on stderr that are no failure.
+  // be lines on stderr that are no failure. The run records itself in a local store of its own.
   const std::string command = "cd '" + scratch.Path().string() +
-                              "' && env -u RASTROMETER_DATA -u RASTROMETER_D3D_DEBUG '" RASTROMETER_PROGRAM
+                              "' && env -u RASTROMETER_DATA -u RASTROMETER_D3D_DEBUG XDG_DATA_HOME='" +
+                              (scratch.Path() / "data-home").string() +
+                              "' '" RASTROMETER_PROGRAM
                               "' --headless --mode 640x480 --backbuffer X8R8G8B8 --depth D24S8 --seconds 0.05"
                               " --capture frames >out.txt 2>err.txt";
   const int status = std::system(command.c_str());
@@ -123,7 +125,10 @@ TEST(EndToEnd, AWholeHeadlessRunMeasuresEveryTestAndCapturesWhatEachDrew) {
   const std::vector<std::string> shown = Lines(out);
   ASSERT_FALSE(shown.empty());
   EXPECT_EQ(shown.front(), "Data files: " RASTRO_DATA_DIR " (source tree)");
-  EXPECT_EQ(shown.back(), "Results written to " + (scratch.Path() / "Results.txt").string());
+  ASSERT_GE(shown.size(), 2u);
+  EXPECT_EQ(shown[shown.size() - 2], "Results written to " + (scratch.Path() / "Results.txt").string());
+  EXPECT_EQ(shown.back(),
+            "Run 1 recorded in SQLite store " + (scratch.Path() / "data-home" / "rastrometer" / "results.db").string());
 
   // One picture per test. Test 2 writes depth only, so its frame is the clear colour; every
   // other test's frame shows ramps or textures of thousands of colours.

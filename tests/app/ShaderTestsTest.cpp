@@ -9,9 +9,9 @@
 #include "AssembledShader.h"
 #include "Fakes.h"
 #include "ScratchDirectory.h"
+#include "ShaderEvaluator.h"
 #include "ShaderTests.h"
 #include "d3dx9shader.h"
-#include "ShaderEvaluator.h"
 
 namespace rastro::testing {
 namespace {
