@@ -4,6 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#include "DxtBlockVector.h"
+#include "FloatRounding.h"
+#include "ProcessorFeatures.h"
+
 namespace rastro {
 namespace {
 
@@ -307,6 +311,37 @@ void EncodeDxt4Block(std::uint8_t* block, const BlockPixels& in) {
   Premultiply(pixels);
   EncodeColorBlock(pixels, block + 8, ColorBlockMode::FourColorsOnly);
   EncodeInterpolatedAlpha(block, pixels);
+}
+
+namespace {
+
+constexpr BlockEncoder kEncoders[] = {EncodeDxt1Block, EncodeDxt2Block, EncodeDxt3Block, EncodeDxt4Block,
+                                      EncodeDxt5Block};
+constexpr BlockDecoder kDecoders[] = {DecodeDxt1Block, DecodeDxt2Block, DecodeDxt3Block, DecodeDxt4Block,
+                                      DecodeDxt5Block};
+
+std::size_t BlockBytes(DxtKind kind) { return kind == DxtKind::Dxt1 ? kDxt1BlockBytes : kDxt2To5BlockBytes; }
+
+}  // namespace
+
+void EncodeDxtBlocks(DxtKind kind, const BlockPixels* blocks, std::uint8_t* out, std::size_t count) {
+  RoundToNearestScope rounding;
+  std::size_t done = 0;
+  switch (ActiveVectorLevel()) {
+    case VectorLevel::Avx2: done = EncodeDxtBlocksAvx2(kind, blocks, out, count); break;
+    case VectorLevel::Sse2: done = EncodeDxtBlocksSse2(kind, blocks, out, count); break;
+    case VectorLevel::Portable: break;
+  }
+  const std::size_t stride = BlockBytes(kind);
+  const BlockEncoder encode = kEncoders[static_cast<int>(kind)];
+  for (; done < count; ++done) encode(out + done * stride, blocks[done]);
+}
+
+void DecodeDxtBlocks(DxtKind kind, const std::uint8_t* in, BlockPixels* blocks, std::size_t count) {
+  RoundToNearestScope rounding;
+  const std::size_t stride = BlockBytes(kind);
+  const BlockDecoder decode = kDecoders[static_cast<int>(kind)];
+  for (std::size_t i = 0; i < count; ++i) decode(blocks[i], in + i * stride);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -44,9 +44,15 @@ TEST(ThreadCount, FollowsTheEnvironmentAndOtherwiseTheProcessors) {
     processors = RequestedThreadCount();
   }
   EXPECT_GE(processors, 1u);
-  for (const auto& [text, expected] : std::vector<std::pair<const char*, unsigned>>{
-           {"1", 1}, {"7", 7}, {"256", 256}, {"0", processors}, {"257", processors}, {"-2", processors},
-           {"3 ", processors}, {"two", processors}, {"", processors}}) {
+  for (const auto& [text, expected] : std::vector<std::pair<const char*, unsigned>>{{"1", 1},
+                                                                                    {"7", 7},
+                                                                                    {"256", 256},
+                                                                                    {"0", processors},
+                                                                                    {"257", processors},
+                                                                                    {"-2", processors},
+                                                                                    {"3 ", processors},
+                                                                                    {"two", processors},
+                                                                                    {"", processors}}) {
     testing::ScopedEnvironment env("RASTROMETER_THREADS", text);
     EXPECT_EQ(RequestedThreadCount(), expected) << '"' << text << '"';
   }
@@ -69,8 +75,12 @@ struct Image {
     region.Format = format;
     region.RowPitch = pitch;
     region.Extent = {0, 0, width, height, 0, 1};
-    region.Region = {static_cast<UINT>(part.left), static_cast<UINT>(part.top), static_cast<UINT>(part.right),
-                     static_cast<UINT>(part.bottom), 0, 1};
+    region.Region = {static_cast<UINT>(part.left),
+                     static_cast<UINT>(part.top),
+                     static_cast<UINT>(part.right),
+                     static_cast<UINT>(part.bottom),
+                     0,
+                     1};
     return region;
   }
   PixelRegion Region() { return Region(RECT{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)}); }
@@ -144,15 +154,36 @@ INSTANTIATE_TEST_SUITE_P(
         Request{"Dxt1FromUnalignedRows", D3DFMT_DXT1, 0, 340, 270, {3, 2, 334, 265}, {0, 0, 331, 263}, kDither, 0},
         Request{"Dxt5", D3DFMT_DXT5, 0, 331, 263, {0, 0, 331, 263}, {0, 0, 331, 263}, D3DX_FILTER_TRIANGLE, 0},
         Request{"DitheredR5G6B5", D3DFMT_R5G6B5, 2, 331, 263, {0, 1, 331, 262}, {0, 0, 331, 261}, kDither, 0},
-        Request{"ColorKeyedA1R5G5B5", D3DFMT_A1R5G5B5, 2, 331, 263, {0, 0, 331, 263}, {0, 0, 331, 263},
-                D3DX_FILTER_NONE, 0xFF285A28u},
+        Request{"ColorKeyedA1R5G5B5",
+                D3DFMT_A1R5G5B5,
+                2,
+                331,
+                263,
+                {0, 0, 331, 263},
+                {0, 0, 331, 263},
+                D3DX_FILTER_NONE,
+                0xFF285A28u},
         Request{"NearestPaletteEntry", D3DFMT_P8, 1, 331, 263, {0, 0, 331, 263}, {0, 0, 331, 263}, kDither, 0},
-        Request{"HalvedWithIntegers", D3DFMT_A8R8G8B8, 4, 330, 209, {0, 0, 330, 209}, {0, 0, 661, 419},
-                D3DX_FILTER_BOX, 0},
-        Request{"HalvedDitheredIntoDxt1", D3DFMT_DXT1, 0, 330, 209, {0, 0, 330, 209}, {0, 0, 661, 419},
-                D3DX_FILTER_BOX | D3DX_FILTER_DITHER, 0},
-        Request{"HalvedDithered", D3DFMT_X1R5G5B5, 2, 330, 209, {0, 0, 330, 209}, {0, 0, 661, 419},
-                D3DX_FILTER_BOX | D3DX_FILTER_DITHER, 0}),
+        Request{
+            "HalvedWithIntegers", D3DFMT_A8R8G8B8, 4, 330, 209, {0, 0, 330, 209}, {0, 0, 661, 419}, D3DX_FILTER_BOX, 0},
+        Request{"HalvedDitheredIntoDxt1",
+                D3DFMT_DXT1,
+                0,
+                330,
+                209,
+                {0, 0, 330, 209},
+                {0, 0, 661, 419},
+                D3DX_FILTER_BOX | D3DX_FILTER_DITHER,
+                0},
+        Request{"HalvedDithered",
+                D3DFMT_X1R5G5B5,
+                2,
+                330,
+                209,
+                {0, 0, 330, 209},
+                {0, 0, 661, 419},
+                D3DX_FILTER_BOX | D3DX_FILTER_DITHER,
+                0}),
     [](const auto& requestInfo) { return std::string(requestInfo.param.name); });
 
 }  // namespace
