@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "BlitPaths.h"
+#include "FastRows.h"
 #include "LockGeometry.h"
 #include "WorkerPool.h"
 #include "d3dx9tex.h"
@@ -129,6 +130,34 @@ HRESULT BlitRegionOnce(const PixelRegion& destinationRegion, const PixelRegion& 
 
 }  // namespace
 
+namespace {
+
+// Below this many pixels building the conversion tables costs more than it saves.
+constexpr std::uint64_t kLeastFastRowPixels = 1024;
+
+HRESULT ConvertFastRows(PixelCodec& destination, PixelCodec& source) {
+  if (std::uint64_t{destination.Width()} * destination.Height() * destination.Depth() < kLeastFastRowPixels) {
+    return E_FAIL;
+  }
+  auto converter = FastRowConverter::Create(destination, source);
+  if (!converter) return E_FAIL;
+  for (UINT z = 0; z < destination.Depth(); ++z) {
+    for (UINT y = 0; y < destination.Height(); ++y) {
+      BYTE* out =
+          destination.Base() + std::size_t{y} * destination.RowPitch() + std::size_t{z} * destination.SlicePitch();
+      const BYTE* in = source.Base() + std::size_t{y} * source.RowPitch() + std::size_t{z} * source.SlicePitch();
+      if (!converter->ConvertRow(in, out, destination.Width(), destination.DitherRow(y, z))) {
+        // Out of memory for a table, before anything of this row was written: finish with
+        // the codecs, which write every row again.
+        return E_OUTOFMEMORY;
+      }
+    }
+  }
+  return S_OK;
+}
+
+}  // namespace
+
 HRESULT ConvertSameSize(PixelCodec& destination, PixelCodec& source) {
   if (source.Width() != destination.Width() || source.Height() != destination.Height() ||
       source.Depth() != destination.Depth()) {
@@ -136,6 +165,7 @@ HRESULT ConvertSameSize(PixelCodec& destination, PixelCodec& source) {
   }
   DropPairedGamma(destination, source);
   if (SUCCEEDED(RepackSameSize(destination, source))) return S_OK;
+  if (SUCCEEDED(ConvertFastRows(destination, source))) return S_OK;
   auto row = AllocateZeroedRow(destination.Width());
   if (!row) return E_OUTOFMEMORY;
   for (UINT z = 0; z < destination.Depth(); ++z) {

@@ -97,6 +97,25 @@ BYTE PaletteCodec<SeparateAlpha>::Nearest(const FloatRgba& pixel) {
 }
 
 template <bool SeparateAlpha>
+BYTE PaletteCodec<SeparateAlpha>::CachedNearest(const FloatRgba& pixel) {
+  if (!cache_) {
+    cache_.reset(new (std::nothrow) CacheEntry[std::size_t{1} << kCacheBits]());
+    if (!cache_) return Nearest(pixel);
+  }
+  std::uint32_t bits[4];
+  std::memcpy(bits, &pixel, sizeof bits);
+  if constexpr (SeparateAlpha) bits[3] = 0;  // the search ignores alpha
+  const std::uint32_t hash =
+      (bits[0] * 0x9E3779B1u) ^ (bits[1] * 0x85EBCA77u) ^ (bits[2] * 0xC2B2AE3Du) ^ (bits[3] * 0x27D4EB2Fu);
+  CacheEntry& entry = cache_[(hash ^ (hash >> 15)) & ((1u << kCacheBits) - 1)];
+  FloatRgba key = pixel;
+  std::memcpy(&key.A, &bits[3], sizeof key.A);
+  if (entry.used && std::memcmp(&entry.pixel, &key, sizeof key) == 0) return entry.index;
+  entry = {key, Nearest(pixel), true};
+  return entry.index;
+}
+
+template <bool SeparateAlpha>
 void PaletteCodec<SeparateAlpha>::ReadRow(UINT y, UINT z, FloatRgba* out) {
   RoundToNearestScope rounding;
   const BYTE* source = RowAddress(y, z);
@@ -119,23 +138,14 @@ HRESULT PaletteCodec<SeparateAlpha>::WriteRow(UINT y, UINT z, const FloatRgba* i
   BYTE* destination = RowAddress(y, z);
   const float* offsets = DitherRow(y, z);
   RoundTowardZeroScope rounding;
-  // Neighbouring pixels are often equal: reuse the last search when the colour repeats.
-  FloatRgba last{};
-  BYTE lastIndex = 0;
-  bool haveLast = false;
   for (UINT x = 0; x < width_; ++x) {
     const FloatRgba& p = row[x];
-    const bool same = haveLast && p.R == last.R && p.G == last.G && p.B == last.B && (!SeparateAlpha || p.A == last.A);
-    if (!same) {
-      lastIndex = Nearest(p);
-      last = p;
-      haveLast = true;
-    }
+    const BYTE index = CachedNearest(p);
     if constexpr (SeparateAlpha) {
-      destination[2 * x] = lastIndex;
+      destination[2 * x] = index;
       destination[2 * x + 1] = static_cast<BYTE>(QuantizeUnsigned(p.A, 255.0f, offsets[x & 3]));
     } else {
-      destination[x] = lastIndex;
+      destination[x] = index;
     }
   }
   return S_OK;

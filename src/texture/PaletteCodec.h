@@ -24,8 +24,20 @@ class PaletteCodec final : public PixelCodec {
 
  private:
   BYTE Nearest(const FloatRgba& pixel);
+  // The answer for a colour met before, or the search's; remembered either way.
+  BYTE CachedNearest(const FloatRgba& pixel);
+
+  // Colours already searched for, by their bits: pictures repeat colours far more often than
+  // a search costs to remember. Direct-mapped; a colour that collides is searched again.
+  struct CacheEntry {
+    FloatRgba pixel;
+    BYTE index;
+    bool used;
+  };
+  static constexpr unsigned kCacheBits = 12;
 
   std::unique_ptr<PlanarPalette> planar_;  // made on the first vector search
+  std::unique_ptr<CacheEntry[]> cache_;    // made on the first search
 };
 
 extern template class PaletteCodec<false>;

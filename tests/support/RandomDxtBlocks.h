@@ -29,11 +29,11 @@ class RandomDxtBlocks {
       for (int c = 0; c < 4; ++c) {
         float& v = block.rgba[i][c];
         switch (shape) {
-          case 0: v = Unit(); break;                                                   // noise
-          case 1: v = base[c]; break;                                                  // one colour
+          case 0: v = Unit(); break;                                                                  // noise
+          case 1: v = base[c]; break;                                                                 // one colour
           case 2: v = static_cast<float>(Below(c == 1 ? 64 : 32)) / (c == 1 ? 63.0f : 31.0f); break;  // the grid
-          case 3: v = Below(2) ? base[c] : base[(c + 1) & 3]; break;                   // two colours
-          case 4: v = Special(); break;                                                // edges of the range
+          case 3: v = Below(2) ? base[c] : base[(c + 1) & 3]; break;                                  // two colours
+          case 4: v = Special(); break;  // edges of the range
           default: v = base[c] + step[c] * static_cast<float>(i & 3) + step[(c + 1) & 3] * static_cast<float>(i >> 2);
         }
       }
@@ -50,10 +50,19 @@ class RandomDxtBlocks {
   unsigned Below(unsigned n) { return static_cast<unsigned>(random_() % n); }
   float Unit() { return static_cast<float>(random_() >> 8) / 16777216.0f; }
   float Special() {
-    static constexpr float kValues[] = {0.0f, 1.0f, 0.5f, -0.0f, -0.25f, 1.5f, 0.49999997f, 0.50000006f,
+    static constexpr float kValues[] = {0.0f,
+                                        1.0f,
+                                        0.5f,
+                                        -0.0f,
+                                        -0.25f,
+                                        1.5f,
+                                        0.49999997f,
+                                        0.50000006f,
                                         std::numeric_limits<float>::quiet_NaN(),
                                         std::numeric_limits<float>::infinity(),
-                                        -std::numeric_limits<float>::infinity(), 1e-40f, 0.99999994f};
+                                        -std::numeric_limits<float>::infinity(),
+                                        1e-40f,
+                                        0.99999994f};
     return Below(3) ? kValues[Below(sizeof kValues / sizeof kValues[0])] : Unit();
   }
 
