@@ -10,6 +10,7 @@
 #include "ProcessorFeatures.h"
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define RASTRO_X86 1
 #endif
@@ -81,28 +82,13 @@ float OffsetValue(unsigned index) { return index == 16 ? 0.5f : (static_cast<flo
 
 unsigned OffsetIndex(float offset) { return offset == 0.5f ? 16 : static_cast<unsigned>(offset * 16.0f); }
 
-std::uint32_t LoadSource(const BYTE* p, unsigned bytes) {
-  if (bytes == 4) return static_cast<std::uint32_t>(LoadPixel<4>(p));
-  if (bytes == 2) return static_cast<std::uint32_t>(LoadPixel<2>(p));
-  return *p;
-}
-
-void StoreDestination(BYTE* p, std::uint64_t v, unsigned bytes) {
-  switch (bytes) {
-    case 1: *p = static_cast<BYTE>(v); break;
-    case 2: StorePixel<2>(p, v); break;
-    case 4: StorePixel<4>(p, v); break;
-    default: StorePixel<8>(p, v); break;
-  }
-}
-
 #if RASTRO_X86
 // 8-bit channels into fields of at most 8 bits: trunc(c / 255 · M + d) is floor((c · M + E) /
 // 255) with E = floor(255 · d), because c · M / 255 + d is never within the float error of a
 // whole number (its fraction has an odd numerator over 255 · 32). Sixteen pixels at a time in
 // 16-bit lanes, with x / 255 = (x + 1 + (x >> 8)) >> 8 for every x below 65535.
 struct Pack16 {
-  int sourceShift[4];     // byte position of R, G, B, A in the source pixel; -1: reads as 1
+  int sourceShift[4];      // byte position of R, G, B, A in the source pixel; -1: reads as 1
   int destinationBits[4];  // 0: not stored
   int destinationShift[4];
 };
@@ -139,11 +125,69 @@ __attribute__((target("avx2"))) UINT Pack16Avx2(const Pack16& pack, const BYTE* 
     for (int channel = 0; channel < 4; ++channel) {
       const int bits = pack.destinationBits[channel];
       if (bits == 0) continue;
-      const __m256i c = pack.sourceShift[channel] < 0 ? _mm256_set1_epi16(255) : channelBytes[pack.sourceShift[channel] / 8];
+      const __m256i c =
+          pack.sourceShift[channel] < 0 ? _mm256_set1_epi16(255) : channelBytes[pack.sourceShift[channel] / 8];
       const __m256i q = Quantize255(c, bits, e);
       result = _mm256_or_si256(result, _mm256_sll_epi16(q, _mm_cvtsi32_si128(pack.destinationShift[channel])));
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * std::size_t{x}), result);
+  }
+  return x;
+}
+
+bool ProcessorHasF16c() {
+  static const bool has = [] {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __get_cpuid(1, &a, &b, &c, &d) && ((c >> 29) & 1u) != 0;
+  }();
+  return has;
+}
+
+// Whether c · (1 / 255) in float rounds to the same 16-bit float as the exactly rounded
+// c / 255 that the codecs read, for every byte c. Checked once rather than assumed.
+bool FloatProductGivesTheSameHalves() {
+  static const bool same = [] {
+    RoundToNearestScope rounding;
+    for (std::uint32_t c = 0; c < 256; ++c) {
+      const volatile float product = static_cast<float>(c) * (1.0f / 255.0f);
+      if (FloatToHalf(product) != FloatToHalf(ReadUnsignedField<8>(c))) return false;
+    }
+    return true;
+  }();
+  return same;
+}
+
+// 8-bit channels into 16-bit floats, converted with rounding to nearest as the codecs'
+// conversion does for values in [0, 1]. The float is c · (1 / 255) (see above), or else the
+// double product rounded once to float, which is the correctly rounded quotient (the packed
+// codecs' vector read).
+template <bool FloatProduct>
+__attribute__((target("avx2,f16c"))) UINT HalvesFrom8888(const BYTE* in, BYTE* out, UINT width, bool bgra,
+                                                         bool opaque) {
+  const __m128i order = bgra ? _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15)
+                             : _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  const __m128i alpha = _mm_set1_epi32(opaque ? static_cast<int>(0xFF000000u) : 0);
+  const __m256 reciprocal = _mm256_set1_ps(1.0f / 255.0f);
+  const __m256d exactReciprocal = _mm256_set1_pd(1.0 / 255.0);
+  UINT x = 0;
+  for (; x + 4 <= width; x += 4) {
+    __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * std::size_t{x}));
+    pixels = _mm_or_si128(_mm_shuffle_epi8(pixels, order), alpha);
+    for (int pair = 0; pair < 2; ++pair) {
+      const __m256i channels = _mm256_cvtepu8_epi32(pair ? _mm_srli_si128(pixels, 8) : pixels);
+      __m256 values;
+      if constexpr (FloatProduct) {
+        values = _mm256_mul_ps(_mm256_cvtepi32_ps(channels), reciprocal);
+      } else {
+        const __m128 first =
+            _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(channels)), exactReciprocal));
+        const __m128 second =
+            _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(channels, 1)), exactReciprocal));
+        values = _mm256_set_m128(second, first);
+      }
+      const __m128i halves = _mm256_cvtps_ph(values, _MM_FROUND_TO_NEAREST_INT);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * std::size_t{x} + 16 * pair), halves);
+    }
   }
   return x;
 }
@@ -162,6 +206,27 @@ __attribute__((target("avx2"))) UINT MaskAvx2(std::uint32_t keep, std::uint32_t 
   return x;
 }
 #endif
+
+// Four destination fields, each from one source field through the table of its dither
+// column; a field the destination lacks reads a table of one zero.
+struct RowTables {
+  const std::uint32_t* table[4][4];  // [x & 3][field]
+  unsigned shift[4];                 // of the source field
+  std::uint32_t mask[4];
+  unsigned place[4];  // of the destination field
+};
+
+template <unsigned SourceBytes, unsigned DestinationBytes>
+void ConvertWithTables(const RowTables& tables, const BYTE* in, BYTE* out, UINT x, UINT width) {
+  for (; x < width; ++x) {
+    const std::uint32_t pixel = static_cast<std::uint32_t>(LoadPixel<SourceBytes>(in + std::size_t{x} * SourceBytes));
+    const std::uint32_t* const* table = tables.table[x & 3];
+    std::uint64_t result = 0;
+    for (int c = 0; c < 4; ++c)
+      result |= std::uint64_t{table[c][(pixel >> tables.shift[c]) & tables.mask[c]]} << tables.place[c];
+    StorePixel<DestinationBytes>(out + std::size_t{x} * DestinationBytes, result);
+  }
+}
 
 }  // namespace
 
@@ -211,14 +276,9 @@ std::unique_ptr<FastRowConverter> FastRowConverter::Create(const PixelCodec& des
   if (to->luminance) {
     // Luminance depends on one source field only when R, G and B read the same value.
     const bool grey = from->luminance || (from->red.bits == 0 && from->green.bits == 0 && from->blue.bits == 0);
-    if (grey) {
-      addChannel(0, to->red.bits, to->red.shift, true);
-    } else {
-      converter->luminanceFromColor_ = true;
-      converter->luminanceMask_ = FieldMax(to->red.bits);
-      converter->luminanceShift_ = to->red.shift;
-      for (int c = 0; c < 3; ++c) addChannel(c, 0, 0, false);  // read values only
-    }
+    // From colour it depends on three: the codecs compute it (with their vector paths).
+    if (!grey) return nullptr;
+    addChannel(0, to->red.bits, to->red.shift, true);
     if (to->alpha.bits) addChannel(3, to->alpha.bits, to->alpha.shift, false);
     return converter;
   }
@@ -230,7 +290,7 @@ std::unique_ptr<FastRowConverter> FastRowConverter::Create(const PixelCodec& des
 
 const std::uint32_t* FastRowConverter::Table(std::size_t index, unsigned offsetIndex) {
   Channel& channel = channels_[index];
-  std::unique_ptr<std::uint32_t[]>& table = channel.tables[halfFloat_ || channel.destinationBits == 0 ? 16 : offsetIndex];
+  std::unique_ptr<std::uint32_t[]>& table = channel.tables[halfFloat_ ? 16 : offsetIndex];
   if (table) return table.get();
   const std::size_t entries = std::size_t{channel.mask} + 1;
   table.reset(new (std::nothrow) std::uint32_t[entries]);
@@ -245,8 +305,6 @@ const std::uint32_t* FastRowConverter::Table(std::size_t index, unsigned offsetI
     }
     if (halfFloat_) {
       table[value] = FloatToHalf(v);
-    } else if (channel.destinationBits == 0) {
-      table[value] = std::bit_cast<std::uint32_t>(v);  // a read value for luminance from colour
     } else {
       RoundTowardZeroScope writing;
       const float stored = channel.luminance ? Luminance(FloatRgba{v, v, v, 1.0f}) : v;
@@ -259,7 +317,15 @@ const std::uint32_t* FastRowConverter::Table(std::size_t index, unsigned offsetI
 bool FastRowConverter::ConvertRow(const BYTE* in, BYTE* out, UINT width, const float* offsets) {
   UINT x = 0;
 #if RASTRO_X86
-  if (!halfFloat_ && !luminanceFromColor_ && ActiveVectorLevel() == VectorLevel::Avx2 && sourceBytes_ == 4) {
+  if (halfFloat_ && destinationBytes_ == 8 && sourceBytes_ == 4 && ActiveVectorLevel() == VectorLevel::Avx2 &&
+      ProcessorHasF16c()) {
+    const bool bgra = sourceFormat_ == D3DFMT_A8R8G8B8 || sourceFormat_ == D3DFMT_X8R8G8B8;
+    const bool opaque = sourceFormat_ == D3DFMT_X8R8G8B8 || sourceFormat_ == D3DFMT_X8B8G8R8;
+    RoundToNearestScope reading;
+    x = FloatProductGivesTheSameHalves() ? HalvesFrom8888<true>(in, out, width, bgra, opaque)
+                                         : HalvesFrom8888<false>(in, out, width, bgra, opaque);
+  }
+  if (!halfFloat_ && ActiveVectorLevel() == VectorLevel::Avx2 && sourceBytes_ == 4) {
     // Whole bytes kept in place, and constants: a mask.
     std::uint32_t keep = 0, set = 0;
     bool masks = destinationBytes_ == 4;
@@ -294,48 +360,36 @@ bool FastRowConverter::ConvertRow(const BYTE* in, BYTE* out, UINT width, const f
 #endif
   if (x >= width) return true;
 
-  // The tables of this row's four offsets.
-  const std::uint32_t* tables[4][4] = {};
-  const std::size_t channelCount = channels_.size();
+  // The tables of this row's four offsets; missing channels read a table of one zero.
+  static const std::uint32_t kNothing[1] = {0};
+  RowTables tables;
   for (unsigned phase = 0; phase < 4; ++phase) {
-    for (std::size_t c = 0; c < channelCount; ++c) {
-      tables[phase][c] = Table(c, OffsetIndex(offsets[phase]));
-      if (!tables[phase][c]) return false;
+    for (std::size_t c = 0; c < 4; ++c) {
+      tables.table[phase][c] = kNothing;
+      if (c >= channels_.size()) continue;
+      tables.table[phase][c] = Table(c, OffsetIndex(offsets[phase]));
+      if (!tables.table[phase][c]) return false;
     }
   }
-  if (luminanceFromColor_) {
-    RoundTowardZeroScope writing;
-    for (; x < width; ++x) {
-      const std::uint32_t pixel = LoadSource(in + std::size_t{x} * sourceBytes_, sourceBytes_);
-      const std::uint32_t* const* table = tables[x & 3];
-      float rgb[3];
-      for (int c = 0; c < 3; ++c) {
-        const Channel& channel = channels_[c];
-        const std::uint32_t value = channel.source.shift < 0 ? 0 : (pixel >> channel.source.shift) & channel.mask;
-        rgb[c] = std::bit_cast<float>(table[c][value]);
-      }
-      std::uint64_t result = std::uint64_t{QuantizeUnsigned(Luminance(FloatRgba{rgb[0], rgb[1], rgb[2], 1.0f}),
-                                                            static_cast<float>(luminanceMask_), offsets[x & 3])}
-                             << luminanceShift_;
-      if (channelCount == 4) {
-        const Channel& alpha = channels_[3];
-        const std::uint32_t value = alpha.source.shift < 0 ? 0 : (pixel >> alpha.source.shift) & alpha.mask;
-        result |= std::uint64_t{table[3][value]} << alpha.destinationShift;
-      }
-      StoreDestination(out + std::size_t{x} * destinationBytes_, result, destinationBytes_);
-    }
-    return true;
+  for (std::size_t c = 0; c < 4; ++c) {
+    const bool present = c < channels_.size() && channels_[c].source.shift >= 0;
+    tables.shift[c] = present ? static_cast<unsigned>(channels_[c].source.shift) : 0;
+    tables.mask[c] = present ? channels_[c].mask : 0;
+    tables.place[c] = c < channels_.size() ? channels_[c].destinationShift : 0;
   }
-  for (; x < width; ++x) {
-    const std::uint32_t pixel = LoadSource(in + std::size_t{x} * sourceBytes_, sourceBytes_);
-    const std::uint32_t* const* table = tables[x & 3];
-    std::uint64_t result = 0;
-    for (std::size_t c = 0; c < channelCount; ++c) {
-      const Channel& channel = channels_[c];
-      const std::uint32_t value = channel.source.shift < 0 ? 0 : (pixel >> channel.source.shift) & channel.mask;
-      result |= std::uint64_t{table[c][value]} << channel.destinationShift;
-    }
-    StoreDestination(out + std::size_t{x} * destinationBytes_, result, destinationBytes_);
+  switch (sourceBytes_ * 16 + destinationBytes_) {
+    case 4 * 16 + 4: ConvertWithTables<4, 4>(tables, in, out, x, width); break;
+    case 4 * 16 + 2: ConvertWithTables<4, 2>(tables, in, out, x, width); break;
+    case 4 * 16 + 1: ConvertWithTables<4, 1>(tables, in, out, x, width); break;
+    case 4 * 16 + 8: ConvertWithTables<4, 8>(tables, in, out, x, width); break;
+    case 2 * 16 + 4: ConvertWithTables<2, 4>(tables, in, out, x, width); break;
+    case 2 * 16 + 2: ConvertWithTables<2, 2>(tables, in, out, x, width); break;
+    case 2 * 16 + 1: ConvertWithTables<2, 1>(tables, in, out, x, width); break;
+    case 2 * 16 + 8: ConvertWithTables<2, 8>(tables, in, out, x, width); break;
+    case 1 * 16 + 4: ConvertWithTables<1, 4>(tables, in, out, x, width); break;
+    case 1 * 16 + 2: ConvertWithTables<1, 2>(tables, in, out, x, width); break;
+    case 1 * 16 + 1: ConvertWithTables<1, 1>(tables, in, out, x, width); break;
+    default: ConvertWithTables<1, 8>(tables, in, out, x, width); break;
   }
   return true;
 }

@@ -4,8 +4,7 @@
 // reading the row through the source codec and writing it through the destination codec give:
 // every field of these formats depends on one source field of at most 8 bits, so a table of
 // what the codecs compute for each of its values (at each dither offset) is the whole
-// conversion; only luminance written from colour is computed per pixel, with the codec's own
-// float arithmetic.
+// conversion. Luminance written from colour depends on three fields and stays with the codecs.
 #pragma once
 
 #include <cstdint>
@@ -37,11 +36,7 @@ class FastRowConverter {
 
   unsigned sourceBytes_ = 0, destinationBytes_ = 0;
   std::vector<Channel> channels_;
-  bool luminanceFromColor_ = false;  // L computed per pixel from R, G and B
-  bool halfFloat_ = false;           // fields are 16-bit floats, no offsets
-  int fieldShift_[4] = {};           // where each source channel sits (luminance from colour)
-  std::uint32_t luminanceMask_ = 0;
-  unsigned luminanceShift_ = 0;
+  bool halfFloat_ = false;  // fields are 16-bit floats, no offsets
   D3DFORMAT sourceFormat_ = D3DFMT_UNKNOWN, destinationFormat_ = D3DFMT_UNKNOWN;
 };
 

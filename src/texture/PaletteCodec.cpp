@@ -96,23 +96,32 @@ BYTE PaletteCodec<SeparateAlpha>::Nearest(const FloatRgba& pixel) {
   return NearestPaletteEntry(paletteTable_.get(), pixel, withAlpha);
 }
 
+namespace {
+
+// The byte b with b / 255 == v exactly, or -1.
+inline int ExactByte(float v) {
+  if (!(v >= 0.0f && v <= 1.0f)) return -1;
+  const int b = static_cast<int>(v * 255.0f + 0.5f);
+  return std::memcmp(&kUnsignedTable<8>[b], &v, sizeof v) == 0 ? b : -1;
+}
+
+}  // namespace
+
 template <bool SeparateAlpha>
 BYTE PaletteCodec<SeparateAlpha>::CachedNearest(const FloatRgba& pixel) {
+  const int r = ExactByte(pixel.R), g = ExactByte(pixel.G), b = ExactByte(pixel.B);
+  const int a = SeparateAlpha ? 0 : ExactByte(pixel.A);  // the search ignores A8P8's alpha
+  if ((r | g | b | a) < 0) return Nearest(pixel);
   if (!cache_) {
-    cache_.reset(new (std::nothrow) CacheEntry[std::size_t{1} << kCacheBits]());
+    cache_.reset(new (std::nothrow) std::uint64_t[std::size_t{1} << kCacheBits]());
     if (!cache_) return Nearest(pixel);
   }
-  std::uint32_t bits[4];
-  std::memcpy(bits, &pixel, sizeof bits);
-  if constexpr (SeparateAlpha) bits[3] = 0;  // the search ignores alpha
-  const std::uint32_t hash =
-      (bits[0] * 0x9E3779B1u) ^ (bits[1] * 0x85EBCA77u) ^ (bits[2] * 0xC2B2AE3Du) ^ (bits[3] * 0x27D4EB2Fu);
-  CacheEntry& entry = cache_[(hash ^ (hash >> 15)) & ((1u << kCacheBits) - 1)];
-  FloatRgba key = pixel;
-  std::memcpy(&key.A, &bits[3], sizeof key.A);
-  if (entry.used && std::memcmp(&entry.pixel, &key, sizeof key) == 0) return entry.index;
-  entry = {key, Nearest(pixel), true};
-  return entry.index;
+  const std::uint32_t key = static_cast<std::uint32_t>(r | g << 8 | b << 16) | static_cast<std::uint32_t>(a) << 24;
+  std::uint64_t& entry = cache_[(key * 0x9E3779B1u) >> (32 - kCacheBits)];
+  if ((entry & 1) && static_cast<std::uint32_t>(entry >> 32) == key) return static_cast<BYTE>(entry >> 1);
+  const BYTE index = Nearest(pixel);
+  entry = std::uint64_t{key} << 32 | std::uint64_t{index} << 1 | 1u;
+  return index;
 }
 
 template <bool SeparateAlpha>

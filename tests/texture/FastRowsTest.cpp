@@ -2,8 +2,7 @@
 // the source codec and writing it through the destination codec must give the same bytes.
 // Every field these converters write depends on one source field, so rows in which each source
 // field takes every one of its values at each of the four dither columns, over four rows and
-// four slices (all sixteen dither offsets), and without dithering, cover every input; luminance
-// written from colour depends on three fields and is checked on random pixels.
+// four slices (all sixteen dither offsets), and without dithering, cover every input.
 #include "FastRows.h"
 
 #include <gtest/gtest.h>
@@ -30,10 +29,12 @@ struct Format {
 void PrintTo(const Format& format, std::ostream* out) { *out << format.name; }
 
 constexpr Format kSources[] = {
-    {D3DFMT_A8R8G8B8, "A8R8G8B8", 4}, {D3DFMT_X8R8G8B8, "X8R8G8B8", 4}, {D3DFMT_A8B8G8R8, "A8B8G8R8", 4},
-    {D3DFMT_X8B8G8R8, "X8B8G8R8", 4}, {D3DFMT_R5G6B5, "R5G6B5", 2},     {D3DFMT_X1R5G5B5, "X1R5G5B5", 2},
-    {D3DFMT_A1R5G5B5, "A1R5G5B5", 2}, {D3DFMT_A4R4G4B4, "A4R4G4B4", 2}, {D3DFMT_X4R4G4B4, "X4R4G4B4", 2},
-    {D3DFMT_L8, "L8", 1},             {D3DFMT_A8L8, "A8L8", 2},         {D3DFMT_A8, "A8", 1},
+    {D3DFMT_A8R8G8B8, "A8R8G8B8", 4}, {D3DFMT_X8R8G8B8, "X8R8G8B8", 4},
+    {D3DFMT_A8B8G8R8, "A8B8G8R8", 4}, {D3DFMT_X8B8G8R8, "X8B8G8R8", 4},
+    {D3DFMT_R5G6B5, "R5G6B5", 2},     {D3DFMT_X1R5G5B5, "X1R5G5B5", 2},
+    {D3DFMT_A1R5G5B5, "A1R5G5B5", 2}, {D3DFMT_A4R4G4B4, "A4R4G4B4", 2},
+    {D3DFMT_X4R4G4B4, "X4R4G4B4", 2}, {D3DFMT_L8, "L8", 1},
+    {D3DFMT_A8L8, "A8L8", 2},         {D3DFMT_A8, "A8", 1},
 };
 constexpr Format kHalfDestinations[] = {
     {D3DFMT_R16F, "R16F", 2}, {D3DFMT_G16R16F, "G16R16F", 4}, {D3DFMT_A16B16G16R16F, "A16B16G16R16F", 8}};
@@ -71,10 +72,10 @@ class FastRowPairs : public ::testing::TestWithParam<std::tuple<Format, Format, 
 
 TEST_P(FastRowPairs, WriteWhatTheCodecsWrite) {
   const auto& [from, to, dither] = GetParam();
-  // Luminance from colour reads three fields at once: random pixels instead.
-  const bool random = (to.format == D3DFMT_L8 || to.format == D3DFMT_A8L8) && from.format != D3DFMT_L8 &&
-                      from.format != D3DFMT_A8L8 && from.format != D3DFMT_A8;
-  std::vector<BYTE> source = SourceBytes(from, random);
+  // Luminance from colour reads three fields at once: the codecs keep it.
+  const bool fromColor = (to.format == D3DFMT_L8 || to.format == D3DFMT_A8L8) && from.format != D3DFMT_L8 &&
+                         from.format != D3DFMT_A8L8 && from.format != D3DFMT_A8;
+  std::vector<BYTE> source = SourceBytes(from, false);
   std::vector<BYTE> viaCodecs(std::size_t{kWidth} * to.bytes * kRows * kSlices, 0xCD);
   std::vector<BYTE> viaTables = viaCodecs;
 
@@ -88,6 +89,10 @@ TEST_P(FastRowPairs, WriteWhatTheCodecsWrite) {
   ASSERT_EQ(LinkCodecs(*writer, *reader), S_OK);
   ASSERT_EQ(LinkCodecs(*tableWriter, *reader), S_OK);
   auto converter = FastRowConverter::Create(*tableWriter, *reader);
+  if (fromColor) {
+    EXPECT_FALSE(converter);
+    return;
+  }
   ASSERT_TRUE(converter);
 
   std::vector<FloatRgba> row(kWidth);
@@ -97,7 +102,8 @@ TEST_P(FastRowPairs, WriteWhatTheCodecsWrite) {
       writer->WriteRow(y, z, row.data());
       const std::size_t in = (std::size_t{z} * kRows + y) * kWidth * from.bytes;
       const std::size_t out = (std::size_t{z} * kRows + y) * kWidth * to.bytes;
-      ASSERT_TRUE(converter->ConvertRow(source.data() + in, viaTables.data() + out, kWidth, tableWriter->DitherRow(y, z)));
+      ASSERT_TRUE(
+          converter->ConvertRow(source.data() + in, viaTables.data() + out, kWidth, tableWriter->DitherRow(y, z)));
     }
   }
   for (std::size_t i = 0; i < viaCodecs.size(); ++i) {
