@@ -26,6 +26,7 @@ namespace {
 struct Picture {
   UINT width = 1024, height = 64;
   std::vector<FloatRgba> pixels;
+  bool photo = false;
 };
 
 // A photograph-like test image: smooth shading with fine detail and an alpha ramp.
@@ -48,7 +49,7 @@ Picture SyntheticPicture() {
 }
 
 // The photo's pixels as the loader reads them, cropped to whole blocks; its alpha becomes a
-// ramp so that DXT5 has alpha to encode.
+// ramp so that DXT5 has alpha to encode (DXT1 encodes it opaque, as anchors/SquishBench does).
 bool LoadPhoto(const char* path, Picture& picture) {
   std::ifstream file(path, std::ios::binary);
   const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -64,6 +65,7 @@ bool LoadPhoto(const char* path, Picture& picture) {
   region.Extent = region.Region = image.Box;
   auto reader = CreatePixelCodec(region);
   if (!reader) return false;
+  picture.photo = true;
   picture.width = image.Width & ~3u;
   picture.height = image.Height & ~3u;
   picture.pixels.resize(std::size_t{picture.width} * picture.height);
@@ -108,7 +110,10 @@ struct Surface {
 
 void Encode(benchmark::State& state, D3DFORMAT format, VectorLevel level) {
   OverrideVectorLevel(level);
-  const Picture& picture = ThePicture();
+  Picture picture = ThePicture();
+  if (picture.photo && format == D3DFMT_DXT1) {
+    for (FloatRgba& p : picture.pixels) p.A = 1.0f;
+  }
   Surface surface(format, picture.width, picture.height);
   for (auto _ : state) {
     auto codec = CreatePixelCodec(surface.region);
