@@ -26,3 +26,7 @@ if(SQUISH_LIBRARY AND SQUISH_INCLUDE)
   target_link_libraries(squish_bench PRIVATE rastro_texture_internals ${SQUISH_LIBRARY} benchmark::benchmark
                                              benchmark::benchmark_main)
 endif()
+# The vector DXT encoders against the single-block ones on as many random blocks as asked.
+add_executable(dxt_vector_check ${CMAKE_CURRENT_SOURCE_DIR}/texture/check/DxtVectorCheck.cpp)
+target_include_directories(dxt_vector_check PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+target_link_libraries(dxt_vector_check PRIVATE rastro_texture_internals)

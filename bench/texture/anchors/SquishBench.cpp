@@ -64,7 +64,8 @@ void Compress(benchmark::State& state, int flags, bool alphaRamp) {
     for (int x = 0; x < photo.width; ++x)
       rgba[(static_cast<std::size_t>(y) * photo.width + x) * 4 + 3] =
           alphaRamp ? static_cast<std::uint8_t>((x + y) % 256) : 255;
-  std::vector<std::uint8_t> blocks(static_cast<std::size_t>(squish::GetStorageRequirements(photo.width, photo.height, flags)));
+  std::vector<std::uint8_t> blocks(
+      static_cast<std::size_t>(squish::GetStorageRequirements(photo.width, photo.height, flags)));
   for (auto _ : state) {
     squish::CompressImage(rgba.data(), photo.width, photo.height, blocks.data(), flags);
     benchmark::ClobberMemory();
