@@ -1,6 +1,7 @@
 #include "BlitRegion.h"
 
 #include <algorithm>
+#include <cfenv>
 #include <cstdint>
 #include <vector>
 
@@ -74,7 +75,11 @@ HRESULT BlitRegion(const PixelRegion& destinationRegion, const PixelRegion& sour
 
   const bool halving = RegionHeight(sourceRegion) != height;
   std::vector<HRESULT> results(starts.size(), S_OK);
+  // Filters compute in the caller's rounding mode; every thread of the pool takes it on.
+  const int rounding = std::fegetround();
   WorkerPool::Shared().ParallelFor(starts.size(), [&](std::size_t band) {
+    const int previous = std::fegetround();
+    if (previous != rounding) std::fesetround(rounding);
     const UINT first = starts[band];
     const UINT end = band + 1 < starts.size() ? starts[band + 1] : height;
     PixelRegion destination = destinationRegion;
@@ -86,6 +91,7 @@ HRESULT BlitRegion(const PixelRegion& destinationRegion, const PixelRegion& sour
     // The last band keeps an odd source row, which halving drops as the whole pass does.
     if (band + 1 < starts.size()) source.Region.Bottom = sourceRegion.Region.Top + scale * end;
     results[band] = BlitRegionOnce(destination, source, filter);
+    if (previous != rounding) std::fesetround(previous);
   });
   for (HRESULT result : results) {
     if (FAILED(result)) return result;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cfenv>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -129,21 +130,28 @@ TEST_P(ThreadCountIndependence, ConvertsToTheSameBytesWithOneTwoAndSevenThreads)
     palette[i] = {static_cast<BYTE>((i & 7) * 36), static_cast<BYTE>(((i >> 3) & 7) * 36),
                   static_cast<BYTE>((i >> 6) * 85), 255};
   }
-  std::vector<std::vector<BYTE>> results;
-  for (unsigned threads : {1u, 2u, 7u}) {
-    PoolThreads pool(threads);
-    Image out(request.format, request.width, request.height, request.bytesPerPixel);
-    PixelRegion destination = out.Region(request.destination);
-    destination.Palette = palette.data();
-    PixelRegion source = picture.Region(request.source);
-    source.ColorKey = request.colorKey;
-    ASSERT_EQ(BlitRegion(destination, source, request.filter), S_OK) << threads;
-    results.push_back(out.bytes);
+  // Filters compute in the caller's rounding mode, which the pool's threads must take on.
+  for (int rounding : {FE_TONEAREST, FE_TOWARDZERO}) {
+    std::vector<std::vector<BYTE>> results;
+    for (unsigned threads : {1u, 2u, 7u}) {
+      PoolThreads pool(threads);
+      Image out(request.format, request.width, request.height, request.bytesPerPixel);
+      PixelRegion destination = out.Region(request.destination);
+      destination.Palette = palette.data();
+      PixelRegion source = picture.Region(request.source);
+      source.ColorKey = request.colorKey;
+      const int previous = std::fegetround();
+      std::fesetround(rounding);
+      const HRESULT result = BlitRegion(destination, source, request.filter);
+      std::fesetround(previous);
+      ASSERT_EQ(result, S_OK) << threads;
+      results.push_back(out.bytes);
+    }
+    EXPECT_TRUE(results[0] == results[1]) << "2 threads, rounding " << rounding;
+    EXPECT_TRUE(results[0] == results[2]) << "7 threads, rounding " << rounding;
+    // The request really wrote something.
+    EXPECT_NE(results[0], std::vector<BYTE>(results[0].size(), 0));
   }
-  EXPECT_TRUE(results[0] == results[1]) << "2 threads";
-  EXPECT_TRUE(results[0] == results[2]) << "7 threads";
-  // The request really wrote something.
-  EXPECT_NE(results[0], std::vector<BYTE>(results[0].size(), 0));
 }
 
 constexpr DWORD kDither = D3DX_FILTER_POINT | D3DX_FILTER_DITHER;
