@@ -136,7 +136,8 @@ const Target kTargets[] = {
 const bool kRegistered = [] {
   for (const Target& target : kTargets) {
     benchmark::RegisterBenchmark((std::string("ConvertRow/A8R8G8B8/") + target.name).c_str(), ConvertRow, target);
-    if (target.format != D3DFMT_P8 && target.format != D3DFMT_YUY2) {
+    // Palettes, pair packing and luminance from colour stay with the codecs.
+    if (target.format != D3DFMT_P8 && target.format != D3DFMT_YUY2 && target.format != D3DFMT_L8) {
       benchmark::RegisterBenchmark((std::string("FastRow/A8R8G8B8/") + target.name).c_str(), FastRow, target);
     }
   }

@@ -24,8 +24,9 @@ class PaletteCodec final : public PixelCodec {
 
  private:
   BYTE Nearest(const FloatRgba& pixel);
-  // The answer for a colour met before, or the search's; remembered either way.
-  BYTE CachedNearest(const FloatRgba& pixel);
+  // Nearest() for `count` pixels into `indices`: the answer for a colour met before, or the
+  // search's, remembered either way.
+  void NearestRow(const FloatRgba* row, UINT count, BYTE* indices);
 
   // Colours already searched for: pictures repeat colours far more often than a search costs
   // to remember. Colours whose channels are all byte values over 255 (what every 8-bit
