@@ -6,9 +6,11 @@
 #include <cfenv>
 #include <cstdint>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "BlitRegion.h"
+#include "DebugOutput.h"
 #include "TestEnvironment.h"
 #include "ThreadCount.h"
 #include "WorkerPool.h"
@@ -57,6 +59,21 @@ TEST(ThreadCount, FollowsTheEnvironmentAndOtherwiseTheProcessors) {
     testing::ScopedEnvironment env("RASTROMETER_THREADS", text);
     EXPECT_EQ(RequestedThreadCount(), expected) << '"' << text << '"';
   }
+}
+
+// Conversions on several threads each mute and unmute the debug output around the calls they
+// make; one thread's mute must neither silence nor outlive another's.
+TEST(DebugMute, BelongsToTheThreadThatSetIt) {
+  testing::ScopedEnvironment debug("RASTROMETER_D3D_DEBUG", "1");
+  ASSERT_TRUE(DebugOutputActive());
+  const int previous = DebugSetMute(1);
+  EXPECT_EQ(previous, 0);
+  EXPECT_FALSE(DebugOutputActive());
+  bool activeElsewhere = false;
+  std::thread([&] { activeElsewhere = DebugOutputActive(); }).join();
+  EXPECT_TRUE(activeElsewhere);
+  DebugSetMute(previous);
+  EXPECT_TRUE(DebugOutputActive());
 }
 
 struct Image {
