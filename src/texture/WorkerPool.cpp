@@ -1,5 +1,7 @@
 #include "WorkerPool.h"
 
+#include <system_error>
+
 #include "ThreadCount.h"
 
 namespace rastro {
@@ -31,9 +33,14 @@ void WorkerPool::SetThreads(unsigned threads) {
   threads_ = threads;
 }
 
-void WorkerPool::StartWorkers(unsigned count) {
-  // Threads are started on first need and kept; a smaller count later leaves them idle.
-  while (workers_.size() < count) workers_.emplace_back([this] { WorkerLoop(); });
+unsigned WorkerPool::StartWorkers(unsigned count) {
+  // Threads are started on first need and kept; a smaller count later leaves them idle. The
+  // system may refuse more threads: the loop then runs on those it has, or on the caller alone.
+  try {
+    while (workers_.size() < count) workers_.emplace_back([this] { WorkerLoop(); });
+  } catch (const std::system_error&) {
+  }
+  return static_cast<unsigned>(workers_.size() < count ? workers_.size() : count);
 }
 
 void WorkerPool::RunOneTask(Batch& batch, std::unique_lock<std::mutex>& lock) {
@@ -85,11 +92,11 @@ void WorkerPool::ParallelFor(std::size_t count, const std::function<void(std::si
     for (std::size_t i = 0; i < count; ++i) task(i);
     return;
   }
+  const unsigned helpers = StartWorkers(threads - 1);
   Batch batch;
   batch.task = &task;
   batch.count = count;
-  batch.mostHelpers = static_cast<unsigned>(count - 1 < threads - 1 ? count - 1 : threads - 1);
-  StartWorkers(threads - 1);
+  batch.mostHelpers = static_cast<unsigned>(count - 1 < helpers ? count - 1 : helpers);
   batches_.push_back(&batch);
   for (unsigned i = 0; i < batch.mostHelpers; ++i) workPosted_.notify_one();
   while (batch.next < batch.count) RunOneTask(batch, lock);

@@ -47,7 +47,8 @@ class WorkerPool {
   void WorkerLoop();
   // Takes the next task of `batch` and runs it with the lock released. Caller holds `lock`.
   void RunOneTask(Batch& batch, std::unique_lock<std::mutex>& lock);
-  void StartWorkers(unsigned count);
+  // Returns how many of the `count` wanted are running.
+  unsigned StartWorkers(unsigned count);
 
   mutable std::mutex mutex_;
   std::condition_variable workPosted_;
