@@ -8,6 +8,7 @@
 
 #include "DxtBlock.h"
 #include "PixelCodec.h"
+#include "ProcessorFeatures.h"
 
 namespace {
 
@@ -70,14 +71,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (UINT y = 0; y < box.Bottom - box.Top; ++y) reader->ReadRow((y * 7) % (box.Bottom - box.Top), z, row.data());
   }
 
+  // The writes once with the scalar encoder and once with the vector encoders: the same bytes.
   region.ColorKey = 0;
-  if (auto writer = CreatePixelCodec(region)) {
-    for (UINT z = 0; z < box.Back - box.Front; ++z)
-      for (UINT y = 0; y < box.Bottom - box.Top; ++y) {
-        for (UINT x = 0; x < regionWidth; ++x) row[x] = {in.Float(), in.Float(), in.Float(), in.Float()};
-        writer->WriteRow(flags & 4 ? box.Bottom - box.Top - 1 - y : y, z, row.data());
-      }
+  const std::vector<std::uint8_t> original = surface;
+  std::vector<std::uint8_t> written[2];
+  const Input rows = in;
+  for (int pass = 0; pass < 2; ++pass) {
+    OverrideVectorLevel(pass == 0 ? VectorLevel::Portable : DetectVectorLevel());
+    surface = original;
+    in = rows;
+    if (auto writer = CreatePixelCodec(region)) {
+      for (UINT z = 0; z < box.Back - box.Front; ++z)
+        for (UINT y = 0; y < box.Bottom - box.Top; ++y) {
+          for (UINT x = 0; x < regionWidth; ++x) row[x] = {in.Float(), in.Float(), in.Float(), in.Float()};
+          writer->WriteRow(flags & 4 ? box.Bottom - box.Top - 1 - y : y, z, row.data());
+        }
+    }
+    written[pass] = surface;
   }
+  if (written[0] != written[1]) __builtin_trap();  // the vector encoders wrote other blocks
 
   // The pure block functions on their own, with whatever floats remain.
   BlockPixels pixels;
@@ -90,6 +102,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                            DecodeDxt5Block};
   const int f = flags >> 5 < 5 ? flags >> 5 : 4;
   kEncoders[f](block, pixels);
+  // Nine copies go through every lane width and the one-by-one remainder.
+  const BlockPixels copies[9] = {pixels, pixels, pixels, pixels, pixels, pixels, pixels, pixels, pixels};
+  std::uint8_t batch[9 * 16];
+  for (VectorLevel level : {VectorLevel::Sse2, VectorLevel::Avx2}) {
+    if (static_cast<int>(level) > static_cast<int>(DetectVectorLevel())) continue;
+    OverrideVectorLevel(level);
+    EncodeDxtBlocks(static_cast<DxtKind>(f), copies, batch, 9);
+    const std::size_t bytes = f == 0 ? 8 : 16;
+    for (int copy = 0; copy < 9; ++copy)
+      if (std::memcmp(batch + copy * bytes, block, bytes) != 0) __builtin_trap();  // not the scalar block
+  }
+  OverrideVectorLevel(DetectVectorLevel());
   kDecoders[f](pixels, block);
   for (const auto& p : pixels.rgba)
     for (float c : p)

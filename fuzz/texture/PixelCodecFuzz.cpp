@@ -2,12 +2,14 @@
 // keys, palettes, stored bytes and float pixels (NaN and infinities included). Images are
 // allocated to exactly the bytes their rows need, so the address sanitizer catches any access
 // outside them; rows are moved between two linked codecs as the conversion engine does.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "FastRows.h"
 #include "FormatCatalogue.h"
 #include "PixelCodec.h"
 #include "ProcessorFeatures.h"
@@ -161,5 +163,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     to.WriteRow(y, z, moving.data());
   }
   if (to.Height() && to.Depth()) to.ReadRow(0, 0, row.data());
+
+  // Where the engine would convert on the packed pixels, that must write what the codecs write.
+  auto converter = FastRowConverter::Create(to, from);
+  if (converter && to.Width() == from.Width() && rows && slices) {
+    const UINT y = in.Byte() % rows, z = in.Byte() % slices;
+    BYTE* out = to.Base() + static_cast<std::size_t>(y) * to.RowPitch() + static_cast<std::size_t>(z) * to.SlicePitch();
+    const BYTE* sourceRow =
+        from.Base() + static_cast<std::size_t>(y) * from.RowPitch() + static_cast<std::size_t>(z) * from.SlicePitch();
+    from.ReadRow(y, z, moving.data());
+    to.WriteRow(y, z, moving.data());
+    const std::vector<std::uint8_t> viaCodecs(out, out + to.RowBytes());
+    if (!converter->ConvertRow(sourceRow, out, to.Width(), to.DitherRow(y, z))) return 0;
+    if (!std::equal(viaCodecs.begin(), viaCodecs.end(), out)) __builtin_trap();  // not the codecs' bytes
+  }
   return 0;
 }

@@ -18,44 +18,33 @@ constexpr UINT RoundUp4(UINT v) { return (v + 3u) & ~3u; }
 
 std::unique_ptr<PixelCodec> BlockCodec::Create(const PixelRegion& region) {
   UINT blockBytes = kDxt2To5BlockBytes;
-  BlockEncoder encode;
-  BlockDecoder decode;
+  DxtKind kind;
   float alphaScale = 255.0f;
   switch (region.Format) {
     case D3DFMT_DXT1:
       blockBytes = kDxt1BlockBytes;
-      encode = EncodeDxt1Block;
-      decode = DecodeDxt1Block;
+      kind = DxtKind::Dxt1;
       break;
     case D3DFMT_DXT2:
-      encode = EncodeDxt2Block;
-      decode = DecodeDxt2Block;
+      kind = DxtKind::Dxt2;
       alphaScale = 15.0f;
       break;
     case D3DFMT_DXT3:
-      encode = EncodeDxt3Block;
-      decode = DecodeDxt3Block;
+      kind = DxtKind::Dxt3;
       alphaScale = 15.0f;
       break;
-    case D3DFMT_DXT4:
-      encode = EncodeDxt4Block;
-      decode = DecodeDxt4Block;
-      break;
-    case D3DFMT_DXT5:
-      encode = EncodeDxt5Block;
-      decode = DecodeDxt5Block;
-      break;
+    case D3DFMT_DXT4: kind = DxtKind::Dxt4; break;
+    case D3DFMT_DXT5: kind = DxtKind::Dxt5; break;
     default: return nullptr;
   }
   const D3DBOX& box = region.Region;
   constexpr UINT kLargest = std::numeric_limits<UINT>::max() - 3;
   if (box.Right < box.Left || box.Bottom < box.Top || box.Back < box.Front) return nullptr;
   if (box.Right > kLargest || box.Bottom > kLargest) return nullptr;
-  return std::unique_ptr<PixelCodec>(new (std::nothrow) BlockCodec(region, blockBytes, encode, decode, alphaScale));
+  return std::unique_ptr<PixelCodec>(new (std::nothrow) BlockCodec(region, blockBytes, kind, alphaScale));
 }
 
-BlockCodec::BlockCodec(const PixelRegion& region, UINT blockBytes, BlockEncoder encode, BlockDecoder decode,
-                       float alphaScale)
+BlockCodec::BlockCodec(const PixelRegion& region, UINT blockBytes, DxtKind kind, float alphaScale)
     : PixelCodec(region, 0, RangeUnsigned),
       extent_(region.Extent),
       blockLeft_(RoundDown4(region.Region.Left)),
@@ -65,8 +54,7 @@ BlockCodec::BlockCodec(const PixelRegion& region, UINT blockBytes, BlockEncoder 
       blocksAcross_((blockRight_ - blockLeft_) / 4),
       blockRowsDown_((blockBottom_ - blockTop_) / 4),
       blockBytes_(blockBytes),
-      encode_(encode),
-      decode_(decode),
+      kind_(kind),
       alphaScale_(alphaScale) {}
 
 BlockCodec::~BlockCodec() = default;
@@ -84,7 +72,10 @@ std::unique_ptr<BlockPixels[]> BlockCodec::AllocateBlockRow() const {
 void BlockCodec::DecodeBlockRow(BlockPixels* pixels, UINT blockY, UINT z, UINT firstBlock, UINT endBlock) const {
   // Blocks must not depend on the rounding mode a caller left behind.
   RoundToNearestScope rounding;
-  for (UINT b = firstBlock; b < endBlock; ++b) decode_(pixels[b], BlockAddress(blockLeft_ + 4 * b, blockY, z));
+  if (endBlock > firstBlock) {
+    DecodeDxtBlocks(kind_, BlockAddress(blockLeft_ + 4 * firstBlock, blockY, z), pixels + firstBlock,
+                    endBlock - firstBlock);
+  }
 }
 
 void BlockCodec::ReadRow(UINT y, UINT z, FloatRgba* out) {
@@ -221,12 +212,12 @@ void BlockCodec::PadBlock(BlockPixels& block, UINT x, UINT y) const {
 }
 
 void BlockCodec::EncodeBlockRow(BlockPixels* pixels, UINT blockY, UINT z) const {
-  RoundToNearestScope rounding;
   for (UINT b = 0; b < blocksAcross_; ++b) {
     const UINT x = blockLeft_ + 4 * b;
     if (x + 4 > extent_.Right || blockY + 4 > extent_.Bottom) PadBlock(pixels[b], x, blockY);
-    encode_(BlockAddress(x, blockY, z), pixels[b]);
   }
+  // The blocks of a block row lie side by side in memory.
+  EncodeDxtBlocks(kind_, pixels, BlockAddress(blockLeft_, blockY, z), blocksAcross_);
 }
 
 }  // namespace rastro

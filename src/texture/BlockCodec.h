@@ -30,7 +30,7 @@ class BlockCodec final : public PixelCodec {
     std::unique_ptr<BlockPixels[]> pixels;
   };
 
-  BlockCodec(const PixelRegion& region, UINT blockBytes, BlockEncoder encode, BlockDecoder decode, float alphaScale);
+  BlockCodec(const PixelRegion& region, UINT blockBytes, DxtKind kind, float alphaScale);
 
   BYTE* BlockAddress(UINT x, UINT y, UINT z) const;
   std::unique_ptr<BlockPixels[]> AllocateBlockRow() const;
@@ -45,8 +45,7 @@ class BlockCodec final : public PixelCodec {
   UINT blockLeft_, blockTop_, blockRight_, blockBottom_;
   UINT blocksAcross_, blockRowsDown_;
   UINT blockBytes_;
-  BlockEncoder encode_;
-  BlockDecoder decode_;
+  DxtKind kind_;
   float alphaScale_;
 
   std::unique_ptr<BlockPixels[]> cache_;

@@ -4,6 +4,14 @@
 #include <cstring>
 #include <utility>
 
+#include "DxtBlockVector.h"
+#include "FloatRounding.h"
+#include "ProcessorFeatures.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace rastro {
 namespace {
 
@@ -86,6 +94,30 @@ void DecodeColorBlock(BlockPixels& out, const std::uint8_t* block) {
   }
   for (int i = 0; i < 16; ++i) std::memcpy(out.rgba[i], palette[(indices >> (2 * i)) & 3], sizeof palette[0]);
 }
+
+#if defined(__SSE2__)
+// The same palette with the four channels of an entry in one register: the same products and
+// sums per channel, so the same floats.
+void DecodeColorBlockSse2(BlockPixels& out, const std::uint8_t* block) {
+  const std::uint16_t c0 = ReadU16(block);
+  const std::uint16_t c1 = ReadU16(block + 2);
+  const std::uint32_t indices = ReadU32(block + 4);
+  const Float3 p0 = ExpandColor565(c0);
+  const Float3 p1 = ExpandColor565(c1);
+  __m128 palette[4];
+  palette[0] = _mm_setr_ps(p0.r, p0.g, p0.b, 1.0f);
+  palette[1] = _mm_setr_ps(p1.r, p1.g, p1.b, 1.0f);
+  const __m128 delta = _mm_sub_ps(palette[1], palette[0]);
+  if (c0 > c1) {
+    palette[2] = _mm_add_ps(palette[0], _mm_mul_ps(delta, _mm_set1_ps(kOneThird)));
+    palette[3] = _mm_add_ps(palette[0], _mm_mul_ps(delta, _mm_set1_ps(kTwoThirds)));
+  } else {
+    palette[2] = _mm_add_ps(palette[0], _mm_mul_ps(delta, _mm_set1_ps(0.5f)));
+    palette[3] = _mm_setzero_ps();
+  }
+  for (int i = 0; i < 16; ++i) _mm_store_ps(out.rgba[i], palette[(indices >> (2 * i)) & 3]);
+}
+#endif
 
 void DecodeExplicitAlpha(BlockPixels& out, const std::uint8_t* block) {
   for (int i = 0; i < 16; ++i) {
@@ -307,6 +339,50 @@ void EncodeDxt4Block(std::uint8_t* block, const BlockPixels& in) {
   Premultiply(pixels);
   EncodeColorBlock(pixels, block + 8, ColorBlockMode::FourColorsOnly);
   EncodeInterpolatedAlpha(block, pixels);
+}
+
+namespace {
+
+constexpr BlockEncoder kEncoders[] = {EncodeDxt1Block, EncodeDxt2Block, EncodeDxt3Block, EncodeDxt4Block,
+                                      EncodeDxt5Block};
+constexpr BlockDecoder kDecoders[] = {DecodeDxt1Block, DecodeDxt2Block, DecodeDxt3Block, DecodeDxt4Block,
+                                      DecodeDxt5Block};
+
+std::size_t BlockBytes(DxtKind kind) { return kind == DxtKind::Dxt1 ? kDxt1BlockBytes : kDxt2To5BlockBytes; }
+
+}  // namespace
+
+void EncodeDxtBlocks(DxtKind kind, const BlockPixels* blocks, std::uint8_t* out, std::size_t count) {
+  RoundToNearestScope rounding;
+  std::size_t done = 0;
+  switch (ActiveVectorLevel()) {
+    case VectorLevel::Avx2: done = EncodeDxtBlocksAvx2(kind, blocks, out, count); break;
+    case VectorLevel::Sse2: done = EncodeDxtBlocksSse2(kind, blocks, out, count); break;
+    case VectorLevel::Portable: break;
+  }
+  const std::size_t stride = BlockBytes(kind);
+  const BlockEncoder encode = kEncoders[static_cast<int>(kind)];
+  for (; done < count; ++done) encode(out + done * stride, blocks[done]);
+}
+
+void DecodeDxtBlocks(DxtKind kind, const std::uint8_t* in, BlockPixels* blocks, std::size_t count) {
+  RoundToNearestScope rounding;
+  const std::size_t stride = BlockBytes(kind);
+#if defined(__SSE2__)
+  if (ActiveVectorLevel() != VectorLevel::Portable) {
+    const std::size_t colorOffset = kind == DxtKind::Dxt1 ? 0 : 8;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint8_t* block = in + i * stride;
+      DecodeColorBlockSse2(blocks[i], block + colorOffset);
+      if (kind == DxtKind::Dxt2 || kind == DxtKind::Dxt3) DecodeExplicitAlpha(blocks[i], block);
+      if (kind == DxtKind::Dxt4 || kind == DxtKind::Dxt5) DecodeInterpolatedAlpha(blocks[i], block);
+      if (kind == DxtKind::Dxt2 || kind == DxtKind::Dxt4) Unpremultiply(blocks[i]);
+    }
+    return;
+  }
+#endif
+  const BlockDecoder decode = kDecoders[static_cast<int>(kind)];
+  for (std::size_t i = 0; i < count; ++i) decode(blocks[i], in + i * stride);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 // DXT2 and DXT4 store colours premultiplied by alpha; DXT3 and DXT5 store them straight.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace rastro {
@@ -73,6 +74,14 @@ void EncodeDxt5Block(std::uint8_t* block, const BlockPixels& in);
 
 using BlockDecoder = void (*)(BlockPixels& out, const std::uint8_t* block);
 using BlockEncoder = void (*)(std::uint8_t* block, const BlockPixels& in);
+
+enum class DxtKind { Dxt1, Dxt2, Dxt3, Dxt4, Dxt5 };
+
+// `count` blocks of one format at once, into (or from) consecutive blocks in memory: exactly
+// the bytes and pixels of the single-block functions above, several blocks at a time on the
+// vector units where the processor has them. Run in round-to-nearest whatever the caller's mode.
+void EncodeDxtBlocks(DxtKind kind, const BlockPixels* blocks, std::uint8_t* out, std::size_t count);
+void DecodeDxtBlocks(DxtKind kind, const std::uint8_t* in, BlockPixels* blocks, std::size_t count);
 
 // The steps the encoders are built from. They expect channels already within [0, 1].
 enum class ColorBlockMode {

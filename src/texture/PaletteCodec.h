@@ -24,8 +24,18 @@ class PaletteCodec final : public PixelCodec {
 
  private:
   BYTE Nearest(const FloatRgba& pixel);
+  // Nearest() for `count` pixels into `indices`: the answer for a colour met before, or the
+  // search's, remembered either way.
+  void NearestRow(const FloatRgba* row, UINT count, BYTE* indices);
 
-  std::unique_ptr<PlanarPalette> planar_;  // made on the first vector search
+  // Colours already searched for: pictures repeat colours far more often than a search costs
+  // to remember. Colours whose channels are all byte values over 255 (what every 8-bit
+  // format reads as) are remembered by those bytes, direct-mapped: entry = bytes << 32 |
+  // index << 1 | 1. A colour that collides, or that is not made of bytes, is searched again.
+  static constexpr unsigned kCacheBits = 14;
+
+  std::unique_ptr<PlanarPalette> planar_;   // made on the first vector search
+  std::unique_ptr<std::uint64_t[]> cache_;  // made on the first search
 };
 
 extern template class PaletteCodec<false>;

@@ -102,6 +102,9 @@ class PixelCodec {
   const FloatRgba* PaletteTable() const { return paletteTable_.get(); }
   // 0, or the range of the source codec whose rows this codec is given to write.
   ChannelRange Conversion() const { return conversion_; }
+  // Rounding or dither offsets for row y of slice z: the pixel in column x uses
+  // DitherRow(y, z)[x & 3].
+  const float* DitherRow(UINT y, UINT z) const { return &(*dither_)[y & 3][z & 3]; }
 
   // A float RGBA row of `pixels` pixels, or null when memory runs out (never throws).
   static std::unique_ptr<FloatRgba[]> AllocateRow(std::size_t pixels);
@@ -123,8 +126,6 @@ class PixelCodec {
   void ApplyColorKey(FloatRgba* row) const;
   void DecodeGammaRow(FloatRgba* row) const;
 
-  // Offsets for row y of slice z: the pixel in column x uses DitherRow(y, z)[x & 3].
-  const float* DitherRow(UINT y, UINT z) const { return &(*dither_)[y & 3][z & 3]; }
   bool Dithering() const { return dither_ == &kOrderedDither; }
 
   // Where row y of slice z starts for a rebased (plain) codec.

@@ -13,6 +13,7 @@
 #include "ComPtr.h"
 #include "DecodeImage.h"
 #include "FormatCatalogue.h"
+#include "LockGeometry.h"
 #include "MappedFile.h"
 #include "PixelRegion.h"
 #include "StreamingBoxChain.h"
@@ -295,13 +296,59 @@ HRESULT FillLevels(const TextureRequest& request, const LoadPlan& plan, const Fa
   return S_OK;
 }
 
+// The levels below `mipSourceLevel` of a block-compressed texture, filtered in an A8R8G8B8
+// copy loaded from the image as `filled` was, then compressed level by level.
+HRESULT FilterMipsFromImage(const TextureRequest& request, const LoadPlan& plan, const FaceLevels& faces,
+                            const TextureObjects& filled, UINT mipSourceLevel) {
+  LoadPlan uncompressed = plan;
+  uncompressed.format = D3DFMT_A8R8G8B8;
+  TextureObjects copy;
+  HRESULT result =
+      CreateTextureObjects(request.Device, plan.type, plan.extent, 0, uncompressed.format, D3DPOOL_SYSTEMMEM, copy);
+  if (SUCCEEDED(result) && !copy.Base()) result = E_FAIL;
+  if (SUCCEEDED(result)) result = FillLevels(request, uncompressed, faces, copy, 0);
+  if (SUCCEEDED(result)) result = D3DXFilterTexture(copy.Base(), plan.palette.data(), mipSourceLevel, plan.mipFilter);
+  const UINT levels = filled.Base()->GetLevelCount();
+  for (UINT face = 0; face < plan.facesToFill && SUCCEEDED(result); ++face) {
+    for (UINT level = mipSourceLevel + 1; level < levels && SUCCEEDED(result); ++level) {
+      if (filled.volume) {
+        ComPtr<IDirect3DVolume9> from, to;
+        result = copy.volume->GetVolumeLevel(level, from.ReleaseAndGetAddressOf());
+        if (SUCCEEDED(result)) result = filled.volume->GetVolumeLevel(level, to.ReleaseAndGetAddressOf());
+        if (SUCCEEDED(result)) {
+          result =
+              D3DXLoadVolumeFromVolume(to.Get(), nullptr, nullptr, from.Get(), nullptr, nullptr, D3DX_FILTER_NONE, 0);
+        }
+        continue;
+      }
+      ComPtr<IDirect3DSurface9> from, to;
+      const auto cubeFace = static_cast<D3DCUBEMAP_FACES>(face);
+      result = copy.cube ? copy.cube->GetCubeMapSurface(cubeFace, level, from.ReleaseAndGetAddressOf())
+                         : copy.plain->GetSurfaceLevel(level, from.ReleaseAndGetAddressOf());
+      if (SUCCEEDED(result)) {
+        result = filled.cube ? filled.cube->GetCubeMapSurface(cubeFace, level, to.ReleaseAndGetAddressOf())
+                             : filled.plain->GetSurfaceLevel(level, to.ReleaseAndGetAddressOf());
+      }
+      if (SUCCEEDED(result)) {
+        result =
+            D3DXLoadSurfaceFromSurface(to.Get(), nullptr, nullptr, from.Get(), nullptr, nullptr, D3DX_FILTER_NONE, 0);
+      }
+    }
+  }
+  return result;
+}
+
 // Builds the levels below `mipSourceLevel` (the last level that holds its pixels), moves a
-// staged texture to the device and hands the texture out.
+// staged texture to the device and hands the texture out. `faces` are the image's levels, or
+// null when the texture was filled another way.
 HRESULT FinishTexture(const TextureRequest& request, const LoadPlan& plan, UINT mipSourceLevel,
-                      const Textures& textures) {
+                      const Textures& textures, const FaceLevels* faces = nullptr) {
   const TextureObjects& filled = textures.Filled();
   if (plan.filterMips && mipSourceLevel + 1 < filled.Base()->GetLevelCount()) {
-    const HRESULT result = D3DXFilterTexture(filled.Base(), plan.palette.data(), mipSourceLevel, plan.mipFilter);
+    const bool fromImage = request.MipsFromUncompressedImage && faces && IsBlockFormat(plan.format);
+    const HRESULT result = fromImage
+                               ? FilterMipsFromImage(request, plan, *faces, filled, mipSourceLevel)
+                               : D3DXFilterTexture(filled.Base(), plan.palette.data(), mipSourceLevel, plan.mipFilter);
     if (FAILED(result)) return result;
   }
   if (textures.staged) {
@@ -333,7 +380,7 @@ HRESULT BuildFromDecodedImage(const TextureRequest& request) {
   if (FAILED(result)) return result;
   result = FillLevels(request, plan, faces, textures.Filled(), 0);
   if (FAILED(result)) return result;
-  return FinishTexture(request, plan, static_cast<UINT>(faces[0].size()) - 1, textures);
+  return FinishTexture(request, plan, static_cast<UINT>(faces[0].size()) - 1, textures, &faces);
 }
 
 // Whether loading an image level of `imageFormat` into a top level planned this way copies its

@@ -31,6 +31,10 @@ struct TextureRequest {
   // file's own kind.
   D3DRESOURCETYPE ResourceType = D3DRTYPE_TEXTURE;
   IDirect3DBaseTexture9** Texture = nullptr;  // receives the texture, the caller's reference
+  // Block-compressed textures whose smaller levels the mip filter builds: filter them from an
+  // uncompressed copy of the image and compress each, rather than from the compressed level
+  // above, so that compression errors do not add up level by level.
+  bool MipsFromUncompressedImage = false;
 };
 
 // Decodes the file, settles size, levels and format, creates the texture and fills every

@@ -453,6 +453,25 @@ TEST(Palette, P8MatchesAlphaButA8P8KeepsItsOwn) {
   }
 }
 
+// Every pixel is searched for (or remembered by its whole value): P8 weighs alpha, so a
+// colour repeated with another alpha may need another entry; A8P8 ignores alpha.
+TEST(Palette, RepeatedColourWithOtherAlphaIsMatchedByAlphaInP8Only) {
+  std::vector<PALETTEENTRY> palette(256, PALETTEENTRY{255, 255, 255, 255});
+  palette[3] = {10, 20, 30, 255};
+  palette[7] = {10, 20, 30, 0};
+  const FloatRgba clear{10 / 255.0f, 20 / 255.0f, 30 / 255.0f, 0.0f};
+  const FloatRgba opaque{clear.R, clear.G, clear.B, 1.0f};
+  const FloatRgba row[4] = {clear, opaque, opaque, clear};
+  TestImage p8(D3DFMT_P8, 1, 4);
+  p8.region.Palette = palette.data();
+  p8.Codec()->WriteRow(0, 0, row);
+  EXPECT_EQ(p8.bytes, (std::vector<BYTE>{7, 3, 3, 7}));
+  TestImage a8p8(D3DFMT_A8P8, 2, 4);
+  a8p8.region.Palette = palette.data();
+  a8p8.Codec()->WriteRow(0, 0, row);
+  EXPECT_EQ(a8p8.bytes, (std::vector<BYTE>{3, 0, 3, 255, 3, 255, 3, 0}));
+}
+
 // The search over the definition: squared distance summed R, G, B (then A) in 32-bit floats
 // rounding toward zero, strictly nearer entries only.
 // The palette's floats are the entries over 255, made once in the ordinary rounding.
@@ -505,6 +524,9 @@ TEST_P(PaletteSearch, FindsTheLowestNearestEntryForEveryPixel) {
     std::vector<FloatRgba> row(kWidth);
     for (auto& p : row) {
       p = {next(256) / 255.0f, next(256) / 255.0f, next(256) / 255.0f, next(256) / 255.0f};
+      // Colours that no 8-bit format reads, and colours met again, both common.
+      if (next(5) == 0) p.G += 0.0013f;
+      if (next(3) == 0) p = row[next(8)];
     }
     for (D3DFORMAT format : {D3DFMT_P8, D3DFMT_A8P8}) {
       const UINT bytes = format == D3DFMT_P8 ? 1 : 2;

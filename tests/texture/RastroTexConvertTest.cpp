@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "DxtBlock.h"
 #include "ImageFiles.h"
 #include "ScratchDirectory.h"
 
@@ -192,6 +193,81 @@ TEST_F(RastroTexConvert, FailuresLeaveNoFileBehindAndKeepAnOldOne) {
   ASSERT_EQ(Convert("good.bmp old.dds").status, 0);
   EXPECT_EQ(ReadFile(Path("old.dds")).size(), 128u + 4);
   EXPECT_EQ(Files(), (std::vector<std::string>{"empty.jpg", "garbage.jpg", "good.bmp", "old.dds"}));
+}
+
+TEST_F(RastroTexConvert, ManyFilesIntoADirectoryGiveWhatOneByOneConversionsGive) {
+  std::vector<Rgb> pixels;
+  for (int i = 0; i < 48 * 40; ++i) pixels.push_back({std::uint8_t(i * 7), std::uint8_t(i / 3), std::uint8_t(i % 251)});
+  Write("a.bmp", Bitmap(48, 40, 24, pixels));
+  Write("b.jpg", Jpeg(64, 32));
+  Write("bad.jpg", "no image here");
+  fs::create_directory(Path("out"));
+  const Run batch = Convert("a.bmp bad.jpg b.jpg --out-dir out -j 2 --format DXT5");
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_NE(batch.err.find("bad.jpg: not an image file"), std::string::npos) << batch.err;
+  ASSERT_EQ(Convert("a.bmp a.dds --format DXT5").status, 0);
+  ASSERT_EQ(Convert("b.jpg b.dds --format DXT5").status, 0);
+  EXPECT_EQ(ReadFile(Path("out/a.dds")), ReadFile(Path("a.dds")));
+  EXPECT_EQ(ReadFile(Path("out/b.dds")), ReadFile(Path("b.dds")));
+  EXPECT_FALSE(fs::exists(Path("out/bad.dds")));
+
+  const Run clash = Convert("a.bmp out/a.dds --out-dir out");
+  EXPECT_EQ(clash.status, 2);
+  EXPECT_NE(clash.err.find("both be written to out/a.dds"), std::string::npos) << clash.err;
+  for (const char* wrong : {"a.bmp --out-dir out -j 0", "--out-dir out", "a.bmp a.dds --mip-source above"}) {
+    EXPECT_EQ(Convert(wrong).status, 2) << wrong;
+  }
+}
+
+// Mips of a block-compressed texture from the image are one compression away from the box
+// average of the image; from the compressed level above they carry every level's error.
+TEST_F(RastroTexConvert, BlockCompressedMipsFromTheImageStayCloserToItsAverage) {
+  constexpr int kSize = 64;
+  std::vector<Rgb> pixels;
+  std::uint32_t noise = 1;
+  for (int y = 0; y < kSize; ++y) {
+    for (int x = 0; x < kSize; ++x) {
+      noise = noise * 1664525u + 1013904223u;
+      const int speckle = static_cast<int>(noise >> 26);
+      pixels.push_back({std::uint8_t(std::min(255, x * 3 + speckle)),
+                        std::uint8_t(((x / 5 + y / 3) % 2) * 180 + speckle),
+                        std::uint8_t(std::min(255, y * 4 + speckle))});
+    }
+  }
+  Write("noisy.bmp", Bitmap(kSize, kSize, 24, pixels));
+  ASSERT_EQ(Convert("noisy.bmp image.dds --format DXT1 --mip-source image").status, 0);
+  ASSERT_EQ(Convert("noisy.bmp level.dds --format DXT1 --mip-source level").status, 0);
+  ASSERT_EQ(Convert("noisy.bmp default.dds --format DXT1").status, 0);
+  const std::string image = ReadFile(Path("image.dds")), level = ReadFile(Path("level.dds"));
+  EXPECT_EQ(ReadFile(Path("default.dds")), image);
+  ASSERT_EQ(image.size(), level.size());
+  // The top level is compressed from the image either way.
+  EXPECT_EQ(image.substr(0, 128 + 2048), level.substr(0, 128 + 2048));
+
+  // Squared error of level 3 (8 x 8, from 8 x 8 boxes of the image) against the boxes' means.
+  auto error = [&](const std::string& dds) {
+    const std::size_t offset = 128 + 2048 + 512 + 128;
+    double sum = 0;
+    for (int block = 0; block < 4; ++block) {
+      BlockPixels decoded;
+      DecodeDxt1Block(decoded, reinterpret_cast<const std::uint8_t*>(dds.data() + offset + 8 * block));
+      for (int i = 0; i < 16; ++i) {
+        const int x = (block % 2) * 4 + i % 4, y = (block / 2) * 4 + i / 4;
+        double mean[3] = {0, 0, 0};
+        for (int v = 0; v < 8; ++v)
+          for (int u = 0; u < 8; ++u) {
+            const Rgb& p = pixels[(y * 8 + v) * kSize + x * 8 + u];
+            mean[0] += p.r / 64.0;
+            mean[1] += p.g / 64.0;
+            mean[2] += p.b / 64.0;
+          }
+        for (int c = 0; c < 3; ++c) sum += std::pow(decoded.rgba[i][c] * 255.0 - mean[c], 2);
+      }
+    }
+    return sum / (64 * 3);
+  };
+  const double fromImage = error(image), fromLevel = error(level);
+  EXPECT_LT(fromImage, fromLevel * 0.9) << fromImage << " against " << fromLevel;
 }
 
 }  // namespace

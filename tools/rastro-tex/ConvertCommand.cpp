@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "BatchConvert.h"
 #include "ComPtr.h"
 #include "Command.h"
 #include "DdsWriter.h"
@@ -42,6 +43,12 @@ struct ConvertOptions {
   DWORD mipFilter = D3DX_DEFAULT;
   D3DCOLOR colorKey = 0;
   D3DRESOURCETYPE resourceType = static_cast<D3DRESOURCETYPE>(D3DX_DEFAULT);
+  // Many inputs into one directory, `jobs` at a time (0: one per loader thread).
+  std::vector<const char*> inputs;
+  const char* outDir = nullptr;
+  unsigned jobs = 0;
+  // Mips of block-compressed formats from the uncompressed image (not the compressed level).
+  bool mipsFromImage = true;
 };
 
 int Problem(const char* format, const char* detail) {
@@ -121,7 +128,8 @@ int ParseArguments(std::span<char* const> arguments, ConvertOptions& options) {
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     const bool takesValue = argument == "--format" || argument == "--size" || argument == "--mips" ||
-                            argument == "--filter" || argument == "--mipfilter" || argument == "--colorkey";
+                            argument == "--filter" || argument == "--mipfilter" || argument == "--colorkey" ||
+                            argument == "-j" || argument == "--out-dir" || argument == "--mip-source";
     if (takesValue && i + 1 >= arguments.size()) return Problem("%s needs a value", arguments[i]);
     const std::string_view value = takesValue ? std::string_view(arguments[i + 1]) : std::string_view();
     if (argument == "--format") {
@@ -164,12 +172,28 @@ int ParseArguments(std::span<char* const> arguments, ConvertOptions& options) {
         return Problem("%s", "--cube and --volume exclude each other");
       }
       options.resourceType = type;
-    } else if (argument.starts_with("--")) {
+    } else if (argument == "-j") {
+      const auto jobs = ParseCount(value);
+      if (!jobs || *jobs == 0 || *jobs > 256)
+        return Problem("-j takes a number of files from 1 to 256, not '%s'", arguments[i + 1]);
+      options.jobs = *jobs;
+    } else if (argument == "--out-dir") {
+      options.outDir = arguments[i + 1];
+    } else if (argument == "--mip-source") {
+      if (value != "image" && value != "level")
+        return Problem("--mip-source takes 'image' or 'level', not '%s'", arguments[i + 1]);
+      options.mipsFromImage = value == "image";
+    } else if (argument.starts_with("-")) {
       return Problem("unknown option '%s'", arguments[i]);
     } else {
       files.push_back(arguments[i]);
     }
     if (takesValue) ++i;
+  }
+  if (options.outDir) {
+    if (files.empty()) return Problem("%s", "needs input image files to write into --out-dir");
+    options.inputs = files;
+    return kExitOk;
   }
   if (files.size() != 2) return Problem("%s", "needs an input image file and an output .dds file");
   options.input = files[0];
@@ -257,10 +281,9 @@ bool WriteWhole(const char* path, const std::vector<BYTE>& bytes) {
 
 }  // namespace
 
-int RunConvert(std::span<char* const> arguments) {
-  ConvertOptions options;
-  if (const int status = ParseArguments(arguments, options); status != kExitOk) return status;
+namespace {
 
+int ConvertFile(const ConvertOptions& options) {
   MappedFile file;
   HRESULT result = file.Open(options.input);
   if (FAILED(result)) {
@@ -301,6 +324,7 @@ int RunConvert(std::span<char* const> arguments) {
   request.Palette = palettized ? palette.data() : nullptr;
   request.ResourceType = options.resourceType;
   request.Texture = texture.ReleaseAndGetAddressOf();
+  request.MipsFromUncompressedImage = options.mipsFromImage;
   result = BuildTextureFromFileData(request);
   if (FAILED(result)) {
     std::fprintf(stderr, "rastro-tex convert: %s: %s (0x%08X)\n", options.input, Explain(result),
@@ -317,6 +341,20 @@ int RunConvert(std::span<char* const> arguments) {
   }
   if (!WriteWhole(options.output, bytes)) return kExitFailure;
   return kExitOk;
+}
+
+}  // namespace
+
+int RunConvert(std::span<char* const> arguments) {
+  ConvertOptions options;
+  if (const int status = ParseArguments(arguments, options); status != kExitOk) return status;
+  if (!options.outDir) return ConvertFile(options);
+  return ConvertFiles(options.inputs, options.outDir, options.jobs, [&options](const char* input, const char* output) {
+    ConvertOptions one = options;
+    one.input = input;
+    one.output = output;
+    return ConvertFile(one);
+  });
 }
 
 }  // namespace rastro::tex

@@ -1,6 +1,7 @@
 // rastro-tex: the texture loader on the command line.
 //   rastro-tex info FILE... [--pixels]
 //   rastro-tex convert IN OUT.dds [options]
+//   rastro-tex convert IN... --out-dir DIR [-j N] [options]
 //   rastro-tex --help | --version
 #include <cstdio>
 #include <cstring>
@@ -20,9 +21,12 @@ constexpr Command kCommands[] = {
      RunInfo},
     {"convert",
      "IN OUT.dds [--format NAME] [--size WxH|image] [--mips N] [--filter NAME] [--mipfilter NAME]\n"
-     "      [--colorkey 0xAARRGGBB] [--cube|--volume]",
+     "      [--mip-source image|level] [--colorkey 0xAARRGGBB] [--cube|--volume]\n"
+     "  rastro-tex convert IN... --out-dir DIR [-j N] [the options above]",
      "loads IN as a texture (a power-of-two size and a full mip chain unless told otherwise)\n"
-     "      and writes it as a DDS file",
+     "      and writes it as a DDS file; with --out-dir, each IN as DIR/NAME.dds, N files at a time\n"
+     "      (default: one per thread). Block-compressed mips are filtered from the uncompressed\n"
+     "      image (--mip-source image, the default) or from the compressed level above (level)",
      RunConvert},
 };
 

@@ -8,7 +8,8 @@ namespace rastro {
 
 namespace {
 
-int muted = 0;
+// Per thread: the loader mutes the calls it makes, and a tool may load on several threads.
+thread_local int muted = 0;
 void (*outputSink)(const char* line) = nullptr;
 
 // 0 off, 1 failed calls, 2 declined capability checks as well. Read on every report, so a

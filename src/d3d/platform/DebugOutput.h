@@ -2,7 +2,7 @@
 // failing call print one line to stderr naming the call and why it failed. A capability check
 // that answers "no" (CheckDeviceType, CheckDeviceFormat, ...) has not failed, so it prints only
 // at RASTROMETER_D3D_DEBUG=2, for finding out why a format was passed over. Unset, empty or 0
-// means off. DebugSetMute(1) silences both until DebugSetMute(0).
+// means off. DebugSetMute(1) silences both until DebugSetMute(0), on the calling thread.
 #pragma once
 
 #include "WindowsTypes.h"
