@@ -3,6 +3,7 @@
 // every level filled.
 #pragma once
 
+#include "DecodeImage.h"
 #include "d3d9.h"
 #include "d3dx9tex.h"
 
@@ -31,6 +32,7 @@ struct TextureRequest {
   // file's own kind.
   D3DRESOURCETYPE ResourceType = D3DRTYPE_TEXTURE;
   IDirect3DBaseTexture9** Texture = nullptr;  // receives the texture, the caller's reference
+  DecodeFailure* Failure = nullptr;           // receives why the file did not decode, if it did not
 };
 
 // Decodes the file, settles size, levels and format, creates the texture and fills every
