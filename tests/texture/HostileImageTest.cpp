@@ -197,9 +197,9 @@ TEST(ImageCap, RunLengthBombIsRefusedByTheLoaderAtTheDefaultCap) {
   auto recorder = ComPtr<RecordingDevice>::Adopt(new RecordingDevice(device.device.Get()));
   CollectedDebugOutput output;
   IDirect3DTexture9* texture = nullptr;
-  EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(recorder.Get(), bomb.data(), static_cast<UINT>(bomb.size()),
-                                                D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-                                                D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
+  EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(
+                recorder.Get(), bomb.data(), static_cast<UINT>(bomb.size()), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT,
+                0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
             D3DXERR_INVALIDDATA);
   EXPECT_EQ(texture, nullptr);
   EXPECT_TRUE(recorder->textures.empty());
@@ -232,9 +232,9 @@ TEST(ImageCap, SetInWholeMegabytesWithTheDefaultForAnythingElse) {
   const struct {
     const char* value;
     std::uint64_t megabytes;
-  } cases[] = {{nullptr, 1024}, {"1", 1},        {"4096", 4096}, {"1073741824", 1u << 30},
-               {"", 1024},      {"0", 1024},     {"-5", 1024},   {"12x", 1024},
-               {" 12", 1024},   {"2G", 1024},    {"1073741825", 1024}};
+  } cases[] = {{nullptr, 1024}, {"1", 1},     {"4096", 4096},      {"1073741824", 1u << 30},
+               {"", 1024},      {"0", 1024},  {"-5", 1024},        {"12x", 1024},
+               {" 12", 1024},   {"2G", 1024}, {"1073741825", 1024}};
   for (const auto& c : cases) {
     ScopedEnvironment cap("RASTROMETER_MAX_IMAGE_MB", c.value ? std::optional<std::string>(c.value) : std::nullopt);
     EXPECT_EQ(MaxImageBytes(), c.megabytes << 20) << (c.value ? c.value : "unset");
@@ -293,11 +293,18 @@ INSTANTIATE_TEST_SUITE_P(
 // Every way a well-formed file can be cut short or have one header byte spoilt: when the bytes
 // are refused, each decoder that tried gives a reason of its own.
 TEST(DecoderReasons, NoRefusalGoesWithoutAReason) {
-  const std::vector<std::vector<BYTE>> files = {
-      Rle8EndOfBitmapOnly(4, 4), BmpFile(4, 2, 8, 1, {4, 7, 0, 0, 0, 3, 1, 2, 3, 0, 0, 1}),
-      BmpFile(3, 2, 4, 2, {3, 0x12, 0, 0, 0, 3, 0x45, 0x60, 0, 1}), Bottomup24(3, 2), HeaderlessDib24(3, 2),
-      TgaRunLength(5, 3), RadianceFlat(4, 2), PpmAscii(2, 2), PpmRaw(2, 2), PfmGrey(2, 2), PngGrey(4, 4),
-      JpegColour(16, 8)};
+  const std::vector<std::vector<BYTE>> files = {Rle8EndOfBitmapOnly(4, 4),
+                                                BmpFile(4, 2, 8, 1, {4, 7, 0, 0, 0, 3, 1, 2, 3, 0, 0, 1}),
+                                                BmpFile(3, 2, 4, 2, {3, 0x12, 0, 0, 0, 3, 0x45, 0x60, 0, 1}),
+                                                Bottomup24(3, 2),
+                                                HeaderlessDib24(3, 2),
+                                                TgaRunLength(5, 3),
+                                                RadianceFlat(4, 2),
+                                                PpmAscii(2, 2),
+                                                PpmRaw(2, 2),
+                                                PfmGrey(2, 2),
+                                                PngGrey(4, 4),
+                                                JpegColour(16, 8)};
   for (const std::vector<BYTE>& file : files) {
     std::vector<std::vector<BYTE>> spoilt;
     for (std::size_t keep = 1; keep < file.size(); ++keep) spoilt.push_back(Truncated(file, keep));
