@@ -55,12 +55,15 @@ int WriteChunk(int descriptor, const std::string& chunk) {
     const rlimit limit{6000, 6000};
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(kChildWentWrong);
   }
-  const int result = WriteWholeFile(target.c_str(), [&](int descriptor) {
-    if (int error = WriteChunk(descriptor, chunk)) return error;
-    if (c.event == Event::FillFails) return EIO;
-    if (c.event == Event::Signal) raise(c.signal);
-    return WriteChunk(descriptor, chunk);
-  }, c.kind);
+  const int result = WriteWholeFile(
+      target.c_str(),
+      [&](int descriptor) {
+        if (int error = WriteChunk(descriptor, chunk)) return error;
+        if (c.event == Event::FillFails) return EIO;
+        if (c.event == Event::Signal) raise(c.signal);
+        return WriteChunk(descriptor, chunk);
+      },
+      c.kind);
   if (c.event == Event::None) _exit(result == 0 ? kChildWroteWhole : kChildWentWrong);
   const int expected = c.event == Event::FillFails ? EIO : EFBIG;
   _exit(result == expected ? kChildFailedWithTheError : kChildWentWrong);
@@ -111,7 +114,9 @@ TEST(WholeFile, AFileWithoutAnOldOneAndTheModeOfAnyNewFile) {
   for (TemporaryKind kind : {TemporaryKind::Unnamed, TemporaryKind::Named}) {
     const fs::path target = directory.Path() / (kind == TemporaryKind::Unnamed ? "unnamed.dds" : "named.dds");
     const mode_t mask = umask(027);
-    EXPECT_EQ(WriteWholeFile(target.c_str(), [](int descriptor) { return WriteChunk(descriptor, "new"); }, kind), 0);
+    EXPECT_EQ(WriteWholeFile(
+                  target.c_str(), [](int descriptor) { return WriteChunk(descriptor, "new"); }, kind),
+              0);
     umask(mask);
     EXPECT_EQ(ReadFile(target), "new");
     EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
