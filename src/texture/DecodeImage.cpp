@@ -3,7 +3,10 @@
 #include <locale.h>
 #include <clocale>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "DebugOutput.h"
 #include "FormatCatalogue.h"
 #include "MappedFile.h"
 #include "decoders/ImageDecoder.h"
@@ -62,10 +65,44 @@ void FillInfo(const ImageData& image, D3DXIMAGE_INFO& info) {
   info.ImageFileFormat = image.FileFormat;
 }
 
+struct Refusal {
+  const ImageDecoder* decoder;
+  HRESULT result;
+  std::string reason;
+  bool tooLarge;
+};
+
+// Says on the debug output why each decoder that tried refused the bytes, and picks the reason
+// a user most needs: the cap, else the refusal of a decoder that recognised its signature.
+void ExplainFailure(const std::vector<Refusal>& refusals, DecodeFailure* failure) {
+  if (refusals.empty()) {
+    ReportLoaderFailure(D3DXERR_INVALIDDATA, "DecodeImage", "the bytes begin like no file type the loader reads");
+  }
+  for (const Refusal& refusal : refusals) {
+    const std::string call = std::string(refusal.decoder->Name) + " decoder";
+    ReportLoaderFailure(refusal.result, call.c_str(), refusal.reason.c_str());
+  }
+  if (!failure) return;
+  *failure = DecodeFailure{};
+  const Refusal* chosen = nullptr;
+  for (const Refusal& refusal : refusals) {
+    if (refusal.tooLarge) {
+      chosen = &refusal;
+      break;
+    }
+    if (!chosen && refusal.decoder->Signature) chosen = &refusal;
+  }
+  if (!chosen) return;
+  failure->TooLarge = chosen->tooLarge;
+  failure->Recognised = true;
+  failure->FileFormat = chosen->decoder->FileFormat;
+  failure->Reason = chosen->reason;
+}
+
 }  // namespace
 
 HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3DXIMAGE_INFO* info, BOOL loadPixels,
-                    const PixelTarget* target) {
+                    const PixelTarget* target, DecodeFailure* failure) {
   if (!image || !fileBytes || byteCount == 0) return D3DERR_INVALIDCALL;
   if (!info && !loadPixels) return S_OK;
 
@@ -74,20 +111,28 @@ HRESULT DecodeImage(ImageData* image, const void* fileBytes, UINT byteCount, D3D
 
   const FileBytes bytes(static_cast<const BYTE*>(fileBytes), byteCount);
   bool decoded = false;
+  std::vector<Refusal> refusals;
   for (const ImageDecoder& decoder : ImageDecoders()) {
     image->ReleaseContents();
     image->LoadPixels = loadPixels;
     image->Target = target && loadPixels ? *target : PixelTarget{};
     image->ResourceType = D3DRTYPE_TEXTURE;
     image->FileFormat = decoder.FileFormat;
-    if (decoder.Sniff(bytes) && SUCCEEDED(decoder.Decode(*image, bytes))) {
+    if (!decoder.Sniff(bytes)) continue;
+    StartDecoderReport();
+    const HRESULT result = decoder.Decode(*image, bytes);
+    DecoderReport report = TakeDecoderReport();
+    if (SUCCEEDED(result)) {
       decoded = true;
       break;
     }
+    if (report.Reason.empty()) report.Reason = result == E_OUTOFMEMORY ? "out of memory" : "malformed";
+    refusals.push_back({&decoder, result, std::move(report.Reason), report.TooLarge});
   }
   image->Target = PixelTarget{};
   if (!decoded) {
     image->ReleaseContents();
+    ExplainFailure(refusals, failure);
     return D3DXERR_INVALIDDATA;
   }
 

@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+#include "ImageSizeLimit.h"
+
 namespace rastro {
 
 ImageData::~ImageData() { ReleaseContents(); }
@@ -11,7 +13,7 @@ ImageData::~ImageData() { ReleaseContents(); }
 void ImageData::FreeBytes::operator()(BYTE* bytes) const { std::free(bytes); }
 
 BYTE* ImageData::AllocateData(std::size_t bytes, bool zeroFilled) {
-  if (bytes > kMaxImageBytes) return nullptr;
+  if (bytes > MaxImageBytes()) return nullptr;
   // At least one byte, so that an allocated image never has null Data. calloc: large images
   // come from fresh pages that need no clearing, which keeps sparse run-length images cheap.
   const std::size_t size = bytes ? bytes : 1;

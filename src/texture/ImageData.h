@@ -11,10 +11,6 @@
 
 namespace rastro {
 
-// The largest pixel buffer a decoder allocates for one level (1 GiB: an 8192 x 8192 image of
-// four 32-bit floats). Larger images are refused as malformed.
-constexpr std::size_t kMaxImageBytes = std::size_t{1} << 30;
-
 // Memory that a decoded image would be copied into next, unchanged: the top level of the
 // texture being filled, when its format and size are those of the image.
 struct PixelTarget {
@@ -64,7 +60,7 @@ class ImageData {
 
   // Replaces Data with a new buffer of `bytes` owned by the image, zero-filled unless the
   // caller is about to write every byte; null (and Data unchanged) when the allocation fails
-  // or `bytes` exceeds kMaxImageBytes.
+  // or `bytes` exceeds the cap on one image (MaxImageBytes).
   BYTE* AllocateData(std::size_t bytes, bool zeroFilled = true);
   // Replaces Palette with 256 new entries owned by the image, or returns null.
   PALETTEENTRY* AllocatePalette();

@@ -366,7 +366,7 @@ HRESULT BuildFromDecodedImage(const TextureRequest& request) {
   ImageData image;
   D3DXIMAGE_INFO privateInfo{};
   HRESULT result = DecodeImage(&image, request.FileData, request.FileSize,
-                               request.SourceInfo ? request.SourceInfo : &privateInfo, TRUE);
+                               request.SourceInfo ? request.SourceInfo : &privateInfo, TRUE, nullptr, request.Failure);
   if (FAILED(result)) return result;
   const FaceLevels faces = CollectLevels(image);
   LoadPlan plan;
@@ -451,9 +451,14 @@ HRESULT BuildDecodingInPlace(const TextureRequest& request) {
   if (!SniffJpeg(FileBytes(static_cast<const BYTE*>(request.FileData), request.FileSize))) return S_FALSE;
   ImageData header;
   D3DXIMAGE_INFO headerInfo{};
-  if (FAILED(DecodeImage(&header, request.FileData, request.FileSize, &headerInfo, FALSE))) return S_FALSE;
+  // Bytes whose header does not decode do not decode with their pixels either.
+  const HRESULT headerRead =
+      DecodeImage(&header, request.FileData, request.FileSize, &headerInfo, FALSE, nullptr, request.Failure);
+  if (FAILED(headerRead)) return headerRead;
   // JPEG is the decoder that takes a target: its images are one level with no palette.
   if (header.FileFormat != D3DXIFF_JPG || header.NextMip || header.NextFace || header.Palette) return S_FALSE;
+  // An image beyond the cap is refused by the decode before any texture is made for it.
+  if (!ImageBytesWithinCap(header.Width, header.Height, header.RowPitch)) return S_FALSE;
   LoadPlan plan;
   if (FAILED(PlanLoad(request, header, 1, plan)) || !LoadCopiesBytes(plan, header.Format)) return S_FALSE;
   if (FAILED(ResolvePlan(request, plan))) return S_FALSE;
@@ -490,8 +495,9 @@ HRESULT BuildDecodingInPlace(const TextureRequest& request) {
       target.Context = &*chain;
     }
     D3DXIMAGE_INFO privateInfo{};
-    const HRESULT decoded = DecodeImage(&image, request.FileData, request.FileSize,
-                                        request.SourceInfo ? request.SourceInfo : &privateInfo, TRUE, &target);
+    const HRESULT decoded =
+        DecodeImage(&image, request.FileData, request.FileSize, request.SourceInfo ? request.SourceInfo : &privateInfo,
+                    TRUE, &target, request.Failure);
     if (FAILED(decoded)) return decoded;
     if (image.Data != target.Data || image.FileFormat != header.FileFormat || image.Format != header.Format ||
         image.Width != header.Width || image.Height != header.Height || image.NextMip || image.NextFace ||

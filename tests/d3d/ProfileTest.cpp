@@ -56,9 +56,10 @@ TEST(Adapters, IdentifierAndModesComeFromTheProfile) {
 
 TEST(Adapters, CapableProfileOffersTheModesAndDepthFormatsTestsExpect) {
   auto direct3d = Direct3DWith({CapableProfile()});
-  for (D3DFORMAT display : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5}) {
+  for (D3DFORMAT display : {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5}) {
     EXPECT_GT(direct3d->GetAdapterModeCount(0, display), 0u) << display;
   }
+  EXPECT_EQ(direct3d->GetAdapterModeCount(0, D3DFMT_A8R8G8B8), 0u);
   for (D3DFORMAT depth : {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D32}) {
     EXPECT_EQ(
         direct3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, depth),
@@ -115,6 +116,68 @@ TEST(CheckDeviceType, OffersTheProfilesPairsOnly) {
   EXPECT_EQ(check(D3DFMT_X8R8G8B8, D3DFMT_UNKNOWN, TRUE), D3D_OK);  // windowed: the display's format
   EXPECT_EQ(check(D3DFMT_X8R8G8B8, D3DFMT_UNKNOWN, FALSE), D3DERR_NOTAVAILABLE);
   EXPECT_EQ(direct3d->GetAdapterModeCount(0, D3DFMT_A8R8G8B8), 0u);
+}
+
+// The display formats are X8R8G8B8, R5G6B5, X1R5G5B5 and, full screen only, A2R10G10B10;
+// A8R8G8B8 and A1R5G5B5 are back-buffer formats. A profile that says otherwise is not believed.
+TEST(CheckDeviceType, KeepsThePublishedDisplayAndBackBufferRules) {
+  DeviceProfile profile = CapableProfile();
+  profile.displayModes.push_back({640, 480, 60, D3DFMT_A2R10G10B10});
+  profile.displayModes.push_back({640, 480, 60, D3DFMT_A8R8G8B8});
+  profile.displayModes.push_back({640, 480, 60, D3DFMT_A1R5G5B5});
+  for (const DeviceTypeMatch& pair : {DeviceTypeMatch{D3DFMT_A2R10G10B10, D3DFMT_A2R10G10B10, true, true},
+                                      DeviceTypeMatch{D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, true, true},
+                                      DeviceTypeMatch{D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, true, true},
+                                      DeviceTypeMatch{D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, true, true},
+                                      DeviceTypeMatch{D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10, true, true}}) {
+    profile.deviceTypes.push_back(pair);
+  }
+  auto direct3d = Direct3DWith({profile});
+  const struct {
+    D3DFORMAT display, backBuffer;
+    BOOL windowed;
+    HRESULT expected;
+  } cases[] = {
+      {D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, FALSE, D3D_OK},
+      {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, FALSE, D3D_OK},
+      {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, TRUE, D3D_OK},
+      {D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, FALSE, D3DERR_NOTAVAILABLE},
+      {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, FALSE, D3DERR_NOTAVAILABLE},
+      {D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, TRUE, D3DERR_NOTAVAILABLE},
+      {D3DFMT_A2R10G10B10, D3DFMT_A2R10G10B10, FALSE, D3D_OK},
+      {D3DFMT_A2R10G10B10, D3DFMT_A2R10G10B10, TRUE, D3DERR_NOTAVAILABLE},
+      {D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10, TRUE, D3DERR_NOTAVAILABLE},
+      // A window converts to the display's format where the adapter does; full screen never.
+      {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, TRUE, D3D_OK},
+      {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, FALSE, D3DERR_NOTAVAILABLE},
+      {D3DFMT_R5G6B5, D3DFMT_R5G6B5, FALSE, D3D_OK},
+      {D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, FALSE, D3D_OK},
+      {D3DFMT_X1R5G5B5, D3DFMT_R5G6B5, FALSE, D3DERR_NOTAVAILABLE},
+      {D3DFMT_UNKNOWN, D3DFMT_X8R8G8B8, TRUE, D3DERR_NOTAVAILABLE},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(direct3d->CheckDeviceType(0, D3DDEVTYPE_HAL, c.display, c.backBuffer, c.windowed), c.expected)
+        << c.display << " " << c.backBuffer << " " << c.windowed;
+  }
+
+  // Modes: the display formats' only, whatever else is listed.
+  EXPECT_EQ(direct3d->GetAdapterModeCount(0, D3DFMT_A2R10G10B10), 1u);
+  EXPECT_EQ(direct3d->GetAdapterModeCount(0, D3DFMT_A8R8G8B8), 0u);
+  EXPECT_EQ(direct3d->GetAdapterModeCount(0, D3DFMT_A1R5G5B5), 0u);
+  D3DDISPLAYMODE mode{};
+  EXPECT_EQ(direct3d->EnumAdapterModes(0, D3DFMT_A2R10G10B10, 0, &mode), D3D_OK);
+  EXPECT_EQ(direct3d->EnumAdapterModes(0, D3DFMT_A8R8G8B8, 0, &mode), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(direct3d->EnumAdapterModes(0, D3DFMT_A1R5G5B5, 0, &mode), D3DERR_NOTAVAILABLE);
+  const UINT count = direct3d->GetAdapterModeCount(0, D3DFMT_X8R8G8B8);
+  EXPECT_EQ(direct3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, count, &mode), D3DERR_INVALIDCALL);
+  EXPECT_EQ(direct3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_DXT1),
+            D3DERR_NOTAVAILABLE);
+
+  // A full-screen A8R8G8B8 back buffer shows on an X8R8G8B8 display.
+  TestDevice device(profile, FullScreenParameters(640, 480, D3DFMT_A8R8G8B8, D3DFMT_D24S8));
+  ASSERT_EQ(device.created, D3D_OK);
+  ASSERT_EQ(device->GetDisplayMode(0, &mode), D3D_OK);
+  EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
 }
 
 TEST(CheckDepthStencilMatch, PairsComeFromTheProfile) {

@@ -217,6 +217,17 @@ TEST(VertexDeclaration, ElementsAreCheckedAndReturnedWithTheEndMarker) {
         {0, static_cast<WORD>(i * 4), D3DDECLTYPE_FLOAT1, 0, static_cast<BYTE>(i / 16), static_cast<BYTE>(i % 16)});
   }
   EXPECT_EQ(device->CreateVertexDeclaration(endless.data(), declaration.ReleaseAndGetAddressOf()), D3DERR_INVALIDCALL);
+  // MAXD3DDECLLENGTH elements and the end marker make the longest declaration.
+  for (std::size_t elementCount : {65u, 64u}) {
+    std::vector<D3DVERTEXELEMENT9> longest(endless.begin(), endless.begin() + elementCount);
+    longest.push_back(D3DDECL_END());
+    EXPECT_EQ(device->CreateVertexDeclaration(longest.data(), declaration.ReleaseAndGetAddressOf()),
+              elementCount == 64 ? D3D_OK : D3DERR_INVALIDCALL)
+        << elementCount;
+  }
+  ASSERT_TRUE(declaration);
+  ASSERT_EQ(declaration->GetDeclaration(nullptr, &count), D3D_OK);
+  EXPECT_EQ(count, 65u);
 }
 
 }  // namespace

@@ -273,6 +273,34 @@ TEST(Drawing, UserPointerDrawsLeaveStreamZeroUnset) {
   EXPECT_EQ(device.probe->draws, 1u);
 }
 
+TEST(Drawing, UserPointerDrawsRefuseDeclarationsThatReadOtherStreams) {
+  DrawingDevice device;
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
+                                        {1, 0, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                        D3DDECL_END()};
+  ComPtr<IDirect3DVertexDeclaration9> twoStreams;
+  ASSERT_EQ(device->CreateVertexDeclaration(elements, twoStreams.ReleaseAndGetAddressOf()), D3D_OK);
+  ComPtr<IDirect3DVertexBuffer9> coordinates;
+  ASSERT_EQ(device->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, coordinates.ReleaseAndGetAddressOf(), nullptr),
+            D3D_OK);
+  const float vertices[4][4] = {};
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  ASSERT_EQ(device->SetVertexDeclaration(twoStreams.Get()), D3D_OK);
+  // Refused with stream 1 bound as much as without.
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, 16), D3DERR_INVALIDCALL);
+  ASSERT_EQ(device->SetStreamSource(1, coordinates.Get(), 0, 8), D3D_OK);
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, 16), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device.probe->draws, 0u);
+  // Stream 0 alone draws.
+  const D3DVERTEXELEMENT9 positionOnly[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
+  ComPtr<IDirect3DVertexDeclaration9> oneStream;
+  ASSERT_EQ(device->CreateVertexDeclaration(positionOnly, oneStream.ReleaseAndGetAddressOf()), D3D_OK);
+  ASSERT_EQ(device->SetVertexDeclaration(oneStream.Get()), D3D_OK);
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, 16), D3D_OK);
+  EXPECT_EQ(device->EndScene(), D3D_OK);
+  EXPECT_EQ(device.probe->draws, 1u);
+}
+
 TEST(Clearing, ClearsNeedTheBuffersTheyName) {
   TestDevice withStencil;
   EXPECT_EQ(withStencil->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0x11223344, 0.5f, 3),

@@ -11,6 +11,7 @@
 
 #include "DecodeTestSupport.h"
 #include "FormatCatalogue.h"
+#include "ImageSizeLimit.h"
 #include "TestEnvironment.h"
 #include "decoders/ImageDecoder.h"
 
@@ -137,7 +138,7 @@ TEST(ImageData, OwnsItsChainsAndWhatItAllocated) {
   image.PointData(outside);
   EXPECT_FALSE(image.OwnsData());
   EXPECT_EQ(image.Data, outside);
-  EXPECT_EQ(image.AllocateData(kMaxImageBytes + 1), nullptr);
+  EXPECT_EQ(image.AllocateData(MaxImageBytes() + 1), nullptr);
   EXPECT_EQ(image.Data, outside);
 
   // A long chain is released without recursing once per level.

@@ -1,14 +1,21 @@
 // End-to-end runs of `rastro-tex convert`: the DDS files it writes are read back by ImageMagick
 // and compared with ImageMagick's own reading of the source image.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "DxtBlock.h"
@@ -45,10 +52,15 @@ class RastroTexConvert : public ::testing::Test {
     int status;
     std::string err;
   };
-  Run Convert(const std::string& arguments) {
+  // Runs `rastro-tex convert ARGUMENTS` in the directory, after `shell` (commands for the
+  // shell that runs it, such as a limit).
+  Run Convert(const std::string& arguments, const std::string& shell = "") {
+    return Tool("convert " + arguments, shell);
+  }
+  Run Tool(const std::string& arguments, const std::string& shell = "") {
     const fs::path err = directory_.Path() / "err.txt";
-    const std::string command = "cd '" + directory_.Path().string() + "' && '" RASTRO_TEX_PATH "' convert " +
-                                arguments + " 2>'" + err.string() + "'";
+    const std::string command = "cd '" + directory_.Path().string() + "' && " + shell + " '" RASTRO_TEX_PATH "' " +
+                                arguments + " 2>'" + err.string() + "' >/dev/null";
     const int status = std::system(command.c_str());
     Run run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(err)};
     fs::remove(err);
@@ -168,8 +180,8 @@ TEST_F(RastroTexConvert, FailuresLeaveNoFileBehindAndKeepAnOldOne) {
     int status;
     const char* message;
   } const cases[] = {
-      {"missing.jpg old.dds", 1, "missing.jpg: cannot be read"},
-      {"garbage.jpg old.dds", 1, "garbage.jpg: not an image file"},
+      {"missing.jpg old.dds", 1, "missing.jpg: No such file or directory"},
+      {"garbage.jpg old.dds", 1, "garbage.jpg: not an image the loader reads"},
       {"empty.jpg old.dds", 1, "empty.jpg: empty file"},
       {"good.bmp nowhere/out.dds", 1, "nowhere/out.dds"},
       {"good.bmp old.dds --format D3DFMT_D24S8", 2, "unknown format"},
@@ -204,7 +216,7 @@ TEST_F(RastroTexConvert, ManyFilesIntoADirectoryGiveWhatOneByOneConversionsGive)
   fs::create_directory(Path("out"));
   const Run batch = Convert("a.bmp bad.jpg b.jpg --out-dir out -j 2 --format DXT5");
   EXPECT_EQ(batch.status, 1);
-  EXPECT_NE(batch.err.find("bad.jpg: not an image file"), std::string::npos) << batch.err;
+  EXPECT_NE(batch.err.find("bad.jpg: not an image the loader reads"), std::string::npos) << batch.err;
   ASSERT_EQ(Convert("a.bmp a.dds --format DXT5").status, 0);
   ASSERT_EQ(Convert("b.jpg b.dds --format DXT5").status, 0);
   EXPECT_EQ(ReadFile(Path("out/a.dds")), ReadFile(Path("a.dds")));
@@ -268,6 +280,136 @@ TEST_F(RastroTexConvert, BlockCompressedMipsFromTheImageStayCloserToItsAverage) 
   };
   const double fromImage = error(image), fromLevel = error(level);
   EXPECT_LT(fromImage, fromLevel * 0.9) << fromImage << " against " << fromLevel;
+}
+
+// A conversion stopped by a signal while it writes leaves nothing behind: the old output is
+// kept and no temporary remains. The signal is sent as soon as the program has a file open in
+// the directory other than its input, which is while it writes the output.
+TEST_F(RastroTexConvert, StoppedWhileWritingLeavesTheOldFileAndNoTemporary) {
+  std::vector<Rgb> pixels(1024 * 1024, Rgb{10, 20, 30});
+  Write("big.bmp", Bitmap(1024, 1024, 24, pixels));
+  const std::string dir = directory_.Path().string();
+  // Four floats a pixel: a file of 16 MiB, which takes a while to write.
+  const std::size_t newSize = 128 + 1024 * 1024 * 16;
+  bool stoppedWhileWriting = false;
+  for (int attempt = 0; attempt < 6 && !stoppedWhileWriting; ++attempt) {
+    const int signal = attempt % 2 ? SIGINT : SIGTERM;
+    Write("old.dds", "old contents");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int ending : {SIGINT, SIGTERM}) std::signal(ending, SIG_DFL);
+      if (chdir(dir.c_str()) != 0) _exit(127);
+      execl(RASTRO_TEX_PATH, "rastro-tex", "convert", "big.bmp", "old.dds", "--mips", "1", "--filter", "none",
+            "--format", "A32B32G32R32F", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    bool sent = false;
+    int status = 0;
+    const std::string fds = "/proc/" + std::to_string(child) + "/fd";
+    while (!sent && waitpid(child, &status, WNOHANG) == 0) {
+      DIR* open = opendir(fds.c_str());
+      while (open && !sent) {
+        const dirent* entry = readdir(open);
+        if (!entry) break;
+        char target[PATH_MAX];
+        const ssize_t length = readlinkat(dirfd(open), entry->d_name, target, sizeof target - 1);
+        if (length <= 0) continue;
+        const std::string_view name(target, static_cast<std::size_t>(length));
+        if (name.starts_with(dir + "/") && name != dir + "/big.bmp") {
+          kill(child, signal);
+          sent = true;
+        }
+      }
+      if (open) closedir(open);
+    }
+    if (sent) {
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+    }
+    EXPECT_EQ(Files(), (std::vector<std::string>{"big.bmp", "old.dds"})) << attempt;
+    // The old file, or the whole new one when the signal came once it was complete.
+    const std::size_t size = ReadFile(Path("old.dds")).size();
+    EXPECT_TRUE(size == 12 || size == newSize) << attempt << ": " << size;
+    EXPECT_TRUE(WIFEXITED(status) ? WEXITSTATUS(status) == 0 : WTERMSIG(status) == signal) << attempt;
+    stoppedWhileWriting = WIFSIGNALED(status) && size == 12;
+  }
+  EXPECT_TRUE(stoppedWhileWriting);
+}
+
+// Past a file-size limit the conversion fails with a message rather than being killed, and
+// leaves nothing behind.
+TEST_F(RastroTexConvert, FileSizeLimitFailsCleanly) {
+  Write("ramp.jpg", Jpeg(128, 128));
+  Write("old.dds", "old contents");
+  // 64 blocks of 512 bytes; the DDS file of a 128 x 128 X8R8G8B8 chain takes 87 492.
+  const Run run = Convert("ramp.jpg old.dds", "ulimit -f 64 &&");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "rastro-tex convert: old.dds: File too large\n");
+  EXPECT_EQ(ReadFile(Path("old.dds")), "old contents");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"old.dds", "ramp.jpg"}));
+}
+
+// Each failure to use an input file reads the same from `info` and from `convert`.
+TEST_F(RastroTexConvert, InfoAndConvertWordTheSameFailureAlike) {
+  Write("empty.bmp", "");
+  Write("garbage.bmp", "not an image at all");
+  std::string truncated = Bitmap(4, 4, 24, std::vector<Rgb>(16, Rgb{1, 2, 3}));
+  truncated.resize(truncated.size() - 8);
+  Write("short.bmp", truncated);
+  // The 1 080-byte RLE8 bitmap claiming 30000 x 30000 pixels: its header, palette and end code.
+  std::string bomb = "BM";
+  Append32(bomb, 1080);
+  Append32(bomb, 0);
+  Append32(bomb, 14 + 40 + 1024);
+  for (std::uint32_t field : {40u, 30000u, 30000u}) Append32(bomb, field);
+  Append16(bomb, 1);
+  Append16(bomb, 8);
+  for (std::uint32_t field : {1u, 0u, 0u, 0u, 0u, 0u}) Append32(bomb, field);
+  bomb += std::string(1024, '\0') + std::string("\0\1", 2);
+  Write("bomb.bmp", bomb);
+  ::mkdir(Path("folder").c_str(), 0755);
+  const struct {
+    const char* file;
+    const char* reason;
+  } cases[] = {
+      {"missing.bmp", "No such file or directory"},
+      {"folder", "Is a directory"},
+      {"empty.bmp", "empty file"},
+      {"garbage.bmp", "not an image the loader reads (BMP, DIB, TGA, PPM, PFM, DDS, JPEG, PNG or Radiance RGBE)"},
+      {"short.bmp",
+       "a BMP file the loader cannot read: the header gives a file size of 102 bytes, more than the 94 "
+       "there are"},
+      {"bomb.bmp",
+       "too large to load: 30000 x 30000 pixels need 3434 MiB, more than the 1024 MiB one image may take "
+       "(RASTROMETER_MAX_IMAGE_MB)"},
+  };
+  for (const auto& c : cases) {
+    const std::string reason = std::string(c.file) + ": " + c.reason + "\n";
+    const Run info = Tool(std::string("info --pixels ") + c.file);
+    EXPECT_EQ(info.status, 1) << c.file;
+    EXPECT_EQ(info.err, "rastro-tex: " + reason);
+    const Run convert = Convert(std::string(c.file) + " out.dds");
+    EXPECT_EQ(convert.status, 1) << c.file;
+    EXPECT_EQ(convert.err, "rastro-tex convert: " + reason);
+  }
+  EXPECT_FALSE(fs::exists(Path("out.dds")));
+}
+
+TEST_F(RastroTexConvert, PaletteFormatForAnImageWithoutOneSaysWhatItWrote) {
+  Write("rgb.bmp", Bitmap(2, 2, 24, {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}}));
+  const Run run = Convert("rgb.bmp rgb.dds --format P8");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "rastro-tex convert: rgb.dds: wrote X8R8G8B8, not P8: the image has no palette\n");
+  const std::string dds = ReadFile(Path("rgb.dds"));
+  EXPECT_EQ(Field(dds, 88), 32u);        // bits a pixel
+  EXPECT_EQ(Field(dds, 92), 0xFF0000u);  // red mask of X8R8G8B8
+
+  // An image with a palette is written as P8, without a word.
+  Write("indexed.bmp", Bitmap(2, 1, 8, {}, {0, 1}, {{200, 10, 10}, {10, 200, 10}}));
+  const Run indexed = Convert("indexed.bmp indexed.dds --format P8");
+  EXPECT_EQ(indexed.status, 0);
+  EXPECT_EQ(indexed.err, "");
+  EXPECT_EQ(Field(ReadFile(Path("indexed.dds")), 80), 0x20u);  // DDPF_PALETTEINDEXED8
 }
 
 }  // namespace

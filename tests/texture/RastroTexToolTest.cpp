@@ -87,7 +87,9 @@ TEST_F(RastroTexTool, PixelsOptionDecodesAndReportsTheDecodedFormat) {
             "a.ppm: PPM, 3 x 2, depth 1, 1 mip level, texture, D3DFMT_X8R8G8B8, pixels decoded as "
             "D3DFMT_X8R8G8B8, row pitch 12\n"
             "broken.bmp: BMP, 4 x 2, depth 1, 1 mip level, texture, D3DFMT_P8, pixels NOT decoded\n");
-  EXPECT_EQ(run.err, "rastro-tex: broken.bmp: the header reads but the pixels do not decode\n");
+  EXPECT_EQ(run.err,
+            "rastro-tex: broken.bmp: a BMP file the loader cannot read: the run-length data ends before the image "
+            "does\n");
   // Without --pixels the header alone is fine.
   EXPECT_EQ(Execute("info broken.bmp").status, 0);
 }

@@ -1,8 +1,6 @@
 // rastro-tex convert IN OUT.dds [options]: an image file loaded through the texture pipeline
 // on a resource-only device that offers every format a DDS file can hold, written as a DDS
 // file. The output appears whole or not at all.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,8 +21,10 @@
 #include "DeviceProfile.h"
 #include "FormatCatalogue.h"
 #include "FormatNames.h"
+#include "InputFailure.h"
 #include "MappedFile.h"
 #include "TextureFromFile.h"
+#include "WholeFile.h"
 #include "d3dx9tex.h"
 
 namespace rastro::tex {
@@ -240,7 +240,6 @@ HRESULT CreateConvertDevice(ConvertDevice& out) {
 }
 
 const char* Explain(HRESULT result) {
-  if (result == D3DXERR_INVALIDDATA) return "not an image file the loader reads, or damaged";
   if (result == D3DERR_NOTAVAILABLE) return "no texture format fits";
   if (result == D3DERR_INVALIDCALL) return "the request does not fit the image";
   if (result == E_OUTOFMEMORY) return "out of memory";
@@ -248,35 +247,43 @@ const char* Explain(HRESULT result) {
   return "the texture could not be built";
 }
 
-// Writes `bytes` to a fresh file beside `path` and renames it over `path`, so that readers see
-// the old file or the whole new one, never a part.
-bool WriteWhole(const char* path, const std::vector<BYTE>& bytes) {
-  std::string temporary = std::string(path) + ".XXXXXX";
-  const int descriptor = mkstemp(temporary.data());
-  if (descriptor < 0) {
-    std::fprintf(stderr, "rastro-tex convert: %s: %s\n", path, std::strerror(errno));
-    return false;
-  }
+int Fail(const char* name, const std::string& reason) {
+  std::fprintf(stderr, "rastro-tex convert: %s: %s\n", name, reason.c_str());
+  return kExitFailure;
+}
+
+int WriteAll(int descriptor, const std::vector<BYTE>& bytes) {
   std::size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t step = write(descriptor, bytes.data() + written, bytes.size() - written);
     if (step < 0 && errno == EINTR) continue;
-    if (step <= 0) break;
+    if (step < 0) return errno;
+    if (step == 0) return EIO;
     written += static_cast<std::size_t>(step);
   }
-  const int writeError = written == bytes.size() ? 0 : errno ? errno : EIO;
-  // Like any new file: readable by all unless the umask says otherwise.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(descriptor, 0666 & ~mask);
-  const bool closed = close(descriptor) == 0;
-  if (writeError || !closed || std::rename(temporary.c_str(), path) != 0) {
-    const int error = writeError ? writeError : errno;
-    std::remove(temporary.c_str());
-    std::fprintf(stderr, "rastro-tex convert: %s: %s\n", path, std::strerror(error));
-    return false;
+  return 0;
+}
+
+D3DFORMAT TopLevelFormat(IDirect3DBaseTexture9* texture) {
+  D3DSURFACE_DESC surface{};
+  D3DVOLUME_DESC volume{};
+  switch (texture->GetType()) {
+    case D3DRTYPE_TEXTURE: static_cast<IDirect3DTexture9*>(texture)->GetLevelDesc(0, &surface); return surface.Format;
+    case D3DRTYPE_CUBETEXTURE:
+      static_cast<IDirect3DCubeTexture9*>(texture)->GetLevelDesc(0, &surface);
+      return surface.Format;
+    case D3DRTYPE_VOLUMETEXTURE:
+      static_cast<IDirect3DVolumeTexture9*>(texture)->GetLevelDesc(0, &volume);
+      return volume.Format;
+    default: return D3DFMT_UNKNOWN;
   }
-  return true;
+}
+
+std::string FormatShortName(D3DFORMAT format) {
+  const char* name = D3dFormatName(format);
+  if (!name) return std::to_string(static_cast<unsigned>(format));
+  std::string_view text(name);
+  return std::string(text.starts_with("D3DFMT_") ? text.substr(7) : text);
 }
 
 }  // namespace
@@ -286,14 +293,8 @@ namespace {
 int ConvertFile(const ConvertOptions& options) {
   MappedFile file;
   HRESULT result = file.Open(options.input);
-  if (FAILED(result)) {
-    std::fprintf(stderr, "rastro-tex convert: %s: cannot be read\n", options.input);
-    return kExitFailure;
-  }
-  if (file.Size() == 0) {
-    std::fprintf(stderr, "rastro-tex convert: %s: empty file\n", options.input);
-    return kExitFailure;
-  }
+  if (FAILED(result)) return Fail(options.input, OpenFailure(options.input));
+  if (file.Size() == 0) return Fail(options.input, "empty file");
   ConvertDevice device;
   result = CreateConvertDevice(device);
   if (FAILED(result)) {
@@ -325,11 +326,14 @@ int ConvertFile(const ConvertOptions& options) {
   request.ResourceType = options.resourceType;
   request.Texture = texture.ReleaseAndGetAddressOf();
   request.MipsFromUncompressedImage = options.mipsFromImage;
+  DecodeFailure failure;
+  request.Failure = &failure;
   result = BuildTextureFromFileData(request);
+  if (result == D3DXERR_INVALIDDATA) return Fail(options.input, DecodeFailureText(failure));
   if (FAILED(result)) {
-    std::fprintf(stderr, "rastro-tex convert: %s: %s (0x%08X)\n", options.input, Explain(result),
-                 static_cast<unsigned>(result));
-    return kExitFailure;
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
+    return Fail(options.input, std::string(Explain(result)) + " (" + code + ")");
   }
 
   std::vector<BYTE> bytes;
@@ -339,7 +343,17 @@ int ConvertFile(const ConvertOptions& options) {
                  static_cast<unsigned>(result));
     return kExitFailure;
   }
-  if (!WriteWhole(options.output, bytes)) return kExitFailure;
+  if (const int error = WriteWholeFile(options.output, [&](int descriptor) { return WriteAll(descriptor, bytes); })) {
+    return Fail(options.output, std::strerror(error));
+  }
+  // The loader picks another format where the one asked for cannot hold the image, as a palette
+  // format for an image without a palette.
+  const D3DFORMAT written = TopLevelFormat(texture.Get());
+  if (options.format != D3DFMT_UNKNOWN && written != options.format) {
+    std::fprintf(stderr, "rastro-tex convert: %s: wrote %s, not %s: %s\n", options.output,
+                 FormatShortName(written).c_str(), FormatShortName(options.format).c_str(),
+                 palettized ? "the image has no palette" : "the closest format the loader could make");
+  }
   return kExitOk;
 }
 

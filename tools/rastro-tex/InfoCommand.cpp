@@ -1,8 +1,5 @@
 // rastro-tex info: decodes each file's headers (and with --pixels its pixels) the way the
 // loader does and prints what it found, one line per file.
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +9,7 @@
 #include "Command.h"
 #include "DecodeImage.h"
 #include "FormatNames.h"
+#include "InputFailure.h"
 #include "MappedFile.h"
 #include "decoders/ImageDecoder.h"
 
@@ -35,18 +33,6 @@ std::string FormatText(D3DFORMAT format) {
   return number;
 }
 
-// Why a file could not be mapped, in the words of the system.
-std::string OpenFailure(const char* name) {
-  struct stat status;
-  if (::stat(name, &status) != 0) return std::strerror(errno);
-  if (S_ISDIR(status.st_mode)) return std::strerror(EISDIR);
-  if (std::FILE* file = std::fopen(name, "rb")) {
-    std::fclose(file);
-    return "cannot be mapped";
-  }
-  return std::strerror(errno);
-}
-
 int Fail(const char* name, std::string_view reason) {
   std::fprintf(stderr, "rastro-tex: %s: %.*s\n", name, static_cast<int>(reason.size()), reason.data());
   return kExitFailure;
@@ -59,9 +45,11 @@ int InfoOne(const char* name, bool pixels) {
 
   D3DXIMAGE_INFO info{};
   ImageData image;
-  HRESULT decoded = pixels ? DecodeImage(&image, file.View(), file.Size(), &info, TRUE) : E_FAIL;
-  if (FAILED(decoded) && FAILED(DecodeImage(&image, file.View(), file.Size(), &info, FALSE))) {
-    return Fail(name, "not an image the loader reads (BMP, DIB, TGA, PPM, PFM, DDS, JPEG, PNG or Radiance RGBE)");
+  DecodeFailure pixelFailure, headerFailure;
+  HRESULT decoded =
+      pixels ? DecodeImage(&image, file.View(), file.Size(), &info, TRUE, nullptr, &pixelFailure) : E_FAIL;
+  if (FAILED(decoded) && FAILED(DecodeImage(&image, file.View(), file.Size(), &info, FALSE, nullptr, &headerFailure))) {
+    return Fail(name, DecodeFailureText(headerFailure));
   }
   std::printf("%s: %s, %u x %u, depth %u, %u mip level%s, %s, %s", name, FileFormatName(info.ImageFileFormat),
               info.Width, info.Height, info.Depth, info.MipLevels, info.MipLevels == 1 ? "" : "s",
@@ -71,7 +59,7 @@ int InfoOne(const char* name, bool pixels) {
   } else if (pixels) {
     std::printf(", pixels NOT decoded\n");
     std::fflush(stdout);
-    return Fail(name, "the header reads but the pixels do not decode");
+    return Fail(name, DecodeFailureText(pixelFailure));
   } else {
     std::printf("\n");
   }

@@ -60,7 +60,8 @@ constexpr FormatRow kTextureFormats[] = {
 };
 
 constexpr D3DFORMAT kDepthFormats[] = {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D32};
-constexpr D3DFORMAT kDisplayFormats[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5};
+// A8R8G8B8 and A1R5G5B5 are back-buffer formats, shown on X8R8G8B8 and X1R5G5B5 displays.
+constexpr D3DFORMAT kDisplayFormats[] = {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5};
 
 D3DCAPS9 CapableCaps() {
   D3DCAPS9 caps{};
@@ -172,11 +173,10 @@ DeviceProfile CapableProfile() {
     profile.Support(D3DRTYPE_TEXTURE, depth, D3DUSAGE_DEPTHSTENCIL);
   }
 
-  // Full-screen pairs: each display format with its own back buffer, and the alpha variants.
+  // Each display format with its own back buffer, and the alpha variants.
   profile.deviceTypes = {
-      {D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, true, true},  {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, true, true},
-      {D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, false, true}, {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, false, true},
-      {D3DFMT_R5G6B5, D3DFMT_R5G6B5, true, true},      {D3DFMT_X1R5G5B5, D3DFMT_X1R5G5B5, true, true},
+      {D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, true, true}, {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, true, true},
+      {D3DFMT_R5G6B5, D3DFMT_R5G6B5, true, true},     {D3DFMT_X1R5G5B5, D3DFMT_X1R5G5B5, true, true},
       {D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, true, true},
   };
   for (D3DFORMAT target : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5,

@@ -540,6 +540,12 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   if (!vertices) return ReportFailure(D3DERR_INVALIDCALL, kCall, "not a primitive type");
   if (primitiveCount > Caps().MaxPrimitiveCount)
     return ReportFailure(D3DERR_INVALIDCALL, kCall, "beyond MaxPrimitiveCount");
+  // The vertices given are stream 0; whatever is bound to the others is not drawn from.
+  for (UINT stream = 1; stream < kMaxStreams; ++stream) {
+    if (state_.vertexLayout.streamBytes[stream]) {
+      return ReportFailure(D3DERR_INVALIDCALL, kCall, "the vertex declaration reads a stream other than 0");
+    }
+  }
   std::uint64_t bytes = std::uint64_t{vertices} * stride;
   if (bytes > kMaxResourceBytes) return ReportFailure(E_OUTOFMEMORY, kCall, "too much vertex data");
   const HRESULT hr = GuardAllocation(kCall, [&] {

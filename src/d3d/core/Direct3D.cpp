@@ -83,7 +83,7 @@ HRESULT Direct3D::GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDE
 }
 
 UINT Direct3D::GetAdapterModeCount(UINT adapter, D3DFORMAT format) {
-  if (adapter >= adapters_.size()) return 0;
+  if (adapter >= adapters_.size() || !IsDisplayFormat(format)) return 0;
   const auto& modes = adapters_[adapter].profile.displayModes;
   return static_cast<UINT>(std::count_if(modes.begin(), modes.end(),
                                          [format](const D3DDISPLAYMODE& mode) { return mode.Format == format; }));
@@ -93,6 +93,9 @@ HRESULT Direct3D::EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode, D3
   constexpr const char* kCall = "IDirect3D9::EnumAdapterModes";
   if (adapter >= adapters_.size()) return ReportFailure(D3DERR_INVALIDCALL, kCall, "no such adapter");
   if (!displayMode) return ReportFailure(D3DERR_INVALIDCALL, kCall, "null mode");
+  if (!IsDisplayFormat(format)) {
+    return ReportFailure(D3DERR_NOTAVAILABLE, kCall, "not a display format (X8R8G8B8, R5G6B5, X1R5G5B5, A2R10G10B10)");
+  }
   UINT index = 0;
   for (const D3DDISPLAYMODE& candidate : adapters_[adapter].profile.displayModes) {
     if (candidate.Format != format) continue;
@@ -118,9 +121,10 @@ HRESULT Direct3D::CheckDeviceType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT
   if (HRESULT hr = CheckAdapter(adapter, deviceType, kCall); FAILED(hr)) return hr;
   // A windowed device may leave the back-buffer format to the display's.
   if (windowed && backBufferFormat == D3DFMT_UNKNOWN) backBufferFormat = displayFormat;
-  HRESULT hr = QueryDeviceType(adapters_[adapter].profile, displayFormat, backBufferFormat, windowed);
-  if (FAILED(hr)) return ReportDeclined(hr, kCall, "the adapter offers no such display/back-buffer pair");
-  return hr;
+  if (const char* refusal = DeviceTypeRefusal(adapters_[adapter].profile, displayFormat, backBufferFormat, windowed)) {
+    return ReportDeclined(D3DERR_NOTAVAILABLE, kCall, refusal);
+  }
+  return D3D_OK;
 }
 
 HRESULT Direct3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat, DWORD usage,

@@ -9,8 +9,8 @@ HRESULT VertexDeclaration::Create(Device& device, const D3DVERTEXELEMENT9* eleme
                                   VertexDeclaration** declaration) {
   constexpr const char* kCall = "IDirect3DDevice9::CreateVertexDeclaration";
   std::vector<D3DVERTEXELEMENT9> checked;
+  // Up to MAXD3DDECLLENGTH elements, then the end marker.
   for (UINT i = 0;; ++i) {
-    if (i >= MAXD3DDECLLENGTH) return ReportFailure(D3DERR_INVALIDCALL, kCall, "no end marker within 64 elements");
     const D3DVERTEXELEMENT9& element = elements[i];
     if (element.Stream == 0xFF) {
       if (element.Type != D3DDECLTYPE_UNUSED) {
@@ -18,6 +18,7 @@ HRESULT VertexDeclaration::Create(Device& device, const D3DVERTEXELEMENT9* eleme
       }
       break;
     }
+    if (i >= MAXD3DDECLLENGTH) return ReportFailure(D3DERR_INVALIDCALL, kCall, "no end marker after 64 elements");
     if (element.Stream >= maxStreams)
       return ReportFailure(D3DERR_INVALIDCALL, kCall, "stream number beyond MaxStreams");
     if (element.Type >= D3DDECLTYPE_UNUSED) return ReportFailure(D3DERR_INVALIDCALL, kCall, "unknown element type");

@@ -206,13 +206,15 @@ std::vector<D3DDISPLAYMODE> DisplayModes() {
   return modes;
 }
 
+// The desktop windowed devices present to. A2R10G10B10 is a display format for full screen
+// only, so a 30-bit desktop counts as X8R8G8B8 here, as a 24-bit one does.
 D3DDISPLAYMODE DesktopMode() {
   SDL_DisplayMode desktop{};
   if (!SdlVideoHeadless() && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
     D3DFORMAT format = DisplayFormatOf(desktop.format);
+    if (format == D3DFMT_UNKNOWN || format == D3DFMT_A2R10G10B10) format = D3DFMT_X8R8G8B8;
     return {static_cast<UINT>(desktop.w), static_cast<UINT>(desktop.h),
-            static_cast<UINT>(desktop.refresh_rate > 0 ? desktop.refresh_rate : 60),
-            format == D3DFMT_UNKNOWN ? D3DFMT_X8R8G8B8 : format};
+            static_cast<UINT>(desktop.refresh_rate > 0 ? desktop.refresh_rate : 60), format};
   }
   return {1024, 768, 60, D3DFMT_X8R8G8B8};
 }

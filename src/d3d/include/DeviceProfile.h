@@ -70,8 +70,9 @@ struct Adapter {
 
 // A Direct3D 9 class adapter of 2004: pixel and vertex shaders 2.0, eight texture stages,
 // 4096 x 4096 textures without power-of-two limits, every format of the loader's catalogue a
-// card of that time supports, A8R8G8B8/X8R8G8B8/R5G6B5/X1R5G5B5 display modes from 640x480 to
-// 1600x1200, D16, D24S8, D24X8 and D32 depth buffers.
+// card of that time supports, X8R8G8B8/R5G6B5/X1R5G5B5 display modes from 640x480 to 1600x1200
+// (with A8R8G8B8 and A1R5G5B5 back buffers on the 32- and 15-bit ones), D16, D24S8, D24X8 and
+// D32 depth buffers.
 DeviceProfile CapableProfile();
 
 // A Direct3D object over the given adapters (ordinal = position). One reference, the caller's.

@@ -20,9 +20,9 @@ int DebugOutputLevel() {
   return std::strcmp(value, "2") == 0 ? 2 : 1;
 }
 
-void Print(HRESULT result, const char* call, const char* outcome, const char* why) {
+void Print(const char* source, HRESULT result, const char* call, const char* outcome, const char* why) {
   char line[512];
-  std::snprintf(line, sizeof line, "Direct3D9: %s %s: %s (0x%08X)\n", call ? call : "?", outcome, why ? why : "?",
+  std::snprintf(line, sizeof line, "%s: %s %s: %s (0x%08X)\n", source, call ? call : "?", outcome, why ? why : "?",
                 static_cast<unsigned>(result));
   if (outputSink) {
     outputSink(line);
@@ -36,12 +36,17 @@ void Print(HRESULT result, const char* call, const char* outcome, const char* wh
 bool DebugOutputActive() { return !muted && DebugOutputLevel() >= 1; }
 
 HRESULT ReportFailure(HRESULT result, const char* call, const char* why) {
-  if (DebugOutputActive()) Print(result, call, "failed", why);
+  if (DebugOutputActive()) Print("Direct3D9", result, call, "failed", why);
+  return result;
+}
+
+HRESULT ReportLoaderFailure(HRESULT result, const char* call, const char* why) {
+  if (DebugOutputActive()) Print("D3DX", result, call, "failed", why);
   return result;
 }
 
 HRESULT ReportDeclined(HRESULT result, const char* call, const char* why) {
-  if (!muted && DebugOutputLevel() >= 2) Print(result, call, "declined", why);
+  if (!muted && DebugOutputLevel() >= 2) Print("Direct3D9", result, call, "declined", why);
   return result;
 }
 

@@ -19,6 +19,10 @@ bool DebugOutputActive();
 // the result so a call can `return ReportFailure(...)`.
 HRESULT ReportFailure(HRESULT result, const char* call, const char* why);
 
+// The same for the texture loader, as the utility library's debug build
+// prints them: "D3DX: <call> failed: <why>".
+HRESULT ReportLoaderFailure(HRESULT result, const char* call, const char* why);
+
 // A capability check's "no": printed as "Direct3D9: <call> declined: <why>" at level 2 only.
 HRESULT ReportDeclined(HRESULT result, const char* call, const char* why);
 

@@ -59,10 +59,12 @@ struct Dib {
 bool Uncompressed(const Dib& dib) { return dib.compression == kUncompressed || dib.compression == kBitFields; }
 
 HRESULT ReadHeader(FileBytes bytes, Dib& dib, D3DFORMAT& format) {
-  if (bytes.size() < 4) return E_FAIL;
+  if (bytes.size() < 4) return Malformed("%zu bytes are too few for a header", bytes.size());
   const BYTE* h = bytes.data();
   dib.headerSize = ByteCursor::LoadDword(h);
-  if (bytes.size() < dib.headerSize) return E_FAIL;
+  if (bytes.size() < dib.headerSize) {
+    return Malformed("a header of %u bytes is longer than the %zu bytes there are", dib.headerSize, bytes.size());
+  }
   WORD planes = 0;
   DWORD colorsUsed = 0;
   std::int64_t width = 0, height = 0;
@@ -73,7 +75,7 @@ HRESULT ReadHeader(FileBytes bytes, Dib& dib, D3DFORMAT& format) {
     dib.bitCount = ByteCursor::LoadWord(h + 10);
     dib.entrySize = 3;
   } else {
-    if (dib.headerSize < 40) return E_FAIL;
+    if (dib.headerSize < 40) return Malformed("a header of %u bytes is neither 12 nor at least 40", dib.headerSize);
     width = static_cast<LONG>(ByteCursor::LoadDword(h + 4));
     height = static_cast<LONG>(ByteCursor::LoadDword(h + 8));
     planes = ByteCursor::LoadWord(h + 12);
@@ -83,9 +85,15 @@ HRESULT ReadHeader(FileBytes bytes, Dib& dib, D3DFORMAT& format) {
   }
   dib.colorCount = colorsUsed ? colorsUsed : dib.bitCount <= 8 ? std::uint64_t{1} << dib.bitCount : 0;
   dib.bitsOffset = dib.headerSize + dib.colorCount * dib.entrySize;
-  if (bytes.size() < dib.bitsOffset || planes != 1) return E_FAIL;
+  if (bytes.size() < dib.bitsOffset) {
+    return Malformed("the colour table of %llu entries ends past the %zu bytes there are",
+                     static_cast<unsigned long long>(dib.colorCount), bytes.size());
+  }
+  if (planes != 1) return Malformed("%u planes; only 1 is defined", planes);
   // An image without pixels, or with a negative width, cannot be loaded.
-  if (width <= 0 || height == 0) return E_FAIL;
+  if (width <= 0 || height == 0) {
+    return Malformed("a size of %lld x %lld pixels", static_cast<long long>(width), static_cast<long long>(height));
+  }
   dib.width = static_cast<std::uint64_t>(width);
   dib.topDown = height < 0;
   dib.height = static_cast<std::uint64_t>(height < 0 ? -height : height);
@@ -98,13 +106,15 @@ HRESULT ReadHeader(FileBytes bytes, Dib& dib, D3DFORMAT& format) {
       case 16: format = D3DFMT_X1R5G5B5; break;
       case 24: format = D3DFMT_R8G8B8; break;
       case 32: format = D3DFMT_X8R8G8B8; break;
-      default: return E_FAIL;
+      default: return Malformed("%u bits a pixel", dib.bitCount);
     }
   } else if (dib.compression == kBitFields) {
-    if (dib.headerSize < 52) return E_FAIL;
+    if (dib.headerSize < 52) return Malformed("bit fields need a header of 52 bytes, not %u", dib.headerSize);
     for (int i = 0; i < 3; ++i) dib.masks[i] = ByteCursor::LoadDword(h + 40 + 4 * i);
     dib.masks[3] = dib.headerSize >= 56 ? ByteCursor::LoadDword(h + 52) : 0;
-    if (dib.bitCount != 16 && dib.bitCount != 24 && dib.bitCount != 32) return E_FAIL;
+    if (dib.bitCount != 16 && dib.bitCount != 24 && dib.bitCount != 32) {
+      return Malformed("bit fields of %u bits a pixel", dib.bitCount);
+    }
     format = D3DFMT_A32B32G32R32F;
     dib.generic = true;
     for (std::size_t i = 0; i < std::size(kBitFieldFormats); ++i) {
@@ -118,7 +128,7 @@ HRESULT ReadHeader(FileBytes bytes, Dib& dib, D3DFORMAT& format) {
       }
     }
   } else {
-    return E_FAIL;
+    return Malformed("compression %u", dib.compression);
   }
 
   dib.storedRowLength = dib.bitCount == 1   ? (dib.width + 7) / 8
@@ -126,7 +136,9 @@ HRESULT ReadHeader(FileBytes bytes, Dib& dib, D3DFORMAT& format) {
                                             : dib.width * dib.bitCount / 8;
   dib.storedStride = (dib.storedRowLength + 3) & ~std::uint64_t{3};
   if (Uncompressed(dib) && bytes.size() < dib.storedRowLength + (dib.height - 1) * dib.storedStride + dib.bitsOffset) {
-    return E_FAIL;
+    return Malformed("%llu rows of %llu bytes need more than the %zu bytes there are",
+                     static_cast<unsigned long long>(dib.height), static_cast<unsigned long long>(dib.storedStride),
+                     bytes.size());
   }
   return S_OK;
 }
@@ -226,7 +238,7 @@ class RleWriter {
       column_ -= pitch_;
       ++row_;
     }
-    if (row_ >= dib_.height) return false;
+    if (row_ >= dib_.height) return Refuse("a run reaches past the end of the image");
     OutputRow(pixels_, dib_, pitch_, row_)[column_++] = index;
     return true;
   }
@@ -253,7 +265,7 @@ bool DecodeRle(FileBytes bytes, const Dib& dib, BYTE* pixels, UINT pitch) {
   RleWriter out(dib, pixels, pitch);
   while (!out.Finished()) {
     BYTE count = 0, value = 0;
-    if (!in.Byte(count) || !in.Byte(value)) return false;
+    if (!in.Byte(count) || !in.Byte(value)) return Refuse("the run-length data ends before the image does");
     if (count) {
       for (UINT i = 0; i < count; ++i) {
         BYTE index = !nibbles ? value : i % 2 ? value & 0xF : value >> 4;
@@ -266,14 +278,14 @@ bool DecodeRle(FileBytes bytes, const Dib& dib, BYTE* pixels, UINT pitch) {
       case 1: return true;
       case 2: {
         BYTE right = 0, down = 0;
-        if (!in.Byte(right) || !in.Byte(down)) return false;
+        if (!in.Byte(right) || !in.Byte(down)) return Refuse("the run-length data ends inside a move");
         out.Move(right, down);
         break;
       }
       default: {
         const UINT dataBytes = nibbles ? (value + 1u) / 2 : value;
         const BYTE* literal = in.Take((dataBytes + 1u) & ~1u);  // padded to a word
-        if (!literal) return false;
+        if (!literal) return Refuse("the run-length data ends inside a literal run");
         for (UINT i = 0; i < value; ++i) {
           BYTE index = !nibbles ? literal[i] : i % 2 ? literal[i / 2] & 0xF : literal[i / 2] >> 4;
           if (!out.Put(index)) return false;
@@ -297,8 +309,7 @@ HRESULT DecodeDib(ImageData& image, FileBytes bytes) {
                                         : dib.generic     ? dib.width * 16
                                                           : dib.storedRowLength;
   const std::uint64_t pitch = (outputRowLength + 3) & ~std::uint64_t{3};
-  const std::size_t imageBytes = CheckedImageBytes(pitch, dib.height);
-  if (imageBytes == 0) return E_FAIL;
+  if (!PitchFits(pitch, dib.height)) return E_FAIL;
   const BYTE* bits = bytes.data() + dib.bitsOffset;
   if (dib.compression == kUncompressed && format == D3DFMT_X8R8G8B8 && AnyFourthByteSet(bits, dib)) {
     format = D3DFMT_A8R8G8B8;
@@ -310,6 +321,8 @@ HRESULT DecodeDib(ImageData& image, FileBytes bytes) {
   image.Depth = 1;
   image.RowPitch = static_cast<UINT>(pitch);
   if (!image.LoadPixels) return S_OK;
+  const std::size_t imageBytes = ImageBytesWithinCap(dib.width, dib.height, pitch);
+  if (imageBytes == 0) return E_FAIL;
 
   if (format == D3DFMT_P8) {
     PALETTEENTRY* palette = image.AllocatePalette();
@@ -332,7 +345,10 @@ HRESULT DecodeDib(ImageData& image, FileBytes bytes) {
 bool SniffBmp(FileBytes bytes) { return bytes.size() >= 14 && bytes[0] == 'B' && bytes[1] == 'M'; }
 
 HRESULT DecodeBmp(ImageData& image, FileBytes bytes) {
-  if (!SniffBmp(bytes) || bytes.size() < ByteCursor::LoadDword(bytes.data() + 2)) return E_FAIL;
+  if (!SniffBmp(bytes)) return Malformed("no \"BM\" signature");
+  if (const DWORD fileSize = ByteCursor::LoadDword(bytes.data() + 2); bytes.size() < fileSize) {
+    return Malformed("the header gives a file size of %u bytes, more than the %zu there are", fileSize, bytes.size());
+  }
   return DecodeDib(image, bytes.subspan(14));
 }
 

@@ -82,7 +82,7 @@ LevelSize SizeOfLevel(D3DFORMAT format, std::uint64_t width, std::uint64_t heigh
 bool SniffDds(FileBytes bytes) { return bytes.size() >= kHeaderBytes && ByteCursor::LoadDword(bytes.data()) == kMagic; }
 
 HRESULT DecodeDds(ImageData& image, FileBytes bytes) {
-  if (!SniffDds(bytes)) return E_FAIL;
+  if (!SniffDds(bytes)) return Malformed("no \"DDS \" signature and 124-byte header");
   const BYTE* header = bytes.data();
   const DWORD flags = ByteCursor::LoadDword(header + 8);
   const DWORD height = ByteCursor::LoadDword(header + 12);
@@ -91,7 +91,7 @@ HRESULT DecodeDds(ImageData& image, FileBytes bytes) {
   const DWORD mipCount = ByteCursor::LoadDword(header + 28);
   const DWORD caps2 = ByteCursor::LoadDword(header + 112);
   // Images without pixels cannot be loaded.
-  if (width == 0 || height == 0) return E_FAIL;
+  if (width == 0 || height == 0) return Malformed("a size of %u x %u pixels", width, height);
 
   const bool volume = (flags & kDepthFlag) != 0;
   const DWORD depth = volume && storedDepth ? storedDepth : 1;
@@ -99,11 +99,11 @@ HRESULT DecodeDds(ImageData& image, FileBytes bytes) {
   if ((caps2 & kCubeFaces) == kCubeFaces) {
     faces = 6;
   } else if (caps2 & kCubeFaces) {
-    return E_FAIL;
+    return Malformed("a cube map with only some of its six faces");
   }
   const DWORD levels = mipCount ? mipCount : 1;
   const D3DFORMAT format = MatchPixelFormat(header + 76);
-  if (format == D3DFMT_UNKNOWN) return E_FAIL;
+  if (format == D3DFMT_UNKNOWN) return Malformed("a pixel format the loader does not know");
 
   const D3DRESOURCETYPE resourceType = volume       ? D3DRTYPE_VOLUMETEXTURE
                                        : faces == 6 ? D3DRTYPE_CUBETEXTURE
@@ -114,7 +114,7 @@ HRESULT DecodeDds(ImageData& image, FileBytes bytes) {
   const PALETTEENTRY* palette = nullptr;
   if (LookupFormatInfo(format).Kind == FormatKind::Palette) {
     const BYTE* entries = in.Take(kPaletteBytes);
-    if (!entries) return E_FAIL;
+    if (!entries) return Malformed("the file ends inside the palette");
     palette = reinterpret_cast<const PALETTEENTRY*>(entries);
   }
 
@@ -124,9 +124,11 @@ HRESULT DecodeDds(ImageData& image, FileBytes bytes) {
     ImageData* previousLevel = nullptr;
     for (DWORD level = 0; level < levels; ++level) {
       const LevelSize size = SizeOfLevel(format, levelWidth, levelHeight);
-      if (size.rowPitch > 0xFFFFFFFFu || size.sliceBytes > 0xFFFFFFFFu) return E_FAIL;
+      if (size.rowPitch > 0xFFFFFFFFu || size.sliceBytes > 0xFFFFFFFFu) {
+        return Malformed("level %u has slices beyond 32-bit sizes", level);
+      }
       const BYTE* data = in.Take(levelDepth * size.sliceBytes);
-      if (!data) return E_FAIL;
+      if (!data) return Malformed("the file ends inside level %u of face %u", level, face);
 
       ImageData* target = &image;
       if (previousLevel) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "ImageData.h"
 
@@ -15,11 +16,14 @@ using FileBytes = std::span<const BYTE>;
 struct ImageDecoder {
   D3DXIMAGE_FILEFORMAT FileFormat;
   const char* Name;
+  // Whether Sniff checks a signature of the file type, so that a file it passes is most likely
+  // of that type; headerless DIB and TGA data have none.
+  bool Signature;
   // False when the bytes cannot be this type; true does not promise that Decode succeeds.
   bool (*Sniff)(FileBytes bytes);
   // Fills `image` (LoadPixels, ResourceType and FileFormat already set): S_OK, E_FAIL for bytes
-  // that are not this type or are malformed, E_OUTOFMEMORY. May leave partial contents on
-  // failure; the caller releases them.
+  // that are not this type or are malformed, E_OUTOFMEMORY. Says why it fails through
+  // Malformed or Refuse. May leave partial contents on failure; the caller releases them.
   HRESULT (*Decode)(ImageData& image, FileBytes bytes);
 };
 
@@ -28,13 +32,30 @@ std::span<const ImageDecoder> ImageDecoders();
 // The display name of a file type ("BMP", "JPEG", ...), or "unknown".
 const char* FileFormatName(D3DXIMAGE_FILEFORMAT fileFormat);
 
-// Byte count of an image of `rows` rows `rowPitch` bytes apart, or 0 when it is empty, would
-// not fit 32-bit pitches or exceeds kMaxImageBytes.
-inline std::size_t CheckedImageBytes(std::uint64_t rowPitch, std::uint64_t rows) {
-  if (rowPitch == 0 || rows == 0 || rowPitch > 0xFFFFFFFFu || rows > 0xFFFFFFFFu) return 0;
-  std::uint64_t bytes = rowPitch * rows;
-  return bytes <= kMaxImageBytes ? static_cast<std::size_t>(bytes) : 0;
-}
+// Why the decoder running on this thread refuses the bytes, in printf style. The first reason
+// recorded since StartDecoderReport stands: it comes from the check nearest the fault, and the
+// callers it returns through need not say it again. Malformed returns E_FAIL, Refuse false,
+// so that a decoder or one of its helpers can return them.
+[[gnu::format(printf, 1, 2)]] HRESULT Malformed(const char* format, ...);
+[[gnu::format(printf, 1, 2)]] bool Refuse(const char* format, ...);
+
+struct DecoderReport {
+  std::string Reason;     // empty when the decoder gave none
+  bool TooLarge = false;  // refused by ImageBytesWithinCap's cap
+};
+// Clears the reason before a decoder runs, and hands it over (cleared) after.
+void StartDecoderReport();
+DecoderReport TakeDecoderReport();
+
+// Whether one level of `rows` rows `rowPitch` bytes apart has a pitch that fits 32 bits and is
+// not empty; records why not.
+bool PitchFits(std::uint64_t rowPitch, std::uint64_t rows);
+
+// Checked before a decoder allocates pixels or writes them anywhere: the bytes of a level of
+// `width` x `height` pixels whose rows lie `rowPitch` bytes apart, or 0 when it is beyond the
+// cap on one image (MaxImageBytes, each pixel counted at no less than 32 bits, the least it
+// takes once loaded as an ordinary texture); the refusal is recorded as too large.
+std::size_t ImageBytesWithinCap(std::uint64_t width, std::uint64_t height, std::uint64_t rowPitch);
 
 bool SniffBmp(FileBytes bytes);
 HRESULT DecodeBmp(ImageData& image, FileBytes bytes);

@@ -14,6 +14,7 @@
 #endif
 
 #include "ImageDecoder.h"
+#include "ImageSizeLimit.h"
 #include "ProcessorFeatures.h"
 
 namespace rastro {
@@ -25,8 +26,14 @@ struct JpegErrors {
   std::jmp_buf exit;
 };
 
-// libjpeg ends every fatal error here; the jump lands in JpegDecompressor::Run.
-[[noreturn]] void ExitToDecoder(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->exit, 1); }
+// libjpeg ends every fatal error here, its message kept as the decoder's reason; the jump lands
+// in JpegDecompressor::Run.
+[[noreturn]] void ExitToDecoder(j_common_ptr info) {
+  char message[JMSG_LENGTH_MAX];
+  (*info->err->format_message)(info, message);
+  Refuse("libjpeg: %s", message);
+  std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->exit, 1);
+}
 
 // Warnings and traces are not shown anywhere.
 void DiscardMessage(j_common_ptr) {}
@@ -149,14 +156,14 @@ class JpegDecompressor {
 bool SniffJpeg(FileBytes bytes) { return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8; }
 
 HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
-  if (bytes.empty()) return E_FAIL;
+  if (bytes.empty()) return Malformed("no bytes");
   JpegDecompressor decompressor(bytes);
 
   bool headerRead = decompressor.Run([&](jpeg_decompress_struct& info) {
     jpeg_create_decompress(&info);
-    // Whole-image buffers (progressive files) count against the same limit as the image;
-    // beyond it libjpeg stops with an error instead of asking for more.
-    info.mem->max_memory_to_use = static_cast<long>(kMaxImageBytes);
+    // Whole-image buffers (progressive files) count against the same cap as the image; beyond
+    // it libjpeg stops with an error instead of asking for more.
+    info.mem->max_memory_to_use = static_cast<long>(MaxImageBytes());
     decompressor.AttachSource(info);
     jpeg_read_header(&info, TRUE);
     // Without MMX the integer method is slow; the fast one trades a little accuracy.
@@ -175,15 +182,16 @@ HRESULT DecodeJpeg(ImageData& image, FileBytes bytes) {
     image.Format = D3DFMT_X8R8G8B8;
     bytesPerPixel = 4;
   } else {
-    return E_FAIL;
+    return Malformed("%d colour components; only grey and colour images load", info.output_components);
   }
-  const std::size_t imageBytes = CheckedImageBytes(std::uint64_t{width} * bytesPerPixel, height);
-  if (imageBytes == 0) return E_FAIL;
+  if (!PitchFits(std::uint64_t{width} * bytesPerPixel, height)) return E_FAIL;
   image.Width = width;
   image.Height = height;
   image.Depth = 1;
   image.RowPitch = width * bytesPerPixel;
   if (!image.LoadPixels) return S_OK;
+  const std::size_t imageBytes = ImageBytesWithinCap(width, height, image.RowPitch);
+  if (imageBytes == 0) return E_FAIL;
 
   // Straight into the caller's memory when it is waiting for exactly these pixels: no buffer
   // of our own to fault in, and no copy afterwards.

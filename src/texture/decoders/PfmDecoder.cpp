@@ -41,7 +41,7 @@ bool SniffPfm(FileBytes bytes) {
 }
 
 HRESULT DecodePfm(ImageData& image, FileBytes bytes) {
-  if (!SniffPfm(bytes)) return E_FAIL;
+  if (!SniffPfm(bytes)) return Malformed("no \"PF\" or \"Pf\" line");
   const bool colour = bytes[1] == 'F';
   ByteCursor in(bytes.data(), bytes.size());
   in.Skip(3);
@@ -49,21 +49,27 @@ HRESULT DecodePfm(ImageData& image, FileBytes bytes) {
   std::string line;
   unsigned width = 0, height = 0;
   char rest[kMaxSizeLine + 1];
-  if (!ReadLine(in, kMaxSizeLine, line) || std::sscanf(line.c_str(), "%u %u%256s", &width, &height, rest) != 2) {
-    return E_FAIL;
+  if (!ReadLine(in, kMaxSizeLine, line)) return Malformed("no size line of at most %zu bytes", kMaxSizeLine);
+  if (std::sscanf(line.c_str(), "%u %u%256s", &width, &height, rest) != 2) {
+    return Malformed("the size line does not hold exactly a width and a height");
   }
   float scale = 0;
   // The scale line is not bounded; its copy is as long as it is.
   std::string restOfScale;
-  if (!ReadLine(in, in.Remaining(), line)) return E_FAIL;
+  if (!ReadLine(in, in.Remaining(), line)) return Malformed("no scale line");
   restOfScale.resize(line.size() + 1);
-  if (std::sscanf(line.c_str(), "%f%s", &scale, restOfScale.data()) != 1) return E_FAIL;
+  if (std::sscanf(line.c_str(), "%f%s", &scale, restOfScale.data()) != 1) {
+    return Malformed("the scale line does not hold exactly one number");
+  }
 
   const std::uint64_t channels = colour ? 3 : 1;
-  const std::size_t imageBytes = CheckedImageBytes(std::uint64_t{width} * 16, height);
-  if (imageBytes == 0) return E_FAIL;
-  const BYTE* samples = in.Take(std::uint64_t{width} * height * channels * 4);
-  if (!samples) return E_FAIL;
+  if (!PitchFits(std::uint64_t{width} * 16, height)) return E_FAIL;
+  const std::uint64_t sampleBytes = std::uint64_t{width} * height * channels * 4;
+  const BYTE* samples = in.Take(sampleBytes);
+  if (!samples) {
+    return Malformed("%u x %u pixels need %llu bytes of samples, more than the %zu left", width, height,
+                     static_cast<unsigned long long>(sampleBytes), in.Remaining());
+  }
 
   image.Format = D3DFMT_A32B32G32R32F;
   image.Width = width;
@@ -71,6 +77,8 @@ HRESULT DecodePfm(ImageData& image, FileBytes bytes) {
   image.Depth = 1;
   image.RowPitch = width * 16;
   if (!image.LoadPixels) return S_OK;
+  const std::size_t imageBytes = ImageBytesWithinCap(width, height, image.RowPitch);
+  if (imageBytes == 0) return E_FAIL;
 
   float* out = reinterpret_cast<float*>(image.AllocateData(imageBytes, false));
   if (!out) return E_OUTOFMEMORY;

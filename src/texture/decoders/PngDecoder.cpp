@@ -20,8 +20,12 @@ struct MemoryReader {
   std::size_t position;
 };
 
-// libpng ends every error here; the jump lands in PngReader::Run.
-[[noreturn]] void ExitToDecoder(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// libpng ends every error here, its message kept as the decoder's reason; the jump lands in
+// PngReader::Run.
+[[noreturn]] void ExitToDecoder(png_structp png, png_const_charp message) {
+  Refuse("libpng: %s", message ? message : "error");
+  png_longjmp(png, 1);
+}
 void IgnoreWarning(png_structp, png_const_charp) {}
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
@@ -130,7 +134,7 @@ void ReadHeader(png_structp png, png_infop info, Header& header) {
   png_get_IHDR(png, info, &header.width, &header.height, &header.bitDepth, &header.colorType, nullptr, nullptr,
                nullptr);
   header.format = FormatOfColorType(header.colorType);
-  if (header.format == D3DFMT_UNKNOWN) png_error(png, "colour type");
+  if (header.format == D3DFMT_UNKNOWN) png_error(png, "unknown colour type");
 
   if (header.colorType == PNG_COLOR_TYPE_PALETTE) {
     // Copied before png_read_update_info, which may gamma-correct libpng's own copy: the
@@ -209,15 +213,17 @@ bool SniffPng(FileBytes bytes) {
 }
 
 HRESULT DecodePng(ImageData& image, FileBytes bytes) {
-  if (!SniffPng(bytes)) return E_FAIL;
+  if (!SniffPng(bytes)) return Malformed("no PNG signature");
   PngReader reader(bytes);
   if (!reader.Created()) return E_OUTOFMEMORY;
 
   Header header;
   if (!reader.Run([&](png_structp png, png_infop info) { ReadHeader(png, info, header); })) return E_FAIL;
-  if (header.channels != ChannelsOf(header.format)) return E_FAIL;
-  const std::size_t imageBytes = CheckedImageBytes(header.rowBytes, header.height);
-  if (imageBytes == 0) return E_FAIL;
+  if (header.channels != ChannelsOf(header.format)) {
+    return Malformed("%d channels after the transformations, not the %d of the format", header.channels,
+                     ChannelsOf(header.format));
+  }
+  if (!PitchFits(header.rowBytes, header.height)) return E_FAIL;
 
   image.Format = header.format;
   image.Width = header.width;
@@ -225,6 +231,8 @@ HRESULT DecodePng(ImageData& image, FileBytes bytes) {
   image.Depth = 1;
   image.RowPitch = static_cast<UINT>(header.rowBytes);
   if (!image.LoadPixels) return S_OK;
+  const std::size_t imageBytes = ImageBytesWithinCap(header.width, header.height, header.rowBytes);
+  if (imageBytes == 0) return E_FAIL;
 
   BYTE* pixels = image.AllocateData(imageBytes, false);
   std::unique_ptr<png_bytep[]> rows(new (std::nothrow) png_bytep[header.height]);

@@ -34,13 +34,13 @@ bool ReadNumber(ByteCursor& in, std::uint64_t& value) {
   value = 0;
   bool digits = false;
   while (in.Peek(c) && !IsSpace(c) && c != '#') {
-    if (c < '0' || c > '9') return false;
+    if (c < '0' || c > '9') return Refuse("a number with the character 0x%02X in it", c);
     value = value * 10 + (c - '0');
-    if (value > kMaxNumber) return false;
+    if (value > kMaxNumber) return Refuse("a number above %llu", static_cast<unsigned long long>(kMaxNumber));
     digits = true;
     in.Skip(1);
   }
-  return digits;
+  return digits || Refuse("the file ends where a number should be");
 }
 
 // Sample scaled to 0..255. A sample above the maximum value (malformed) saturates.
@@ -54,16 +54,21 @@ BYTE Scale(std::uint64_t sample, std::uint64_t maxValue) {
 bool SniffPpm(FileBytes bytes) { return bytes.size() >= 2 && bytes[0] == 'P' && (bytes[1] == '3' || bytes[1] == '6'); }
 
 HRESULT DecodePpm(ImageData& image, FileBytes bytes) {
-  if (!SniffPpm(bytes)) return E_FAIL;
+  if (!SniffPpm(bytes)) return Malformed("no \"P3\" or \"P6\" signature");
   const bool raw = bytes[1] == '6';
   ByteCursor in(bytes.data(), bytes.size());
   in.Skip(2);
   std::uint64_t width = 0, height = 0, maxValue = 0;
   if (!ReadNumber(in, width) || !ReadNumber(in, height) || !ReadNumber(in, maxValue)) return E_FAIL;
-  if (width == 0 || height == 0 || maxValue == 0) return E_FAIL;
-  if (raw && maxValue > 255) return E_FAIL;
-  const std::size_t imageBytes = CheckedImageBytes(width * 4, height);
-  if (imageBytes == 0) return E_FAIL;
+  if (width == 0 || height == 0 || maxValue == 0) {
+    return Malformed("a size of %llu x %llu pixels with a maximum value of %llu",
+                     static_cast<unsigned long long>(width), static_cast<unsigned long long>(height),
+                     static_cast<unsigned long long>(maxValue));
+  }
+  if (raw && maxValue > 255) {
+    return Malformed("raw samples with a maximum value of %llu, above 255", static_cast<unsigned long long>(maxValue));
+  }
+  if (!PitchFits(width * 4, height)) return E_FAIL;
   const std::uint64_t samples = width * height * 3;
 
   const BYTE* rawSamples = nullptr;
@@ -71,12 +76,16 @@ HRESULT DecodePpm(ImageData& image, FileBytes bytes) {
     // Exactly one white-space byte ends the header; a carriage return takes the byte after it
     // along.
     BYTE separator = 0;
-    if (!in.Byte(separator) || !IsSpace(separator)) return E_FAIL;
-    if (separator == '\r' && !in.Skip(1)) return E_FAIL;
-    if (!(rawSamples = in.Take(samples))) return E_FAIL;
+    if (!in.Byte(separator) || !IsSpace(separator)) return Malformed("no white space after the maximum value");
+    if (separator == '\r' && !in.Skip(1)) return Malformed("the file ends in the header");
+    if (!(rawSamples = in.Take(samples))) {
+      return Malformed("%llu samples need more than the %zu bytes left", static_cast<unsigned long long>(samples),
+                       in.Remaining());
+    }
   } else if (in.Remaining() < samples * 2 - 1) {
     // Each decimal sample takes a digit and all but the last a separator.
-    return E_FAIL;
+    return Malformed("%llu decimal samples cannot fit the %zu bytes left", static_cast<unsigned long long>(samples),
+                     in.Remaining());
   }
 
   image.Format = D3DFMT_X8R8G8B8;
@@ -85,6 +94,8 @@ HRESULT DecodePpm(ImageData& image, FileBytes bytes) {
   image.Depth = 1;
   image.RowPitch = static_cast<UINT>(width * 4);
   if (!image.LoadPixels) return S_OK;
+  const std::size_t imageBytes = ImageBytesWithinCap(width, height, image.RowPitch);
+  if (imageBytes == 0) return E_FAIL;
 
   BYTE* out = image.AllocateData(imageBytes, false);
   if (!out) return E_OUTOFMEMORY;
@@ -109,7 +120,7 @@ HRESULT DecodePpm(ImageData& image, FileBytes bytes) {
   }
   // Exactly the image's samples: anything after them but white space and comments is refused.
   SkipSpace(in);
-  return in.AtEnd() ? S_OK : E_FAIL;
+  return in.AtEnd() ? S_OK : Malformed("more than the image's %llu samples", static_cast<unsigned long long>(samples));
 }
 
 }  // namespace rastro

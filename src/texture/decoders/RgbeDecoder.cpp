@@ -41,21 +41,25 @@ bool ReadHeader(ByteCursor& in, float& exposure) {
   exposure = 1.0f;
   for (;;) {
     std::string_view line;
-    if (!ReadLine(in, in.Remaining(), line)) return false;
+    if (!ReadLine(in, in.Remaining(), line)) return Refuse("the header does not end with an empty line");
     if (line.empty()) break;
     if (line.starts_with("FORMAT=")) {
       std::string_view value = SkipBlanks(line.substr(7));
-      if (!value.starts_with("32-bit_rle_rgbe") && !value.starts_with("32-bit_rle_xyze")) return false;
+      if (!value.starts_with("32-bit_rle_rgbe") && !value.starts_with("32-bit_rle_xyze")) {
+        return Refuse("the pixel format \"%.*s\" is not 32-bit_rle_rgbe or 32-bit_rle_xyze",
+                      static_cast<int>(value.size() < 40 ? value.size() : 40), value.data());
+      }
       formatSeen = true;
     } else if (line.starts_with("EXPOSURE=")) {
       std::string text(SkipBlanks(line.substr(9)));
       std::string rest(text.size() + 1, '\0');
       float value = 0;
-      if (std::sscanf(text.c_str(), "%f%s", &value, rest.data()) != 1) return false;
+      if (std::sscanf(text.c_str(), "%f%s", &value, rest.data()) != 1)
+        return Refuse("an exposure that is not a number");
       exposure *= value;
     }
   }
-  return formatSeen;
+  return formatSeen || Refuse("the header names no pixel format");
 }
 
 struct Axis {
@@ -67,13 +71,17 @@ struct Axis {
 // One entry of the resolution line: a sign, an axis letter and a number.
 bool ReadAxis(std::string_view& text, Axis& axis) {
   text = SkipBlanks(text);
-  if (text.size() < 2) return false;
+  if (text.size() < 2) return Refuse("the resolution line lacks an axis");
   axis.sign = text[0];
   axis.letter = text[1];
-  if ((axis.sign != '-' && axis.sign != '+') || (axis.letter != 'X' && axis.letter != 'Y')) return false;
+  if ((axis.sign != '-' && axis.sign != '+') || (axis.letter != 'X' && axis.letter != 'Y')) {
+    return Refuse("the resolution line names an axis \"%c%c\", not -Y, +Y, -X or +X", axis.sign, axis.letter);
+  }
   std::string number(text.substr(2));
   int used = 0;
-  if (std::sscanf(number.c_str(), "%u%n", &axis.count, &used) != 1) return false;
+  if (std::sscanf(number.c_str(), "%u%n", &axis.count, &used) != 1) {
+    return Refuse("the resolution line gives no size for axis %c", axis.letter);
+  }
   text.remove_prefix(2 + used);
   return true;
 }
@@ -105,15 +113,17 @@ bool ReadRunLengthScanline(ByteCursor& in, std::uint64_t length, BYTE* scanline)
     std::uint64_t x = 0;
     while (x < length) {
       BYTE count = 0;
-      if (!in.Byte(count)) return false;
+      if (!in.Byte(count)) return Refuse("the file ends inside a scanline");
       if (count > 128) {
         BYTE value = 0;
         count -= 128;
-        if (count > length - x || !in.Byte(value)) return false;
+        if (count > length - x) return Refuse("a run reaches past the end of its scanline");
+        if (!in.Byte(value)) return Refuse("the file ends inside a scanline");
         for (BYTE i = 0; i < count; ++i, ++x) scanline[x * 4 + component] = value;
       } else {
         const BYTE* literal = in.Take(count);
-        if (count > length - x || !literal) return false;
+        if (count > length - x) return Refuse("a literal run reaches past the end of its scanline");
+        if (!literal) return Refuse("the file ends inside a scanline");
         for (BYTE i = 0; i < count; ++i, ++x) scanline[x * 4 + component] = literal[i];
       }
     }
@@ -130,7 +140,8 @@ bool ReadFlatScanline(ByteCursor& in, std::uint64_t length, const BYTE* first, B
   for (;;) {
     if (pixel[0] == 1 && pixel[1] == 1 && pixel[2] == 1) {
       std::uint64_t repeat = shift < 32 ? std::uint64_t{pixel[3]} << shift : ~std::uint64_t{0};
-      if (!havePrevious || repeat > length - x) return false;
+      if (!havePrevious) return Refuse("a repeat code with no pixel before it");
+      if (repeat > length - x) return Refuse("a repeat reaches past the end of its scanline");
       for (; repeat; --repeat, ++x) std::memcpy(scanline + x * 4, previous, 4);
       shift += 8;
     } else {
@@ -141,7 +152,7 @@ bool ReadFlatScanline(ByteCursor& in, std::uint64_t length, const BYTE* first, B
       shift = 0;
     }
     if (x == length) return true;
-    if (!(pixel = in.Take(4))) return false;
+    if (!(pixel = in.Take(4))) return Refuse("the file ends inside a scanline");
   }
 }
 
@@ -152,19 +163,21 @@ bool SniffRgbe(FileBytes bytes) {
 }
 
 HRESULT DecodeRgbe(ImageData& image, FileBytes bytes) {
-  if (!SniffRgbe(bytes)) return E_FAIL;
+  if (!SniffRgbe(bytes)) return Malformed("no \"#?RADIANCE\" signature");
   ByteCursor in(bytes.data(), bytes.size());
   float exposure = 1.0f;
   if (!ReadHeader(in, exposure)) return E_FAIL;
 
   std::string_view resolution;
-  if (!ReadLine(in, kMaxResolutionLine, resolution) || resolution.size() <= 2) return E_FAIL;
+  if (!ReadLine(in, kMaxResolutionLine, resolution) || resolution.size() <= 2) {
+    return Malformed("no resolution line of at most %zu bytes after the header", kMaxResolutionLine);
+  }
   Axis first, second;
-  if (!ReadAxis(resolution, first) || !ReadAxis(resolution, second) || first.letter == second.letter) return E_FAIL;
+  if (!ReadAxis(resolution, first) || !ReadAxis(resolution, second)) return E_FAIL;
+  if (first.letter == second.letter) return Malformed("the resolution line names axis %c twice", first.letter);
   const std::uint64_t width = first.letter == 'X' ? first.count : second.count;
   const std::uint64_t height = first.letter == 'Y' ? first.count : second.count;
-  const std::size_t imageBytes = CheckedImageBytes(width * 16, height);
-  if (imageBytes == 0) return E_FAIL;
+  if (!PitchFits(width * 16, height)) return E_FAIL;
 
   image.Format = D3DFMT_A32B32G32R32F;
   image.Width = static_cast<UINT>(width);
@@ -172,6 +185,8 @@ HRESULT DecodeRgbe(ImageData& image, FileBytes bytes) {
   image.Depth = 1;
   image.RowPitch = static_cast<UINT>(width * 16);
   if (!image.LoadPixels) return S_OK;
+  const std::size_t imageBytes = ImageBytesWithinCap(width, height, image.RowPitch);
+  if (imageBytes == 0) return E_FAIL;
 
   float* out = reinterpret_cast<float*>(image.AllocateData(imageBytes, false));
   if (!out) return E_OUTOFMEMORY;
@@ -184,9 +199,14 @@ HRESULT DecodeRgbe(ImageData& image, FileBytes bytes) {
   Rgbe previous{};
   for (std::uint64_t s = 0; s < placement.scanlines; ++s) {
     const BYTE* start = in.Take(4);
-    if (!start) return E_FAIL;
+    if (!start)
+      return Malformed("the file ends after %llu of %llu scanlines", static_cast<unsigned long long>(s),
+                       static_cast<unsigned long long>(placement.scanlines));
     if (start[0] == 2 && start[1] == 2 && start[2] < 128) {
-      if ((std::uint64_t{start[2]} << 8 | start[3]) != placement.scanlineLength) return E_FAIL;
+      if (const unsigned length = start[2] << 8 | start[3]; length != placement.scanlineLength) {
+        return Malformed("a run-length scanline of %u pixels in an image whose scanlines have %llu", length,
+                         static_cast<unsigned long long>(placement.scanlineLength));
+      }
       if (!ReadRunLengthScanline(in, placement.scanlineLength, scanline)) return E_FAIL;
     } else if (!ReadFlatScanline(in, placement.scanlineLength, start, scanline, havePrevious, previous)) {
       return E_FAIL;

@@ -82,15 +82,15 @@ class PixelPlacer {
 bool DecodeRunLength(ByteCursor& in, PixelPlacer& out, UINT pixelBytes) {
   while (!out.Full()) {
     BYTE packet = 0;
-    if (!in.Byte(packet)) return false;
+    if (!in.Byte(packet)) return Refuse("the run-length data ends before the image does");
     const UINT count = (packet & 0x7F) + 1u;
     if (packet & 0x80) {
       const BYTE* pixel = in.Take(pixelBytes);
-      if (!pixel) return false;
+      if (!pixel) return Refuse("the run-length data ends inside a run");
       for (UINT i = 0; i < count && !out.Full(); ++i) out.Put(pixel);
     } else {
       const BYTE* pixels = in.Take(std::uint64_t{count} * pixelBytes);
-      if (!pixels) return false;
+      if (!pixels) return Refuse("the run-length data ends inside a literal run");
       for (UINT i = 0; i < count && !out.Full(); ++i) out.Put(pixels + i * pixelBytes);
     }
   }
@@ -118,17 +118,18 @@ bool SniffTga(FileBytes bytes) {
 }
 
 HRESULT DecodeTga(ImageData& image, FileBytes bytes) {
-  if (!SniffTga(bytes)) return E_FAIL;
+  if (!SniffTga(bytes)) return Malformed("not a header of a TGA image");
   const TgaHeader header = ReadHeader(bytes.data());
   const bool colorMap = header.colorMapType == 1;
   if (colorMap && header.colorMapEntrySize != 15 && header.colorMapEntrySize != 16 && header.colorMapEntrySize != 24 &&
       header.colorMapEntrySize != 32) {
-    return E_FAIL;
+    return Malformed("colour-map entries of %u bits", header.colorMapEntrySize);
   }
   D3DFORMAT format = D3DFMT_UNKNOWN;
   switch (header.imageType & 3) {
     case 1:
-      if (!colorMap || header.depth != 8) return E_FAIL;
+      if (!colorMap) return Malformed("a colour-mapped image without a colour map");
+      if (header.depth != 8) return Malformed("a colour-mapped image of %u bits a pixel", header.depth);
       format = D3DFMT_P8;
       break;
     case 2:
@@ -137,14 +138,14 @@ HRESULT DecodeTga(ImageData& image, FileBytes bytes) {
         case 16: format = D3DFMT_A1R5G5B5; break;
         case 24: format = D3DFMT_R8G8B8; break;
         case 32: format = D3DFMT_A8R8G8B8; break;
-        default: return E_FAIL;
+        default: return Malformed("a true-colour image of %u bits a pixel", header.depth);
       }
       break;
     case 3:
-      if (header.depth != 8) return E_FAIL;
+      if (header.depth != 8) return Malformed("a grey image of %u bits a pixel", header.depth);
       format = D3DFMT_L8;
       break;
-    default: return E_FAIL;
+    default: return Malformed("image type %u", header.imageType);
   }
   const bool runLength = (header.imageType & 8) != 0;
 
@@ -152,22 +153,28 @@ HRESULT DecodeTga(ImageData& image, FileBytes bytes) {
   in.Skip(kHeaderBytes);
   const UINT entryBytes = (header.colorMapEntrySize + 7u) / 8;
   const BYTE* colorMapEntries = nullptr;
-  if (!in.Skip(header.idLength)) return E_FAIL;
+  if (!in.Skip(header.idLength)) return Malformed("the file ends inside the image identifier");
   // The map's bytes are skipped whatever the map type says; only type 1 uses them.
-  if (!(colorMapEntries = in.Take(std::uint64_t{header.colorMapLength} * entryBytes))) return E_FAIL;
+  if (!(colorMapEntries = in.Take(std::uint64_t{header.colorMapLength} * entryBytes))) {
+    return Malformed("the file ends inside the colour map");
+  }
 
   const UINT pixelBytes = (header.depth + 7u) / 8;
-  const std::size_t imageBytes = CheckedImageBytes(std::uint64_t{header.width} * pixelBytes, header.height);
-  if (imageBytes == 0) return E_FAIL;
+  if (!PitchFits(std::uint64_t{header.width} * pixelBytes, header.height)) return E_FAIL;
   image.Format = format;
   image.Width = header.width;
   image.Height = header.height;
   image.Depth = 1;
   image.RowPitch = header.width * pixelBytes;
   if (!image.LoadPixels) return S_OK;
+  const std::size_t imageBytes = ImageBytesWithinCap(header.width, header.height, image.RowPitch);
+  if (imageBytes == 0) return E_FAIL;
 
   if (format == D3DFMT_P8) {
-    if (header.colorMapFirst + header.colorMapLength > 256) return E_FAIL;
+    if (header.colorMapFirst + header.colorMapLength > 256) {
+      return Malformed("a colour map of %u entries from entry %u does not fit a palette of 256", header.colorMapLength,
+                       header.colorMapFirst);
+    }
     PALETTEENTRY* palette = image.AllocatePalette();
     if (!palette) return E_OUTOFMEMORY;
     for (int i = 0; i < 256; ++i) palette[i] = {255, 255, 255, 255};
@@ -186,13 +193,15 @@ HRESULT DecodeTga(ImageData& image, FileBytes bytes) {
   const bool inPlace = !runLength && (header.descriptor & 0x20) && !(header.descriptor & 0x10);
   if (inPlace) {
     const BYTE* pixels = in.Take(imageBytes);
-    if (!pixels) return E_FAIL;
+    if (!pixels) return Malformed("the file ends before the image does");
     image.PointData(pixels);
   } else {
     // Checked before the allocation: a packet covers at most 128 pixels.
     const std::uint64_t pixelCount = std::uint64_t{header.width} * header.height;
     const BYTE* stored = runLength ? in.Here() : in.Take(imageBytes);
-    if (!stored || (runLength && in.Remaining() < (pixelCount + 127) / 128 * (1 + pixelBytes))) return E_FAIL;
+    if (!stored || (runLength && in.Remaining() < (pixelCount + 127) / 128 * (1 + pixelBytes))) {
+      return Malformed("the file ends before the image does");
+    }
     BYTE* pixels = image.AllocateData(imageBytes, false);
     if (!pixels) return E_OUTOFMEMORY;
     PixelPlacer out(header, pixels, image.RowPitch, pixelBytes);
