@@ -36,7 +36,7 @@ struct TextureRequest {
   // uncompressed copy of the image and compress each, rather than from the compressed level
   // above, so that compression errors do not add up level by level.
   bool MipsFromUncompressedImage = false;
-  DecodeFailure* Failure = nullptr;           // receives why the file did not decode, if it did not
+  DecodeFailure* Failure = nullptr;  // receives why the file did not decode, if it did not
 };
 
 // Decodes the file, settles size, levels and format, creates the texture and fills every
